@@ -1,0 +1,60 @@
+// Command-line option parsing.
+#include "cli/cli_options.h"
+
+const char* const kCliUsage =
+    "Usage: zembra-cli [options] FILE...\n"
+    "Checks MPEG-2 program stream files (.mpg, .mpeg, .vob) against a reference profile\n"
+    "and prints each file's compliance report.\n"
+    "\n"
+    "Options:\n"
+    "  --profile PATH   reference profile (default: MpegReference.ini beside zembra-cli)\n"
+    "  --errors-only    print only failure and warning lines, headings and the verdict\n"
+    "  --output FILE    also write the report(s) to FILE as plain text with CRLF line ends\n"
+    "  --no-color       plain text even on a terminal (so does a non-empty NO_COLOR)\n"
+    "  --help           show this text\n"
+    "  --version        show the version\n"
+    "\n"
+    "Exit status: 0 every file passed, 1 a file failed or could not be analysed,\n"
+    "2 usage error.\n";
+
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    CliOptions options;
+    bool onlyFiles = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+        } else if (arg == "--") {
+            onlyFiles = true;
+        } else if (arg == "--profile") {
+            if (!value(options.profilePath)) return std::nullopt;
+        } else if (arg == "--output") {
+            if (!value(options.outputPath)) return std::nullopt;
+        } else if (arg == "--errors-only") {
+            options.errorsOnly = true;
+        } else if (arg == "--no-color") {
+            options.noColor = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+    }
+    if (options.files.empty() && !options.help && !options.version) {
+        error = "no file given";
+        return std::nullopt;
+    }
+    return options;
+}

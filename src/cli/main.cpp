@@ -1,0 +1,92 @@
+// zembra-cli: analyse program stream files from the command line, for ingest pipelines.
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/console_sink.h"
+#include "cli/interrupt.h"
+#include "reference/reference_profile.h"
+#include "report/report_log.h"
+#include "report/report_text_file.h"
+#include "run/analysis_driver.h"
+
+namespace {
+
+constexpr int kExitPass = 0;
+constexpr int kExitFail = 1;
+constexpr int kExitUsage = 2;
+
+bool UseColour(const CliOptions& options) {
+    const char* noColor = std::getenv("NO_COLOR");
+    return !options.noColor && !(noColor && *noColor) && ::isatty(STDOUT_FILENO);
+}
+
+void WarnIfProfileMissing(const std::string& path) {
+    if (::access(path.c_str(), R_OK) != 0) {
+        std::fprintf(stderr,
+                     "Warning: reference profile \"%s\" cannot be read; every check uses its "
+                     "default (information lines only).\n",
+                     path.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_TIME, "");  // the user's date and time formats in the report
+    std::string error;
+    std::optional<CliOptions> parsed =
+        ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!parsed) {
+        std::fprintf(stderr, "zembra-cli: %s\n\n%s", error.c_str(), kCliUsage);
+        return kExitUsage;
+    }
+    const CliOptions& options = *parsed;
+    if (options.help) {
+        std::fputs(kCliUsage, stdout);
+        return kExitPass;
+    }
+    if (options.version) {
+        std::printf("%s\n", VersionText().c_str());
+        return kExitPass;
+    }
+
+    std::string profilePath =
+        options.profilePath.empty() ? DefaultReferenceProfilePath() : options.profilePath;
+    WarnIfProfileMissing(profilePath);
+    ConsoleSink sink(::isatty(STDERR_FILENO));
+    SetReportSink(&sink);
+    SetPrintOnlyErrors(options.errorsOnly);
+    InstallInterruptHandler();
+    bool colour = UseColour(options);
+
+    int exitCode = kExitPass;
+    std::vector<std::string> reportText;
+    for (const std::string& file : options.files) {
+        LoadReferenceProfileFrom(profilePath);  // edits take effect at the next file
+        AnalyzeFile(file.c_str());
+        sink.EndStatus();
+        sink.PrintReport(stdout, colour);
+        for (std::string& line : sink.Texts()) reportText.push_back(std::move(line));
+        if (GetRunState().runFailed) exitCode = kExitFail;
+        if (WasInterrupted()) {
+            std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n",
+                       stderr);
+            exitCode = kExitFail;
+            break;
+        }
+    }
+    SetReportSink(nullptr);
+
+    if (!options.outputPath.empty() && !SaveReportText(options.outputPath, reportText)) {
+        std::fprintf(stderr, "Error: Unable to write the report to \"%s\".\n",
+                     options.outputPath.c_str());
+        exitCode = kExitFail;
+    }
+    return exitCode;
+}

@@ -1,0 +1,378 @@
+// First pass: packs, system headers and PES packets of ISO/IEC 13818-1, 2.5.3.
+#include "program/program_stream_scan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "input/bitstream_file.h"
+#include "report/report_log.h"
+
+namespace {
+
+StreamIdTable table;
+
+// What the scan keeps between start codes.
+struct ScanState {
+    long double currentScr = 0;  // 90 kHz units with the 27 MHz fraction
+    double previousPackPosition = 0;  // bit position after the last pack start code
+    uint32_t packetsInPack = 0;
+    bool firstPack = true;
+    bool stoppedByTime = false;
+    uint32_t lastCode = 0;
+};
+
+// Scan-wide failures that end the pass at once.
+using Stop = std::optional<ScanResult>;
+
+constexpr uint32_t kStartCodePrefix = 0x000001;
+// Bytes of a DVD audio or subpicture packet before its elementary data.
+constexpr int kAc3DtsHeaderBytes = 4;
+constexpr int kLpcmHeaderBytes = 7;
+constexpr int kSubpictureHeaderBytes = 1;
+
+std::string LowerExtension(const std::string& path) {
+    size_t nameStart = path.find_last_of('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) return std::string();
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// Ids whose PES packets carry no PES header fields (ISO/IEC 13818-1, 2.4.3.7).
+bool HasNoPesHeader(uint8_t id) {
+    switch (id) {
+        case kProgramStreamMapId:
+        case kPaddingStreamId:
+        case kPrivateStream2Id:
+        case kEcmStreamId:
+        case kEmmStreamId:
+        case kDsmccStreamId:
+        case kH2221TypeEStreamId:
+        case kProgramStreamDirectoryId:
+            return true;
+        default:
+            return false;
+    }
+}
+
+uint32_t AtLeastZero(int count) { return count > 0 ? static_cast<uint32_t>(count) : 0; }
+
+// Bytes from the current one (excluded) to the next one that may open a pack start
+// code or be a transport stream sync byte, or to the end of the block.
+size_t BytesToNextCandidate(const BitstreamFile& file) {
+    const uint8_t* bytes = file.BufferedBytes();
+    size_t count = file.BufferedByteCount();
+    size_t i = 1;
+    while (i < count && bytes[i] != 0x00 && bytes[i] != kTransportSyncByte) ++i;
+    return i;
+}
+
+int FindStreamStart(BitstreamFile& file) {
+    while (!file.AtEnd()) {
+        if (file.PeekBits(32) == kPackStartCode) return StreamKindPack;
+        if (file.PeekBits(8) == kTransportSyncByte) return StreamKindTransport;
+        file.SkipBytes(BytesToNextCandidate(file));
+    }
+    return StreamKindNothing;
+}
+
+// 33-bit time stamp with its markers: '0010'/'0011'/'0001' prefix, 3 + 15 + 15 bits.
+uint64_t ReadTimeStamp(BitstreamFile& file) {
+    file.ReadBits(4);
+    uint64_t stamp = static_cast<uint64_t>(file.ReadBits(3)) << 30;
+    file.ReadBits(1);
+    stamp |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
+    file.ReadBits(1);
+    stamp |= file.ReadBits(15);
+    file.ReadBits(1);
+    return stamp;
+}
+
+Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
+    ++table.packCount;
+    state.packetsInPack = 0;
+    if (state.previousPackPosition != 0) {
+        auto size = static_cast<uint32_t>((file.BitPosition() - state.previousPackPosition) / 8);
+        table.maxPackSize = std::max(table.maxPackSize, size);
+    }
+    state.previousPackPosition = file.BitPosition();
+    if (state.firstPack && file.PeekBits(2) != 0b01) return ScanMpeg1System;
+
+    file.ReadBits(2);
+    uint64_t scrBase = static_cast<uint64_t>(file.ReadBits(3)) << 30;
+    file.ReadBits(1);
+    scrBase |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
+    file.ReadBits(1);
+    scrBase |= file.ReadBits(15);
+    file.ReadBits(1);
+    uint64_t scr27MHz = scrBase * 300 + file.ReadBits(9);
+    if (state.firstPack) {
+        table.firstScrMs = static_cast<double>(scr27MHz) / 27000.0;
+        state.firstPack = false;
+    }
+    state.currentScr = static_cast<long double>(scr27MHz) / 300.0L;
+
+    file.ReadBits(1);
+    table.programMuxRate = file.ReadBits(22);
+    file.ReadBits(7);
+    file.SkipBytes(file.ReadBits(3));
+    return std::nullopt;
+}
+
+void ReadSystemHeader(BitstreamFile& file) {
+    ++table.systemHeaderCount;
+    file.ReadBits(16);  // header_length: the stream entries below are not bounded by it
+    file.ReadBits(1);
+    table.rateBound = file.ReadBits(22);
+    file.ReadBits(1);
+    table.audioBound = file.ReadBits(6);
+    table.fixedFlag = file.ReadBits(1);
+    file.ReadBits(1);  // CSPS_flag
+    table.audioLockFlag = file.ReadBits(1);
+    table.videoLockFlag = file.ReadBits(1);
+    file.ReadBits(1);
+    table.videoBound = file.ReadBits(5);
+    file.ReadBits(1);  // packet_rate_restriction_flag
+    file.ReadBits(7);
+    while (file.PeekBits(1) == 1) {
+        uint32_t id = file.ReadBits(8);
+        file.ReadBits(2);
+        table.stdBufferBoundScale[id] = file.ReadBits(1);
+        table.stdBufferSizeBound[id] = file.ReadBits(13);
+    }
+}
+
+// PES_extension fields (ISO/IEC 13818-1, 2.4.3.7); adds the bytes read to headerBytes.
+Stop ReadPesExtension(BitstreamFile& file, int& headerBytes) {
+    uint32_t privateDataFlag = file.ReadBits(1);
+    uint32_t packHeaderFieldFlag = file.ReadBits(1);
+    uint32_t sequenceCounterFlag = file.ReadBits(1);
+    uint32_t pstdBufferFlag = file.ReadBits(1);
+    file.ReadBits(3);
+    uint32_t extensionFlag2 = file.ReadBits(1);
+    headerBytes += 1;
+    if (privateDataFlag) {
+        file.SkipBytes(16);
+        headerBytes += 16;
+    }
+    if (packHeaderFieldFlag) return ScanPackHeaderInPes;
+    if (sequenceCounterFlag) {
+        file.SkipBytes(2);
+        headerBytes += 2;
+    }
+    if (pstdBufferFlag) {
+        file.SkipBytes(2);
+        headerBytes += 2;
+    }
+    if (extensionFlag2) {
+        file.ReadBits(1);
+        uint32_t fieldLength = file.ReadBits(7);
+        file.SkipBytes(fieldLength);
+        headerBytes += 1 + static_cast<int>(fieldLength);
+    }
+    return std::nullopt;
+}
+
+// The PES header after PES_packet_length, its stuffing included (ISO/IEC 13818-1,
+// 2.4.3.6).
+Stop ReadPesHeader(BitstreamFile& file, uint8_t id, const ScanState& state,
+                   uint32_t& scrambling, int& headerDataLength) {
+    int headerBytes = 0;
+    file.ReadBits(2);
+    scrambling = file.ReadBits(2);
+    file.ReadBits(4);
+    uint32_t ptsDtsFlags = file.ReadBits(2);
+    uint32_t escrFlag = file.ReadBits(1);
+    uint32_t esRateFlag = file.ReadBits(1);
+    uint32_t trickModeFlag = file.ReadBits(1);
+    uint32_t copyInfoFlag = file.ReadBits(1);
+    uint32_t crcFlag = file.ReadBits(1);
+    uint32_t extensionFlag = file.ReadBits(1);
+    headerDataLength = static_cast<int>(file.ReadBits(8));
+
+    if (ptsDtsFlags == 2 || ptsDtsFlags == 3) {
+        uint64_t pts = ReadTimeStamp(file);
+        if (table.firstPtsPending[id]) {
+            table.firstPtsMs[id] = static_cast<double>(pts) / 90.0;
+            table.firstPtsPending[id] = false;
+        }
+        headerBytes += 5;
+        if (pts <= state.currentScr) ++table.ptsUnderflows;
+        if (ptsDtsFlags == 3) {
+            uint64_t dts = ReadTimeStamp(file);
+            headerBytes += 5;
+            if (dts <= state.currentScr) ++table.dtsUnderflows;
+            if (dts > pts) ++table.ptsDtsOutOfSync;
+        }
+    }
+    if (escrFlag) {
+        file.SkipBytes(6);
+        headerBytes += 6;
+    }
+    if (esRateFlag) {
+        file.SkipBytes(3);
+        headerBytes += 3;
+    }
+    if (trickModeFlag) {
+        file.SkipBytes(1);
+        headerBytes += 1;
+    }
+    if (copyInfoFlag) {
+        file.SkipBytes(1);
+        headerBytes += 1;
+    }
+    if (crcFlag) {
+        file.SkipBytes(2);
+        headerBytes += 2;
+    }
+    if (extensionFlag) {
+        if (Stop stop = ReadPesExtension(file, headerBytes)) return stop;
+    }
+    if (headerDataLength > headerBytes) file.SkipBytes(headerDataLength - headerBytes);
+    return std::nullopt;
+}
+
+// DVD private stream 1: the first payload byte names the substream.
+void CountDvdSubstream(uint8_t sub, int payloadSize) {
+    ++table.substreamPacketCount[sub];
+    table.substreamBytes[sub] += AtLeastZero(payloadSize);
+    if (sub >= kFirstAc3Substream && sub <= kLastDtsSubstream) {
+        table.ac3DtsBytes[sub - kFirstAc3Substream] += AtLeastZero(payloadSize - kAc3DtsHeaderBytes);
+    } else if (sub >= kFirstLpcmSubstream && sub <= kLastLpcmSubstream) {
+        table.lpcmBytes[sub - kFirstLpcmSubstream] += AtLeastZero(payloadSize - kLpcmHeaderBytes);
+    } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {
+        table.subpictureBytes[sub - kFirstSubpictureSubstream] +=
+            AtLeastZero(payloadSize - kSubpictureHeaderBytes);
+    }
+}
+
+Stop ReadPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
+    ++table.pesPacketCount;
+    ++table.packetCount[id];
+    uint32_t length = file.ReadBits(16);
+    table.maxPesPacketLength = std::max(table.maxPesPacketLength, length);
+    uint32_t scrambling = 0;
+    std::optional<uint8_t> sub;
+    bool dvdPrivate = table.isDvd && id == kPrivateStream1Id;
+
+    if (HasNoPesHeader(id)) {
+        file.SkipBytes(length);
+        table.payloadBytes[id] += length;
+    } else {
+        ++state.packetsInPack;
+        table.maxPacketsPerPack = std::max(table.maxPacketsPerPack, state.packetsInPack);
+        int headerDataLength = 0;
+        if (Stop stop = ReadPesHeader(file, id, state, scrambling, headerDataLength)) return stop;
+        int payloadSize = static_cast<int>(length) - headerDataLength - 3;
+        // An empty payload has no substream byte: reading one would eat the next
+        // start code.
+        if (payloadSize >= 1) sub = static_cast<uint8_t>(file.ReadBits(8));
+        table.payloadBytes[id] += AtLeastZero(payloadSize);
+        if (dvdPrivate && sub) CountDvdSubstream(*sub, payloadSize);
+        if (payloadSize > 1) file.SkipBytes(static_cast<uint64_t>(payloadSize - 1));
+    }
+
+    if (dvdPrivate) {
+        if (sub) {
+            table.substreamPresent[*sub] = true;
+            if (scrambling != 0) table.substreamScrambled[*sub] = true;
+        }
+    } else if (scrambling != 0) {
+        table.scrambled[id] = true;
+    }
+    table.present[id] = true;
+    return std::nullopt;
+}
+
+Stop Dispatch(BitstreamFile& file, uint32_t code, ScanState& state) {
+    switch (code) {
+        case kProgramEndCode:
+            return std::nullopt;
+        case kPackStartCode:
+            return ReadPackHeader(file, state);
+        case kSystemHeaderStartCode:
+            ReadSystemHeader(file);
+            return std::nullopt;
+        default:
+            return ReadPesPacket(file, static_cast<uint8_t>(code & 0xFF), state);
+    }
+}
+
+void CountStreams() {
+    for (int id = kFirstVideoStreamId; id <= kLastVideoStreamId; ++id) {
+        table.videoStreamCount += table.present[id];
+    }
+    for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
+        table.audioStreamCount += table.present[id];
+    }
+    if (table.isDvd && table.present[kPrivateStream1Id]) {
+        for (int sub = kFirstAc3Substream; sub <= kLastDtsSubstream; ++sub) {
+            table.audioStreamCount += table.substreamPresent[sub];
+        }
+        for (int sub = kFirstLpcmSubstream; sub <= kLastLpcmSubstream; ++sub) {
+            table.audioStreamCount += table.substreamPresent[sub];
+        }
+    }
+}
+
+// The scan proper, with the file open; every return closes it through the caller.
+ScanResult Scan(BitstreamFile& file, int timeLimitSeconds) {
+    table.streamKind = FindStreamStart(file);
+    if (table.streamKind != StreamKindPack) return ScanNotProgramStream;
+
+    ScanState state;
+    while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
+        uint32_t code = file.ReadBits(32);
+        if ((code >> 8) != kStartCodePrefix) {
+            if (!file.FindPattern(kStartCodePrefix, 24)) return ScanSyncLost;
+            code = 0x100 + file.ReadBits(8);
+        }
+        state.lastCode = code;
+        if (Stop stop = Dispatch(file, code, state)) return *stop;
+        // The limit counts stream time from the first pack, whatever its clock.
+        double streamMs = static_cast<double>(state.currentScr / 90.0L) - table.firstScrMs;
+        if (timeLimitSeconds != 0 && timeLimitSeconds * 1000.0 < streamMs) {
+            state.stoppedByTime = true;
+            break;
+        }
+    }
+    ScanResult result =
+        (state.lastCode == kProgramEndCode || state.stoppedByTime) ? ScanOk : ScanNoEndCode;
+    CountStreams();
+    return result;
+}
+
+}  // namespace
+
+void ResetStreamIdTable() {
+    // Everything, not just the counts: a file without a PTS or a system header entry
+    // must not show the values of the file scanned before it.
+    table = StreamIdTable{};
+    table.firstPtsPending.fill(true);
+}
+
+const StreamIdTable& GetStreamIdTable() { return table; }
+
+ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds) {
+    ResetStreamIdTable();
+    std::string extension = LowerExtension(path);
+    ScanResult result;
+    if (extension != ".mpg" && extension != ".mpeg" && extension != ".vob") {
+        result = ScanBadExtension;
+    } else {
+        BitstreamFile& file = GetBitstreamFile();
+        if (!file.Open(path)) {
+            result = ScanOpenFailed;
+        } else {
+            table.isDvd = extension == ".vob";
+            result = Scan(file, timeLimitSeconds);
+            file.Close();
+        }
+    }
+    table.result = result;
+    return result;
+}

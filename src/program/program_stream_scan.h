@@ -1,0 +1,98 @@
+// The first pass over the whole file: is it an MPEG-2 program stream (ISO/IEC
+// 13818-1, 2.5.3), and what do its packs, system headers and PES packets hold.
+// Fills the process-wide StreamIdTable that the rest of the run reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+enum ScanResult : int {
+    ScanOk = 0,  // program end code read, or the time limit reached
+    ScanBadExtension = 1,
+    ScanOpenFailed = 2,
+    ScanNotProgramStream = 3,
+    ScanMpeg1System = 4,
+    ScanPackHeaderInPes = 5,
+    ScanSyncLost = 6,
+    ScanNoEndCode = 10,  // end of file or cancel before the program end code
+};
+
+// Start codes and stream ids of ISO/IEC 13818-1, 2.5.3 and table 2-18.
+constexpr uint32_t kProgramEndCode = 0x1B9;
+constexpr uint32_t kPackStartCode = 0x1BA;
+constexpr uint32_t kSystemHeaderStartCode = 0x1BB;
+constexpr uint8_t kTransportSyncByte = 0x47;
+constexpr uint8_t kProgramStreamMapId = 0xBC;
+constexpr uint8_t kPrivateStream1Id = 0xBD;
+constexpr uint8_t kPaddingStreamId = 0xBE;
+constexpr uint8_t kPrivateStream2Id = 0xBF;
+constexpr uint8_t kFirstAudioStreamId = 0xC0;
+constexpr uint8_t kLastAudioStreamId = 0xDF;
+constexpr uint8_t kFirstVideoStreamId = 0xE0;
+constexpr uint8_t kLastVideoStreamId = 0xEF;
+constexpr uint8_t kEcmStreamId = 0xF0;
+constexpr uint8_t kEmmStreamId = 0xF1;
+constexpr uint8_t kDsmccStreamId = 0xF2;
+constexpr uint8_t kH2221TypeEStreamId = 0xF8;
+constexpr uint8_t kProgramStreamDirectoryId = 0xFF;
+
+// DVD substreams of private stream 1, named by the first payload byte.
+constexpr uint8_t kFirstAc3Substream = 0x80;
+constexpr uint8_t kLastAc3Substream = 0x87;
+constexpr uint8_t kFirstDtsSubstream = 0x88;
+constexpr uint8_t kLastDtsSubstream = 0x8F;
+constexpr uint8_t kFirstLpcmSubstream = 0xA0;
+constexpr uint8_t kLastLpcmSubstream = 0xAF;
+constexpr uint8_t kFirstSubpictureSubstream = 0x20;
+constexpr uint8_t kLastSubpictureSubstream = 0x3F;
+
+// What the search at the start of the file found.
+enum StreamKind : int { StreamKindNothing = 0, StreamKindPack = 1, StreamKindTransport = 255 };
+
+template <typename T>
+using PerId = std::array<T, 256>;
+
+struct StreamIdTable {
+    int result;
+    bool isDvd;
+    double firstScrMs;
+    PerId<bool> firstPtsPending;
+    PerId<double> firstPtsMs;
+    uint32_t ptsUnderflows;
+    uint32_t dtsUnderflows;
+    uint32_t ptsDtsOutOfSync;
+    uint32_t rateBound;  // units of 50 bytes/s
+    uint32_t audioBound;
+    uint32_t videoBound;
+    uint32_t fixedFlag;
+    uint32_t audioLockFlag;
+    uint32_t videoLockFlag;
+    PerId<uint32_t> stdBufferBoundScale;
+    PerId<uint32_t> stdBufferSizeBound;
+    PerId<bool> present;
+    PerId<bool> scrambled;
+    PerId<bool> substreamScrambled;  // per DVD substream (first payload byte of 0xBD)
+    PerId<bool> substreamPresent;
+    uint32_t maxPesPacketLength;
+    uint32_t programMuxRate;  // units of 50 bytes/s
+    PerId<uint32_t> packetCount;
+    PerId<uint32_t> payloadBytes;
+    uint32_t packCount;
+    uint32_t systemHeaderCount;
+    uint32_t pesPacketCount;
+    std::array<uint32_t, 16> ac3DtsBytes;  // substreams 0x80-0x87 AC-3, 0x88-0x8F DTS
+    std::array<uint32_t, 16> lpcmBytes;    // substreams 0xA0-0xAF
+    std::array<uint32_t, 32> subpictureBytes;  // substreams 0x20-0x3F
+    PerId<uint32_t> substreamPacketCount;
+    PerId<uint32_t> substreamBytes;
+    uint32_t maxPackSize;
+    uint32_t maxPacketsPerPack;
+    int streamKind;
+    uint32_t videoStreamCount;
+    uint32_t audioStreamCount;
+};
+
+ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds);
+void ResetStreamIdTable();
+const StreamIdTable& GetStreamIdTable();

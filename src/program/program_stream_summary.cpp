@@ -1,0 +1,177 @@
+// Program stream section of the report.
+#include "program/program_stream_summary.h"
+
+#include "reference/reference_profile.h"
+#include "report/compliance_checks.h"
+#include "report/report_log.h"
+
+namespace {
+
+constexpr double kBytesPerMB = 1048576.0;
+// The MPEG audio total has always been shown in units of 1,038,336 bytes.
+constexpr double kAudioBytesPerMB = 1038336.0;
+constexpr uint32_t kBitsPerSecondPerRateUnit = 400;  // 50 bytes/s
+constexpr uint32_t kNoMaximum = 4294967295u;
+constexpr int32_t kMeasuredYes = 1;
+constexpr int32_t kMeasuredNo = 0;
+
+void WriteSystemHeaderLines(const StreamIdTable& table, bool& failed) {
+    const SystemReference& ref = ReferenceProfile.system;
+    uint32_t rateBoundBps = table.rateBound * kBitsPerSecondPerRateUnit;
+    LogInfo("Rate Bound = %d bps -> %d Kbps", rateBoundBps, rateBoundBps / 1024);
+    LogInfo("Video Bound = %d active video streams", table.videoBound);
+    LogInfo("Audio Bound = %d active audio streams", table.audioBound);
+    if (table.fixedFlag == 1) {
+        CheckEqual("Fixed Bitrate Operation (System MPEG-2 CBR)", ref.SystemVBR, 0, 0, 0, failed);
+    } else {
+        CheckEqual("Variable Bitrate Operation (System MPEG-2 VBR)", ref.SystemVBR, 1, 0, 0,
+                   failed);
+    }
+    if (table.videoLockFlag == 1) LogInfo("Video Picture Rate is locked to SCR");
+    if (table.audioLockFlag == 1) LogInfo("Audio Sampling Rate is locked to SCR");
+}
+
+void WriteTimingErrorLines(const StreamIdTable& table, bool& failed) {
+    const SystemReference& ref = ReferenceProfile.system;
+    if (table.ptsUnderflows > 0) {
+        CheckRange("PTS underflow (Mux Error)...!!", kNotSet, ref.PacketSCRTimingError,
+                   table.ptsUnderflows, 0, 0, failed);
+    }
+    if (table.dtsUnderflows > 0) {
+        CheckRange("DTS underflow (Mux Error)...!!", kNotSet, ref.PacketSCRTimingError,
+                   table.dtsUnderflows, 0, 0, failed);
+    }
+    if (table.ptsDtsOutOfSync > 0) {
+        CheckRange("PTS//DTS Out of Sync (Mux Error)...!!", kNotSet, ref.PacketPTSDTSOutSync,
+                   table.ptsDtsOutOfSync, 0, 0, failed);
+    }
+}
+
+void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
+    const int32_t mpegAudioRef = ReferenceProfile.system.MPEGAudioStreams;
+    for (int sub = 0; sub <= 0xFF; ++sub) {
+        uint32_t packets = table.substreamPacketCount[sub];
+        if (packets == 0) continue;
+        uint32_t kiloBytes = 0;
+        if (sub >= kFirstAc3Substream && sub <= kLastAc3Substream) {
+            CheckEqual("Substream (DVD): AC3 Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
+                       0, failed);
+            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
+        } else if (sub >= kFirstDtsSubstream && sub <= kLastDtsSubstream) {
+            CheckEqual("Substream (DVD): DTS Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
+                       0, failed);
+            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
+        } else if (sub >= kFirstLpcmSubstream && sub <= kLastLpcmSubstream) {
+            CheckEqual("Substream (DVD): LPCM Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
+                       0, failed);
+            kiloBytes = table.lpcmBytes[sub - kFirstLpcmSubstream] / 1024;
+        } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {
+            LogInfo("Substream (DVD): Subpicture stream %X,        PES packets = %u,        "
+                    "total bytes = %u",
+                    sub, packets, table.subpictureBytes[sub - kFirstSubpictureSubstream]);
+            continue;
+        } else {
+            LogInfo("Substream 0x%02X,        packets = %u,        total bytes = %u", sub,
+                    packets, table.substreamBytes[sub]);
+            continue;
+        }
+        if (table.substreamScrambled[sub]) LogInfo(" Encrypted!!,");
+        LogInfo("PES packets = %u,", packets);
+        LogInfo("Total = %u KB", kiloBytes);
+    }
+}
+
+void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
+    const SystemReference& ref = ReferenceProfile.system;
+    uint32_t packets = table.packetCount[id];
+    uint32_t bytes = table.payloadBytes[id];
+    if (id >= kFirstAudioStreamId && id <= kLastAudioStreamId) {
+        // The MPEG audio line has always been judged by MPEGVideoStreams and the video
+        // line by MPEGAudioStreams; operators' profiles are written for that.
+        CheckEqual("MPEG Audio stream, ID: %X", ref.MPEGVideoStreams, kMeasuredYes, id, 0, failed);
+        if (table.scrambled[id]) LogInfo(" Encrypted!!,");
+        LogInfo("PES packets = %u,", packets);
+        LogInfo("Total = %.2f MB", bytes / kAudioBytesPerMB);
+        return;
+    }
+    if (id >= kFirstVideoStreamId && id <= kLastVideoStreamId) {
+        CheckEqual("Video stream, ID: %X", ref.MPEGAudioStreams, kMeasuredYes, id, 0, failed);
+        if (table.scrambled[id]) LogInfo(" Encrypted!!,");
+        LogInfo("PES packets = %u,", packets);
+        LogInfo("Total = %.2f MB", bytes / kBytesPerMB);
+        return;
+    }
+    switch (id) {
+        case kProgramStreamMapId:
+            LogInfo("Program Stream Map, packets = %u, Total = %u KB", packets, bytes / 1024);
+            break;
+        case kPrivateStream1Id:
+            LogInfo("Private Stream 1, ID: %X, packets = %u, Total = %u KB", id, packets,
+                    bytes / 1024);
+            if (table.isDvd) WriteSubstreamLines(table, failed);
+            break;
+        case kPaddingStreamId:
+            LogInfo("Padding Stream, packets = %u, Total = %u KB", packets, bytes / 1024);
+            break;
+        case kPrivateStream2Id:
+            LogInfo("Private Stream 2, packets = %u, Total = %u KB", packets, bytes / 1024);
+            break;
+        case kEcmStreamId:
+            LogInfo("ECM Stream packets = %u, total bytes = %u", packets, bytes);
+            break;
+        case kEmmStreamId:
+            LogInfo("EMM Stream packets = %u, total bytes = %u", packets, bytes);
+            break;
+        case kDsmccStreamId:
+            LogInfo("DSMCC Stream packets = %u, total bytes = %u", packets, bytes);
+            break;
+        case kH2221TypeEStreamId:
+            LogInfo("ITU-T Rec. H.222.1 type E packets = %u, total bytes = %u", packets, bytes);
+            break;
+        case kProgramStreamDirectoryId:
+            LogInfo("Program Stream Directory packets = %u, total bytes = %u", packets, bytes);
+            break;
+        default:
+            LogInfo("Other stream 0x%02X,    packets = %u,    Total = %u KB", id, packets,
+                    bytes / 1024);
+            break;
+    }
+}
+
+}  // namespace
+
+int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
+                              uint64_t fileSize, bool& failed) {
+    const SystemReference& ref = ReferenceProfile.system;
+    if (table.isDvd) {
+        LogInfo("File \"%s\" is a DVD MPEG-2 Program Stream", path.c_str());
+    } else {
+        LogInfo("File \"%s\" is a MPEG-2 Program Stream", path.c_str());
+    }
+    LogInfo("MPEG file size %.2f MB", static_cast<double>(fileSize) / kBytesPerMB);
+    LogInfo("MPEG Packs = %d", table.packCount);
+    LogInfo("Sectors delay = %0.01f ms", table.firstScrMs);
+    CheckRange("System headers = %d", ref.SystemHeadersMin, kNoMaximum, table.systemHeaderCount,
+               table.systemHeaderCount, 0, failed);
+    if (table.systemHeaderCount > 0) WriteSystemHeaderLines(table, failed);
+    CheckEqual("MPEG Pack Size = %d", ref.MPEGPackSize, table.maxPackSize, table.maxPackSize, 0,
+               failed);
+    CheckEqual("Packets per Pack = %d", ref.PacketsPerPack, table.maxPacketsPerPack,
+               table.maxPacketsPerPack, 0, failed);
+    uint32_t muxRateKbps = table.programMuxRate * kBitsPerSecondPerRateUnit / 1024;
+    CheckRange("Program Mux Rate = %d Kbps", 0, kNotSet, muxRateKbps, muxRateKbps, 0, failed);
+    int muxRateLine = GetLineCounter();
+    WriteTimingErrorLines(table, failed);
+    LogInfo("Total PES packets = %d", table.pesPacketCount);
+    LogInfo("PES Packet Lenght Max. = %d", table.maxPesPacketLength);
+    CheckEqual("Number of Video Streams: %d", ref.VideoStreams, table.videoStreamCount,
+               table.videoStreamCount, 0, failed);
+    CheckEqual("Number of Audio Streams: %d", ref.AudioStreams, table.audioStreamCount,
+               table.audioStreamCount, 0, failed);
+    for (int id = 0; id <= 0xFF; ++id) {
+        if (table.packetCount[id] != 0) WriteStreamLines(table, id, failed);
+    }
+    LogHeading("End Program Streams Summary.");
+    LogHeading(" ");
+    return muxRateLine;
+}

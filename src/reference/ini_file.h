@@ -1,0 +1,32 @@
+// Reading INI files: sections in brackets, key=value lines, names matched without
+// regard to case, ";" and "#" comments. The first of duplicate keys wins, as with the
+// Windows profile calls the operators' files were written for.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+class IniFile {
+public:
+    // A missing or unreadable file gives an empty IniFile.
+    static IniFile Load(const std::string& path);
+
+    std::optional<std::string> Value(const std::string& section, const std::string& key) const;
+
+    // Decimal, or hexadecimal after "0x"/"0X"; anything else (also "720px") gives
+    // the default.
+    int32_t ReadInt(const std::string& section, const std::string& key,
+                    int32_t defaultValue) const;
+    // A decimal number with "." (or ",") as the decimal separator.
+    double ReadReal(const std::string& section, const std::string& key,
+                    double defaultValue) const;
+
+private:
+    static int OnEntry(void* user, const char* section, const char* key, const char* value);
+    std::map<std::string, std::string> values_;  // "section\nkey", both lower-cased
+};
+
+std::optional<int32_t> ParseIniInt(const std::string& text);
+std::optional<double> ParseIniReal(const std::string& text);

@@ -1,0 +1,96 @@
+// The reference profile: the operator's expectations of a compliant file, read from
+// MpegReference.ini before every run. Field names are the keys of the file.
+// An absent integer key is 65535 (not set), an absent real key 1000.0; the three time
+// keys default to 0, which also means not set.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct SystemReference {
+    int32_t SystemHeadersMin;
+    int32_t MPEGPackSize;
+    int32_t PacketsPerPack;
+    int32_t PacketSCRTimingError;
+    int32_t PacketPTSDTSOutSync;
+    int32_t SystemVBR;
+    int32_t ProgramMuxRateMin;
+    int32_t VideoStreams;
+    int32_t AudioStreams;
+    int32_t MPEGAudioStreams;
+    int32_t MPEGVideoStreams;
+    int32_t ProgramEndCodeRequired;
+    int32_t DurationAudioVideoDifference;
+    int32_t DelayAudioVideoDifference;
+    int32_t MaxTimeToProcess;  // from [Processing]
+};
+
+struct VideoReference {
+    int32_t SequenceHeaderAligned;
+    int32_t SequenceHeadersMin;
+    int32_t HorizontalSize;
+    int32_t VerticalSize;
+    int32_t FrameRate;
+    int32_t AspectRatio;
+    int32_t VBVBufferSize;
+    int32_t ProfileAndLevel;
+    int32_t CBR_VBR;
+    int32_t ChromaFormat;
+    int32_t PictureStructure;
+    int32_t IntraDCPrecision;
+    int32_t TopFieldFirst;
+    int32_t DCTType;
+    int32_t QuantizationScale;
+    int32_t ScanType;
+    int32_t ProgressiveFrame;
+    int32_t FirstGOPClosed;
+    int32_t AllGOPClosed;
+    int32_t GOPLengthMax;
+    int32_t FramesIRequired;
+    int32_t FramesPRequired;
+    int32_t FramesBRequired;
+    int32_t VideoPeakBitrate;
+    int32_t VideoAvgBitrate;
+    int32_t VideoEndCodeRequired;
+};
+
+struct AudioReference {
+    int32_t DecodeAudio;
+    int32_t AudioSyncLossesMax;
+    int32_t MPEG;
+    int32_t Layer;
+    int32_t AudioBitrate;
+    int32_t SamplingFrequency;
+    int32_t ErrorProtection;
+    int32_t PrivateFlag;
+    int32_t Mode;
+    int32_t ModeExtension;
+    int32_t CopyrightFlag;
+    int32_t OriginalFlag;
+    int32_t Emphasis;
+    int32_t MaxSamplesClipped;
+    double MaxDCLevel;
+    double MaxPeakValue;
+    double RMSReference;
+    double RMSTolerance;
+    double RMSLeftRightDiff;
+};
+
+struct ReferenceProfileData {
+    SystemReference system;
+    VideoReference video;
+    AudioReference audio;
+};
+
+// The one process-wide profile; every field is zero before the first load.
+extern ReferenceProfileData ReferenceProfile;
+
+// The folder of the running executable, with a trailing "/".
+std::string ExecutableDirectory();
+// MpegReference.ini beside the executable.
+std::string DefaultReferenceProfilePath();
+
+// Replaces every field from the file; a missing file, section, key or unreadable
+// value gives the default, without a message.
+void LoadReferenceProfileFrom(const std::string& path);
+void LoadReferenceProfile();

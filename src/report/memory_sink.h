@@ -1,0 +1,38 @@
+// A sink that keeps everything in memory: the tests read the report back from it,
+// and the command line prints it once the run has ended.
+#pragma once
+
+#include <vector>
+
+#include "report/report_sink.h"
+
+class MemorySink : public ReportSink {
+public:
+    void AppendLine(const ReportLine& line) override;
+    void ReplaceLine(int index, const ReportLine& line) override;
+    void InsertLine(int index, const ReportLine& line) override;
+    void ClearLines() override;
+    void ShowStatusText(const std::string& text) override;
+    void ShowProgress(int percent) override;
+    void ShowVerdict(Verdict verdict) override;
+    void ShowErrorBox(const std::string& text) override;
+    void PumpEvents() override;
+
+    const std::vector<ReportLine>& Lines() const { return lines_; }
+    std::vector<std::string> Texts() const;
+    const std::string& StatusText() const { return statusText_; }
+    int Progress() const { return progress_; }
+    Verdict CurrentVerdict() const { return verdict_; }
+    const std::vector<std::string>& ErrorBoxes() const { return errorBoxes_; }
+    const std::vector<int>& ProgressHistory() const { return progressHistory_; }
+    int PumpCount() const { return pumpCount_; }
+
+private:
+    std::vector<ReportLine> lines_;
+    std::string statusText_;
+    int progress_ = 0;
+    Verdict verdict_ = Verdict::None;
+    std::vector<std::string> errorBoxes_;
+    std::vector<int> progressHistory_;
+    int pumpCount_ = 0;
+};

@@ -1,0 +1,12 @@
+// The one formatter for report lines: printf conventions, at most 255 characters,
+// and a lone "%" that starts no conversion printed as it stands ("... -> %d%").
+// Paths and any text read from a file are only ever arguments, never the format.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+constexpr int kReportLineMax = 255;
+
+std::string FormatReportLineV(const char* format, va_list args);
+std::string FormatReportLine(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,205 @@
+// Report log state and line functions.
+#include "report/report_log.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <ctime>
+
+#include "report/report_format.h"
+#include "run/analysis_driver.h"
+#include "version.h"
+
+namespace {
+
+constexpr int kInfoHeightPx = 11;
+constexpr int kPassHeightPx = 15;
+constexpr int kWarningHeightPx = 15;
+constexpr int kFailHeightPx = 16;
+constexpr size_t kStatusTextMax = 63;
+
+class DiscardSink : public ReportSink {
+public:
+    void AppendLine(const ReportLine&) override {}
+    void ReplaceLine(int, const ReportLine&) override {}
+    void InsertLine(int, const ReportLine&) override {}
+    void ClearLines() override {}
+    void ShowStatusText(const std::string&) override {}
+    void ShowProgress(int) override {}
+    void ShowVerdict(Verdict) override {}
+    void ShowErrorBox(const std::string&) override {}
+    void PumpEvents() override {}
+};
+
+// Everything the log keeps for the process, in one place.
+struct LogState {
+    DiscardSink discard;
+    ReportSink* sink = &discard;
+    LineFormat format;
+    int lineCounter = 0;
+    bool printOnlyErrors = false;
+    std::string rememberedStatus;
+    std::string versionText = "Zembra v" ZEMBRA_VERSION;
+};
+
+LogState& State() {
+    static LogState state;
+    return state;
+}
+
+// Lock-free, so that a signal handler may set it.
+std::atomic<bool> cancelRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Style reset to regular, then bold when asked; colour and height only when given.
+void ApplyFormat(bool bold, const LineColour* colour, int heightPx) {
+    LineFormat& format = State().format;
+    format.bold = bold;
+    if (colour) format.colour = *colour;
+    format.heightPx = heightPx;
+}
+
+ReportLine LineInCurrentFormat(std::string text) {
+    const LineFormat& format = State().format;
+    return ReportLine{std::move(text), format.bold, format.colour, format.heightPx};
+}
+
+int AppendInCurrentFormat(std::string text) {
+    State().sink->AppendLine(LineInCurrentFormat(std::move(text)));
+    return ++State().lineCounter;
+}
+
+int AppendLine(const char* format, va_list args, bool bold, const LineColour* colour,
+               int heightPx) {
+    std::string text = FormatReportLineV(format, args);
+    ApplyFormat(bold, colour, heightPx);
+    return AppendInCurrentFormat(std::move(text));
+}
+
+ReportLine FailureLine(const std::string& text) {
+    const LineColour red = LineColour::Red;
+    ApplyFormat(true, &red, kFailHeightPx);
+    return LineInCurrentFormat(text.substr(0, kReportLineMax));
+}
+
+std::string TimeText(const char* strftimeFormat, std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char buffer[64];
+    size_t length = std::strftime(buffer, sizeof buffer, strftimeFormat, &local);
+    return std::string(buffer, length);
+}
+
+}  // namespace
+
+void SetReportSink(ReportSink* sink) { State().sink = sink ? sink : &State().discard; }
+
+void SetPrintOnlyErrors(bool on) { State().printOnlyErrors = on; }
+
+bool GetPrintOnlyErrors() { return State().printOnlyErrors; }
+
+const std::string& VersionText() { return State().versionText; }
+
+int LogInfo(const char* format, ...) {
+    if (State().printOnlyErrors) return State().lineCounter;
+    va_list args;
+    va_start(args, format);
+    int counter = AppendLine(format, args, false, nullptr, kInfoHeightPx);
+    va_end(args);
+    return counter;
+}
+
+void LogHeading(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    AppendLine(format, args, true, nullptr, kInfoHeightPx);
+    va_end(args);
+}
+
+void LogVersionLine() {
+    State().format.bold = true;  // added to the current style, nothing else changes
+    std::time_t now = std::time(nullptr);
+    std::string line = VersionText() + " - " + TimeText("%x", now) + "  " +
+                       TimeText("%X", RunStartTime());
+    AppendInCurrentFormat(line.substr(0, kReportLineMax));
+}
+
+int LogFail(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const LineColour red = LineColour::Red;
+    int counter = AppendLine(format, args, true, &red, kFailHeightPx);
+    va_end(args);
+    return counter;
+}
+
+int LogPass(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const LineColour green = LineColour::Green;
+    int counter = AppendLine(format, args, true, &green, kPassHeightPx);
+    va_end(args);
+    return counter;
+}
+
+int LogWarning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const LineColour yellow = LineColour::Yellow;
+    int counter = AppendLine(format, args, true, &yellow, kWarningHeightPx);
+    va_end(args);
+    return counter;
+}
+
+void LogFailAt(const std::string& text, int n) {
+    State().sink->ReplaceLine(n, FailureLine(text));
+    State().lineCounter = n + 1;
+}
+
+void LogFailInsertAt(const std::string& text, int n) {
+    State().sink->InsertLine(n, FailureLine(text));
+    State().lineCounter = n + 1;
+}
+
+int GetLineCounter() { return State().lineCounter; }
+
+void ShowErrorMessage(const std::string& text) {
+    State().sink->ShowErrorBox(text);
+    SetVerdictFail();
+}
+
+void SetVerdictPass() { State().sink->ShowVerdict(Verdict::Pass); }
+
+void SetVerdictFail() { State().sink->ShowVerdict(Verdict::Fail); }
+
+void ClearReport() {
+    ReportSink& sink = *State().sink;
+    sink.ClearLines();
+    sink.ShowStatusText("");
+    sink.ShowProgress(0);
+    sink.PumpEvents();
+    State().lineCounter = 0;
+}
+
+void SetStatusText(const std::string& text) {
+    State().rememberedStatus = text;
+    State().sink->ShowStatusText(text);
+}
+
+void SetProgress(int percent) {
+    ReportSink& sink = *State().sink;
+    sink.ShowProgress(percent);
+    if (percent != 0) {
+        char text[kStatusTextMax + 1];
+        std::snprintf(text, sizeof text, "%s (%02d%%)", State().rememberedStatus.c_str(), percent);
+        sink.ShowStatusText(text);
+    }
+    sink.PumpEvents();
+}
+
+bool IsCancelRequested() { return cancelRequested.load(std::memory_order_relaxed); }
+
+void ClearCancelRequest() { cancelRequested.store(false, std::memory_order_relaxed); }
+
+void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+
+LineFormat CurrentLineFormat() { return State().format; }

@@ -1,0 +1,55 @@
+// The report log: the free functions through which every part of the analysis writes
+// report lines, status text, progress and the verdict, shows error boxes and polls
+// the operator's Cancel request. They act on one process-wide log bound to a sink.
+#pragma once
+
+#include <string>
+
+#include "report/report_sink.h"
+
+// Binds the log to a front end; nullptr discards everything. The sink must outlive
+// its binding.
+void SetReportSink(ReportSink* sink);
+
+// Information and pass lines are left out while this is on.
+void SetPrintOnlyErrors(bool on);
+bool GetPrintOnlyErrors();
+
+// The version text of the version line, "Zembra v1.4.0.131".
+const std::string& VersionText();
+
+// Line functions. The format follows printf; see FormatReportLine.
+// Each returns the line counter after the call where it returns anything.
+int LogInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogHeading(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogVersionLine();
+int LogFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int LogPass(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int LogWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Replaces line n (0-based) by a failure line; the counter becomes n + 1.
+void LogFailAt(const std::string& text, int n);
+// Inserts a failure line before line n (0-based); the counter becomes n + 1.
+void LogFailInsertAt(const std::string& text, int n);
+
+// The line counter: lines written since the report was last cleared.
+int GetLineCounter();
+
+void ShowErrorMessage(const std::string& text);
+void SetVerdictPass();
+void SetVerdictFail();
+void ClearReport();
+void SetStatusText(const std::string& text);
+void SetProgress(int percent);
+
+bool IsCancelRequested();
+void ClearCancelRequest();
+// The front end's Cancel: safe to call from a signal handler.
+void RequestCancel();
+
+// The report control's current format, carried from line to line and from run to run.
+struct LineFormat {
+    bool bold = false;
+    LineColour colour = LineColour::Default;
+    int heightPx = 11;
+};
+LineFormat CurrentLineFormat();

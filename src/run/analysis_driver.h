@@ -1,0 +1,36 @@
+// One analysis run of one file: the report's framing, the first pass and its section,
+// the cross-stream checks, the processing time and the verdict.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+// What a run carries from phase to phase; one instance for the process.
+struct RunState {
+    bool busy = false;
+    std::time_t startTime = 0;
+    int timeLimitSeconds = 0;  // 0: no limit
+    bool runFailed = false;
+    uint32_t elementaryBitrateSum = 0;  // bits per second
+    int muxRateLine = 0;  // line counter right after the "Program Mux Rate" line
+    // Left by the video and audio sections for the cross-stream checks.
+    double videoDurationSeconds = 0;
+    uint32_t videoWholeSeconds = 0;
+    uint32_t videoRemainingFrames = 0;
+    double videoFirstPtsMs = 0;
+    double audioDurationSeconds = 0;
+    double audioFirstPtsMs = 0;
+};
+
+RunState& GetRunState();
+
+// Analyses the file and writes the whole report. Returns 1 for a null path,
+// otherwise 0 once the run has ended, whatever its verdict (see GetRunState()).
+int AnalyzeFile(const char* path);
+bool IsAnalysisRunning();
+
+struct StreamIdTable;
+// The end-of-run checks across streams: the mux rate against what the elementary
+// streams need, and video against audio duration and start delay.
+void WriteCrossStreamChecks(const StreamIdTable& table);
+std::time_t RunStartTime();

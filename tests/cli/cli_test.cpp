@@ -1,0 +1,174 @@
+// zembra-cli as a pipeline sees it: output, files, exit codes; and its parts.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_options.h"
+#include "cli/console_sink.h"
+#include "cli/interrupt.h"
+#include "report/report_log.h"
+#include "support/test_files.h"
+
+namespace {
+
+struct CliRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+    Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    CliRun Run(const std::string& args, const std::string& env = "") {
+        std::string out = dir_.Path() + "/stdout";
+        std::string err = dir_.Path() + "/stderr";
+        std::string command = env + " '" ZEMBRA_CLI_PATH "' " + args + " >'" + out + "' 2>'" + err +
+                              "' </dev/null";
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    }
+    std::string Sample() { return std::string(ZEMBRA_DATA_DIR) + "/sample.mpg"; }
+    TempDir dir_;
+};
+
+TEST_F(CliTest, VersionHelpAndUsageErrors) {
+    CliRun version = Run("--version");
+    EXPECT_EQ(0, version.exitCode);
+    EXPECT_EQ("Zembra v1.4.0.131\n", version.out);
+    CliRun help = Run("--help");
+    EXPECT_EQ(0, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("Usage: zembra-cli"));
+    for (const char* args : {"", "--bogus x.mpg", "--profile", "--output"}) {
+        CliRun usage = Run(args);
+        EXPECT_EQ(2, usage.exitCode) << args;
+        EXPECT_NE(std::string::npos, usage.err.find("Usage: zembra-cli")) << args;
+    }
+}
+
+TEST_F(CliTest, BundledSamplePassesTheBundledProfile) {
+    CliRun run = Run("'" + Sample() + "'");
+    EXPECT_EQ(0, run.exitCode) << run.out << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("Compliance Test: Pass\n \nEnd.\n \n"));
+    EXPECT_EQ(std::string::npos, run.out.find("\x1b["));  // not a terminal: plain text
+    EXPECT_EQ("", run.err);
+}
+
+TEST_F(CliTest, FailingFileGivesExitOneAndTheErrorOnStderr) {
+    std::string txt = dir_.Write("spot.txt", MakeSimpleStream(1));
+    CliRun run = Run("'" + txt + "'");
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ("Error: Bad extension for file \"" + txt + "\"..!\n", run.err);
+    EXPECT_NE(std::string::npos, run.out.find("Compliance Test: Fail!!"));
+}
+
+TEST_F(CliTest, AnyFailingFileFailsTheWholeCall) {
+    std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
+    std::string profile = dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n");
+    std::string missing = dir_.Path() + "/missing.mpg";
+    CliRun run = Run("--profile '" + profile + "' '" + good + "' '" + missing + "'");
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ(2u, [&] {
+        size_t count = 0;
+        for (size_t at = 0; (at = run.out.find("Result:", at)) != std::string::npos; ++at) ++count;
+        return count;
+    }());
+    CliRun alone = Run("--profile '" + profile + "' '" + good + "'");
+    EXPECT_EQ(0, alone.exitCode);
+}
+
+TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string profile = dir_.WriteText("p.ini", "[System]\nPacketsPerPack=1\n");
+    CliRun run = Run("--errors-only --profile '" + profile + "' '" + stream + "'");
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_NE(std::string::npos, run.out.find("*Packets per Pack = 2\n"));
+    EXPECT_EQ(std::string::npos, run.out.find("MPEG Packs = 2"));
+    CliRun missing = Run("--profile '" + dir_.Path() + "/none.ini' '" + stream + "'");
+    EXPECT_EQ(0, missing.exitCode);
+    EXPECT_NE(std::string::npos, missing.err.find("Warning: reference profile"));
+}
+
+TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string report = dir_.Path() + "/s.txt";
+    CliRun run = Run("--output '" + report + "' '" + stream + "'", "NO_COLOR=1");
+    ASSERT_EQ(0, run.exitCode);
+    std::string crlf;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) crlf += line + "\r\n";
+    EXPECT_EQ(crlf, ReadText(report));
+    CliRun unwritable = Run("--output '" + dir_.Path() + "/no/dir/s.txt' '" + stream + "'");
+    EXPECT_EQ(1, unwritable.exitCode);
+    EXPECT_NE(std::string::npos, unwritable.err.find("Error: Unable to write the report"));
+}
+
+TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
+    Bytes bytes = MakeSimpleStream(3);
+    std::string stream = dir_.Write("s.mpg", bytes);
+    ASSERT_EQ(0, ::chmod(stream.c_str(), 0444));
+    struct stat before {};
+    ::stat(stream.c_str(), &before);
+    CliRun run = Run("'" + stream + "'");
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    struct stat after {};
+    ::stat(stream.c_str(), &after);
+    EXPECT_EQ(bytes, ReadFileBytes(stream));
+    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+}
+
+TEST(CliOptions, Parsing) {
+    std::string error;
+    auto options = ParseCliOptions({"--errors-only", "a.mpg", "--", "--b.mpg"}, error);
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options->errorsOnly);
+    EXPECT_EQ((std::vector<std::string>{"a.mpg", "--b.mpg"}), options->files);
+    EXPECT_FALSE(ParseCliOptions({}, error));
+    EXPECT_EQ("no file given", error);
+    EXPECT_FALSE(ParseCliOptions({"--output"}, error));
+    EXPECT_EQ("option --output needs a value", error);
+    EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+TEST(ConsoleSink, ColoursAndBoldOnlyWhenAsked) {
+    ConsoleSink sink(false);
+    sink.AppendLine({"*fail", true, LineColour::Red, 16});
+    sink.AppendLine({"info", false, LineColour::Default, 11});
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    sink.PrintReport(out, true);
+    sink.PrintReport(out, false);
+    std::fclose(out);
+    EXPECT_EQ("\x1b[1m\x1b[31m*fail\x1b[0m\ninfo\x1b[0m\n*fail\ninfo\n", std::string(text, size));
+    std::free(text);
+}
+
+TEST(Interrupt, FirstCtrlCCancelsSecondEndsTheProgram) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallInterruptHandler();
+        ClearCancelRequest();
+        std::raise(SIGINT);
+        if (!IsCancelRequested() || !WasInterrupted()) _exit(3);
+        std::raise(SIGINT);
+        _exit(4);  // not reached: the second Ctrl-C ends the program
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(SIGINT, WTERMSIG(status));
+}
+
+}  // namespace

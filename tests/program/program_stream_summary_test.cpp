@@ -1,0 +1,234 @@
+// The program stream section of the report.
+#include "program/program_stream_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "reference/reference_profile.h"
+#include "report/report_log.h"
+#include "support/test_files.h"
+
+namespace {
+
+class SummaryTest : public ::testing::Test {
+protected:
+    // Scans the bytes as `name` and writes the section with the given profile text.
+    std::vector<std::string> Section(const Bytes& bytes, const std::string& profile,
+                                     const std::string& name = "f.mpg") {
+        LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", profile));
+        path_ = dir_.Write(name, bytes);
+        ScanProgramStream(path_, 0);
+        ClearReport();
+        failed_ = false;
+        muxRateLine_ = WriteProgramStreamSummary(GetStreamIdTable(), path_, bytes.size(), failed_);
+        return bound_.sink.Texts();
+    }
+    bool Has(const std::string& line) {
+        auto texts = bound_.sink.Texts();
+        return std::find(texts.begin(), texts.end(), line) != texts.end();
+    }
+    const ReportLine& LineWith(const std::string& text) {
+        for (const ReportLine& line : bound_.sink.Lines()) {
+            if (line.text == text) return line;
+        }
+        static ReportLine none;
+        ADD_FAILURE() << "no line " << text;
+        return none;
+    }
+    TempDir dir_;
+    BoundSink bound_;
+    std::string path_;
+    bool failed_ = false;
+    int muxRateLine_ = 0;
+};
+
+TEST_F(SummaryTest, LinesOfASimpleStreamInOrder) {
+    std::vector<std::string> lines = Section(MakeSimpleStream(3), "");
+    std::vector<std::string> expected = {
+        "File \"" + path_ + "\" is a MPEG-2 Program Stream",
+        "MPEG file size 0.01 MB",
+        "MPEG Packs = 3",
+        "Sectors delay = 40.0 ms",
+        "System headers = 1",
+        "Rate Bound = 10080000 bps -> 9843 Kbps",
+        "Video Bound = 1 active video streams",
+        "Audio Bound = 1 active audio streams",
+        "Variable Bitrate Operation (System MPEG-2 VBR)",
+        "Video Picture Rate is locked to SCR",
+        "Audio Sampling Rate is locked to SCR",
+        "MPEG Pack Size = 2048",
+        "Packets per Pack = 2",
+        "Program Mux Rate = 9843 Kbps",
+        "Total PES packets = 9",
+        "PES Packet Lenght Max. = 1213",
+        "Number of Video Streams: 1",
+        "Number of Audio Streams: 1",
+        "Padding Stream, packets = 3, Total = 1 KB",
+        "MPEG Audio stream, ID: C0",
+        "PES packets = 3,",
+        "Total = 0.00 MB",
+        "Video stream, ID: E0",
+        "PES packets = 3,",
+        "Total = 0.00 MB",
+        "End Program Streams Summary.",
+        " ",
+    };
+    EXPECT_EQ(expected, lines);
+    EXPECT_EQ(14, muxRateLine_);
+    EXPECT_FALSE(failed_);
+}
+
+TEST_F(SummaryTest, ChecksAgainstTheSystemKeys) {
+    Section(MakeSimpleStream(3),
+            "[System]\nSystemHeadersMin=2\nMPEGPackSize=2048\nPacketsPerPack=1\nSystemVBR=0\n"
+            "VideoStreams=1\nAudioStreams=2\nMPEGAudioStreams=1\nMPEGVideoStreams=0\n");
+    EXPECT_TRUE(failed_);
+    EXPECT_EQ(LineColour::Red, LineWith("*System headers = 1").colour);
+    EXPECT_EQ(LineColour::Green, LineWith("MPEG Pack Size = 2048").colour);
+    EXPECT_TRUE(Has("*Packets per Pack = 2"));
+    EXPECT_TRUE(Has("*Variable Bitrate Operation (System MPEG-2 VBR)"));
+    EXPECT_TRUE(Has("Number of Video Streams: 1"));
+    EXPECT_TRUE(Has("*Number of Audio Streams: 1"));
+    // The audio line answers to MPEGVideoStreams, the video line to MPEGAudioStreams.
+    EXPECT_TRUE(Has("*MPEG Audio stream, ID: C0"));
+    EXPECT_EQ(LineColour::Green, LineWith("Video stream, ID: E0").colour);
+}
+
+TEST_F(SummaryTest, NoSystemHeader) {
+    StreamBuilder b;
+    PesFields f;
+    f.payload = Bytes(10);
+    b.Pack(3600).Pes(0xE0, f).EndCode();
+    Section(b.Build(), "[System]\nSystemHeadersMin=1\n");
+    EXPECT_TRUE(Has("*System headers = 0"));
+    EXPECT_FALSE(Has("Video Bound = 0 active video streams"));
+    Section(b.Build(), "");
+    EXPECT_EQ(LineColour::Green, LineWith("System headers = 0").colour);
+    EXPECT_FALSE(failed_);
+}
+
+TEST_F(SummaryTest, TimingErrorLines) {
+    StreamBuilder b;
+    PesFields f;
+    f.pts = 3600;  // at the SCR
+    f.payload = Bytes(10);
+    b.Pack(3600).Pes(0xE0, f).EndCode();
+    Section(b.Build(), "[System]\nPacketSCRTimingError=0\n");
+    EXPECT_TRUE(Has("*PTS underflow (Mux Error)...!!"));
+    EXPECT_FALSE(Has("DTS underflow (Mux Error)...!!"));
+    EXPECT_TRUE(failed_);
+    Section(b.Build(), "[System]\nPacketSCRTimingError=1\n");
+    EXPECT_EQ(LineColour::Green, LineWith("PTS underflow (Mux Error)...!!").colour);
+    Section(b.Build(), "");
+    EXPECT_FALSE(LineWith("PTS underflow (Mux Error)...!!").bold);
+    Section(MakeSimpleStream(1), "[System]\nPacketSCRTimingError=0\n");
+    EXPECT_FALSE(Has("*PTS underflow (Mux Error)...!!"));
+}
+
+TEST_F(SummaryTest, FixedBitrateLine) {
+    SystemHeaderFields cbr;
+    cbr.fixedFlag = true;
+    Bytes bytes = StreamBuilder().Pack(3600).SystemHeader(cbr).EndCode().Build();
+    Section(bytes, "[System]\nSystemVBR=0\n");
+    EXPECT_EQ(LineColour::Green, LineWith("Fixed Bitrate Operation (System MPEG-2 CBR)").colour);
+    Section(bytes, "[System]\nSystemVBR=1\n");
+    EXPECT_TRUE(Has("*Fixed Bitrate Operation (System MPEG-2 CBR)"));
+}
+
+Bytes DvdStream() {
+    StreamBuilder b;
+    b.Pack(3600);
+    for (uint8_t sub : {0x80, 0x88, 0xA0, 0x20, 0x40}) {
+        PesFields f;
+        f.payload = Bytes(2000, 0);
+        f.payload[0] = sub;
+        f.scrambling = sub == 0x88 ? 1 : 0;
+        b.Pes(kPrivateStream1Id, f);
+    }
+    b.PlainPes(kPrivateStream2Id, Bytes(1010, 0)).PlainPes(0xF0, Bytes(5, 0));
+    return b.EndCode().Build();
+}
+
+TEST_F(SummaryTest, DvdSubstreamLines) {
+    std::vector<std::string> lines = Section(DvdStream(), "[System]\nMPEGAudioStreams=1\n", "f.vob");
+    EXPECT_EQ("File \"" + path_ + "\" is a DVD MPEG-2 Program Stream", lines[0]);
+    auto at = std::find(lines.begin(), lines.end(), "Private Stream 1, ID: BD, packets = 5, Total = 9 KB");
+    ASSERT_NE(lines.end(), at);
+    std::vector<std::string> expected = {
+        "Private Stream 1, ID: BD, packets = 5, Total = 9 KB",
+        "Substream (DVD): Subpicture stream 20,        PES packets = 1,        total bytes = 1999",
+        "Substream 0x40,        packets = 1,        total bytes = 2000",
+        "*Substream (DVD): AC3 Audio substream 80",
+        "PES packets = 1,",
+        "Total = 1 KB",
+        "*Substream (DVD): DTS Audio substream 88",
+        " Encrypted!!,",
+        "PES packets = 1,",
+        "Total = 1 KB",
+        "*Substream (DVD): LPCM Audio substream A0",
+        "PES packets = 1,",
+        "Total = 1 KB",
+        "Private Stream 2, packets = 1, Total = 0 KB",
+        "ECM Stream packets = 1, total bytes = 5",
+    };
+    EXPECT_EQ(expected, std::vector<std::string>(at, at + static_cast<long>(expected.size())));
+    EXPECT_TRUE(Has("Number of Audio Streams: 3"));
+    EXPECT_TRUE(failed_);
+
+    lines = Section(DvdStream(), "[System]\nMPEGAudioStreams=1\n", "f.mpg");
+    EXPECT_TRUE(Has("Private Stream 1, ID: BD, packets = 5, Total = 9 KB"));
+    EXPECT_FALSE(Has("PES packets = 1,"));
+    EXPECT_FALSE(failed_);
+}
+
+TEST_F(SummaryTest, MegabytesOfAudioAndVideo) {
+    // 1,038,336 payload bytes make 1.00 MB of MPEG audio; video needs 1,048,576.
+    StreamBuilder b;
+    b.Pack(3600);
+    PesFields f;
+    f.payload = Bytes(64896, 0);
+    for (int i = 0; i < 16; ++i) b.Pes(0xC0, f).Pes(0xE0, f);
+    Section(b.EndCode().Build(), "");
+    auto lines = bound_.sink.Texts();
+    auto audio = std::find(lines.begin(), lines.end(), "MPEG Audio stream, ID: C0");
+    auto video = std::find(lines.begin(), lines.end(), "Video stream, ID: E0");
+    ASSERT_NE(lines.end(), audio);
+    ASSERT_NE(lines.end(), video);
+    EXPECT_EQ("Total = 1.00 MB", audio[2]);
+    EXPECT_EQ("Total = 0.99 MB", video[2]);
+}
+
+TEST_F(SummaryTest, OtherStreamsAndReservedIds) {
+    StreamBuilder b;
+    b.Pack(3600).Raw({0x00, 0x00, 0x01, 0x05, 0x00, 0x04, 0x80, 0x00, 0x00, 0x77});
+    b.PlainPes(kDsmccStreamId, Bytes(3)).PlainPes(kEmmStreamId, Bytes(2));
+    b.PlainPes(kH2221TypeEStreamId, Bytes(1)).PlainPes(kProgramStreamDirectoryId, Bytes(4));
+    Section(b.EndCode().Build(), "");
+    EXPECT_TRUE(Has("Other stream 0x05,    packets = 1,    Total = 0 KB"));
+    EXPECT_TRUE(Has("EMM Stream packets = 1, total bytes = 2"));
+    EXPECT_TRUE(Has("DSMCC Stream packets = 1, total bytes = 3"));
+    EXPECT_TRUE(Has("ITU-T Rec. H.222.1 type E packets = 1, total bytes = 1"));
+    EXPECT_TRUE(Has("Program Stream Directory packets = 1, total bytes = 4"));
+}
+
+TEST_F(SummaryTest, PrintOnlyErrorsKeepsFailuresAndClosingHeadings) {
+    SetPrintOnlyErrors(true);
+    std::vector<std::string> lines = Section(MakeSimpleStream(2), "[System]\nPacketsPerPack=1\n");
+    std::vector<std::string> expected = {"*Packets per Pack = 2", "End Program Streams Summary.",
+                                         " "};
+    EXPECT_EQ(expected, lines);
+    EXPECT_EQ(1, muxRateLine_);  // where the mux-rate line would have followed
+}
+
+TEST_F(SummaryTest, EncryptedStreamLine) {
+    PesFields f;
+    f.scrambling = 3;
+    f.payload = Bytes(10);
+    std::vector<std::string> lines = Section(StreamBuilder().Pack(3600).Pes(0xE2, f).EndCode().Build(), "");
+    auto video = std::find(lines.begin(), lines.end(), "Video stream, ID: E2");
+    ASSERT_NE(lines.end(), video);
+    EXPECT_EQ(" Encrypted!!,", video[1]);
+}
+
+}  // namespace

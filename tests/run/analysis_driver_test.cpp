@@ -1,0 +1,326 @@
+// Whole runs: framing, first-pass results, end-code line, cross-stream checks, verdict.
+#include "run/analysis_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "program/program_stream_scan.h"
+#include "program/program_stream_summary.h"
+#include "reference/reference_profile.h"
+#include "input/bitstream_file.h"
+#include "report/report_log.h"
+#include "support/test_files.h"
+
+namespace {
+
+class DriverTest : public ::testing::Test {
+protected:
+    void Profile(const std::string& text) {
+        LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", text));
+    }
+    std::vector<std::string> Run(const Bytes& bytes, const std::string& name = "spot.mpg") {
+        path_ = dir_.Write(name, bytes);
+        EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
+        return bound_.sink.Texts();
+    }
+    bool Has(const std::string& text) {
+        auto texts = bound_.sink.Texts();
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
+    std::vector<std::string> Tail(size_t count) {
+        auto texts = bound_.sink.Texts();
+        return std::vector<std::string>(texts.end() - static_cast<long>(std::min(count, texts.size())),
+                                        texts.end());
+    }
+    void SetUp() override { Profile(""); }
+
+    TempDir dir_;
+    BoundSink bound_;
+    std::string path_;
+};
+
+// The end of every run after its processing-time line.
+const std::vector<std::string> kPassEnd = {" ", "Result:", "Compliance Test: Pass", " ", "End.", " "};
+const std::vector<std::string> kFailEnd = {" ", "Result:", "Compliance Test: Fail!!", " ", "End.", " "};
+
+TEST_F(DriverTest, WholeReportOfAPassingStream) {
+    std::vector<std::string> lines = Run(MakeSimpleStream(3));
+    ASSERT_GT(lines.size(), 20u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("Zembra v1\\.4\\.0\\.131 - .+  .+")));
+    std::vector<std::string> head = {" ", "File under analysis: \"" + path_ + "\"..!", " ",
+                                     "Begin Process:", " ", "Begin Program Streams Summary:",
+                                     "File \"" + path_ + "\" is a MPEG-2 Program Stream"};
+    EXPECT_EQ(head, std::vector<std::string>(lines.begin() + 1, lines.begin() + 8));
+    std::vector<std::string> end = {"End Program Streams Summary.",
+                                    " ",
+                                    " ",
+                                    "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)",
+                                    " ",
+                                    "Duration Difference from Video to Audio = 0 msec",
+                                    "Initial Delay Audio to Video (PTS based) = 0 msec ",
+                                    " "};
+    auto at = std::find(lines.begin(), lines.end(), "End Program Streams Summary.");
+    ASSERT_NE(lines.end(), at);
+    EXPECT_EQ(end, std::vector<std::string>(at, at + static_cast<long>(end.size())));
+    EXPECT_TRUE(std::regex_match(at[8], std::regex("Processing time: \\d\\d:\\d\\d:\\d\\d")));
+    EXPECT_EQ(kPassEnd, Tail(6));
+    EXPECT_EQ(Verdict::Pass, bound_.sink.CurrentVerdict());
+    EXPECT_EQ((ReportLine{"Compliance Test: Pass", true, LineColour::Green, 15}),
+              bound_.sink.Lines()[lines.size() - 4]);
+    EXPECT_FALSE(GetRunState().runFailed);
+    EXPECT_FALSE(IsAnalysisRunning());
+    EXPECT_EQ("Done!", bound_.sink.StatusText());
+    EXPECT_TRUE(bound_.sink.ErrorBoxes().empty());
+}
+
+struct ScanErrorCase {
+    const char* name;
+    Bytes bytes;
+    std::string message;  // %s stands for the path
+};
+
+TEST_F(DriverTest, FirstPassErrorsShowTheirMessageAndEndTheRun) {
+    PesFields packField;
+    packField.packHeaderField = true;
+    Bytes garbageTail = MakeSimpleStream(1, false);
+    garbageTail.insert(garbageTail.end(), {1, 2, 3, 4, 5, 6});
+    std::vector<ScanErrorCase> cases = {
+        {"spot.txt", MakeSimpleStream(1), "Bad extension for file \"%s\"..!"},
+        {"empty.mpg", {}, "Unable to open file \"%s\" for reading.\n"},
+        {"ts.mpg", {0x47, 0x40, 0x00, 0x10}, "File \"%s\"\nis NOT a MPEG program stream!!"},
+        {"m1.mpg", StreamBuilder().Mpeg1Pack(3600).EndCode().Build(),
+         "File \"%s\"is a MPEG-1 System Stream"},
+        {"field.mpg", StreamBuilder().Pack(3600).Pes(0xE0, packField).EndCode().Build(),
+         "Pack header field flag value not allowed in program streams"},
+        {"garbage.mpg", garbageTail, "Unknown Error...!!"},
+    };
+    for (const ScanErrorCase& c : cases) {
+        ClearReport();
+        BoundSink bound;
+        path_ = dir_.Write(c.name, c.bytes);
+        EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
+        std::string message = std::regex_replace(c.message, std::regex("%s"), path_);
+        ASSERT_FALSE(bound.sink.ErrorBoxes().empty()) << c.name;
+        EXPECT_EQ(message, bound.sink.ErrorBoxes().back()) << c.name;
+        auto texts = bound.sink.Texts();
+        EXPECT_EQ("Begin Program Streams Summary:", texts[6]) << c.name;
+        EXPECT_EQ(" ", texts[7]) << c.name;
+        EXPECT_EQ(0u, texts[8].find("Processing time: ")) << c.name;
+        EXPECT_EQ(kFailEnd, std::vector<std::string>(texts.end() - 6, texts.end())) << c.name;
+        EXPECT_EQ(Verdict::Fail, bound.sink.CurrentVerdict());
+        EXPECT_TRUE(GetRunState().runFailed);
+    }
+}
+
+TEST_F(DriverTest, UnreadableFileShowsBothMessages) {
+    Run({}, "empty.mpg");
+    std::vector<std::string> expected = {"Unable to read from file " + path_ + ".",
+                                         "Unable to open file \"" + path_ + "\" for reading.\n"};
+    EXPECT_EQ(expected, bound_.sink.ErrorBoxes());
+}
+
+TEST_F(DriverTest, MissingEndCodeLine) {
+    Bytes noEnd = MakeSimpleStream(2, false);
+    Profile("[System]\nProgramEndCodeRequired=1\n");
+    Run(noEnd);
+    EXPECT_TRUE(Has("Missing Progam End Code..."));
+    EXPECT_TRUE(Has("End Program Streams Summary."));
+    EXPECT_EQ(kPassEnd, Tail(6));
+
+    Profile("[System]\nProgramEndCodeRequired=0\n");
+    std::vector<std::string> lines = Run(noEnd);
+    EXPECT_EQ("*Missing Progam End Code...", lines[7]);
+    EXPECT_EQ(" ", lines[8]);
+    EXPECT_EQ(0u, lines[9].find("Processing time: "));
+    EXPECT_EQ(kFailEnd, Tail(6));
+    EXPECT_FALSE(Has("End Program Streams Summary."));
+
+    Profile("");
+    Run(noEnd);
+    EXPECT_FALSE(bound_.sink.Lines()[7].bold);  // information line
+    EXPECT_EQ(kPassEnd, Tail(6));
+}
+
+TEST_F(DriverTest, NullPathIsRefused) {
+    EXPECT_EQ(1, AnalyzeFile(nullptr));
+    std::vector<std::string> expected = {"ERROR: Missing File Name..!!"};
+    EXPECT_EQ(expected, bound_.sink.ErrorBoxes());
+    EXPECT_EQ("Begin Program Streams Summary:", bound_.sink.Texts().back());
+    EXPECT_FALSE(IsAnalysisRunning());
+}
+
+TEST_F(DriverTest, TimeLimitStartsAt300Seconds) {
+    StreamBuilder b;
+    for (int s = 0; s <= 310; ++s) b.Pack(90000ull * s);
+    Bytes bytes = b.Build();  // no end code: only the limit can give ScanOk
+    Profile("[System]\nProgramEndCodeRequired=0\n[Processing]\nMaxTimeToProcess=299\n");
+    Run(bytes);
+    EXPECT_TRUE(Has("*Missing Progam End Code..."));
+    Profile("[System]\nProgramEndCodeRequired=0\n[Processing]\nMaxTimeToProcess=300\n");
+    Run(bytes);
+    EXPECT_FALSE(Has("*Missing Progam End Code..."));
+    EXPECT_TRUE(Has("MPEG Packs = 302"));
+    EXPECT_EQ(300, GetRunState().timeLimitSeconds);
+}
+
+// Records the busy flag and presses Cancel at the first pump of the first pass.
+class CancelOnPumpSink : public MemorySink {
+public:
+    void PumpEvents() override {
+        busySeen = busySeen || IsAnalysisRunning();
+        if (cancelAt >= 0 && ++pumps == cancelAt) RequestCancel();
+    }
+    bool busySeen = false;
+    int cancelAt = -1;
+    int pumps = 0;
+};
+
+TEST_F(DriverTest, CancelDuringTheFirstPass) {
+    CancelOnPumpSink sink;
+    sink.cancelAt = 3;  // ClearReport, SetProgress(0), then the first MiB
+    SetReportSink(&sink);
+    StreamBuilder b;
+    for (int i = 0; b.Size() < 2 * BitstreamFile::kBlockSize; ++i) {
+        size_t start = b.Size();
+        PesFields f;
+        f.payload = Bytes(1500, 0);
+        b.Pack(3600 * (i + 1)).Pes(0xE0, f).PadPackTo(start, 2048);
+    }
+    path_ = dir_.Write("big.mpg", b.EndCode().Build());
+    AnalyzeFile(path_.c_str());
+    SetReportSink(&bound_.sink);
+    auto texts = sink.Texts();
+    EXPECT_EQ("Missing Progam End Code...", texts[7]);
+    EXPECT_FALSE(sink.Lines()[7].bold);
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "End Program Streams Summary."));
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
+                                     "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"));
+    EXPECT_EQ("Compliance Test: Pass", texts[texts.size() - 4]);
+    EXPECT_TRUE(sink.busySeen);
+    EXPECT_FALSE(IsAnalysisRunning());
+}
+
+TEST_F(DriverTest, CrossStreamValuesStartEachRunAtZero) {
+    GetRunState().videoDurationSeconds = 12.5;
+    GetRunState().audioFirstPtsMs = 400;
+    Run(MakeSimpleStream(1));
+    EXPECT_TRUE(Has("Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"));
+    EXPECT_TRUE(Has("Initial Delay Audio to Video (PTS based) = 0 msec "));
+}
+
+// The end-of-run checks, with the values the video and audio sections leave.
+class CrossStreamTest : public DriverTest {
+protected:
+    // Writes the section of a stream with 2048-byte packs at `muxRate` (50 bytes/s).
+    void Section(uint32_t muxRate, const std::string& profile) {
+        Profile(profile);
+        StreamBuilder b;
+        for (int i = 0; i < 3; ++i) {
+            size_t start = b.Size();
+            PesFields f;
+            f.payload = Bytes(1000, 0);
+            b.Pack(3600 * (i + 1), muxRate).Pes(0xE0, f).PadPackTo(start, 2048);
+        }
+        path_ = dir_.Write("spot.mpg", b.EndCode().Build());
+        ScanProgramStream(path_, 0);
+        ClearReport();
+        GetRunState() = RunState{};
+        GetRunState().muxRateLine =
+            WriteProgramStreamSummary(GetStreamIdTable(), path_, 0, GetRunState().runFailed);
+    }
+};
+
+TEST_F(CrossStreamTest, MuxRateBelowTheRecommendationRewritesItsLine) {
+    // 5,000,000 bps of elementary streams in 2048-byte packs need
+    // ceil(5e6 * 2048 / 1991) = 5143145 bps, rounded up to 5143150.
+    Section(12857, "[System]\nProgramMuxRateMin=1\n");  // 5,142,800 bps
+    GetRunState().elementaryBitrateSum = 5000000;
+    auto before = bound_.sink.Texts();
+    WriteCrossStreamChecks(GetStreamIdTable());
+    auto after = bound_.sink.Texts();
+    int index = GetRunState().muxRateLine - 1;
+    EXPECT_EQ("Program Mux Rate = 5022 Kbps", before[index]);
+    EXPECT_EQ("*Program Mux Rate = 5022 Kbps, Min. Recommended = 5022 Kbps", after[index]);
+    EXPECT_EQ(LineColour::Red, bound_.sink.Lines()[index].colour);
+    EXPECT_EQ(before[index + 1], after[index + 1]);
+    EXPECT_TRUE(GetRunState().runFailed);
+
+    Section(12858, "[System]\nProgramMuxRateMin=1\n");  // 5,143,200 bps: enough
+    GetRunState().elementaryBitrateSum = 5000000;
+    WriteCrossStreamChecks(GetStreamIdTable());
+    EXPECT_FALSE(GetRunState().runFailed);
+}
+
+TEST_F(CrossStreamTest, MuxRateCheckIsOnOnlyAtOne) {
+    for (const char* profile : {"", "[System]\nProgramMuxRateMin=2\n"}) {
+        Section(100, profile);
+        GetRunState().elementaryBitrateSum = 5000000;
+        WriteCrossStreamChecks(GetStreamIdTable());
+        EXPECT_FALSE(GetRunState().runFailed) << profile;
+    }
+}
+
+TEST_F(CrossStreamTest, WithPrintOnlyErrorsTheFailureIsInsertedInPlace) {
+    SetPrintOnlyErrors(true);
+    Section(100, "[System]\nProgramMuxRateMin=1\nPacketsPerPack=7\n");
+    GetRunState().elementaryBitrateSum = 1000000;
+    WriteCrossStreamChecks(GetStreamIdTable());
+    std::vector<std::string> expected = {
+        "*Packets per Pack = 1", "*Program Mux Rate = 39 Kbps, Min. Recommended = 1004 Kbps",
+        "End Program Streams Summary.", " ", " ",
+        "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"};
+    auto texts = bound_.sink.Texts();
+    EXPECT_EQ(expected, std::vector<std::string>(texts.begin(), texts.begin() + 6));
+}
+
+TEST_F(CrossStreamTest, ToleranceLines) {
+    struct Case {
+        const char* profile;
+        double videoSeconds, audioSeconds, videoPtsMs, audioPtsMs;
+        std::string durationLine, delayLine;
+        bool failed;
+    };
+    std::vector<Case> cases = {
+        {"", 10.0, 9.96, 0, 0, "Duration Difference from Video to Audio = 40 msec",
+         "Initial Delay Audio to Video (PTS based) = 0 msec ", false},
+        {"[System]\nDurationAudioVideoDifference=40\n", 10.0404, 10.0, 0, 0,
+         "Duration Difference from Video to Audio = 40 msec",
+         "Initial Delay Audio to Video (PTS based) = 0 msec ", true},
+        {"[System]\nDurationAudioVideoDifference=40\nDelayAudioVideoDifference=100\n", 10.0,
+         10.03, 500, 400, "Duration Difference from Video to Audio = -30 msec",
+         "Initial Delay Audio to Video (PTS based) = -100 msec ", false},
+        {"[System]\nDelayAudioVideoDifference=100\n", 0, 0, 500, 640.2,
+         "Duration Difference from Video to Audio = 0 msec",
+         "*Initial Delay Audio to Video (PTS based) = 140 msec ", true},
+    };
+    for (const Case& c : cases) {
+        Section(25200, c.profile);
+        RunState& run = GetRunState();
+        run.videoDurationSeconds = c.videoSeconds;
+        run.audioDurationSeconds = c.audioSeconds;
+        run.videoFirstPtsMs = c.videoPtsMs;
+        run.audioFirstPtsMs = c.audioPtsMs;
+        WriteCrossStreamChecks(GetStreamIdTable());
+        auto texts = bound_.sink.Texts();
+        EXPECT_EQ(c.durationLine, texts[texts.size() - 2]) << c.profile;
+        // The tolerance lines carry no "*": the mark on the delay case is absent too.
+        std::string delay = c.delayLine[0] == '*' ? c.delayLine.substr(1) : c.delayLine;
+        EXPECT_EQ(delay, texts.back()) << c.profile;
+        EXPECT_EQ(c.failed, run.runFailed) << c.profile;
+    }
+}
+
+TEST_F(CrossStreamTest, ToleranceFailureIsRedWithoutAMark) {
+    Section(25200, "[System]\nDurationAudioVideoDifference=40\n");
+    GetRunState().videoDurationSeconds = 10.0404;
+    GetRunState().audioDurationSeconds = 10.0;
+    WriteCrossStreamChecks(GetStreamIdTable());
+    const ReportLine& line = bound_.sink.Lines()[bound_.sink.Lines().size() - 2];
+    EXPECT_EQ((ReportLine{"Duration Difference from Video to Audio = 40 msec", true,
+                          LineColour::Red, 16}),
+              line);
+}
+
+}  // namespace
