@@ -127,6 +127,34 @@ TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
     EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
 }
 
+// The whole report of a real stream against a reviewed copy; the version line and the
+// processing time change from run to run. Remake a golden file only on purpose, and
+// read the diff.
+TEST_F(CliTest, ReportsMatchTheirGoldenFiles) {
+    struct Golden {
+        const char* folder;
+        const char* file;
+        const char* golden;
+        int exitCode;
+    };
+    for (const Golden& g : {Golden{ZEMBRA_DATA_DIR, "sample.mpg", "sample.txt", 0},
+                            Golden{ZEMBRA_FIXTURE_DIR, "ffmpeg_dvd.vob", "ffmpeg_dvd.txt", 1}}) {
+        CliRun run = Run(std::string("--profile '" ZEMBRA_DATA_DIR "/MpegReference.ini' ") + g.file,
+                         std::string("cd '") + g.folder + "' &&");
+        EXPECT_EQ(g.exitCode, run.exitCode) << g.file;
+        std::istringstream lines(run.out);
+        std::string normalised;
+        std::string line;
+        std::getline(lines, line);
+        normalised += "<version line>\n";
+        while (std::getline(lines, line)) {
+            if (line.rfind("Processing time: ", 0) == 0) line = "Processing time: <elapsed>";
+            normalised += line + "\n";
+        }
+        EXPECT_EQ(ReadText(std::string(ZEMBRA_GOLDEN_DIR "/") + g.golden), normalised) << g.file;
+    }
+}
+
 TEST(CliOptions, Parsing) {
     std::string error;
     auto options = ParseCliOptions({"--errors-only", "a.mpg", "--", "--b.mpg"}, error);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "input/bitstream_file.h"
 #include "report/report_log.h"
 #include "support/test_files.h"
@@ -414,6 +416,30 @@ TEST_F(ScanTest, EveryCutOfAValidStreamEndsInOrder) {
                 << "cut at " << cut << ": " << result;
         }
         EXPECT_LE(T().packCount, 2u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScanTest, RandomBytesEndInOrder) {
+    // Random bytes alone, and behind a valid pack header so that the scan walks them.
+    std::mt19937 random(7);
+    Bytes pack = StreamBuilder().Pack(3600).Build();
+    for (int round = 0; round < 60; ++round) {
+        Bytes bytes = round % 2 ? pack : Bytes{};
+        size_t size = 1 + random() % 20000;
+        for (size_t i = 0; i < size; ++i) {
+            // Plenty of zeros and ones, so start codes and lengths turn up.
+            int r = random() % 8;
+            bytes.push_back(r < 3 ? 0 : r == 3 ? 1 : static_cast<uint8_t>(random()));
+        }
+        ScanResult result = Scan(bytes);
+        EXPECT_TRUE(result == ScanNoEndCode || result == ScanSyncLost || result == ScanOk ||
+                    result == ScanNotProgramStream || result == ScanMpeg1System ||
+                    result == ScanPackHeaderInPes)
+            << "round " << round << ": " << result;
     }
 }
 
