@@ -40,9 +40,8 @@ size_t ReadInBlocks(const std::string& path, Visit visit) {
 void PlainRead(benchmark::State& state) {
     size_t bytes = 0;
     for (auto _ : state) {
-        bytes += ReadInBlocks(BenchFile(), [](const uint8_t* data, size_t) {
-            benchmark::DoNotOptimize(data);
-        });
+        bytes += ReadInBlocks(BenchFile(),
+                              [](const uint8_t* data, size_t) { benchmark::DoNotOptimize(data); });
     }
     state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
@@ -54,7 +53,8 @@ void ReadAndFindStartCodes(benchmark::State& state) {
         bytes += ReadInBlocks(BenchFile(), [&](const uint8_t* data, size_t size) {
             const uint8_t* end = data + size;
             for (const uint8_t* p = data; p + 2 < end; ++p) {
-                p = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p - 2)));
+                p = static_cast<const uint8_t*>(
+                    std::memchr(p, 0, static_cast<size_t>(end - p - 2)));
                 if (!p) break;
                 prefixes += p[1] == 0 && p[2] == 1;
             }

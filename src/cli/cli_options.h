@@ -16,7 +16,6 @@ struct CliOptions {
 };
 
 // Parses argv[1..]; on a usage error returns nullopt and sets `error`.
-std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
-                                          std::string& error);
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
 extern const char* const kCliUsage;

@@ -8,7 +8,7 @@
 #include "report/memory_sink.h"
 
 class ConsoleSink : public MemorySink {
-public:
+  public:
     explicit ConsoleSink(bool showProgress) : showProgress_(showProgress) {}
 
     void ShowStatusText(const std::string& text) override;
@@ -19,7 +19,7 @@ public:
     // Bold and colours as ANSI escapes when `colour` is on.
     void PrintReport(std::FILE* out, bool colour) const;
 
-private:
+  private:
     bool showProgress_;
     bool statusShown_ = false;
 };

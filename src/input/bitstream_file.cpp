@@ -195,7 +195,8 @@ bool BitstreamFile::FindStartCodePrefix() {
             zeros = *p == 0 ? std::min(zeros + 1, 2) : 0;
         }
         while (p < end) {
-            auto* one = static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p)));
+            auto* one =
+                static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p)));
             if (!one) {
                 zeros = end[-1] != 0 ? 0 : (end[-2] != 0 ? 1 : 2);
                 break;

@@ -10,7 +10,7 @@
 #include <string>
 
 class BitstreamFile {
-public:
+  public:
     static constexpr size_t kBlockSize = 1 << 20;
 
     BitstreamFile() = default;
@@ -30,8 +30,8 @@ public:
         size_t endBit = byteIndex_ * 8 + bitOffset_ + static_cast<size_t>(n);
         if (!atEnd_ && (endBit >> 3) < bytesInBuffer_) {
             // Inside the block, short of its last byte: no refill or progress due.
-            uint32_t value = static_cast<uint32_t>((LoadBigEndian64(byteIndex_) << bitOffset_) >>
-                                                   (64 - n));
+            uint32_t value =
+                static_cast<uint32_t>((LoadBigEndian64(byteIndex_) << bitOffset_) >> (64 - n));
             consumedBytes_ += (endBit >> 3) - byteIndex_;
             byteIndex_ = endBit >> 3;
             bitOffset_ = static_cast<int>(endBit & 7);
@@ -65,7 +65,7 @@ public:
     // Size of the file opened last; still valid after Close.
     uint64_t FileSize() const { return fileSize_; }
 
-private:
+  private:
     uint64_t LoadBigEndian64(size_t index) const {
         const uint8_t* p = buffer_.get() + index;
         uint64_t value = 0;

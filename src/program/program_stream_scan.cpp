@@ -14,7 +14,7 @@ StreamIdTable table;
 
 // What the scan keeps between start codes.
 struct ScanState {
-    long double currentScr = 0;  // 90 kHz units with the 27 MHz fraction
+    long double currentScr = 0;       // 90 kHz units with the 27 MHz fraction
     double previousPackPosition = 0;  // bit position after the last pack start code
     uint32_t packetsInPack = 0;
     bool firstPack = true;
@@ -179,8 +179,8 @@ Stop ReadPesExtension(BitstreamFile& file, int& headerBytes) {
 
 // The PES header after PES_packet_length, its stuffing included (ISO/IEC 13818-1,
 // 2.4.3.6).
-Stop ReadPesHeader(BitstreamFile& file, uint8_t id, const ScanState& state,
-                   uint32_t& scrambling, int& headerDataLength) {
+Stop ReadPesHeader(BitstreamFile& file, uint8_t id, const ScanState& state, uint32_t& scrambling,
+                   int& headerDataLength) {
     int headerBytes = 0;
     file.ReadBits(2);
     scrambling = file.ReadBits(2);
@@ -241,7 +241,8 @@ void CountDvdSubstream(uint8_t sub, int payloadSize) {
     ++table.substreamPacketCount[sub];
     table.substreamBytes[sub] += AtLeastZero(payloadSize);
     if (sub >= kFirstAc3Substream && sub <= kLastDtsSubstream) {
-        table.ac3DtsBytes[sub - kFirstAc3Substream] += AtLeastZero(payloadSize - kAc3DtsHeaderBytes);
+        table.ac3DtsBytes[sub - kFirstAc3Substream] +=
+            AtLeastZero(payloadSize - kAc3DtsHeaderBytes);
     } else if (sub >= kFirstLpcmSubstream && sub <= kLastLpcmSubstream) {
         table.lpcmBytes[sub - kFirstLpcmSubstream] += AtLeastZero(payloadSize - kLpcmHeaderBytes);
     } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {

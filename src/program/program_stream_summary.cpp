@@ -54,25 +54,26 @@ void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
         if (packets == 0) continue;
         uint32_t kiloBytes = 0;
         if (sub >= kFirstAc3Substream && sub <= kLastAc3Substream) {
-            CheckEqual("Substream (DVD): AC3 Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
-                       0, failed);
+            CheckEqual("Substream (DVD): AC3 Audio substream %X", mpegAudioRef, kMeasuredNo, sub, 0,
+                       failed);
             kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
         } else if (sub >= kFirstDtsSubstream && sub <= kLastDtsSubstream) {
-            CheckEqual("Substream (DVD): DTS Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
-                       0, failed);
+            CheckEqual("Substream (DVD): DTS Audio substream %X", mpegAudioRef, kMeasuredNo, sub, 0,
+                       failed);
             kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
         } else if (sub >= kFirstLpcmSubstream && sub <= kLastLpcmSubstream) {
             CheckEqual("Substream (DVD): LPCM Audio substream %X", mpegAudioRef, kMeasuredNo, sub,
                        0, failed);
             kiloBytes = table.lpcmBytes[sub - kFirstLpcmSubstream] / 1024;
         } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {
-            LogInfo("Substream (DVD): Subpicture stream %X,        PES packets = %u,        "
-                    "total bytes = %u",
-                    sub, packets, table.subpictureBytes[sub - kFirstSubpictureSubstream]);
+            LogInfo(
+                "Substream (DVD): Subpicture stream %X,        PES packets = %u,        "
+                "total bytes = %u",
+                sub, packets, table.subpictureBytes[sub - kFirstSubpictureSubstream]);
             continue;
         } else {
-            LogInfo("Substream 0x%02X,        packets = %u,        total bytes = %u", sub,
-                    packets, table.substreamBytes[sub]);
+            LogInfo("Substream 0x%02X,        packets = %u,        total bytes = %u", sub, packets,
+                    table.substreamBytes[sub]);
             continue;
         }
         if (table.substreamScrambled[sub]) LogInfo(" Encrypted!!,");

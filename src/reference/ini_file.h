@@ -9,7 +9,7 @@
 #include <string>
 
 class IniFile {
-public:
+  public:
     // A missing or unreadable file gives an empty IniFile.
     static IniFile Load(const std::string& path);
 
@@ -17,13 +17,11 @@ public:
 
     // Decimal, or hexadecimal after "0x"/"0X"; anything else (also "720px") gives
     // the default.
-    int32_t ReadInt(const std::string& section, const std::string& key,
-                    int32_t defaultValue) const;
+    int32_t ReadInt(const std::string& section, const std::string& key, int32_t defaultValue) const;
     // A decimal number with "." (or ",") as the decimal separator.
-    double ReadReal(const std::string& section, const std::string& key,
-                    double defaultValue) const;
+    double ReadReal(const std::string& section, const std::string& key, double defaultValue) const;
 
-private:
+  private:
     static int OnEntry(void* user, const char* section, const char* key, const char* value);
     std::map<std::string, std::string> values_;  // "section\nkey", both lower-cased
 };

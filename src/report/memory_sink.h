@@ -7,7 +7,7 @@
 #include "report/report_sink.h"
 
 class MemorySink : public ReportSink {
-public:
+  public:
     void AppendLine(const ReportLine& line) override;
     void ReplaceLine(int index, const ReportLine& line) override;
     void InsertLine(int index, const ReportLine& line) override;
@@ -27,7 +27,7 @@ public:
     const std::vector<int>& ProgressHistory() const { return progressHistory_; }
     int PumpCount() const { return pumpCount_; }
 
-private:
+  private:
     std::vector<ReportLine> lines_;
     std::string statusText_;
     int progress_ = 0;

@@ -18,7 +18,7 @@ constexpr int kFailHeightPx = 16;
 constexpr size_t kStatusTextMax = 63;
 
 class DiscardSink : public ReportSink {
-public:
+  public:
     void AppendLine(const ReportLine&) override {}
     void ReplaceLine(int, const ReportLine&) override {}
     void InsertLine(int, const ReportLine&) override {}
@@ -118,8 +118,8 @@ void LogHeading(const char* format, ...) {
 void LogVersionLine() {
     State().format.bold = true;  // added to the current style, nothing else changes
     std::time_t now = std::time(nullptr);
-    std::string line = VersionText() + " - " + TimeText("%x", now) + "  " +
-                       TimeText("%X", RunStartTime());
+    std::string line =
+        VersionText() + " - " + TimeText("%x", now) + "  " + TimeText("%X", RunStartTime());
     AppendInCurrentFormat(line.substr(0, kReportLineMax));
 }
 

@@ -19,7 +19,7 @@ struct ReportLine {
 };
 
 class ReportSink {
-public:
+  public:
     virtual ~ReportSink() = default;
 
     virtual void AppendLine(const ReportLine& line) = 0;

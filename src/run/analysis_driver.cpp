@@ -80,15 +80,15 @@ void HandleScanResult(ScanResult result, const std::string& path) {
 void CheckRecommendedMuxRate(const StreamIdTable& table) {
     uint32_t packSize = table.maxPackSize;
     if (packSize <= kPackOverheadBytes) return;  // no payload room: nothing to recommend
-    double ratio = static_cast<double>(packSize) / static_cast<double>(packSize - kPackOverheadBytes);
+    double ratio =
+        static_cast<double>(packSize) / static_cast<double>(packSize - kPackOverheadBytes);
     double needed = std::ceil(ratio * runState.elementaryBitrateSum);
     double recommended = std::ceil(needed * 0.02) * 50;
     uint32_t actual = table.programMuxRate * 400;
     if (!(actual < recommended) || ReferenceProfile.system.ProgramMuxRateMin != 1) return;
 
-    std::string text =
-        FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps", actual / 1024,
-                         static_cast<int>(recommended / 1024));
+    std::string text = FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps",
+                                        actual / 1024, static_cast<int>(recommended / 1024));
     if (GetPrintOnlyErrors()) {
         LogFailInsertAt(text, runState.muxRateLine);
     } else {
@@ -122,9 +122,9 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
                runState.videoDurationSeconds, runState.videoWholeSeconds,
                runState.videoRemainingFrames);
     LogInfo(" ");
-    WriteToleranceLine(
-        FormatReportLine("Duration Difference from Video to Audio = %0.0f msec", durationDifferenceMs),
-        ref.DurationAudioVideoDifference, durationDifferenceMs);
+    WriteToleranceLine(FormatReportLine("Duration Difference from Video to Audio = %0.0f msec",
+                                        durationDifferenceMs),
+                       ref.DurationAudioVideoDifference, durationDifferenceMs);
     double delayMs = runState.audioFirstPtsMs - runState.videoFirstPtsMs;
     WriteToleranceLine(
         FormatReportLine("Initial Delay Audio to Video (PTS based) = %0.0f msec ", delayMs),
@@ -194,8 +194,8 @@ int AnalyzeFile(const char* path) {
     HandleScanResult(result, path);
 
     if (!runState.runFailed) {
-        runState.muxRateLine = WriteProgramStreamSummary(
-            table, path, GetBitstreamFile().FileSize(), runState.runFailed);
+        runState.muxRateLine = WriteProgramStreamSummary(table, path, GetBitstreamFile().FileSize(),
+                                                         runState.runFailed);
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();

@@ -12,7 +12,7 @@ struct RunState {
     int timeLimitSeconds = 0;  // 0: no limit
     bool runFailed = false;
     uint32_t elementaryBitrateSum = 0;  // bits per second
-    int muxRateLine = 0;  // line counter right after the "Program Mux Rate" line
+    int muxRateLine = 0;                // line counter right after the "Program Mux Rate" line
     // Left by the video and audio sections for the cross-stream checks.
     double videoDurationSeconds = 0;
     uint32_t videoWholeSeconds = 0;

@@ -28,12 +28,12 @@ std::string ReadText(const std::string& path) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     CliRun Run(const std::string& args, const std::string& env = "") {
         std::string out = dir_.Path() + "/stdout";
         std::string err = dir_.Path() + "/stderr";
-        std::string command = env + " '" ZEMBRA_CLI_PATH "' " + args + " >'" + out + "' 2>'" + err +
-                              "' </dev/null";
+        std::string command =
+            env + " '" ZEMBRA_CLI_PATH "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
     }

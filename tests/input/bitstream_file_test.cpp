@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kMiB = BitstreamFile::kBlockSize;
 
 class BitstreamFileTest : public ::testing::Test {
-protected:
+  protected:
     BitstreamFile& Open(const Bytes& bytes) {
         path_ = dir_.Write("f.mpg", bytes);
         EXPECT_TRUE(file_.Open(path_));
@@ -167,7 +167,7 @@ TEST(BitstreamFileOpen, ErrorsShowTheirMessage) {
 
 // The reader's results defined byte by byte, to hold the block-wise reader to.
 class ReferenceReader {
-public:
+  public:
     explicit ReferenceReader(const Bytes& bytes) : bytes_(bytes) {}
     bool AtEnd() const { return bit_ >= bytes_.size() * 8; }
     uint32_t ReadBits(int n) {
@@ -195,7 +195,7 @@ public:
     }
     double BitPosition() const { return static_cast<double>(bit_); }
 
-private:
+  private:
     uint32_t Bit(size_t at) const { return (bytes_[at / 8] >> (7 - at % 8)) & 1; }
     const Bytes& bytes_;
     size_t bit_ = 0;

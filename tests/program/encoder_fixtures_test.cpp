@@ -20,7 +20,7 @@ struct FixtureCase {
 };
 
 class EncoderFixtureTest : public ::testing::TestWithParam<FixtureCase> {
-protected:
+  protected:
     BoundSink bound_;
 };
 
@@ -84,7 +84,8 @@ TEST(EncoderFixtures, EveryCutOfARealStreamEndsInOrder) {
     for (size_t cut = 0; cut < 6 * 2048; cut += 97) cuts.push_back(cut);
     for (size_t cut = 2040; cut < 2100; ++cut) cuts.push_back(cut);
     for (size_t cut : cuts) {
-        std::string path = dir.Write("cut.mpg", Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
+        std::string path =
+            dir.Write("cut.mpg", Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
         ScanResult result = ScanProgramStream(path, 0);
         EXPECT_TRUE(result == ScanNoEndCode || result == ScanSyncLost || result == ScanOpenFailed ||
                     result == ScanMpeg1System)

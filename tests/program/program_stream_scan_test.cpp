@@ -12,7 +12,7 @@
 namespace {
 
 class ScanTest : public ::testing::Test {
-protected:
+  protected:
     ScanResult Scan(const Bytes& bytes, const std::string& name = "f.mpg", int limit = 0) {
         return ScanProgramStream(dir_.Write(name, bytes), limit);
     }
@@ -120,9 +120,10 @@ TEST_F(ScanTest, Extensions) {
         bool dvd;
     };
     Bytes stream = MakeSimpleStream(1);
-    for (const Case& c : {Case{"a.mpg", ScanOk, false}, Case{"a.MPEG", ScanOk, false},
-                          Case{"a.VoB", ScanOk, true}, Case{"a.txt", ScanBadExtension, false},
-                          Case{"mpg", ScanBadExtension, false}, Case{"a.mpg.ts", ScanBadExtension, false}}) {
+    for (const Case& c :
+         {Case{"a.mpg", ScanOk, false}, Case{"a.MPEG", ScanOk, false}, Case{"a.VoB", ScanOk, true},
+          Case{"a.txt", ScanBadExtension, false}, Case{"mpg", ScanBadExtension, false},
+          Case{"a.mpg.ts", ScanBadExtension, false}}) {
         EXPECT_EQ(c.result, Scan(stream, c.name)) << c.name;
         EXPECT_EQ(c.dvd, T().isDvd) << c.name;
     }
@@ -225,7 +226,9 @@ TEST_F(ScanTest, EveryOptionalPesFieldKeepsTheScanInStep) {
 TEST_F(ScanTest, PrivateDataTakesExactlySixteenBytes) {
     PesFields f = Payload(3);
     f.privateData = true;
-    ASSERT_EQ(ScanOk, Scan(StreamBuilder().Pack(3600).Pes(0xE0, f).Pes(0xE0, Payload(9)).EndCode().Build()));
+    ASSERT_EQ(
+        ScanOk,
+        Scan(StreamBuilder().Pack(3600).Pes(0xE0, f).Pes(0xE0, Payload(9)).EndCode().Build()));
     EXPECT_EQ(2u, T().packetCount[0xE0]);
     EXPECT_EQ(12u, T().payloadBytes[0xE0]);
 }
@@ -291,7 +294,9 @@ TEST_F(ScanTest, DvdSubstreams) {
     StreamBuilder b;
     b.Pack(3600).Pes(kPrivateStream1Id, privatePacket(0x80));
     b.Pack(7200).Pes(kPrivateStream1Id, privatePacket(0xA1, 1));
-    b.Pack(10800).Pes(kPrivateStream1Id, privatePacket(0x21)).Pes(kPrivateStream1Id, privatePacket(0x8A));
+    b.Pack(10800)
+        .Pes(kPrivateStream1Id, privatePacket(0x21))
+        .Pes(kPrivateStream1Id, privatePacket(0x8A));
     b.EndCode();
     ASSERT_EQ(ScanOk, Scan(b.Build(), "a.vob"));
     EXPECT_EQ(2028u, T().maxPesPacketLength);
@@ -361,7 +366,7 @@ TEST_F(ScanTest, TimeLimitCountsFromTheFirstPack) {
 
 // Requests Cancel at its first event pump, as a Cancel click would.
 class CancellingSink : public MemorySink {
-public:
+  public:
     void PumpEvents() override { RequestCancel(); }
 };
 

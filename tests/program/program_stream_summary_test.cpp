@@ -12,7 +12,7 @@
 namespace {
 
 class SummaryTest : public ::testing::Test {
-protected:
+  protected:
     // Scans the bytes as `name` and writes the section with the given profile text.
     std::vector<std::string> Section(const Bytes& bytes, const std::string& profile,
                                      const std::string& name = "f.mpg") {
@@ -151,9 +151,11 @@ Bytes DvdStream() {
 }
 
 TEST_F(SummaryTest, DvdSubstreamLines) {
-    std::vector<std::string> lines = Section(DvdStream(), "[System]\nMPEGAudioStreams=1\n", "f.vob");
+    std::vector<std::string> lines =
+        Section(DvdStream(), "[System]\nMPEGAudioStreams=1\n", "f.vob");
     EXPECT_EQ("File \"" + path_ + "\" is a DVD MPEG-2 Program Stream", lines[0]);
-    auto at = std::find(lines.begin(), lines.end(), "Private Stream 1, ID: BD, packets = 5, Total = 9 KB");
+    auto at = std::find(lines.begin(), lines.end(),
+                        "Private Stream 1, ID: BD, packets = 5, Total = 9 KB");
     ASSERT_NE(lines.end(), at);
     std::vector<std::string> expected = {
         "Private Stream 1, ID: BD, packets = 5, Total = 9 KB",
@@ -225,7 +227,8 @@ TEST_F(SummaryTest, EncryptedStreamLine) {
     PesFields f;
     f.scrambling = 3;
     f.payload = Bytes(10);
-    std::vector<std::string> lines = Section(StreamBuilder().Pack(3600).Pes(0xE2, f).EndCode().Build(), "");
+    std::vector<std::string> lines =
+        Section(StreamBuilder().Pack(3600).Pes(0xE2, f).EndCode().Build(), "");
     auto video = std::find(lines.begin(), lines.end(), "Video stream, ID: E2");
     ASSERT_NE(lines.end(), video);
     EXPECT_EQ(" Encrypted!!,", video[1]);

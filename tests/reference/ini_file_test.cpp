@@ -16,16 +16,15 @@ class ParseIniIntTest : public ::testing::TestWithParam<IntCase> {};
 
 TEST_P(ParseIniIntTest, Value) { EXPECT_EQ(GetParam().value, ParseIniInt(GetParam().text)); }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParseIniIntTest,
-                         ::testing::Values(IntCase{"720", 720}, IntCase{" 720 ", 720},
-                                           IntCase{"0x2D0", 720}, IntCase{"0X2d0", 720},
-                                           IntCase{"-3", -3}, IntCase{"0", 0},
-                                           IntCase{"0xFFFFFFFF", -1}, IntCase{"0xFFFF", 65535},
-                                           IntCase{"720px", std::nullopt},
-                                           IntCase{"", std::nullopt}, IntCase{"0x", std::nullopt},
-                                           IntCase{"0xG1", std::nullopt},
-                                           IntCase{"1.5", std::nullopt},
-                                           IntCase{"99999999999", std::nullopt}), CaseNumber());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParseIniIntTest,
+    ::testing::Values(IntCase{"720", 720}, IntCase{" 720 ", 720}, IntCase{"0x2D0", 720},
+                      IntCase{"0X2d0", 720}, IntCase{"-3", -3}, IntCase{"0", 0},
+                      IntCase{"0xFFFFFFFF", -1}, IntCase{"0xFFFF", 65535},
+                      IntCase{"720px", std::nullopt}, IntCase{"", std::nullopt},
+                      IntCase{"0x", std::nullopt}, IntCase{"0xG1", std::nullopt},
+                      IntCase{"1.5", std::nullopt}, IntCase{"99999999999", std::nullopt}),
+    CaseNumber());
 
 struct RealCase {
     const char* text;
@@ -41,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParseIniRealTest,
                                            RealCase{"-20,5", -20.5}, RealCase{" 3 ", 3.0},
                                            RealCase{"3dB", std::nullopt},
                                            RealCase{"", std::nullopt},
-                                           RealCase{"nan", std::nullopt}), CaseNumber());
+                                           RealCase{"nan", std::nullopt}),
+                         CaseNumber());
 
 TEST(IniFile, NamesMatchWithoutRegardToCase) {
     TempDir dir;
@@ -60,7 +60,8 @@ TEST(IniFile, NamesMatchWithoutRegardToCase) {
 
 TEST(IniFile, FirstOfDuplicateKeysWins) {
     TempDir dir;
-    IniFile ini = IniFile::Load(dir.WriteText("a.ini", "[System]\nVideoStreams=1\nVideoStreams=2\n"));
+    IniFile ini =
+        IniFile::Load(dir.WriteText("a.ini", "[System]\nVideoStreams=1\nVideoStreams=2\n"));
     EXPECT_EQ(1, ini.ReadInt("System", "VideoStreams", 65535));
 }
 

@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EqualCase{720, 720, Kind::Pass, "Horizontal Size = 720"},
                       EqualCase{720, 704, Kind::Fail, "*Horizontal Size = 704"},
                       EqualCase{720, 65535, Kind::Fail, "*Horizontal Size = 65535"},
-                      EqualCase{-1, -1, Kind::Pass, "Horizontal Size = -1"}), CaseNumber());
+                      EqualCase{-1, -1, Kind::Pass, "Horizontal Size = -1"}),
+    CaseNumber());
 
 struct RangeCase {
     uint32_t min;
@@ -89,17 +90,16 @@ TEST_P(CheckRangeTest, Outcome) {
     EXPECT_EQ(c.kind == Kind::Fail, o.text[0] == '*');
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CheckRangeTest,
-                         ::testing::Values(RangeCase{0, 65535, 0, Kind::Pass},
-                                           RangeCase{0, 65535, 4000000000u, Kind::Pass},
-                                           RangeCase{3, 65535, 3, Kind::Pass},
-                                           RangeCase{3, 65535, 2, Kind::Fail},
-                                           RangeCase{65535, 65535, 7, Kind::Info},
-                                           RangeCase{65535, 4294967295u, 0, Kind::Pass},
-                                           RangeCase{65535, 0, 0, Kind::Pass},
-                                           RangeCase{65535, 0, 1, Kind::Fail},
-                                           RangeCase{1, 15, 15, Kind::Pass},
-                                           RangeCase{1, 15, 16, Kind::Fail}), CaseNumber());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CheckRangeTest,
+    ::testing::Values(RangeCase{0, 65535, 0, Kind::Pass},
+                      RangeCase{0, 65535, 4000000000u, Kind::Pass},
+                      RangeCase{3, 65535, 3, Kind::Pass}, RangeCase{3, 65535, 2, Kind::Fail},
+                      RangeCase{65535, 65535, 7, Kind::Info},
+                      RangeCase{65535, 4294967295u, 0, Kind::Pass},
+                      RangeCase{65535, 0, 0, Kind::Pass}, RangeCase{65535, 0, 1, Kind::Fail},
+                      RangeCase{1, 15, 15, Kind::Pass}, RangeCase{1, 15, 16, Kind::Fail}),
+    CaseNumber());
 
 struct RealCase {
     double min;
@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RealCase{-20.0, -17.0, -25.0, Kind::Warning, "*RMS Level = -25.0 dB"},
                       RealCase{-20.0, -17.0, -20.0, Kind::Pass, "RMS Level = -20.0 dB"},
                       RealCase{-20.0, -17.0, -16.0, Kind::Fail, "*RMS Level = -16.0 dB"},
-                      RealCase{-20.0, 1000, 500, Kind::Pass, "RMS Level = 500.0 dB"}), CaseNumber());
+                      RealCase{-20.0, 1000, 500, Kind::Pass, "RMS Level = 500.0 dB"}),
+    CaseNumber());
 
 TEST(ComplianceChecks, PrintOnlyErrorsWritesOnlyFailures) {
     EXPECT_EQ(Kind::None, RunCheck([](bool& f) { CheckEqual("x", 65535, 1, 0, 0, f); }, true).kind);

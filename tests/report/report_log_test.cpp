@@ -8,7 +8,7 @@
 namespace {
 
 class ReportLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ClearReport(); }
     BoundSink bound;
     const std::vector<ReportLine>& Lines() { return bound.sink.Lines(); }

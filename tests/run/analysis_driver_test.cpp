@@ -6,17 +6,17 @@
 #include <algorithm>
 #include <regex>
 
+#include "input/bitstream_file.h"
 #include "program/program_stream_scan.h"
 #include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
-#include "input/bitstream_file.h"
 #include "report/report_log.h"
 #include "support/test_files.h"
 
 namespace {
 
 class DriverTest : public ::testing::Test {
-protected:
+  protected:
     void Profile(const std::string& text) {
         LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", text));
     }
@@ -31,8 +31,8 @@ protected:
     }
     std::vector<std::string> Tail(size_t count) {
         auto texts = bound_.sink.Texts();
-        return std::vector<std::string>(texts.end() - static_cast<long>(std::min(count, texts.size())),
-                                        texts.end());
+        return std::vector<std::string>(
+            texts.end() - static_cast<long>(std::min(count, texts.size())), texts.end());
     }
     void SetUp() override { Profile(""); }
 
@@ -42,15 +42,21 @@ protected:
 };
 
 // The end of every run after its processing-time line.
-const std::vector<std::string> kPassEnd = {" ", "Result:", "Compliance Test: Pass", " ", "End.", " "};
-const std::vector<std::string> kFailEnd = {" ", "Result:", "Compliance Test: Fail!!", " ", "End.", " "};
+const std::vector<std::string> kPassEnd = {" ", "Result:", "Compliance Test: Pass",
+                                           " ", "End.",    " "};
+const std::vector<std::string> kFailEnd = {" ", "Result:", "Compliance Test: Fail!!",
+                                           " ", "End.",    " "};
 
 TEST_F(DriverTest, WholeReportOfAPassingStream) {
     std::vector<std::string> lines = Run(MakeSimpleStream(3));
     ASSERT_GT(lines.size(), 20u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("Zembra v1\\.4\\.0\\.131 - .+  .+")));
-    std::vector<std::string> head = {" ", "File under analysis: \"" + path_ + "\"..!", " ",
-                                     "Begin Process:", " ", "Begin Program Streams Summary:",
+    std::vector<std::string> head = {" ",
+                                     "File under analysis: \"" + path_ + "\"..!",
+                                     " ",
+                                     "Begin Process:",
+                                     " ",
+                                     "Begin Program Streams Summary:",
                                      "File \"" + path_ + "\" is a MPEG-2 Program Stream"};
     EXPECT_EQ(head, std::vector<std::string>(lines.begin() + 1, lines.begin() + 8));
     std::vector<std::string> end = {"End Program Streams Summary.",
@@ -167,7 +173,7 @@ TEST_F(DriverTest, TimeLimitStartsAt300Seconds) {
 
 // Records the busy flag and presses Cancel at the first pump of the first pass.
 class CancelOnPumpSink : public MemorySink {
-public:
+  public:
     void PumpEvents() override {
         busySeen = busySeen || IsAnalysisRunning();
         if (cancelAt >= 0 && ++pumps == cancelAt) RequestCancel();
@@ -212,7 +218,7 @@ TEST_F(DriverTest, CrossStreamValuesStartEachRunAtZero) {
 
 // The end-of-run checks, with the values the video and audio sections leave.
 class CrossStreamTest : public DriverTest {
-protected:
+  protected:
     // Writes the section of a stream with 2048-byte packs at `muxRate` (50 bytes/s).
     void Section(uint32_t muxRate, const std::string& profile) {
         Profile(profile);
@@ -268,8 +274,11 @@ TEST_F(CrossStreamTest, WithPrintOnlyErrorsTheFailureIsInsertedInPlace) {
     GetRunState().elementaryBitrateSum = 1000000;
     WriteCrossStreamChecks(GetStreamIdTable());
     std::vector<std::string> expected = {
-        "*Packets per Pack = 1", "*Program Mux Rate = 39 Kbps, Min. Recommended = 1004 Kbps",
-        "End Program Streams Summary.", " ", " ",
+        "*Packets per Pack = 1",
+        "*Program Mux Rate = 39 Kbps, Min. Recommended = 1004 Kbps",
+        "End Program Streams Summary.",
+        " ",
+        " ",
         "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"};
     auto texts = bound_.sink.Texts();
     EXPECT_EQ(expected, std::vector<std::string>(texts.begin(), texts.begin() + 6));
@@ -288,8 +297,8 @@ TEST_F(CrossStreamTest, ToleranceLines) {
         {"[System]\nDurationAudioVideoDifference=40\n", 10.0404, 10.0, 0, 0,
          "Duration Difference from Video to Audio = 40 msec",
          "Initial Delay Audio to Video (PTS based) = 0 msec ", true},
-        {"[System]\nDurationAudioVideoDifference=40\nDelayAudioVideoDifference=100\n", 10.0,
-         10.03, 500, 400, "Duration Difference from Video to Audio = -30 msec",
+        {"[System]\nDurationAudioVideoDifference=40\nDelayAudioVideoDifference=100\n", 10.0, 10.03,
+         500, 400, "Duration Difference from Video to Audio = -30 msec",
          "Initial Delay Audio to Video (PTS based) = -100 msec ", false},
         {"[System]\nDelayAudioVideoDifference=100\n", 0, 0, 500, 640.2,
          "Duration Difference from Video to Audio = 0 msec",

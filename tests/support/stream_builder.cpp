@@ -4,7 +4,7 @@
 namespace {
 
 class BitWriter {
-public:
+  public:
     explicit BitWriter(Bytes& out) : out_(out) {}
     void Put(uint64_t value, int bits) {
         for (int i = bits - 1; i >= 0; --i) {
@@ -17,15 +17,13 @@ public:
         }
     }
 
-private:
+  private:
     Bytes& out_;
     uint8_t current_ = 0;
     int count_ = 0;
 };
 
-void PutStartCode(Bytes& out, uint8_t code) {
-    out.insert(out.end(), {0x00, 0x00, 0x01, code});
-}
+void PutStartCode(Bytes& out, uint8_t code) { out.insert(out.end(), {0x00, 0x00, 0x01, code}); }
 
 // 33-bit stamp in the 5-byte layout of PTS and DTS (ISO/IEC 13818-1, 2.4.3.7).
 void PutTimeStamp(BitWriter& w, int prefix, uint64_t stamp) {
@@ -167,8 +165,8 @@ StreamBuilder& StreamBuilder::Pes(uint8_t streamId, const PesFields& f) {
     fields.insert(fields.end(), f.stuffing, 0xFF);
     int headerDataLength = f.headerDataLength.value_or(static_cast<int>(fields.size()));
     w.Put(headerDataLength, 8);
-    uint32_t length = f.packetLength.value_or(
-        static_cast<uint32_t>(3 + fields.size() + f.payload.size()));
+    uint32_t length =
+        f.packetLength.value_or(static_cast<uint32_t>(3 + fields.size() + f.payload.size()));
 
     PutStartCode(bytes_, streamId);
     bytes_.push_back(static_cast<uint8_t>(length >> 8));

@@ -38,14 +38,14 @@ struct PesFields {
     bool pstdBuffer = false;
     std::optional<Bytes> extension2;
     int scrambling = 0;
-    int stuffing = 0;                        // 0xFF bytes after the fields
-    std::optional<int> headerDataLength;     // overrides the computed value
-    std::optional<uint32_t> packetLength;    // overrides the computed value
+    int stuffing = 0;                      // 0xFF bytes after the fields
+    std::optional<int> headerDataLength;   // overrides the computed value
+    std::optional<uint32_t> packetLength;  // overrides the computed value
     Bytes payload;
 };
 
 class StreamBuilder {
-public:
+  public:
     StreamBuilder& Raw(const Bytes& bytes);
     // MPEG-2 pack header: SCR base (90 kHz) and extension, program_mux_rate.
     StreamBuilder& Pack(uint64_t scrBase, uint32_t muxRate = 25200, int stuffing = 0,
@@ -64,7 +64,7 @@ public:
     size_t Size() const { return bytes_.size(); }
     const Bytes& Build() const { return bytes_; }
 
-private:
+  private:
     Bytes bytes_;
 };
 

@@ -22,7 +22,8 @@ TempDir::~TempDir() {
 std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
     std::string path = path_ + "/" + name;
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -35,7 +36,9 @@ Bytes ReadFileBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string FixturePath(const std::string& name) { return std::string(ZEMBRA_FIXTURE_DIR) + "/" + name; }
+std::string FixturePath(const std::string& name) {
+    return std::string(ZEMBRA_FIXTURE_DIR) + "/" + name;
+}
 
 BoundSink::BoundSink() {
     SetReportSink(&sink);

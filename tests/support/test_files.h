@@ -10,7 +10,7 @@
 
 // A fresh directory, removed with its files at the end of the scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -21,7 +21,7 @@ public:
     std::string Write(const std::string& name, const Bytes& bytes) const;
     std::string WriteText(const std::string& name, const std::string& text) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -31,7 +31,7 @@ std::string FixturePath(const std::string& name);
 // Binds a memory sink to the report log for the life of the object, with
 // print-only-errors off and no cancel request.
 class BoundSink {
-public:
+  public:
     BoundSink();
     ~BoundSink();
     MemorySink sink;
