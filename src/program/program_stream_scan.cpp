@@ -80,14 +80,20 @@ int FindStreamStart(BitstreamFile& file) {
     return StreamKindNothing;
 }
 
-// 33-bit time stamp with its markers: '0010'/'0011'/'0001' prefix, 3 + 15 + 15 bits.
+// A 33-bit clock value as SCR, PTS and DTS carry it: bits 32..30, marker, bits 29..15,
+// marker, bits 14..0 (ISO/IEC 13818-1, 2.4.3.7 and 2.5.3.4), formed exactly.
+uint64_t ReadClock33(BitstreamFile& file) {
+    uint64_t value = static_cast<uint64_t>(file.ReadBits(3)) << 30;
+    file.ReadBits(1);
+    value |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
+    file.ReadBits(1);
+    return value | file.ReadBits(15);
+}
+
+// PTS or DTS: a 4-bit prefix, the clock and a closing marker.
 uint64_t ReadTimeStamp(BitstreamFile& file) {
     file.ReadBits(4);
-    uint64_t stamp = static_cast<uint64_t>(file.ReadBits(3)) << 30;
-    file.ReadBits(1);
-    stamp |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
-    file.ReadBits(1);
-    stamp |= file.ReadBits(15);
+    uint64_t stamp = ReadClock33(file);
     file.ReadBits(1);
     return stamp;
 }
@@ -103,11 +109,7 @@ Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
     if (state.firstPack && file.PeekBits(2) != 0b01) return ScanMpeg1System;
 
     file.ReadBits(2);
-    uint64_t scrBase = static_cast<uint64_t>(file.ReadBits(3)) << 30;
-    file.ReadBits(1);
-    scrBase |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
-    file.ReadBits(1);
-    scrBase |= file.ReadBits(15);
+    uint64_t scrBase = ReadClock33(file);
     file.ReadBits(1);
     uint64_t scr27MHz = scrBase * 300 + file.ReadBits(9);
     if (state.firstPack) {

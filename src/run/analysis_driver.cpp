@@ -16,7 +16,6 @@
 namespace {
 
 RunState runState;
-std::chrono::steady_clock::time_point runClockStart;
 
 // Below this, MaxTimeToProcess means no limit.
 constexpr int kShortestTimeLimitSeconds = 300;
@@ -30,8 +29,8 @@ void StartRun() {
     fresh.timeLimitSeconds = maxTime >= kShortestTimeLimitSeconds ? maxTime : 0;
     fresh.busy = true;
     fresh.startTime = std::time(nullptr);
+    fresh.clockStart = std::chrono::steady_clock::now();
     runState = fresh;
-    runClockStart = std::chrono::steady_clock::now();
 }
 
 void WriteFramingLines(const char* path) {
@@ -134,7 +133,7 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
 namespace {
 
 std::string ElapsedAsTimeOfDay() {
-    auto elapsed = std::chrono::steady_clock::now() - runClockStart;
+    auto elapsed = std::chrono::steady_clock::now() - runState.clockStart;
     long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
     std::tm span{};
     span.tm_hour = static_cast<int>(seconds / 3600 % 24);

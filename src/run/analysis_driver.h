@@ -2,6 +2,7 @@
 // the cross-stream checks, the processing time and the verdict.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 
@@ -9,6 +10,7 @@
 struct RunState {
     bool busy = false;
     std::time_t startTime = 0;
+    std::chrono::steady_clock::time_point clockStart;  // for the processing time
     int timeLimitSeconds = 0;  // 0: no limit
     bool runFailed = false;
     uint32_t elementaryBitrateSum = 0;  // bits per second

@@ -25,15 +25,20 @@ class BitWriter {
 
 void PutStartCode(Bytes& out, uint8_t code) { out.insert(out.end(), {0x00, 0x00, 0x01, code}); }
 
-// 33-bit stamp in the 5-byte layout of PTS and DTS (ISO/IEC 13818-1, 2.4.3.7).
+// A 33-bit clock value with its three markers, as SCR, ESCR, PTS and DTS carry it.
+void PutClock33(BitWriter& w, uint64_t value) {
+    w.Put(value >> 30, 3);
+    w.Put(1, 1);
+    w.Put(value >> 15, 15);
+    w.Put(1, 1);
+    w.Put(value, 15);
+    w.Put(1, 1);
+}
+
+// PTS or DTS in its 5 bytes (ISO/IEC 13818-1, 2.4.3.7).
 void PutTimeStamp(BitWriter& w, int prefix, uint64_t stamp) {
     w.Put(prefix, 4);
-    w.Put(stamp >> 30, 3);
-    w.Put(1, 1);
-    w.Put(stamp >> 15, 15);
-    w.Put(1, 1);
-    w.Put(stamp, 15);
-    w.Put(1, 1);
+    PutClock33(w, stamp);
 }
 
 }  // namespace
@@ -48,12 +53,7 @@ StreamBuilder& StreamBuilder::Pack(uint64_t scrBase, uint32_t muxRate, int stuff
     PutStartCode(bytes_, 0xBA);
     BitWriter w(bytes_);
     w.Put(0b01, 2);
-    w.Put(scrBase >> 30, 3);
-    w.Put(1, 1);
-    w.Put(scrBase >> 15, 15);
-    w.Put(1, 1);
-    w.Put(scrBase, 15);
-    w.Put(1, 1);
+    PutClock33(w, scrBase);
     w.Put(scrExtension, 9);
     w.Put(1, 1);
     w.Put(muxRate, 22);
@@ -68,12 +68,7 @@ StreamBuilder& StreamBuilder::Mpeg1Pack(uint64_t scr, uint32_t muxRate) {
     PutStartCode(bytes_, 0xBA);
     BitWriter w(bytes_);
     w.Put(0b0010, 4);
-    w.Put(scr >> 30, 3);
-    w.Put(1, 1);
-    w.Put(scr >> 15, 15);
-    w.Put(1, 1);
-    w.Put(scr, 15);
-    w.Put(1, 1);
+    PutClock33(w, scr);
     w.Put(1, 1);
     w.Put(muxRate, 22);
     w.Put(1, 1);
@@ -127,12 +122,7 @@ StreamBuilder& StreamBuilder::Pes(uint8_t streamId, const PesFields& f) {
     if (f.dts) PutTimeStamp(fw, 0b0001, *f.dts);
     if (f.escr) {
         fw.Put(0b11, 2);
-        fw.Put(*f.escr >> 30, 3);
-        fw.Put(1, 1);
-        fw.Put(*f.escr >> 15, 15);
-        fw.Put(1, 1);
-        fw.Put(*f.escr, 15);
-        fw.Put(1, 1);
+        PutClock33(fw, *f.escr);
         fw.Put(0, 9);
         fw.Put(1, 1);
     }
