@@ -10,12 +10,12 @@
 #include <cstring>
 #include <new>
 
+#include "input/pes_header.h"
 #include "report/report_log.h"
 
 namespace {
 
 constexpr size_t kLoadPadding = 8;
-constexpr uint32_t kStartCodePrefix = 0x000001;
 
 ssize_t ReadAt(int fd, uint8_t* into, size_t count, uint64_t offset) {
     size_t total = 0;
@@ -211,6 +211,23 @@ bool BitstreamFile::FindStartCodePrefix() {
         Advance(static_cast<size_t>(end - start));
     }
     return false;
+}
+
+size_t BitstreamFile::CopyBytes(uint8_t* into, size_t count) {
+    if (bitOffset_ != 0) {
+        size_t copied = 0;
+        for (; copied < count && !atEnd_; ++copied)
+            into[copied] = static_cast<uint8_t>(ReadBits(8));
+        return copied;
+    }
+    size_t copied = 0;
+    while (copied < count && !atEnd_) {
+        size_t step = std::min(count - copied, bytesInBuffer_ - byteIndex_);
+        std::memcpy(into + copied, buffer_.get() + byteIndex_, step);
+        copied += step;
+        Advance(step);
+    }
+    return copied;
 }
 
 void BitstreamFile::SkipBytes(uint64_t count) {

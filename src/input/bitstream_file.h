@@ -55,6 +55,8 @@ class BitstreamFile {
 
     // The same as `count` calls of ReadBits(8), progress included; stops at the end.
     void SkipBytes(uint64_t count);
+    // Likewise, keeping the bytes; returns how many there were before the end.
+    size_t CopyBytes(uint8_t* into, size_t count);
     // Unread bytes of the current block from the current byte on (byte boundary only).
     size_t BufferedByteCount() const { return atEnd_ ? 0 : bytesInBuffer_ - byteIndex_; }
     const uint8_t* BufferedBytes() const { return buffer_.get() + byteIndex_; }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "input/bitstream_file.h"
+#include "input/pes_header.h"
 #include "report/report_log.h"
 
 namespace {
@@ -25,7 +26,6 @@ struct ScanState {
 // Scan-wide failures that end the pass at once.
 using Stop = std::optional<ScanResult>;
 
-constexpr uint32_t kStartCodePrefix = 0x000001;
 // Bytes of a DVD audio or subpicture packet before its elementary data.
 constexpr int kAc3DtsHeaderBytes = 4;
 constexpr int kLpcmHeaderBytes = 7;
@@ -40,23 +40,6 @@ std::string LowerExtension(const std::string& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;
-}
-
-// Ids whose PES packets carry no PES header fields (ISO/IEC 13818-1, 2.4.3.7).
-bool HasNoPesHeader(uint8_t id) {
-    switch (id) {
-        case kProgramStreamMapId:
-        case kPaddingStreamId:
-        case kPrivateStream2Id:
-        case kEcmStreamId:
-        case kEmmStreamId:
-        case kDsmccStreamId:
-        case kH2221TypeEStreamId:
-        case kProgramStreamDirectoryId:
-            return true;
-        default:
-            return false;
-    }
 }
 
 uint32_t AtLeastZero(int count) { return count > 0 ? static_cast<uint32_t>(count) : 0; }
@@ -78,24 +61,6 @@ int FindStreamStart(BitstreamFile& file) {
         file.SkipBytes(BytesToNextCandidate(file));
     }
     return StreamKindNothing;
-}
-
-// A 33-bit clock value as SCR, PTS and DTS carry it: bits 32..30, marker, bits 29..15,
-// marker, bits 14..0 (ISO/IEC 13818-1, 2.4.3.7 and 2.5.3.4), formed exactly.
-uint64_t ReadClock33(BitstreamFile& file) {
-    uint64_t value = static_cast<uint64_t>(file.ReadBits(3)) << 30;
-    file.ReadBits(1);
-    value |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
-    file.ReadBits(1);
-    return value | file.ReadBits(15);
-}
-
-// PTS or DTS: a 4-bit prefix, the clock and a closing marker.
-uint64_t ReadTimeStamp(BitstreamFile& file) {
-    file.ReadBits(4);
-    uint64_t stamp = ReadClock33(file);
-    file.ReadBits(1);
-    return stamp;
 }
 
 Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
@@ -148,94 +113,18 @@ void ReadSystemHeader(BitstreamFile& file) {
     }
 }
 
-// PES_extension fields (ISO/IEC 13818-1, 2.4.3.7); adds the bytes read to headerBytes.
-Stop ReadPesExtension(BitstreamFile& file, int& headerBytes) {
-    uint32_t privateDataFlag = file.ReadBits(1);
-    uint32_t packHeaderFieldFlag = file.ReadBits(1);
-    uint32_t sequenceCounterFlag = file.ReadBits(1);
-    uint32_t pstdBufferFlag = file.ReadBits(1);
-    file.ReadBits(3);
-    uint32_t extensionFlag2 = file.ReadBits(1);
-    headerBytes += 1;
-    if (privateDataFlag) {
-        file.SkipBytes(16);
-        headerBytes += 16;
+// Counts the header's time stamps against the clock of the current pack.
+void CountTimeStamps(uint8_t id, const PesHeader& header, const ScanState& state) {
+    if (header.ptsDtsFlags != 2 && header.ptsDtsFlags != 3) return;
+    if (table.firstPtsPending[id]) {
+        table.firstPtsMs[id] = static_cast<double>(header.pts) / 90.0;
+        table.firstPtsPending[id] = false;
     }
-    if (packHeaderFieldFlag) return ScanPackHeaderInPes;
-    if (sequenceCounterFlag) {
-        file.SkipBytes(2);
-        headerBytes += 2;
+    if (header.pts <= state.currentScr) ++table.ptsUnderflows;
+    if (header.ptsDtsFlags == 3) {
+        if (header.dts <= state.currentScr) ++table.dtsUnderflows;
+        if (header.dts > header.pts) ++table.ptsDtsOutOfSync;
     }
-    if (pstdBufferFlag) {
-        file.SkipBytes(2);
-        headerBytes += 2;
-    }
-    if (extensionFlag2) {
-        file.ReadBits(1);
-        uint32_t fieldLength = file.ReadBits(7);
-        file.SkipBytes(fieldLength);
-        headerBytes += 1 + static_cast<int>(fieldLength);
-    }
-    return std::nullopt;
-}
-
-// The PES header after PES_packet_length, its stuffing included (ISO/IEC 13818-1,
-// 2.4.3.6).
-Stop ReadPesHeader(BitstreamFile& file, uint8_t id, const ScanState& state, uint32_t& scrambling,
-                   int& headerDataLength) {
-    int headerBytes = 0;
-    file.ReadBits(2);
-    scrambling = file.ReadBits(2);
-    file.ReadBits(4);
-    uint32_t ptsDtsFlags = file.ReadBits(2);
-    uint32_t escrFlag = file.ReadBits(1);
-    uint32_t esRateFlag = file.ReadBits(1);
-    uint32_t trickModeFlag = file.ReadBits(1);
-    uint32_t copyInfoFlag = file.ReadBits(1);
-    uint32_t crcFlag = file.ReadBits(1);
-    uint32_t extensionFlag = file.ReadBits(1);
-    headerDataLength = static_cast<int>(file.ReadBits(8));
-
-    if (ptsDtsFlags == 2 || ptsDtsFlags == 3) {
-        uint64_t pts = ReadTimeStamp(file);
-        if (table.firstPtsPending[id]) {
-            table.firstPtsMs[id] = static_cast<double>(pts) / 90.0;
-            table.firstPtsPending[id] = false;
-        }
-        headerBytes += 5;
-        if (pts <= state.currentScr) ++table.ptsUnderflows;
-        if (ptsDtsFlags == 3) {
-            uint64_t dts = ReadTimeStamp(file);
-            headerBytes += 5;
-            if (dts <= state.currentScr) ++table.dtsUnderflows;
-            if (dts > pts) ++table.ptsDtsOutOfSync;
-        }
-    }
-    if (escrFlag) {
-        file.SkipBytes(6);
-        headerBytes += 6;
-    }
-    if (esRateFlag) {
-        file.SkipBytes(3);
-        headerBytes += 3;
-    }
-    if (trickModeFlag) {
-        file.SkipBytes(1);
-        headerBytes += 1;
-    }
-    if (copyInfoFlag) {
-        file.SkipBytes(1);
-        headerBytes += 1;
-    }
-    if (crcFlag) {
-        file.SkipBytes(2);
-        headerBytes += 2;
-    }
-    if (extensionFlag) {
-        if (Stop stop = ReadPesExtension(file, headerBytes)) return stop;
-    }
-    if (headerDataLength > headerBytes) file.SkipBytes(headerDataLength - headerBytes);
-    return std::nullopt;
 }
 
 // DVD private stream 1: the first payload byte names the substream.
@@ -268,9 +157,11 @@ Stop ReadPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
     } else {
         ++state.packetsInPack;
         table.maxPacketsPerPack = std::max(table.maxPacketsPerPack, state.packetsInPack);
-        int headerDataLength = 0;
-        if (Stop stop = ReadPesHeader(file, id, state, scrambling, headerDataLength)) return stop;
-        int payloadSize = static_cast<int>(length) - headerDataLength - 3;
+        PesHeader header = ReadPesHeader(file);
+        if (header.packHeaderField) return ScanPackHeaderInPes;
+        CountTimeStamps(static_cast<uint8_t>(id), header, state);
+        scrambling = header.scrambling;
+        int payloadSize = static_cast<int>(length) - header.headerDataLength - 3;
         // An empty payload has no substream byte: reading one would eat the next
         // start code.
         if (payloadSize >= 1) sub = static_cast<uint8_t>(file.ReadBits(8));

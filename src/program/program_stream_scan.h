@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "input/pes_header.h"
+
 enum ScanResult : int {
     ScanOk = 0,  // program end code read, or the time limit reached
     ScanBadExtension = 1,
@@ -19,23 +21,7 @@ enum ScanResult : int {
 };
 
 // Start codes and stream ids of ISO/IEC 13818-1, 2.5.3 and table 2-18.
-constexpr uint32_t kProgramEndCode = 0x1B9;
-constexpr uint32_t kPackStartCode = 0x1BA;
-constexpr uint32_t kSystemHeaderStartCode = 0x1BB;
 constexpr uint8_t kTransportSyncByte = 0x47;
-constexpr uint8_t kProgramStreamMapId = 0xBC;
-constexpr uint8_t kPrivateStream1Id = 0xBD;
-constexpr uint8_t kPaddingStreamId = 0xBE;
-constexpr uint8_t kPrivateStream2Id = 0xBF;
-constexpr uint8_t kFirstAudioStreamId = 0xC0;
-constexpr uint8_t kLastAudioStreamId = 0xDF;
-constexpr uint8_t kFirstVideoStreamId = 0xE0;
-constexpr uint8_t kLastVideoStreamId = 0xEF;
-constexpr uint8_t kEcmStreamId = 0xF0;
-constexpr uint8_t kEmmStreamId = 0xF1;
-constexpr uint8_t kDsmccStreamId = 0xF2;
-constexpr uint8_t kH2221TypeEStreamId = 0xF8;
-constexpr uint8_t kProgramStreamDirectoryId = 0xFF;
 
 // DVD substreams of private stream 1, named by the first payload byte.
 constexpr uint8_t kFirstAc3Substream = 0x80;

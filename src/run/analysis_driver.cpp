@@ -12,6 +12,7 @@
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
 #include "report/report_log.h"
+#include "video/video_summary.h"
 
 namespace {
 
@@ -195,6 +196,8 @@ int AnalyzeFile(const char* path) {
     if (!runState.runFailed) {
         runState.muxRateLine = WriteProgramStreamSummary(table, path, GetBitstreamFile().FileSize(),
                                                          runState.runFailed);
+        // A cancel during the first pass skips the elementary streams.
+        if (!IsCancelRequested()) RunVideoPhase(path, table);
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();

@@ -11,7 +11,7 @@ struct RunState {
     bool busy = false;
     std::time_t startTime = 0;
     std::chrono::steady_clock::time_point clockStart;  // for the processing time
-    int timeLimitSeconds = 0;  // 0: no limit
+    int timeLimitSeconds = 0;                          // 0: no limit
     bool runFailed = false;
     uint32_t elementaryBitrateSum = 0;  // bits per second
     int muxRateLine = 0;                // line counter right after the "Program Mux Rate" line

@@ -59,15 +59,20 @@ TEST_F(DriverTest, WholeReportOfAPassingStream) {
                                      "Begin Program Streams Summary:",
                                      "File \"" + path_ + "\" is a MPEG-2 Program Stream"};
     EXPECT_EQ(head, std::vector<std::string>(lines.begin() + 1, lines.begin() + 8));
-    std::vector<std::string> end = {"End Program Streams Summary.",
+    auto video = std::find(lines.begin(), lines.end(), "End Program Streams Summary.");
+    ASSERT_NE(lines.end(), video);
+    EXPECT_EQ(" ", video[1]);
+    EXPECT_EQ(" ", video[2]);
+    EXPECT_EQ("Begin Video Streams Summary:", video[3]);
+    std::vector<std::string> end = {"End Video Streams Summary.",
                                     " ",
                                     " ",
-                                    "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)",
+                                    "Video Stream Duration: 0.36 sec -> 0:09 (secs:frames)",
                                     " ",
-                                    "Duration Difference from Video to Audio = 0 msec",
-                                    "Initial Delay Audio to Video (PTS based) = 0 msec ",
+                                    "Duration Difference from Video to Audio = 360 msec",
+                                    "Initial Delay Audio to Video (PTS based) = -440 msec ",
                                     " "};
-    auto at = std::find(lines.begin(), lines.end(), "End Program Streams Summary.");
+    auto at = std::find(lines.begin(), lines.end(), "End Video Streams Summary.");
     ASSERT_NE(lines.end(), at);
     EXPECT_EQ(end, std::vector<std::string>(at, at + static_cast<long>(end.size())));
     EXPECT_TRUE(std::regex_match(at[8], std::regex("Processing time: \\d\\d:\\d\\d:\\d\\d")));
@@ -211,7 +216,10 @@ TEST_F(DriverTest, CancelDuringTheFirstPass) {
 TEST_F(DriverTest, CrossStreamValuesStartEachRunAtZero) {
     GetRunState().videoDurationSeconds = 12.5;
     GetRunState().audioFirstPtsMs = 400;
-    Run(MakeSimpleStream(1));
+    PesFields notVideo;
+    notVideo.pts = 9000;
+    notVideo.payload = Bytes(100, 0x42);
+    Run(StreamBuilder().Pack(3600).Pes(0xE0, notVideo).EndCode().Build());
     EXPECT_TRUE(Has("Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"));
     EXPECT_TRUE(Has("Initial Delay Audio to Video (PTS based) = 0 msec "));
 }

@@ -1,27 +1,10 @@
 // Program stream builder for tests.
 #include "support/stream_builder.h"
 
+#include "support/bit_writer.h"
+#include "support/video_builder.h"
+
 namespace {
-
-class BitWriter {
-  public:
-    explicit BitWriter(Bytes& out) : out_(out) {}
-    void Put(uint64_t value, int bits) {
-        for (int i = bits - 1; i >= 0; --i) {
-            current_ = static_cast<uint8_t>((current_ << 1) | ((value >> i) & 1));
-            if (++count_ == 8) {
-                out_.push_back(current_);
-                current_ = 0;
-                count_ = 0;
-            }
-        }
-    }
-
-  private:
-    Bytes& out_;
-    uint8_t current_ = 0;
-    int count_ = 0;
-};
 
 void PutStartCode(Bytes& out, uint8_t code) { out.insert(out.end(), {0x00, 0x00, 0x01, code}); }
 
@@ -186,6 +169,26 @@ StreamBuilder& StreamBuilder::PadPackTo(size_t packStart, size_t packSize) {
     return *this;
 }
 
+// 1200 bytes of MPEG-2 video for pack `index`: the first opens the sequence; each
+// holds three closed GOPs of one picture, so that even one pack has GOPs to measure.
+Bytes VideoChunk(int index, bool last, bool endCode) {
+    constexpr size_t kChunkSize = 1200;
+    constexpr size_t kSliceOverhead = 5;
+    constexpr size_t kEndCodeSize = 4;
+    constexpr int kGopsPerChunk = 3;
+    VideoEsBuilder v;
+    if (index == 0) v.SequenceHeader().SequenceExtension();
+    for (int g = 0; g < kGopsPerChunk; ++g) {
+        v.GopHeader(0, 0, 0, static_cast<uint32_t>(kGopsPerChunk * index + g) % 25, true);
+        v.PictureHeader(1).PictureCodingExtension();
+        if (g < kGopsPerChunk - 1) v.Slice(1, 100);
+    }
+    size_t end = last && endCode ? kEndCodeSize : 0;
+    v.Slice(1, kChunkSize - v.Size() - kSliceOverhead - end);
+    if (end) v.EndCode();
+    return v.Build();
+}
+
 Bytes MakeSimpleStream(int packs, bool endCode) {
     StreamBuilder b;
     for (int i = 0; i < packs; ++i) {
@@ -196,7 +199,7 @@ Bytes MakeSimpleStream(int packs, bool endCode) {
         PesFields video;
         video.pts = scr + 36000;
         video.dts = scr + 32400;
-        video.payload = Bytes(1200, static_cast<uint8_t>(0x10 + i));
+        video.payload = VideoChunk(i, i == packs - 1, endCode);
         b.Pes(0xE0, video);
         PesFields audio;
         audio.pts = scr + 30000;

@@ -68,7 +68,8 @@ class StreamBuilder {
     Bytes bytes_;
 };
 
-// A small valid stream: `packs` packs of 2048 bytes, each with one video and one audio
-// packet (PTS later than the SCR) and padding, a system header in the first, the
-// program end code when asked.
+// A small valid stream: `packs` packs of 2048 bytes, each with one video packet (1200
+// bytes of 25 fps MPEG-2 video: three closed GOPs of one I picture), one audio packet (PTS later
+// than the SCR) and padding, a system header in the first; the sequence and program end codes when
+// asked.
 Bytes MakeSimpleStream(int packs, bool endCode = true);

@@ -1,0 +1,231 @@
+// PES payload reader.
+#include "input/stream_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "input/bitstream_file.h"
+#include "input/pes_header.h"
+#include "program/program_stream_scan.h"
+
+StreamReader& GetStreamReader() {
+    static StreamReader reader;
+    return reader;
+}
+
+bool StreamReader::Open(const std::string& path, int streamId) {
+    Close();
+    file_ = &GetBitstreamFile();
+    if (!file_->Open(path)) return false;
+    const StreamIdTable& table = GetStreamIdTable();
+    try {
+        payload_.assign(table.maxPesPacketLength, 0);
+    } catch (const std::bad_alloc&) {
+        std::puts("Not enough memory...!!");
+        file_->Close();
+        return false;
+    }
+    packetBudget_ = table.pesPacketCount;
+    streamId_ = streamId;
+    exhausted_ = false;
+    return FetchPayload();
+}
+
+void StreamReader::Close() {
+    if (file_) file_->Close();
+    std::vector<uint8_t>().swap(payload_);
+    payloadSize_ = 0;
+    position_ = 0;
+    bitOffset_ = 0;
+    lookahead_ = 0;
+    lookaheadCount_ = 0;
+    packetBudget_ = 0;
+    exhausted_ = true;
+    newPacket_ = false;
+    bytesRead_ = 0;
+}
+
+bool StreamReader::FetchPayload() {
+    position_ = 0;
+    payloadSize_ = 0;
+    if (!LoadNextPayload()) {
+        exhausted_ = true;
+        return false;
+    }
+    return true;
+}
+
+// Walks the file to the next non-empty payload of the stream. Every PES packet met uses
+// one unit of the budget, and the packet that uses the last unit is still delivered.
+bool StreamReader::LoadNextPayload() {
+    BitstreamFile& file = *file_;
+    while (packetBudget_ > 0 && !file.AtEnd()) {
+        uint32_t code = file.ReadBits(32);
+        if ((code >> 8) != kStartCodePrefix) {
+            // Resynchronise at byte level, as the first pass does.
+            if (!file.FindPattern(kStartCodePrefix, 24)) return false;
+            code = 0x100 + file.ReadBits(8);
+        }
+        if (code == kProgramEndCode) return false;
+        if (code == kPackStartCode) {
+            file.ReadBits(32);
+            file.ReadBits(32);
+            file.ReadBits(13);
+            file.SkipBytes(file.ReadBits(3));
+            continue;
+        }
+        if (code == kSystemHeaderStartCode) {
+            file.ReadBits(32);
+            file.ReadBits(32);
+            while (file.PeekBits(1) == 1) file.ReadBits(24);
+            continue;
+        }
+        newPacket_ = true;
+        --packetBudget_;
+        auto id = static_cast<uint8_t>(code & 0xFF);
+        uint32_t length = file.ReadBits(16);
+        if (HasNoPesHeader(id)) {
+            file.SkipBytes(length);
+            continue;
+        }
+        PesHeader header = ReadPesHeader(file);
+        int payloadSize = static_cast<int>(length) - header.headerDataLength - 3;
+        if (payloadSize <= 0) continue;  // an empty payload delivers nothing
+        if (id != streamId_) {
+            file.SkipBytes(static_cast<uint64_t>(payloadSize));
+            continue;
+        }
+        // The file may have grown a longer packet since the first pass sized the buffer.
+        if (payload_.size() < static_cast<size_t>(payloadSize)) payload_.resize(payloadSize);
+        payloadSize_ = file.CopyBytes(payload_.data(), static_cast<size_t>(payloadSize));
+        if (payloadSize_ > 0) return true;
+    }
+    return false;
+}
+
+// After the last byte of a payload has been taken, the next one is loaded at once.
+void StreamReader::AfterBufferByte() {
+    ++bytesRead_;
+    ++position_;
+    bitOffset_ = 0;
+    if (position_ == payloadSize_) FetchPayload();
+}
+
+int StreamReader::TakeBufferBit() {
+    int bit = (payload_[position_] >> (7 - bitOffset_)) & 1;
+    if (++bitOffset_ == 8) AfterBufferByte();
+    return bit;
+}
+
+uint32_t StreamReader::TakeBufferByte() {
+    uint32_t byte = payload_[position_];
+    AfterBufferByte();
+    return byte;
+}
+
+void StreamReader::AdvanceBuffer(size_t count) {
+    bytesRead_ += static_cast<uint32_t>(count);
+    position_ += count;
+    bitOffset_ = 0;
+    if (position_ == payloadSize_) FetchPayload();
+}
+
+// n bits (1 to 32) from the look-ahead first, then the buffer; 0 when the data ends.
+uint32_t StreamReader::TakeBits(int n) {
+    uint64_t value = 0;
+    int taken = std::min(n, lookaheadCount_);
+    if (taken > 0) {
+        lookaheadCount_ -= taken;
+        value = lookahead_ >> lookaheadCount_;
+        lookahead_ &= (uint64_t{1} << lookaheadCount_) - 1;
+    }
+    for (int left = n - taken; left > 0;) {
+        if (exhausted_) return 0;
+        if (bitOffset_ == 0 && left >= 8) {
+            value = (value << 8) | TakeBufferByte();
+            left -= 8;
+        } else {
+            value = (value << 1) | static_cast<uint32_t>(TakeBufferBit());
+            --left;
+        }
+    }
+    return static_cast<uint32_t>(value);
+}
+
+int StreamReader::ReadBit() { return static_cast<int>(TakeBits(1)); }
+
+uint32_t StreamReader::ReadBits(int n) {
+    if (n <= 0 || n > 32) return 0;
+    return TakeBits(n);
+}
+
+uint32_t StreamReader::PeekBits(int n) {
+    if (n <= 0 || n > 32) return 0;
+    while (lookaheadCount_ < n) {
+        if (exhausted_) return 0;  // the bits looked at stay in the look-ahead
+        if (bitOffset_ == 0 && n - lookaheadCount_ >= 8) {
+            lookahead_ = (lookahead_ << 8) | TakeBufferByte();
+            lookaheadCount_ += 8;
+        } else {
+            lookahead_ = (lookahead_ << 1) | static_cast<uint64_t>(TakeBufferBit());
+            ++lookaheadCount_;
+        }
+    }
+    return static_cast<uint32_t>(lookahead_ >> (lookaheadCount_ - n));
+}
+
+bool StreamReader::FindPattern(uint32_t pattern, int n) {
+    if (n <= 0 || n > 32) return false;
+    while (bitOffset_ != 0 && !AtEnd()) ReadBit();
+    if (pattern == kStartCodePrefix && n == 24) return FindStartCodePrefix();
+    uint32_t mask = n == 32 ? 0xFFFFFFFFu : (1u << n) - 1;
+    if (AtEnd()) return false;
+    uint32_t value = ReadBits(n);
+    while ((value & mask) != pattern) {
+        if (AtEnd()) return false;
+        value = (value << 8) | ReadBits(8);
+    }
+    return true;
+}
+
+// FindPattern(0x000001, 24): true once the last three bytes taken by this search are
+// 00 00 01. Bytes in the buffer are searched without being taken one call at a time.
+bool StreamReader::FindStartCodePrefix() {
+    int zeros = 0;  // trailing zero bytes taken by this search, at most 2
+    while (!AtEnd()) {
+        if (lookaheadCount_ > 0 || bitOffset_ != 0) {
+            uint32_t byte = ReadBits(8);
+            if (byte == 1 && zeros == 2) return true;
+            zeros = byte == 0 ? std::min(zeros + 1, 2) : 0;
+            continue;
+        }
+        const uint8_t* start = payload_.data() + position_;
+        const uint8_t* end = payload_.data() + payloadSize_;
+        const uint8_t* p = start;
+        for (; p < end && p < start + 2; ++p) {
+            if (*p == 1 && zeros == 2) {
+                AdvanceBuffer(static_cast<size_t>(p + 1 - start));
+                return true;
+            }
+            zeros = *p == 0 ? std::min(zeros + 1, 2) : 0;
+        }
+        while (p < end) {
+            auto* one =
+                static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p)));
+            if (!one) {
+                zeros = end[-1] != 0 ? 0 : (end[-2] != 0 ? 1 : 2);
+                break;
+            }
+            if (one[-1] == 0 && one[-2] == 0) {
+                AdvanceBuffer(static_cast<size_t>(one + 1 - start));
+                return true;
+            }
+            p = one + 1;
+            zeros = 0;
+        }
+        AdvanceBuffer(static_cast<size_t>(end - start));
+    }
+    return false;
+}

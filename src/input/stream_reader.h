@@ -1,0 +1,63 @@
+// The PES payload of one elementary stream as one continuous bit stream. Re-reads the
+// file through the BitstreamFile, skipping packs, system headers and the packets of other
+// ids, and stops after as many PES packets as the first pass counted, so that a first
+// pass cut by the time limit limits every elementary stream analysis alike.
+//
+// Reads past the stream's data return 0; AtEnd() tells them from data. PeekBits keeps
+// the bits it looked at in a look-ahead, from which the next reads are served.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class BitstreamFile;
+
+class StreamReader {
+  public:
+    // Opens the file and loads the first payload of the stream; false when there is none.
+    bool Open(const std::string& path, int streamId);
+    void Close();
+
+    int ReadBit();
+    uint32_t ReadBits(int n);  // n from 1 to 32
+    uint32_t PeekBits(int n);  // n from 1 to 32; 0 when the data ends first
+    // Moves to the next byte boundary, then consumes until the last n bits read equal
+    // the pattern; false when the data ends first.
+    bool FindPattern(uint32_t pattern, int n);
+
+    // No data remains: the payloads are used up and so is the look-ahead.
+    bool AtEnd() const { return exhausted_ && lookaheadCount_ == 0; }
+    // Set whenever loading met a PES packet start code; cleared only by the caller.
+    bool IsNewPacket() const { return newPacket_; }
+    void ClearNewPacket() { newPacket_ = false; }
+    // Payload bytes taken from the buffer since Open (a byte counts once all its bits
+    // went to the caller or into the look-ahead).
+    uint32_t BytesRead() const { return bytesRead_; }
+
+  private:
+    bool FetchPayload();
+    bool LoadNextPayload();
+    int TakeBufferBit();
+    uint32_t TakeBufferByte();
+    void AdvanceBuffer(size_t count);
+    void AfterBufferByte();
+    uint32_t TakeBits(int n);
+    bool FindStartCodePrefix();
+
+    BitstreamFile* file_ = nullptr;
+    std::vector<uint8_t> payload_;
+    size_t payloadSize_ = 0;
+    size_t position_ = 0;
+    int bitOffset_ = 0;       // bits of payload_[position_] already taken
+    uint64_t lookahead_ = 0;  // right-aligned, next bit most significant
+    int lookaheadCount_ = 0;
+    uint32_t packetBudget_ = 0;
+    int streamId_ = -1;
+    bool exhausted_ = true;
+    bool newPacket_ = false;
+    uint32_t bytesRead_ = 0;
+};
+
+// The one payload reader of the process.
+StreamReader& GetStreamReader();

@@ -1,0 +1,239 @@
+// The video walk over elementary streams built header by header.
+#include "video/video_parser.h"
+
+#include <gtest/gtest.h>
+
+#include "program/program_stream_scan.h"
+#include "report/report_log.h"
+#include "support/test_files.h"
+#include "support/video_builder.h"
+#include "video/video_listener.h"
+#include "video/video_statistics.h"
+
+namespace {
+
+class CountingListener : public VideoListener {
+  public:
+    void InitGopGrid() override { rows = 0; }
+    void AddGopRow(const VideoStreamInfo&) override { ++rows; }
+    int rows = 0;
+};
+
+class VideoParserTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SetVideoListener(&listener_); }
+    void TearDown() override { SetVideoListener(nullptr); }
+    VideoStatus Analyze(const Bytes& file, int timeLimit = 0) {
+        std::string path = dir_.Write("v.mpg", file);
+        ScanProgramStream(path, 0);
+        return AnalyzeVideoStream(path, 0xE0, timeLimit);
+    }
+    const VideoStreamInfo& Info() { return GetVideoStreamInfo(0xE0); }
+    TempDir dir_;
+    BoundSink bound_;
+    CountingListener listener_;
+};
+
+// Sequence header and extension, then GOPs of I B B P pictures.
+VideoEsBuilder Sequence(int gops, const SequenceFields& seq = {}) {
+    VideoEsBuilder v;
+    for (int g = 0; g < gops; ++g) {
+        v.SequenceHeader(seq).SequenceExtension();
+        v.GopHeader(0, 0, 0, static_cast<uint32_t>(4 * g % 25), g == 0);
+        v.Picture(1).Picture(3).Picture(3).Picture(2);
+    }
+    return v;
+}
+
+TEST_F(VideoParserTest, CompleteStreamWithEveryKindOfHeader) {
+    VideoEsBuilder v;
+    SequenceFields seq;
+    seq.intraMatrix = true;
+    seq.nonIntraMatrix = true;
+    v.SequenceHeader(seq).SequenceExtension().SequenceDisplayExtension();
+    v.SequenceScalableExtension(3).UserData({'c', 'c', 0x55});
+    v.GopHeader(1, 2, 3, 4, true).UserData({0x10, 0x20});
+    v.PictureHeader(1, 0x1234, 2).PictureCodingExtension();
+    v.QuantMatrixExtension().PictureDisplayExtension(2).UserData({7});
+    v.Slice(1, 500).Slice(2, 500);
+    v.Picture(3).Picture(3).Picture(2).EndCode();
+    Bytes es = v.Build();
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(es, 333)));
+    const VideoStreamInfo& info = Info();
+    EXPECT_EQ(VideoOk, info.status);
+    EXPECT_EQ(720u, info.horizontalSize);
+    EXPECT_EQ(576u, info.verticalSize);
+    EXPECT_EQ(3u, info.aspectRatioCode);
+    EXPECT_EQ(3u, info.frameRateCode);
+    EXPECT_EQ(12500u, info.bitRateValue);
+    EXPECT_EQ(112u, info.vbvBufferSize);
+    EXPECT_EQ(0x48u, info.profileAndLevel);
+    EXPECT_EQ(1u, info.chromaFormat);
+    EXPECT_EQ(4u, info.frameCount);
+    EXPECT_EQ(1u, info.iFrameCount);
+    EXPECT_EQ(1u, info.pFrameCount);
+    EXPECT_EQ(2u, info.bFrameCount);
+    EXPECT_EQ(1u, info.gopCount);
+    EXPECT_EQ(1u, info.firstGopClosed);
+    EXPECT_EQ(1u, info.intraDcPrecision);
+    EXPECT_EQ(3u, info.pictureStructure);
+    EXPECT_EQ(0xFFFFu, info.vbvDelay);  // the last picture's
+    EXPECT_EQ(1u, info.gop.hours);
+    EXPECT_EQ(4u, info.gop.pictures);
+    EXPECT_EQ("IBBP", info.gop.structure);
+    // Every byte belongs to a frame, up to the end code's value byte.
+    EXPECT_EQ(es.size(), info.totalFrameBytes);
+    EXPECT_EQ(1, listener_.rows);
+}
+
+TEST_F(VideoParserTest, MissingEndCodeStillCountsTheLastPicture) {
+    Bytes es = Sequence(2).Build();
+    EXPECT_EQ(VideoNoEndCode, Analyze(PacketizeVideo(es, 700)));
+    EXPECT_EQ(8u, Info().frameCount);
+    EXPECT_EQ(es.size(), Info().totalFrameBytes);
+    EXPECT_EQ(2, listener_.rows);
+}
+
+TEST_F(VideoParserTest, EndCodeInTheLastPacketOfTheFile) {
+    Bytes es = Sequence(1).EndCode().Build();
+    StreamBuilder b;
+    PesFields f;
+    f.payload = es;
+    b.Pack(3600).Pes(0xE0, f);  // neither padding nor a program end code after it
+    EXPECT_EQ(VideoOk, Analyze(b.Build()));
+    EXPECT_EQ(4u, Info().frameCount);
+}
+
+TEST_F(VideoParserTest, StreamsThatAreNotMpeg2) {
+    struct Case {
+        const char* what;
+        Bytes es;
+        VideoStatus status;
+    };
+    std::vector<Case> cases = {
+        {"GOP header first", VideoEsBuilder().GopHeader(0, 0, 0, 0).Picture(1).EndCode().Build(),
+         VideoNotMpeg2},
+        {"user data first", VideoEsBuilder().UserData({1, 2}).Raw(Sequence(1).Build()).Build(),
+         VideoNotMpeg2},
+        {"no start code", Bytes(500, 0x42), VideoNotMpeg2},
+        {"MPEG-1: no extension",
+         VideoEsBuilder().SequenceHeader().GopHeader(0, 0, 0, 0).Picture(1).Build(), VideoMpeg1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.status, Analyze(PacketizeVideo(c.es, 1000))) << c.what;
+        EXPECT_EQ(c.status, Info().status) << c.what;
+        EXPECT_EQ(0u, Info().frameCount) << c.what;
+        EXPECT_EQ(0, listener_.rows) << c.what;
+    }
+}
+
+TEST_F(VideoParserTest, PictureTypeError) {
+    VideoEsBuilder v = Sequence(1);
+    v.Picture(4).Picture(2);
+    Bytes withEnd = VideoEsBuilder(v).EndCode().Build();
+    EXPECT_EQ(VideoPictureTypeError, Analyze(PacketizeVideo(withEnd, 1000)));
+    EXPECT_EQ(6u, Info().frameCount);
+    EXPECT_EQ("IBBPP", Info().gop.structure);
+    EXPECT_EQ(6u, Info().gop.picturesInGop);
+    EXPECT_EQ(VideoNoEndCode, Analyze(PacketizeVideo(v.Build(), 1000)));
+}
+
+TEST_F(VideoParserTest, TimeLimitDecidesAboutAMissingEndCode) {
+    auto stream = [](int frames) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0);
+        for (int i = 0; i < frames; ++i) v.Picture(i % 12 == 0 ? 1 : 2, 1, 1);
+        return PacketizeVideo(v.Build(), 2000);
+    };
+    EXPECT_EQ(VideoOk, Analyze(stream(7525), 300));  // 301 s: cut by the limit
+    EXPECT_EQ(7525u, Info().frameCount);
+    EXPECT_EQ(VideoNoEndCode, Analyze(stream(7500), 300));  // 300 s: the data just ended
+    EXPECT_EQ(VideoNoEndCode, Analyze(stream(7525), 0));
+}
+
+TEST_F(VideoParserTest, SequenceHeaderAlignment) {
+    std::vector<Bytes> aligned;
+    for (int g = 0; g < 3; ++g) aligned.push_back(Sequence(1).Build());
+    aligned.push_back(VideoEsBuilder().EndCode().Build());
+    EXPECT_EQ(VideoOk, Analyze(PacketizeSegments(aligned)));
+    EXPECT_EQ(1u, Info().sequenceHeadersAligned);
+    EXPECT_EQ(3u, Info().sequenceHeaderCount);
+
+    // The second sequence header lies inside a packet, after slices in that packet.
+    std::vector<Bytes> split = {Sequence(2).Build(), Sequence(1).EndCode().Build()};
+    EXPECT_EQ(VideoOk, Analyze(PacketizeSegments(split)));
+    EXPECT_EQ(0u, Info().sequenceHeadersAligned);
+}
+
+TEST_F(VideoParserTest, SequenceFieldsAreTheLastAndPictureFieldsTheFirstOrLast) {
+    SequenceFields second;
+    second.width = 704;
+    second.frameRateCode = 4;
+    PictureCodingFields firstPicture;
+    firstPicture.intraDcPrecision = 2;
+    firstPicture.qScaleType = 0;
+    PictureCodingFields later;
+    later.intraDcPrecision = 0;
+    later.pictureStructure = 1;
+    later.qScaleType = 1;
+    later.alternateScan = 1;
+    later.progressiveFrame = 1;
+    VideoEsBuilder v;
+    v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0).Picture(1, 1, 10, firstPicture);
+    v.SequenceHeader(second).SequenceExtension().GopHeader(0, 0, 0, 1);
+    v.Picture(2, 1, 10, later).EndCode();
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(v.Build(), 100)));
+    EXPECT_EQ(704u, Info().horizontalSize);
+    EXPECT_EQ(4u, Info().frameRateCode);
+    EXPECT_EQ(2u, Info().intraDcPrecision);
+    EXPECT_EQ(3u, Info().pictureStructure);
+    EXPECT_EQ(1u, Info().qScaleType);
+    EXPECT_EQ(1u, Info().alternateScan);
+    EXPECT_EQ(1u, Info().progressiveFrame);
+}
+
+TEST_F(VideoParserTest, CancelIsHonouredAfterARepeatedSequenceHeader) {
+    Bytes file = PacketizeVideo(Sequence(3).EndCode().Build(), 500);
+    std::string path = dir_.Write("v.mpg", file);
+    ScanProgramStream(path, 0);
+    RequestCancel();
+    EXPECT_EQ(VideoOk, AnalyzeVideoStream(path, 0xE0, 0));
+    ClearCancelRequest();
+    EXPECT_EQ(4u, Info().frameCount);  // the first GOP only
+    EXPECT_EQ(2u, Info().sequenceHeaderCount);
+}
+
+TEST_F(VideoParserTest, DataAfterTheEndCodeIsIgnored) {
+    Bytes es = Sequence(1).EndCode().Build();
+    Bytes second = Sequence(2).Build();
+    es.insert(es.end(), second.begin(), second.end());
+    EXPECT_EQ(VideoOk, Analyze(PacketizeVideo(es, 400)));
+    EXPECT_EQ(4u, Info().frameCount);
+    EXPECT_EQ(1u, Info().sequenceHeaderCount);
+}
+
+TEST_F(VideoParserTest, ExtensionsWhereTheyAreNotExpectedAreSkipped) {
+    VideoEsBuilder v;
+    v.SequenceHeader().SequenceExtension().Extension(8, Bytes(20, 0x33));
+    v.GopHeader(0, 0, 0, 0).Extension(2, Bytes(9, 0x44)).UserData({1});
+    v.PictureHeader(1).PictureCodingExtension().Extension(4, Bytes(30, 0x55));
+    v.Slice(1, 50).EndCode();
+    EXPECT_EQ(VideoOk, Analyze(PacketizeVideo(v.Build(), 64)));
+    EXPECT_EQ(1u, Info().frameCount);
+    EXPECT_EQ(1u, Info().iFrameCount);
+}
+
+TEST_F(VideoParserTest, EveryCutOfAStreamEndsInOrder) {
+    Bytes es = Sequence(2).EndCode().Build();
+    for (size_t cut = 0; cut <= es.size(); cut += 7) {
+        Bytes piece(es.begin(), es.begin() + static_cast<long>(cut));
+        if (piece.empty()) continue;
+        VideoStatus status = Analyze(PacketizeVideo(piece, 150));
+        EXPECT_TRUE(status == VideoOk || status == VideoNoEndCode || status == VideoNotMpeg2 ||
+                    status == VideoMpeg1)
+            << "cut at " << cut << ": " << status;
+        EXPECT_LE(Info().frameCount, 8u);
+    }
+}
+
+}  // namespace
