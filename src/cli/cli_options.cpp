@@ -10,6 +10,8 @@ const char* const kCliUsage =
     "  --profile PATH   reference profile (default: MpegReference.ini beside zembra-cli)\n"
     "  --errors-only    print only failure and warning lines, headings and the verdict\n"
     "  --output FILE    also write the report(s) to FILE as plain text with CRLF line ends\n"
+    "  --gops FILE      write the GOP table of the last video stream analysed as CSV\n"
+    "  --bitrate FILE   write its bitrate per second (kilobits) and average as CSV\n"
     "  --no-color       plain text even on a terminal (so does a non-empty NO_COLOR)\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
@@ -39,6 +41,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             if (!value(options.profilePath)) return std::nullopt;
         } else if (arg == "--output") {
             if (!value(options.outputPath)) return std::nullopt;
+        } else if (arg == "--gops") {
+            if (!value(options.gopsPath)) return std::nullopt;
+        } else if (arg == "--bitrate") {
+            if (!value(options.bitratePath)) return std::nullopt;
         } else if (arg == "--errors-only") {
             options.errorsOnly = true;
         } else if (arg == "--no-color") {

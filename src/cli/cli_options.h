@@ -8,6 +8,8 @@
 struct CliOptions {
     std::string profilePath;  // empty: MpegReference.ini beside the executable
     std::string outputPath;   // empty: no report file
+    std::string gopsPath;     // empty: no GOP table file
+    std::string bitratePath;  // empty: no bitrate file
     bool errorsOnly = false;
     bool noColor = false;
     bool help = false;

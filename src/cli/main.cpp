@@ -10,10 +10,12 @@
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
 #include "cli/interrupt.h"
+#include "cli/video_csv.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "report/report_text_file.h"
 #include "run/analysis_driver.h"
+#include "video/video_statistics.h"
 
 namespace {
 
@@ -24,6 +26,14 @@ constexpr int kExitUsage = 2;
 bool UseColour(const CliOptions& options) {
     const char* noColor = std::getenv("NO_COLOR");
     return !options.noColor && !(noColor && *noColor) && ::isatty(STDOUT_FILENO);
+}
+
+// Writes `lines` to `path` unless the path is empty; false when that fails.
+bool WriteIfAsked(const std::string& path, const std::vector<std::string>& lines,
+                  const char* what) {
+    if (path.empty() || SaveTextLines(path, lines)) return true;
+    std::fprintf(stderr, "Error: Unable to write the %s to \"%s\".\n", what, path.c_str());
+    return false;
 }
 
 void WarnIfProfileMissing(const std::string& path) {
@@ -61,6 +71,8 @@ int main(int argc, char** argv) {
     WarnIfProfileMissing(profilePath);
     ConsoleSink sink(::isatty(STDERR_FILENO));
     SetReportSink(&sink);
+    VideoCsv videoCsv;
+    SetVideoListener(&videoCsv);
     SetPrintOnlyErrors(options.errorsOnly);
     InstallInterruptHandler();
     bool colour = UseColour(options);
@@ -82,11 +94,10 @@ int main(int argc, char** argv) {
         }
     }
     SetReportSink(nullptr);
+    SetVideoListener(nullptr);
 
-    if (!options.outputPath.empty() && !SaveReportText(options.outputPath, reportText)) {
-        std::fprintf(stderr, "Error: Unable to write the report to \"%s\".\n",
-                     options.outputPath.c_str());
-        exitCode = kExitFail;
-    }
-    return exitCode;
+    bool written = WriteIfAsked(options.outputPath, reportText, "report");
+    written = WriteIfAsked(options.gopsPath, videoCsv.GopLines(), "GOP table") && written;
+    written = WriteIfAsked(options.bitratePath, videoCsv.BitrateLines(), "bitrates") && written;
+    return written ? exitCode : kExitFail;
 }

@@ -25,7 +25,7 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-bool SaveReportText(const std::string& path, const std::vector<std::string>& lines) {
+bool SaveTextLines(const std::string& path, const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
 

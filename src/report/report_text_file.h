@@ -7,4 +7,4 @@
 #include <vector>
 
 // Returns false (leaving any existing file untouched) when the file cannot be written.
-bool SaveReportText(const std::string& path, const std::vector<std::string>& lines);
+bool SaveTextLines(const std::string& path, const std::vector<std::string>& lines);

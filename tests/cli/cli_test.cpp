@@ -112,6 +112,29 @@ TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     EXPECT_NE(std::string::npos, unwritable.err.find("Error: Unable to write the report"));
 }
 
+TEST_F(CliTest, GopTableAndBitratesAsCsv) {
+    std::string gops = dir_.Path() + "/gops.csv";
+    std::string bitrate = dir_.Path() + "/bitrate.csv";
+    CliRun run = Run("--gops '" + gops + "' --bitrate '" + bitrate + "' '" + Sample() + "'");
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    // GOP time codes as ffprobe lists them; the sample's GOPs are 15 pictures, I then P.
+    std::string expectedGops =
+        "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n"
+        "1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"
+        "2,00:00:00:15,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
+        "3,00:00:01:05,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
+        "4,00:00:01:20,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
+        "5,00:00:02:10,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
+        "6,00:00:03:00,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
+        "7,00:00:03:15,10,IPPPPPPPPP,No,Yes\r\n";
+    EXPECT_EQ(expectedGops, ReadText(gops));
+    std::string rates = ReadText(bitrate);
+    EXPECT_EQ(0u, rates.find("Second,Kilobits\r\n1,"));
+    EXPECT_NE(std::string::npos, rates.find("\r\n4,"));
+    EXPECT_EQ(std::string::npos, rates.find("\r\n5,"));  // 100 frames: four whole seconds
+    EXPECT_NE(std::string::npos, rates.find("\r\nAverage,4010."));
+}
+
 TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
     Bytes bytes = MakeSimpleStream(3);
     std::string stream = dir_.Write("s.mpg", bytes);

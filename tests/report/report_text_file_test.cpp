@@ -12,7 +12,7 @@ namespace {
 TEST(ReportTextFile, WritesCrlfLinesAndKeepsTheMark) {
     TempDir dir;
     std::string path = dir.Path() + "/spot.txt";
-    ASSERT_TRUE(SaveReportText(path, {"head", "*Missing Progam End Code...", " "}));
+    ASSERT_TRUE(SaveTextLines(path, {"head", "*Missing Progam End Code...", " "}));
     std::string expected = "head\r\n*Missing Progam End Code...\r\n \r\n";
     EXPECT_EQ(Bytes(expected.begin(), expected.end()), ReadFileBytes(path));
 }
@@ -20,19 +20,19 @@ TEST(ReportTextFile, WritesCrlfLinesAndKeepsTheMark) {
 TEST(ReportTextFile, ReplacesAnExistingFile) {
     TempDir dir;
     std::string path = dir.WriteText("spot.txt", "old report, longer than the new one\r\n");
-    ASSERT_TRUE(SaveReportText(path, {"new"}));
+    ASSERT_TRUE(SaveTextLines(path, {"new"}));
     std::string expected = "new\r\n";
     EXPECT_EQ(Bytes(expected.begin(), expected.end()), ReadFileBytes(path));
 }
 
 TEST(ReportTextFile, AFailedWriteLeavesNothingBehind) {
     TempDir dir;
-    EXPECT_FALSE(SaveReportText(dir.Path() + "/no/such/folder/spot.txt", {"x"}));
+    EXPECT_FALSE(SaveTextLines(dir.Path() + "/no/such/folder/spot.txt", {"x"}));
     // A target that is a folder cannot be replaced; the folder and its files stay.
     std::string target = dir.Path() + "/folder";
     std::filesystem::create_directory(target);
     dir.WriteText("folder/keep.txt", "keep");
-    EXPECT_FALSE(SaveReportText(target, {"x"}));
+    EXPECT_FALSE(SaveTextLines(target, {"x"}));
     EXPECT_TRUE(std::filesystem::exists(target + "/keep.txt"));
     int entries = 0;
     for (auto& entry : std::filesystem::directory_iterator(dir.Path())) {
