@@ -8,7 +8,7 @@
 #include "video/video_listener.h"
 
 class VideoCsv : public VideoListener {
-public:
+  public:
     void InitGopGrid() override;
     void InitBitrateGrid() override;
     void AddGopRow(const VideoStreamInfo& info) override;
@@ -19,7 +19,7 @@ public:
     std::vector<std::string> GopLines() const;
     std::vector<std::string> BitrateLines() const;
 
-private:
+  private:
     std::vector<std::string> gopRows_;
     std::vector<double> samples_;
     double averageKbps_ = 0;

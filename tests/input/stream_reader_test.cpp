@@ -147,6 +147,29 @@ TEST_F(StreamReaderTest, PrefixSplitOverPackets) {
     }
 }
 
+TEST_F(StreamReaderTest, GarbageBetweenPacketsIsPassedAsTheFirstPassDoes) {
+    StreamBuilder b;
+    b.Pack(3600).Pes(0xE0, Payload({0x11, 0x22})).Raw({0x12, 0x34, 0x56, 0x78, 0x9A});
+    b.Pes(0xE0, Payload({0x33, 0x44})).EndCode();
+    StreamReader& r = Open(b.Build());
+    EXPECT_EQ(0x11223344u, r.ReadBits(32));
+}
+
+TEST_F(StreamReaderTest, APacketLongerThanAtTheFirstPassIsReadWhole) {
+    // The file is shared for writing: it may change between the passes.
+    std::string path = dir_.Write(
+        "f.mpg", StreamBuilder().Pack(3600).Pes(0xE0, Payload(Bytes(10, 1))).EndCode().Build());
+    ScanProgramStream(path, 0);
+    ASSERT_EQ(18u, GetStreamIdTable().maxPesPacketLength);
+    dir_.Write("f.mpg",
+               StreamBuilder().Pack(3600).Pes(0xE0, Payload(Counting(3000, 0))).EndCode().Build());
+    StreamReader& r = GetStreamReader();
+    ASSERT_TRUE(r.Open(path, 0xE0));
+    for (size_t i = 0; i < 2999; ++i) ASSERT_EQ(i & 0xFF, r.ReadBits(8)) << i;
+    EXPECT_EQ(2999u & 0xFF, r.ReadBits(8));
+    EXPECT_TRUE(r.AtEnd());
+}
+
 TEST_F(StreamReaderTest, StreamWithoutPacketsIsAtItsEnd) {
     StreamReader& r = Open(MakeSimpleStream(2), 0xE1);
     EXPECT_TRUE(r.AtEnd());

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Benchmarks of the passes: makes a program stream of at least 512 MiB from a short
+# ffmpeg clip (repeated by stream copy, not committed), then measures in one run
+# (a) plain 1 MiB reads, (b) reads plus a memchr scan for 00 00 01, (c) the first pass,
+# then (b) again beside the video walk,
+# and the command line's peak memory on that file and on one an eighth of its size.
+# Needs: apt-get install ffmpeg libbenchmark-dev time
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="$root/bench/out"
+build="$out/build"
+mkdir -p "$out"
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libgtest-dev \
+    libbenchmark-dev ffmpeg time
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+
+# An ffmpeg clip: its video has no sequence end code, so the walk runs through every
+# copy instead of ending at the first copy's end code.
+clip="$out/clip.mpg"
+big="$out/big.mpg"
+small="$out/small.mpg"
+if [ ! -f "$big" ]; then
+    ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 \
+        -f lavfi -i sine=frequency=1000:sample_rate=48000 -t 10 -ac 2 \
+        -c:v mpeg2video -b:v 5000k -maxrate 5000k -bufsize 1835k -g 12 -bf 2 \
+        -flags:v +cgop+bitexact -mpv_flags +strict_gop -sc_threshold 1000000000 \
+        -c:a mp2 -b:a 192k -fflags +bitexact -f vob "$clip"
+    ffmpeg -v error -y -stream_loop 85 -i "$clip" -c copy -f vob "$big"
+    ffmpeg -v error -y -stream_loop 10 -i "$clip" -c copy -f vob "$small"
+fi
+ls -l "$big" "$small"
+cat "$big" > /dev/null  # into the page cache
+
+for bench in first_pass_bench video_walk_bench; do
+    ZEMBRA_BENCH_FILE="$big" "$build/bench/$bench" --benchmark_repetitions=5 \
+        --benchmark_report_aggregates_only=true
+done
+
+for file in "$small" "$big"; do
+    /usr/bin/time -f "zembra-cli on $(basename "$file"): peak RSS %M KiB, %e s" \
+        "$build/zembra-cli" --profile /dev/null "$file" >/dev/null || true
+done
