@@ -11,6 +11,7 @@
 #include <new>
 
 #include "input/pes_header.h"
+#include "input/start_code_search.h"
 #include "report/report_log.h"
 
 namespace {
@@ -186,29 +187,9 @@ bool BitstreamFile::FindStartCodePrefix() {
     while (!atEnd_) {
         const uint8_t* start = buffer_.get() + byteIndex_;
         const uint8_t* end = buffer_.get() + bytesInBuffer_;
-        const uint8_t* p = start;
-        for (; p < end && p < start + 2; ++p) {
-            if (*p == 1 && zeros == 2) {
-                Advance(static_cast<size_t>(p + 1 - start));
-                return true;
-            }
-            zeros = *p == 0 ? std::min(zeros + 1, 2) : 0;
-        }
-        while (p < end) {
-            auto* one =
-                static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p)));
-            if (!one) {
-                zeros = end[-1] != 0 ? 0 : (end[-2] != 0 ? 1 : 2);
-                break;
-            }
-            if (one[-1] == 0 && one[-2] == 0) {
-                Advance(static_cast<size_t>(one + 1 - start));
-                return true;
-            }
-            p = one + 1;
-            zeros = 0;
-        }
-        Advance(static_cast<size_t>(end - start));
+        size_t found = FindPrefixEnd(start, end, zeros);
+        Advance(found == kPrefixNotFound ? static_cast<size_t>(end - start) : found);
+        if (found != kPrefixNotFound) return true;
     }
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "input/bitstream_file.h"
 #include "input/pes_header.h"
+#include "input/start_code_search.h"
 #include "program/program_stream_scan.h"
 
 StreamReader& GetStreamReader() {
@@ -203,29 +204,9 @@ bool StreamReader::FindStartCodePrefix() {
         }
         const uint8_t* start = payload_.data() + position_;
         const uint8_t* end = payload_.data() + payloadSize_;
-        const uint8_t* p = start;
-        for (; p < end && p < start + 2; ++p) {
-            if (*p == 1 && zeros == 2) {
-                AdvanceBuffer(static_cast<size_t>(p + 1 - start));
-                return true;
-            }
-            zeros = *p == 0 ? std::min(zeros + 1, 2) : 0;
-        }
-        while (p < end) {
-            auto* one =
-                static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p)));
-            if (!one) {
-                zeros = end[-1] != 0 ? 0 : (end[-2] != 0 ? 1 : 2);
-                break;
-            }
-            if (one[-1] == 0 && one[-2] == 0) {
-                AdvanceBuffer(static_cast<size_t>(one + 1 - start));
-                return true;
-            }
-            p = one + 1;
-            zeros = 0;
-        }
-        AdvanceBuffer(static_cast<size_t>(end - start));
+        size_t found = FindPrefixEnd(start, end, zeros);
+        AdvanceBuffer(found == kPrefixNotFound ? static_cast<size_t>(end - start) : found);
+        if (found != kPrefixNotFound) return true;
     }
     return false;
 }

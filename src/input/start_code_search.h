@@ -1,0 +1,14 @@
+// The search for the start code prefix 00 00 01 over bytes in memory, without testing
+// every byte by itself: memchr finds the candidate 01 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t kPrefixNotFound = static_cast<size_t>(-1);
+
+// Searches [begin, end) for the 01 that completes a prefix. `zeros` holds how many zero
+// bytes (up to 2) the search took right before `begin`, and is brought up to date when
+// the prefix is not found. Returns the count of bytes up to and including the 01, or
+// kPrefixNotFound.
+size_t FindPrefixEnd(const uint8_t* begin, const uint8_t* end, int& zeros);
