@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/bench/out"
 build="$out/build"
 mkdir -p "$out"
-"$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libgtest-dev \
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libmpg123-dev libgtest-dev \
     libbenchmark-dev ffmpeg time
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "audio/audio_summary.h"
 #include "input/bitstream_file.h"
 #include "program/program_stream_scan.h"
 #include "program/program_stream_summary.h"
@@ -198,6 +199,8 @@ int AnalyzeFile(const char* path) {
                                                          runState.runFailed);
         // A cancel during the first pass skips the elementary streams.
         if (!IsCancelRequested()) RunVideoPhase(path, table);
+        // A cancel during the last video stream skips the audio phase.
+        if (!IsCancelRequested()) RunAudioPhase(path, table);
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();

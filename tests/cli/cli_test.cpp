@@ -101,7 +101,9 @@ TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
 TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
     std::string report = dir_.Path() + "/s.txt";
-    CliRun run = Run("--output '" + report + "' '" + stream + "'", "NO_COLOR=1");
+    std::string profile = dir_.WriteText("p.ini", "");
+    CliRun run =
+        Run("--profile '" + profile + "' --output '" + report + "' '" + stream + "'", "NO_COLOR=1");
     ASSERT_EQ(0, run.exitCode);
     std::string crlf;
     std::istringstream lines(run.out);
@@ -141,8 +143,8 @@ TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
     ASSERT_EQ(0, ::chmod(stream.c_str(), 0444));
     struct stat before {};
     ::stat(stream.c_str(), &before);
-    CliRun run = Run("'" + stream + "'");
-    EXPECT_EQ(0, run.exitCode) << run.err;
+    CliRun run = Run("--profile '" + dir_.WriteText("p.ini", "") + "' '" + stream + "'");
+    EXPECT_EQ(0, run.exitCode) << run.out << run.err;
     struct stat after {};
     ::stat(stream.c_str(), &after);
     EXPECT_EQ(bytes, ReadFileBytes(stream));

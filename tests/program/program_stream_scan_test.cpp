@@ -38,7 +38,7 @@ TEST_F(ScanTest, SimpleStreamIsCountedInFull) {
     EXPECT_EQ(3u, T().packetCount[0xC0]);
     EXPECT_EQ(3u, T().packetCount[0xBE]);
     EXPECT_EQ(3 * 1200u, T().payloadBytes[0xE0]);
-    EXPECT_EQ(3 * 400u, T().payloadBytes[0xC0]);
+    EXPECT_EQ(3 * 384u, T().payloadBytes[0xC0]);
     EXPECT_EQ(2048u, T().maxPackSize);
     EXPECT_EQ(2u, T().maxPacketsPerPack);  // padding packets are not counted per pack
     EXPECT_EQ(25200u, T().programMuxRate);

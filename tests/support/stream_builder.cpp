@@ -1,6 +1,7 @@
 // Program stream builder for tests.
 #include "support/stream_builder.h"
 
+#include "support/audio_builder.h"
 #include "support/bit_writer.h"
 #include "support/video_builder.h"
 
@@ -189,6 +190,13 @@ Bytes VideoChunk(int index, bool last, bool endCode) {
     return v.Build();
 }
 
+// Two MPEG-1 Layer II frames of 64 kbit/s at 48 kHz, 192 bytes each.
+Bytes AudioChunk() {
+    AudioFrameFields frame;
+    frame.bitrateIndex = 4;
+    return AudioFrames(2, frame);
+}
+
 Bytes MakeSimpleStream(int packs, bool endCode) {
     StreamBuilder b;
     for (int i = 0; i < packs; ++i) {
@@ -203,7 +211,7 @@ Bytes MakeSimpleStream(int packs, bool endCode) {
         b.Pes(0xE0, video);
         PesFields audio;
         audio.pts = scr + 30000;
-        audio.payload = Bytes(400, 0x55);
+        audio.payload = AudioChunk();
         b.Pes(0xC0, audio);
         b.PadPackTo(start, 2048);
     }

@@ -69,7 +69,7 @@ class StreamBuilder {
 };
 
 // A small valid stream: `packs` packs of 2048 bytes, each with one video packet (1200
-// bytes of 25 fps MPEG-2 video: three closed GOPs of one I picture), one audio packet (PTS later
-// than the SCR) and padding, a system header in the first; the sequence and program end codes when
-// asked.
+// bytes of 25 fps MPEG-2 video: three closed GOPs of one I picture), one audio packet (two
+// 192-byte MPEG-1 Layer II frames, PTS later than the SCR) and padding, a system header in
+// the first; the sequence and program end codes when asked.
 Bytes MakeSimpleStream(int packs, bool endCode = true);

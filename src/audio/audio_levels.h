@@ -1,0 +1,18 @@
+// Decodes one MPEG audio stream and measures its samples: DC, peak and clipped samples
+// per channel, RMS loudness, and the amount and playing time of the decoded audio.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "audio/audio_stream_info.h"
+
+// Fills AudioDecodeRecord(streamId). Stops at the end of the stream, on Cancel, on a
+// decoder error, or once the decoder's position passes timeLimitSeconds (0: no limit).
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
+                               int timeLimitSeconds);
+
+// Takes one block of 16-bit PCM (two interleaved channels when stereo is nonzero) into
+// the statistics and the loudness analysis; left and right receive the samples as floats.
+void AccumulateBlockStats(const uint8_t* pcm, float* left, float* right, int32_t byteCount,
+                          int32_t stereo);

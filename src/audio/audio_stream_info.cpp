@@ -1,0 +1,45 @@
+// Audio stream records and the header tables of ISO/IEC 11172-3.
+#include "audio/audio_stream_info.h"
+
+#include <algorithm>
+#include <array>
+
+#include "input/pes_header.h"
+
+namespace {
+
+std::array<AudioStreamInfo, 32> headerRecords{};
+std::array<AudioStreamInfo, 32> decodeRecords{};
+
+size_t RecordIndex(int streamId) {
+    return static_cast<size_t>(std::clamp(streamId - kFirstAudioStreamId, 0, 31));
+}
+
+}  // namespace
+
+AudioStreamInfo& AudioHeaderRecord(int streamId) { return headerRecords[RecordIndex(streamId)]; }
+
+AudioStreamInfo& AudioDecodeRecord(int streamId) { return decodeRecords[RecordIndex(streamId)]; }
+
+int32_t SamplingFrequencyHz(int32_t samplingIndex) {
+    static constexpr int32_t kFrequencies[] = {44100, 48000, 32000, 0};
+    return samplingIndex >= 0 && samplingIndex < 4 ? kFrequencies[samplingIndex] : 0;
+}
+
+int32_t BitrateKbps(int32_t layer, int32_t bitrateIndex) {
+    // bitrate_index (ISO/IEC 11172-3, 2.4.2.3), rows by layer code.
+    static constexpr int32_t kBitrates[4][16] = {
+        {0},
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    };
+    if (layer < 0 || layer > 3 || bitrateIndex < 0 || bitrateIndex > 15) return 0;
+    return kBitrates[layer][bitrateIndex];
+}
+
+int32_t SamplesPerFrame(int32_t layer) {
+    if (layer == kLayerI) return 384;
+    if (layer == kLayerII || layer == kLayerIII) return 1152;
+    return 0;
+}

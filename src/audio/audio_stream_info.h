@@ -1,0 +1,57 @@
+// What the analysis of one MPEG audio stream (ISO/IEC 11172-3) finds: the frame header
+// fields, the counts of the header scan and the levels of the decoded samples. Two
+// tables of 32 records, one per stream id 0xC0 to 0xDF: one filled by the header scan,
+// one by the level measurement.
+#pragma once
+
+#include <cstdint>
+
+enum AudioStatus : int32_t {
+    AudioOk = 0,  // ran to its end: end of data, cancel or time limit
+    AudioDecoderCreateFailed = 1,
+    AudioDecoderFailed = 2,
+    AudioBadIdBit = 3,
+    AudioNoInitialSync = 4,
+    AudioInvalidFrequency = 5,
+};
+
+struct AudioStreamInfo {
+    int32_t status;
+    int32_t syncLosses;
+    int32_t layer;  // header code: 3 Layer I, 2 Layer II, 1 Layer III, 0 reserved
+    int32_t bitrateIndex;
+    int32_t bitrateKbps;
+    int32_t samplingIndex;
+    int32_t samplingFrequency;  // Hz
+    int32_t paddingBit;
+    int32_t protectionBit;  // 1: no CRC
+    int32_t privateBit;
+    int32_t mode;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+    int32_t modeExtension;
+    int32_t copyrightFlag;
+    int32_t originalFlag;
+    int32_t emphasis;
+    double dcLeft, dcRight;      // dBFS
+    double peakLeft, peakRight;  // dBFS
+    int32_t clippedLeft, clippedRight;
+    double rmsLeft, rmsRight;  // dB
+    int32_t syncWords;
+    int32_t decodedBytes;
+    double decodedSeconds;
+};
+
+// Header layer codes (ISO/IEC 11172-3, 2.4.2.3).
+constexpr int32_t kLayerReserved = 0;
+constexpr int32_t kLayerIII = 1;
+constexpr int32_t kLayerII = 2;
+constexpr int32_t kLayerI = 3;
+
+AudioStreamInfo& AudioHeaderRecord(int streamId);
+AudioStreamInfo& AudioDecodeRecord(int streamId);
+
+// Sampling frequency in Hz for the ID 1 index; 0 for index 3.
+int32_t SamplingFrequencyHz(int32_t samplingIndex);
+// Bitrate in kbit/s; 0 for free format, the forbidden index and the reserved layer.
+int32_t BitrateKbps(int32_t layer, int32_t bitrateIndex);
+// PCM samples per channel in one frame: 384 for Layer I, 1152 for Layers II and III.
+int32_t SamplesPerFrame(int32_t layer);

@@ -1,0 +1,209 @@
+// Audio section of the report.
+#include "audio/audio_summary.h"
+
+#include <cmath>
+
+#include "audio/audio_header_scan.h"
+#include "audio/audio_levels.h"
+#include "program/program_stream_scan.h"
+#include "reference/reference_profile.h"
+#include "report/compliance_checks.h"
+#include "report/report_format.h"
+#include "report/report_log.h"
+#include "run/analysis_driver.h"
+
+namespace {
+
+constexpr int32_t kDecodeAudioOn = 1;
+
+const char* LayerText(int32_t layer) {
+    switch (layer) {
+        case kLayerIII:
+            return "Layer = 3";
+        case kLayerII:
+            return "Layer = 2";
+        case kLayerI:
+            return "layer = 1";
+        default:
+            return "Layer = Reserved";
+    }
+}
+
+int32_t LayerNumber(int32_t layer) { return layer == kLayerReserved ? 0 : 4 - layer; }
+
+const char* ModeText(int32_t mode) {
+    switch (mode) {
+        case 0:
+            return "Mode = stereo";
+        case 1:
+            return "Mode = joint_stereo (intensity_stereo and/or ms_stereo)";
+        case 2:
+            return "Mode = dual_channel";
+        default:
+            return "Mode = single_channel";
+    }
+}
+
+// mode_extension (ISO/IEC 11172-3, 2.4.2.3): Layer III's stereo tools, or the first
+// subband in intensity stereo for Layers I and II in joint stereo.
+const char* ModeExtensionText(int32_t layer, int32_t mode, int32_t modeExtension) {
+    static const char* const kLayerIIIText[] = {
+        "Mode ext = intensity stereo is off, ms stereo is off",
+        "Mode ext = intensity stereo is on, ms stereo is off",
+        "Mode ext = intensity stereo is off, ms stereo is on",
+        "Mode ext = intensity stereo is on, ms stereo is on"};
+    static const char* const kBoundText[] = {
+        "Mode ext = subbands  4-31 in intensity_stereo, bound==4",
+        "Mode ext = subbands  8-31 in intensity_stereo, bound==8",
+        "Mode ext = subbands 12-31 in intensity_stereo, bound==12",
+        "Mode ext = subbands 16-31 in intensity_stereo, bound==16"};
+    int index = modeExtension & 3;
+    if (layer == kLayerIII) return kLayerIIIText[index];
+    if (mode == 1) return kBoundText[index];
+    return nullptr;
+}
+
+const char* EmphasisText(int32_t emphasis) {
+    switch (emphasis) {
+        case 0:
+            return "Emphasis = none";
+        case 1:
+            return "Emphasis = 50/15 microsec.";
+        case 2:
+            return "Emphasis = reserved";
+        default:
+            return "emphasis = CCITT J.17";
+    }
+}
+
+void WriteHeaderLines(const AudioStreamInfo& a, bool& failed) {
+    const AudioReference& ref = ReferenceProfile.audio;
+    LogInfo("Found %u sync words", static_cast<uint32_t>(a.syncWords));
+    CheckRange("Audio Sync Losses: %d", 0, static_cast<uint32_t>(ref.AudioSyncLossesMax),
+               static_cast<uint32_t>(a.syncLosses), a.syncLosses, 0, failed);
+    if (a.layer == kLayerReserved) {
+        CheckEqual(LayerText(a.layer), 1, 0, 0, 0, failed);
+    } else {
+        CheckEqual(LayerText(a.layer), ref.Layer, LayerNumber(a.layer), 0, 0, failed);
+    }
+    CheckEqual("bitrate = %d Kbps", ref.AudioBitrate, a.bitrateKbps, a.bitrateKbps, 0, failed);
+    GetRunState().elementaryBitrateSum += static_cast<uint32_t>(a.bitrateKbps) * 1024;
+    CheckEqual("Frequency = %d Hz", ref.SamplingFrequency, a.samplingFrequency, a.samplingFrequency,
+               0, failed);
+    bool noCrc = a.protectionBit != 0;
+    CheckEqual(noCrc ? "Error protection = Disabled" : "Error protection = Enabled",
+               ref.ErrorProtection, noCrc ? 1 : 0, 0, 0, failed);
+    CheckEqual("Private flag = %d", ref.PrivateFlag, a.privateBit, a.privateBit, 0, failed);
+    int32_t mode = a.mode & 3;
+    bool allowed = (static_cast<uint32_t>(ref.Mode) >> mode) & 1;
+    CheckEqual(ModeText(mode), allowed ? 1 : 0, 1, 0, 0, failed);
+    if (const char* extension = ModeExtensionText(a.layer, mode, a.modeExtension)) {
+        LogInfo("%s", extension);
+    }
+    CheckEqual("Copyright flag = %d", ref.CopyrightFlag, a.copyrightFlag, a.copyrightFlag, 0,
+               failed);
+    CheckEqual("Original flag = %d", ref.OriginalFlag, a.originalFlag, a.originalFlag, 0, failed);
+    CheckEqual(EmphasisText(a.emphasis & 3), ref.Emphasis, a.emphasis, 0, 0, failed);
+}
+
+void WriteClippedLine(const char* format, int32_t clipped, bool& failed) {
+    auto key = static_cast<uint32_t>(ReferenceProfile.audio.MaxSamplesClipped);
+    if (static_cast<uint32_t>(clipped) > key) {
+        CheckRange(format, kNotSet, key, static_cast<uint32_t>(clipped), clipped, 0, failed);
+    }
+}
+
+void WriteLevelLines(const AudioStreamInfo& a, bool& failed) {
+    const AudioReference& ref = ReferenceProfile.audio;
+    CheckRangeReal("Left Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft,
+                   failed);
+    CheckRangeReal("Right Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
+                   failed);
+    CheckRangeReal("Left Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
+                   a.peakLeft, failed);
+    WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
+    CheckRangeReal("Right Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
+                   a.peakRight, failed);
+    WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight, failed);
+    double rmsMax = ref.RMSReference + ref.RMSTolerance;
+    CheckRangeReal("Left Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsLeft,
+                   failed);
+    CheckRangeReal("Right Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsRight,
+                   failed);
+    CheckRangeReal("Difference Left-Right RMS Level = %0.1f dB", kRealNotSet, ref.RMSLeftRightDiff,
+                   std::fabs(a.rmsLeft - a.rmsRight), failed);
+}
+
+// The playing time the cross-stream check compares with the video: decoded, or in
+// header mode counted from the accepted frames.
+double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
+    if (decoded) return a.decodedSeconds;
+    if (a.samplingFrequency == 0) return 0.0;
+    return static_cast<double>(static_cast<uint32_t>(a.syncWords)) * SamplesPerFrame(a.layer) /
+           a.samplingFrequency;
+}
+
+void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& table) {
+    RunState& run = GetRunState();
+    bool& failed = run.runFailed;
+    LogInfo("Audio Delay Stream %X = %0.01f ms", id, table.firstPtsMs[id]);
+    run.audioFirstPtsMs = table.firstPtsMs[id];
+    LogInfo("Audio decoded bytes = %d -> %0.2f Sec", a.decodedBytes, a.decodedSeconds);
+    run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
+    if (table.systemHeaderCount > 0) {
+        uint32_t unit = table.stdBufferBoundScale[id] ? 1024 : 128;
+        LogInfo("P-STD Buffer Size Bound = %d KB (From System Header)",
+                (table.stdBufferSizeBound[id] * unit) >> 10);
+    }
+    WriteHeaderLines(a, failed);
+    WriteLevelLines(a, failed);
+}
+
+// The status line; false when the stream has no detail lines.
+bool WriteStatusLine(int id, AudioStatus status) {
+    RunState& run = GetRunState();
+    switch (status) {
+        case AudioOk:
+            LogInfo("Elementary Stream %X is a MPEG Audio Stream", id);
+            return true;
+        case AudioBadIdBit:
+            CheckEqual("Bad ID Bit", 1, 0, 0, 0, run.runFailed);
+            return true;
+        case AudioNoInitialSync:
+            ShowErrorMessage(
+                FormatReportLine("Elementary Stream %X is not a MPEG Video Stream", id));
+            break;
+        case AudioInvalidFrequency:
+            ShowErrorMessage(FormatReportLine("Elementary Stream %X contain invalid data", id));
+            break;
+        default:
+            ShowErrorMessage(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
+            break;
+    }
+    run.runFailed = true;
+    return false;
+}
+
+}  // namespace
+
+void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
+    LogInfo(" ");
+    LogHeading("Begin Audio Streams Summary:");
+    bool decode = ReferenceProfile.audio.DecodeAudio == kDecodeAudioOn;
+    for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
+        if (table.packetCount[id] == 0) continue;
+        SetStatusText("Processing Elementary Audio Stream...");
+        ClearCancelRequest();
+        SetProgress(0);
+        AudioStatus status = decode ? MeasureAudioLevels(path, id, table.payloadBytes[id],
+                                                         GetRunState().timeLimitSeconds)
+                                    : ScanAudioHeaders(path, id, table.payloadBytes[id]);
+        SetProgress(100);
+        SetStatusText("");
+        if (WriteStatusLine(id, status)) {
+            WriteDetailLines(id, decode ? AudioDecodeRecord(id) : AudioHeaderRecord(id), decode,
+                             table);
+        }
+    }
+    LogHeading("End Audio Streams Summary.");
+}
