@@ -2,6 +2,8 @@
 #include "audio/audio_levels.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -29,29 +31,47 @@ struct MeasurementState {
     uint32_t clipCount[2] = {0, 0};
     uint32_t decodedTotal = 0;
     uint32_t payloadBytes = 0;
+    std::array<int16_t, kPcmBufferBytes / 2> samples;  // the block in host order
+    std::array<float, kPcmBufferBytes / 2> floats;     // and as floats, still interleaved
 };
 
 MeasurementState state;
 
 size_t DecoderRead(void*, uint8_t* buffer, size_t count) {
-    StreamReader& reader = GetStreamReader();
-    size_t stored = 0;
-    while (stored < count && !reader.AtEnd())
-        buffer[stored++] = static_cast<uint8_t>(reader.ReadBits(8));
-    return stored;
+    return GetStreamReader().ReadBytes(buffer, count);
 }
 
 uint32_t DecoderLength(void*) { return state.payloadBytes; }
 
 uint32_t DecoderPosition(void*) { return GetStreamReader().BytesRead(); }
 
-void TakeSample(int channel, int32_t sample) {
-    state.sampleSum[channel] += sample;
-    bool fullScale = sample == 32767 || sample == -32768;
-    state.clipRun[channel] = fullScale ? state.clipRun[channel] + 1 : 0;
-    if (state.clipRun[channel] >= 2) ++state.clipCount[channel];
-    int32_t magnitude = std::abs(sample);
-    if (magnitude > state.peak[channel]) state.peak[channel] = magnitude;
+// One channel of a block, every kStride-th sample from `first`: the sum and the
+// extremes in one loop without a dependency from sample to sample; the clip runs in a
+// second loop, only when the block reaches full scale at all.
+template <int32_t kStride>
+void TakeChannel(int c, const int16_t* samples, int32_t first, int32_t frames) {
+    int32_t sum = 0;  // at most 8192 samples of 32768 a block
+    int16_t highest = 0;
+    int16_t lowest = 0;
+    for (int32_t i = 0; i < frames; ++i) {
+        int16_t sample = samples[first + i * kStride];
+        sum += sample;
+        highest = std::max(highest, sample);
+        lowest = std::min(lowest, sample);
+    }
+    state.sampleSum[c] += sum;
+    state.peak[c] = std::max({state.peak[c], int32_t{highest}, -int32_t{lowest}});
+    if (highest != 32767 && lowest != -32768) {
+        if (frames > 0) state.clipRun[c] = 0;
+        return;
+    }
+    uint32_t run = state.clipRun[c];
+    for (int32_t i = 0; i < frames; ++i) {
+        int16_t sample = samples[first + i * kStride];
+        run = (sample == 32767 || sample == -32768) ? run + 1 : 0;
+        state.clipCount[c] += run >= 2;  // a run of k full-scale samples counts k - 1
+    }
+    state.clipRun[c] = run;
 }
 
 double Dbfs(double value) { return 20.0 * std::log10(value / kFullScale); }
@@ -94,8 +114,6 @@ void CopyFormat(const DecoderFormatInfo& format, AudioStreamInfo& info) {
 void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInfo& format,
                   int timeLimitSeconds) {
     std::vector<uint8_t> pcm(kPcmBufferBytes);
-    std::vector<float> left(kPcmBufferBytes);
-    std::vector<float> right(kPcmBufferBytes);
     bool first = true;
     for (;;) {
         int32_t written = 0;
@@ -117,7 +135,7 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
             InitLoudnessAnalysis(format.samplingFrequency);
             first = false;
         }
-        AccumulateBlockStats(pcm.data(), left.data(), right.data(), written, format.stereo);
+        AccumulateBlockStats(pcm.data(), written, format.stereo);
         int32_t positionMs = 0;
         decoder.GetPosition(&positionMs);
         bool pastLimit = timeLimitSeconds != 0 && positionMs > timeLimitSeconds * 1000.0;
@@ -131,20 +149,28 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
 
 }  // namespace
 
-void AccumulateBlockStats(const uint8_t* pcm, float* left, float* right, int32_t byteCount,
-                          int32_t stereo) {
+void AccumulateBlockStats(const uint8_t* pcm, int32_t byteCount, int32_t stereo) {
     int32_t channels = stereo ? 2 : 1;
-    int32_t frames = byteCount / (2 * channels);
+    int32_t frames = std::min(byteCount / (2 * channels), kPcmBufferBytes / 2 / channels);
+    int32_t count = frames * channels;
     state.frameCount += frames;
-    for (int32_t i = 0; i < frames; ++i) {
-        for (int32_t c = 0; c < channels; ++c) {
-            const uint8_t* bytes = pcm + 2 * (i * channels + c);
-            auto sample = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));  // little-endian
-            (c == 0 ? left : right)[i] = sample;
-            TakeSample(c, sample);
+    int16_t* samples = state.samples.data();
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(samples, pcm, static_cast<size_t>(count) * 2);
+    } else {
+        for (int32_t i = 0; i < count; ++i) {
+            samples[i] = static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
         }
     }
-    AnalyzeLoudnessBlock(left, right, frames, channels);
+    if (channels == 2) {
+        TakeChannel<2>(0, samples, 0, frames);
+        TakeChannel<2>(1, samples, 1, frames);
+    } else {
+        TakeChannel<1>(0, samples, 0, frames);
+    }
+    float* floats = state.floats.data();
+    for (int32_t i = 0; i < count; ++i) floats[i] = samples[i];
+    AnalyzeLoudnessInterleaved(floats, frames, channels);
 }
 
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
@@ -152,7 +178,12 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t p
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);
     info = AudioStreamInfo{};
-    state = MeasurementState{};
+    state.frameCount = 0;
+    state.sampleSum[0] = state.sampleSum[1] = 0;
+    state.peak[0] = state.peak[1] = 0;
+    state.clipRun[0] = state.clipRun[1] = 0;
+    state.clipCount[0] = state.clipCount[1] = 0;
+    state.decodedTotal = 0;
     state.payloadBytes = payloadBytes;
     ResetLoudnessAnalysis();
 

@@ -13,6 +13,5 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t p
                                int timeLimitSeconds);
 
 // Takes one block of 16-bit PCM (two interleaved channels when stereo is nonzero) into
-// the statistics and the loudness analysis; left and right receive the samples as floats.
-void AccumulateBlockStats(const uint8_t* pcm, float* left, float* right, int32_t byteCount,
-                          int32_t stereo);
+// the statistics and the loudness analysis.
+void AccumulateBlockStats(const uint8_t* pcm, int32_t byteCount, int32_t stereo);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -12,13 +13,28 @@ constexpr int kMaxHalfWindow = 2401;  // at 48 kHz
 constexpr int kBins = 12000;          // 0.01 dB over 120 dB
 constexpr double kLevelOffsetDb = 77.3654458154172;
 
+// Two doubles handled as one, left and right: a frame's samples, and the sums of the
+// two channels for one window. Each lane adds its products in turn, as two separate
+// sums would.
+typedef double Pair __attribute__((vector_size(16)));
+typedef float FloatPair __attribute__((vector_size(8)));
+
 struct LoudnessState {
     int halfWindow = 0;  // N
     std::array<float, 2 * kMaxHalfWindow> window{};
+    // The weights of the frame at position j, widened and doubled for both channels:
+    // window[j] in the new window, window[N + j] in the old one.
+    std::array<Pair, kMaxHalfWindow> newWeights{};
+    std::array<Pair, kMaxHalfWindow> oldWeights{};
     bool windowPresent = false;
     int position = 0;
     bool first = true;
-    double sumLeftNew = 0, sumLeftOld = 0, sumRightNew = 0, sumRightOld = 0;
+    // {left, right} sums of the new and the old window, one set for the frames at even
+    // window positions and one for those at odd ones: independent chains of additions.
+    // Which sum a frame feeds depends on its position alone, so block sizes do not
+    // change the result.
+    Pair newSums[2] = {};
+    Pair oldSums[2] = {};
     std::array<uint32_t, kBins> histLeft{};
     std::array<uint32_t, kBins> histRight{};
 };
@@ -70,19 +86,32 @@ void BuildWindow(int halfWindow) {
     for (int i = 0; i < length; ++i) {
         state.window[i] = static_cast<float>(state.window[i] * (0.5 / sum));
     }
+    for (int j = 0; j < halfWindow; ++j) {
+        state.newWeights[j] = Pair{state.window[j], state.window[j]};
+        state.oldWeights[j] = Pair{state.window[halfWindow + j], state.window[halfWindow + j]};
+    }
 }
 
+// The old window is complete: count it; the new one becomes the old.
 void CompleteHalfWindow() {
     if (!state.first) {
-        ++state.histLeft[Bin(state.sumLeftOld)];
-        ++state.histRight[Bin(state.sumRightOld)];
+        Pair old = state.oldSums[0] + state.oldSums[1];
+        ++state.histLeft[Bin(old[0])];
+        ++state.histRight[Bin(old[1])];
     }
     state.first = false;
-    state.sumLeftOld = state.sumLeftNew;
-    state.sumRightOld = state.sumRightNew;
-    state.sumLeftNew = 0;
-    state.sumRightNew = 0;
+    for (int lane = 0; lane < 2; ++lane) {
+        state.oldSums[lane] = state.newSums[lane];
+        state.newSums[lane] = Pair{};
+    }
     state.position = 0;
+}
+
+// One frame's weighted squares, in double precision, into one set of sums.
+inline void AddFrame(Pair samples, int j, Pair& newSums, Pair& oldSums) {
+    Pair squares = samples * samples;
+    newSums += squares * state.newWeights[j];
+    oldSums += squares * state.oldWeights[j];
 }
 
 float LevelOf(const std::array<uint32_t, kBins>& histogram) {
@@ -101,7 +130,7 @@ float LevelOf(const std::array<uint32_t, kBins>& histogram) {
 void ResetLoudnessAnalysis() {
     state.position = 0;
     state.first = true;
-    state.sumLeftNew = state.sumLeftOld = state.sumRightNew = state.sumRightOld = 0;
+    for (int lane = 0; lane < 2; ++lane) state.newSums[lane] = state.oldSums[lane] = Pair{};
     state.histLeft.fill(0);
     state.histRight.fill(0);
 }
@@ -115,35 +144,63 @@ bool InitLoudnessAnalysis(int32_t sampleRate) {
     return true;
 }
 
+namespace {
+
+// Runs of frames up to each half-window boundary, without a boundary test inside;
+// `frame(i)` gives frame i of the block as {left, right} in double precision.
+template <typename FrameAt>
+void AnalyzeFrames(int32_t frames, FrameAt frame) {
+    const int n = state.halfWindow;
+    for (int32_t k = 0; k < frames;) {
+        int32_t run = std::min(frames - k, n - state.position);
+        const int j = state.position;
+        Pair new0 = state.newSums[0], new1 = state.newSums[1];
+        Pair old0 = state.oldSums[0], old1 = state.oldSums[1];
+        int32_t i = 0;
+        if (j % 2 == 1 && run > 0) {
+            AddFrame(frame(k), j, new1, old1);
+            i = 1;
+        }
+        for (; i + 1 < run; i += 2) {
+            AddFrame(frame(k + i), j + i, new0, old0);
+            AddFrame(frame(k + i + 1), j + i + 1, new1, old1);
+        }
+        if (i < run) AddFrame(frame(k + i), j + i, new0, old0);
+        state.newSums[0] = new0;
+        state.newSums[1] = new1;
+        state.oldSums[0] = old0;
+        state.oldSums[1] = old1;
+        state.position += run;
+        k += run;
+        if (state.position == n) CompleteHalfWindow();
+    }
+}
+
+}  // namespace
+
 bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames, int32_t channels) {
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
     if (channels == 1) right = left;
-    const int n = state.halfWindow;
-    const float* newWeights = state.window.data();
-    const float* oldWeights = state.window.data() + n;
-    for (int32_t k = 0; k < frames;) {
-        // A run up to the next half-window boundary, without a boundary test inside.
-        int32_t run = std::min(frames - k, n - state.position);
-        int j = state.position;
-        // Each sample adds to the sums in turn, so block sizes do not change the result.
-        double leftNew = state.sumLeftNew, leftOld = state.sumLeftOld;
-        double rightNew = state.sumRightNew, rightOld = state.sumRightOld;
-        for (int32_t i = 0; i < run; ++i, ++j) {
-            double l = left[k + i];
-            double r = right[k + i];
-            leftNew += l * l * newWeights[j];
-            leftOld += l * l * oldWeights[j];
-            rightNew += r * r * newWeights[j];
-            rightOld += r * r * oldWeights[j];
-        }
-        state.sumLeftNew = leftNew;
-        state.sumLeftOld = leftOld;
-        state.sumRightNew = rightNew;
-        state.sumRightOld = rightOld;
-        state.position += run;
-        k += run;
-        if (state.position == n) CompleteHalfWindow();
+    AnalyzeFrames(frames, [&](int32_t i) {
+        return __builtin_convertvector((FloatPair{left[i], right[i]}), Pair);
+    });
+    return true;
+}
+
+bool AnalyzeLoudnessInterleaved(const float* samples, int32_t frames, int32_t channels) {
+    if (channels != 1 && channels != 2) return false;
+    if (!state.windowPresent) return true;
+    if (channels == 1) {
+        AnalyzeFrames(frames, [&](int32_t i) {
+            return __builtin_convertvector((FloatPair{samples[i], samples[i]}), Pair);
+        });
+    } else {
+        AnalyzeFrames(frames, [&](int32_t i) {
+            FloatPair pair;
+            std::memcpy(&pair, samples + 2 * i, sizeof pair);
+            return __builtin_convertvector(pair, Pair);
+        });
     }
     return true;
 }

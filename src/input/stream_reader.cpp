@@ -177,6 +177,21 @@ uint32_t StreamReader::PeekBits(int n) {
     return static_cast<uint32_t>(lookahead_ >> (lookaheadCount_ - n));
 }
 
+size_t StreamReader::ReadBytes(uint8_t* into, size_t count) {
+    size_t stored = 0;
+    while (stored < count && !AtEnd()) {
+        if (lookaheadCount_ > 0 || bitOffset_ != 0) {
+            into[stored++] = static_cast<uint8_t>(ReadBits(8));
+            continue;
+        }
+        size_t step = std::min(count - stored, payloadSize_ - position_);
+        std::memcpy(into + stored, payload_.data() + position_, step);
+        stored += step;
+        AdvanceBuffer(step);
+    }
+    return stored;
+}
+
 bool StreamReader::FindPattern(uint32_t pattern, int n) {
     if (n <= 0 || n > 32) return false;
     while (bitOffset_ != 0 && !AtEnd()) ReadBit();

@@ -25,6 +25,9 @@ class StreamReader {
     // Moves to the next byte boundary, then consumes until the last n bits read equal
     // the pattern; false when the data ends first.
     bool FindPattern(uint32_t pattern, int n);
+    // Up to `count` whole bytes, as that many ReadBits(8) calls each made while AtEnd()
+    // is false; returns how many there were.
+    size_t ReadBytes(uint8_t* into, size_t count);
 
     // No data remains: the payloads are used up and so is the look-ahead.
     bool AtEnd() const { return exhausted_ && lookaheadCount_ == 0; }

@@ -85,6 +85,27 @@ TEST(Loudness, BlockSizesDoNotChangeTheResult) {
     }
 }
 
+TEST(Loudness, InterleavedFramesGiveTheSameLevels) {
+    auto noise = [](int i, int c) {
+        return static_cast<float>((((i * 7919) % 20001) - 10000) / (c + 1));
+    };
+    auto [left, right] = Levels(48000, 20000, noise, 777);
+    std::vector<float> interleaved;
+    for (int i = 0; i < 20000; ++i) {
+        interleaved.push_back(noise(i, 0));
+        interleaved.push_back(noise(i, 1));
+    }
+    ASSERT_TRUE(InitLoudnessAnalysis(48000));
+    for (int start = 0; start < 20000; start += 1000) {
+        EXPECT_TRUE(AnalyzeLoudnessInterleaved(interleaved.data() + 2 * start, 1000, 2));
+    }
+    float l = 0;
+    float r = 0;
+    GetLoudnessLevels(l, r);
+    EXPECT_EQ(left, l);
+    EXPECT_EQ(right, r);
+}
+
 TEST(Loudness, MonoCountsTheLeftForBoth) {
     auto ramp = [](int i, int c) { return static_cast<float>(c == 0 ? i % 3000 : 0); };
     auto [left, right] = Levels(32000, 32000, ramp, 1000, 1);
