@@ -168,9 +168,7 @@ void AccumulateBlockStats(const uint8_t* pcm, int32_t byteCount, int32_t stereo)
     } else {
         TakeChannel<1>(0, samples, 0, frames);
     }
-    float* floats = state.floats.data();
-    for (int32_t i = 0; i < count; ++i) floats[i] = samples[i];
-    AnalyzeLoudnessInterleaved(floats, frames, channels);
+    AnalyzeLoudnessInterleaved(samples, frames, channels);
 }
 
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,

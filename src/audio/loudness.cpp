@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 namespace {
@@ -188,19 +187,15 @@ bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames,
     return true;
 }
 
-bool AnalyzeLoudnessInterleaved(const float* samples, int32_t frames, int32_t channels) {
+bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels) {
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
-    if (channels == 1) {
+    if (channels == 2) {
         AnalyzeFrames(frames, [&](int32_t i) {
-            return __builtin_convertvector((FloatPair{samples[i], samples[i]}), Pair);
+            return Pair{1.0 * samples[2 * i], 1.0 * samples[2 * i + 1]};
         });
     } else {
-        AnalyzeFrames(frames, [&](int32_t i) {
-            FloatPair pair;
-            std::memcpy(&pair, samples + 2 * i, sizeof pair);
-            return __builtin_convertvector(pair, Pair);
-        });
+        AnalyzeFrames(frames, [&](int32_t i) { return Pair{1.0 * samples[i], 1.0 * samples[i]}; });
     }
     return true;
 }

@@ -17,6 +17,6 @@ bool InitLoudnessAnalysis(int32_t sampleRate);
 // Samples are the integer sample values as floats; with one channel `right` is not read
 // and the left samples count for both. False for a channel count other than 1 or 2.
 bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames, int32_t channels);
-// The same for frames stored left, right, left, ... (one sample a frame for mono).
-bool AnalyzeLoudnessInterleaved(const float* samples, int32_t frames, int32_t channels);
+// The same for 16-bit samples stored left, right, left, ... (one a frame for mono).
+bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels);
 void GetLoudnessLevels(float& rmsLeft, float& rmsRight);

@@ -90,10 +90,10 @@ TEST(Loudness, InterleavedFramesGiveTheSameLevels) {
         return static_cast<float>((((i * 7919) % 20001) - 10000) / (c + 1));
     };
     auto [left, right] = Levels(48000, 20000, noise, 777);
-    std::vector<float> interleaved;
+    std::vector<int16_t> interleaved;
     for (int i = 0; i < 20000; ++i) {
-        interleaved.push_back(noise(i, 0));
-        interleaved.push_back(noise(i, 1));
+        interleaved.push_back(static_cast<int16_t>(noise(i, 0)));
+        interleaved.push_back(static_cast<int16_t>(noise(i, 1)));
     }
     ASSERT_TRUE(InitLoudnessAnalysis(48000));
     for (int start = 0; start < 20000; start += 1000) {
