@@ -6,6 +6,7 @@
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
 #include "program/program_stream_scan.h"
+#include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
@@ -150,11 +151,7 @@ void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const Stre
     run.audioFirstPtsMs = table.firstPtsMs[id];
     LogInfo("Audio decoded bytes = %d -> %0.2f Sec", a.decodedBytes, a.decodedSeconds);
     run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
-    if (table.systemHeaderCount > 0) {
-        uint32_t unit = table.stdBufferBoundScale[id] ? 1024 : 128;
-        LogInfo("P-STD Buffer Size Bound = %d KB (From System Header)",
-                (table.stdBufferSizeBound[id] * unit) >> 10);
-    }
+    WriteBufferBoundLine(table, id);
     WriteHeaderLines(a, failed);
     WriteLevelLines(a, failed);
 }

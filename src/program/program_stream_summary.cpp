@@ -141,6 +141,13 @@ void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
 
 }  // namespace
 
+void WriteBufferBoundLine(const StreamIdTable& table, int id) {
+    if (table.systemHeaderCount == 0) return;
+    uint32_t unit = table.stdBufferBoundScale[id] ? 1024 : 128;
+    LogInfo("P-STD Buffer Size Bound = %d KB (From System Header)",
+            (table.stdBufferSizeBound[id] * unit) >> 10);
+}
+
 int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
                               uint64_t fileSize, bool& failed) {
     const SystemReference& ref = ReferenceProfile.system;

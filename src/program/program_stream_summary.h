@@ -10,3 +10,7 @@
 // Returns the line counter right after the "Program Mux Rate" line.
 int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
                               uint64_t fileSize, bool& failed);
+
+// The elementary stream's P-STD buffer bound from the system header, when there is one
+// (ISO/IEC 13818-1, 2.5.3.6: units of 1024 bytes with the scale bit set, else 128).
+void WriteBufferBoundLine(const StreamIdTable& table, int id);

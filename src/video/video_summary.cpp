@@ -2,6 +2,7 @@
 #include "video/video_summary.h"
 
 #include "program/program_stream_scan.h"
+#include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
@@ -64,11 +65,7 @@ void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     } else {
         CheckEqual("Frame Rate = Invalid", 0, 1, 0, 0, failed);
     }
-    if (table.systemHeaderCount > 0) {
-        uint32_t unit = table.stdBufferBoundScale[id] ? 1024 : 128;
-        LogInfo("P-STD Buffer Size Bound = %d KB (From System Header)",
-                (table.stdBufferSizeBound[id] * unit) >> 10);
-    }
+    WriteBufferBoundLine(table, id);
     CheckEqual("VBV Buffer Size = %d -> (%d KB)", ref.VBVBufferSize, v.vbvBufferSize,
                v.vbvBufferSize, v.vbvBufferSize * 2, failed);
     if (v.profileAndLevel != kMainProfileAtMainLevel) {
