@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then configures and builds into build/ (or $BUILD_DIR).
+# Further arguments go to CMake's configure step.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libmpg123-dev libgtest-dev "$@"
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libmpg123-dev libgtest-dev
 build="${BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 
 #include "input/bitstream_file.h"
 #include "program/program_stream_scan.h"
@@ -41,6 +40,17 @@ class DriverTest : public ::testing::Test {
     std::string path_;
 };
 
+// "Processing time: " and the elapsed time as HH:MM:SS.
+bool IsProcessingTimeLine(const std::string& line) {
+    const std::string prefix = "Processing time: ";
+    if (line.rfind(prefix, 0) != 0 || line.size() != prefix.size() + 8) return false;
+    for (size_t i = 0; i < 8; ++i) {
+        char c = line[prefix.size() + i];
+        if (i % 3 == 2 ? c != ':' : !std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
 // The end of every run after its processing-time line.
 const std::vector<std::string> kPassEnd = {" ", "Result:", "Compliance Test: Pass",
                                            " ", "End.",    " "};
@@ -50,7 +60,8 @@ const std::vector<std::string> kFailEnd = {" ", "Result:", "Compliance Test: Fai
 TEST_F(DriverTest, WholeReportOfAPassingStream) {
     std::vector<std::string> lines = Run(MakeSimpleStream(3));
     ASSERT_GT(lines.size(), 20u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex("Zembra v1\\.4\\.0\\.131 - .+  .+")));
+    EXPECT_EQ(0u, lines[0].find("Zembra v1.4.0.131 - "));
+    EXPECT_NE(std::string::npos, lines[0].find("  ", 20));  // date, two blanks, start time
     std::vector<std::string> head = {" ",
                                      "File under analysis: \"" + path_ + "\"..!",
                                      " ",
@@ -77,7 +88,7 @@ TEST_F(DriverTest, WholeReportOfAPassingStream) {
     auto at = std::find(lines.begin(), lines.end(), "End Audio Streams Summary.");
     ASSERT_NE(lines.end(), at);
     EXPECT_EQ(end, std::vector<std::string>(at, at + static_cast<long>(end.size())));
-    EXPECT_TRUE(std::regex_match(at[7], std::regex("Processing time: \\d\\d:\\d\\d:\\d\\d")));
+    EXPECT_TRUE(IsProcessingTimeLine(at[7])) << at[7];
     EXPECT_EQ(kPassEnd, Tail(6));
     EXPECT_EQ(Verdict::Pass, bound_.sink.CurrentVerdict());
     EXPECT_EQ((ReportLine{"Compliance Test: Pass", true, LineColour::Green, 15}),
@@ -114,7 +125,8 @@ TEST_F(DriverTest, FirstPassErrorsShowTheirMessageAndEndTheRun) {
         BoundSink bound;
         path_ = dir_.Write(c.name, c.bytes);
         EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
-        std::string message = std::regex_replace(c.message, std::regex("%s"), path_);
+        std::string message = c.message;
+        if (size_t at = message.find("%s"); at != std::string::npos) message.replace(at, 2, path_);
         ASSERT_FALSE(bound.sink.ErrorBoxes().empty()) << c.name;
         EXPECT_EQ(message, bound.sink.ErrorBoxes().back()) << c.name;
         auto texts = bound.sink.Texts();
