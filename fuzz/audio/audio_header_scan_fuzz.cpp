@@ -1,0 +1,11 @@
+// The audio frame header scan over any bytes as the elementary stream 0xC0.
+#include "audio/audio_header_scan.h"
+#include "program/program_stream_scan.h"
+#include "support/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string path = WriteAsElementaryStream(data, size, 0xC0);
+    ScanProgramStream(path, 0);
+    ScanAudioHeaders(path, 0xC0, GetStreamIdTable().payloadBytes[0xC0]);
+    return 0;
+}
