@@ -29,8 +29,8 @@ std::string WriteInputFile(const uint8_t* data, size_t size, const std::string& 
 
 std::string WriteAsElementaryStream(const uint8_t* data, size_t size, int streamId) {
     // An MPEG-2 pack header with SCR 0 and a mux rate of 25200 (ISO/IEC 13818-1, 2.5.3.3).
-    static const uint8_t kPack[] = {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00,
-                                    0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8};
+    static const uint8_t kPack[] = {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04,
+                                    0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8};
     constexpr size_t kPayload = 2000;
     std::vector<uint8_t> file;
     for (size_t at = 0; at < size; at += kPayload) {

@@ -67,8 +67,10 @@ Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
     ++table.packCount;
     state.packetsInPack = 0;
     if (state.previousPackPosition != 0) {
-        auto size = static_cast<uint32_t>((file.BitPosition() - state.previousPackPosition) / 8);
-        table.maxPackSize = std::max(table.maxPackSize, size);
+        // Packs more than 4 GiB apart (a hole in a damaged file) saturate the 32-bit size.
+        double size = (file.BitPosition() - state.previousPackPosition) / 8;
+        auto size32 = static_cast<uint32_t>(std::min(size, double{UINT32_MAX}));
+        table.maxPackSize = std::max(table.maxPackSize, size32);
     }
     state.previousPackPosition = file.BitPosition();
     if (state.firstPack && file.PeekBits(2) != 0b01) return ScanMpeg1System;

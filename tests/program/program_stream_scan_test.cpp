@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <random>
 
 #include "input/bitstream_file.h"
@@ -446,6 +450,37 @@ TEST_F(ScanTest, RandomBytesEndInOrder) {
                     result == ScanPackHeaderInPes)
             << "round " << round << ": " << result;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScanTest, FilesOverFourGibibytes) {
+    // A pack, a hole of zeros past 4 GiB (sparse: it takes no disk), three more packs.
+    constexpr uint64_t kFar = (uint64_t{1} << 32) + 4096;
+    std::string path = dir_.Path() + "/big.mpg";
+    Bytes first = StreamBuilder().Pack(3600).Build();
+    Bytes rest = StreamBuilder().Pack(7200).Pack(10800).Pack(14400).EndCode().Build();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(static_cast<ssize_t>(first.size()), ::pwrite(fd, first.data(), first.size(), 0));
+    ASSERT_EQ(static_cast<ssize_t>(rest.size()),
+              ::pwrite(fd, rest.data(), rest.size(), static_cast<off_t>(kFar)));
+    struct stat info {};
+    ::fstat(fd, &info);
+    ::close(fd);
+    if (info.st_blocks * 512 > (int64_t{1} << 30)) GTEST_SKIP() << "no sparse files here";
+
+    ASSERT_EQ(ScanOk, ScanProgramStream(path, 0));
+    EXPECT_EQ(4u, T().packCount);
+    EXPECT_EQ(UINT32_MAX, T().maxPackSize);  // the hole between the first two packs
+    EXPECT_EQ(kFar + rest.size(), GetBitstreamFile().FileSize());
+    const std::vector<int>& progress = bound_.sink.ProgressHistory();
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 1; i < progress.size(); ++i) EXPECT_LE(progress[i - 1], progress[i]);
+    EXPECT_LE(progress.back(), 100);
+    EXPECT_GE(progress.back(), 99);
 }
 
 }  // namespace

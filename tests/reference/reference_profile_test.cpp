@@ -76,3 +76,27 @@ TEST(ReferenceProfile, DefaultPathLiesBesideTheExecutable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReferenceProfileBadFiles, GarbageDirectoriesAndHugeFilesGiveDefaults) {
+    TempDir dir;
+    Bytes garbage(100000);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 131 + 7);
+    LoadReferenceProfileFrom(dir.Write("garbage.ini", garbage));
+    EXPECT_EQ(65535, ReferenceProfile.video.HorizontalSize);
+    LoadReferenceProfileFrom(dir.Path());  // a directory
+    EXPECT_EQ(65535, ReferenceProfile.system.MPEGPackSize);
+    EXPECT_EQ(1000.0, ReferenceProfile.audio.MaxDCLevel);
+
+    std::string big = "[System]\n";
+    for (int i = 0; i < 10000; ++i)
+        big += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    big += "Long=" + std::string(1 << 20, 'x') + "\n";
+    big += "[Video]\nHorizontalSize=720\n";
+    LoadReferenceProfileFrom(dir.WriteText("big.ini", big));
+    EXPECT_EQ(720, ReferenceProfile.video.HorizontalSize);
+    EXPECT_EQ(65535, ReferenceProfile.system.MPEGPackSize);
+}
+
+}  // namespace

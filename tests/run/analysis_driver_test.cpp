@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 #include "input/bitstream_file.h"
 #include "program/program_stream_scan.h"
@@ -352,6 +357,58 @@ TEST_F(CrossStreamTest, ToleranceFailureIsRedWithoutAMark) {
     EXPECT_EQ((ReportLine{"Duration Difference from Video to Audio = 40 msec", true,
                           LineColour::Red, 16}),
               line);
+}
+
+}  // namespace
+
+namespace {
+
+// Changes the file under analysis right after the first pass, as another program might.
+class ChangingFileSink : public MemorySink {
+  public:
+    ChangingFileSink(std::string path, bool remove) : path_(std::move(path)), remove_(remove) {}
+    void ShowProgress(int percent) override {
+        MemorySink::ShowProgress(percent);
+        if (percent != 100 || done_) return;
+        done_ = true;
+        if (remove_) {
+            std::remove(path_.c_str());
+        } else {
+            std::filesystem::resize_file(path_, std::filesystem::file_size(path_) / 2);
+        }
+    }
+
+  private:
+    std::string path_;
+    bool remove_;
+    bool done_ = false;
+};
+
+TEST_F(DriverTest, FileRemovedOrShrunkBetweenPasses) {
+    for (bool remove : {true, false}) {
+        std::string path = dir_.Write("spot.mpg", ReadFileBytes(FixturePath("mplex_generic.mpg")));
+        ChangingFileSink sink(path, remove);
+        SetReportSink(&sink);
+        AnalyzeFile(path.c_str());
+        SetReportSink(&bound_.sink);
+        auto texts = sink.Texts();
+        ASSERT_GE(texts.size(), 4u);
+        EXPECT_EQ(0u, texts[texts.size() - 4].find("Compliance Test: ")) << remove;
+        if (remove) {
+            EXPECT_EQ("Compliance Test: Fail!!", texts[texts.size() - 4]);
+            ASSERT_FALSE(sink.ErrorBoxes().empty());
+            EXPECT_EQ("Unable to open file " + path + " for reading.", sink.ErrorBoxes()[0]);
+        }
+    }
+}
+
+TEST_F(DriverTest, UnreadableFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    std::string path = dir_.Write("spot.mpg", MakeSimpleStream(3));
+    ::chmod(path.c_str(), 0);
+    AnalyzeFile(path.c_str());
+    ASSERT_FALSE(bound_.sink.ErrorBoxes().empty());
+    EXPECT_EQ("Unable to open file " + path + " for reading.", bound_.sink.ErrorBoxes()[0]);
 }
 
 }  // namespace

@@ -85,8 +85,8 @@ std::vector<Bytes> DamagedCopies(const Bytes& whole) {
 
 TEST(CorruptFiles, EveryDamagedCopyGetsAVerdict) {
     TempDir dir;
-    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini",
-                                           "[Audio]\nDecodeAudio=1\n[Processing]\n"));
+    LoadReferenceProfileFrom(
+        dir.WriteText("MpegReference.ini", "[Audio]\nDecodeAudio=1\n[Processing]\n"));
     int runs = 0;
     for (const char* name : {"mplex_generic.mpg", "ffmpeg_dvd.vob", "mp2_48k_stereo.mpg"}) {
         Bytes whole = ReadFileBytes(FixturePath(name));
