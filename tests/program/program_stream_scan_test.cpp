@@ -86,13 +86,12 @@ TEST_F(ScanTest, BytesAfterTheEndCodeAreNotRead) {
 
 TEST_F(ScanTest, StartOfFile) {
     Bytes stream = MakeSimpleStream(1);
-    Bytes leading = {0x12, 0x00, 0x00, 0x00, 0x01, 0xB3, 0x99};
-    leading.insert(leading.end(), stream.begin(), stream.end());
+    Bytes leading =
+        StreamBuilder().Raw({0x12, 0x00, 0x00, 0x00, 0x01, 0xB3, 0x99}).Raw(stream).Build();
     EXPECT_EQ(ScanOk, Scan(leading));
     EXPECT_EQ(1u, T().packCount);
 
-    Bytes transport = {0x00, 0x47, 0x40};
-    transport.insert(transport.end(), stream.begin(), stream.end());
+    Bytes transport = StreamBuilder().Raw({0x00, 0x47, 0x40}).Raw(stream).Build();
     EXPECT_EQ(ScanNotProgramStream, Scan(transport));
     EXPECT_EQ(StreamKindTransport, T().streamKind);
 
