@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "program/program_stream_scan.h"
 #include "report/report_log.h"
 #include "support/test_files.h"
@@ -225,7 +227,7 @@ TEST_F(VideoParserTest, ExtensionsWhereTheyAreNotExpectedAreSkipped) {
 
 TEST_F(VideoParserTest, EveryCutOfAStreamEndsInOrder) {
     Bytes es = Sequence(2).EndCode().Build();
-    for (size_t cut = 0; cut <= es.size(); cut += 7) {
+    for (size_t cut = 0; cut <= es.size(); ++cut) {
         Bytes piece(es.begin(), es.begin() + static_cast<long>(cut));
         if (piece.empty()) continue;
         VideoStatus status = Analyze(PacketizeVideo(piece, 150));
@@ -233,6 +235,32 @@ TEST_F(VideoParserTest, EveryCutOfAStreamEndsInOrder) {
                     status == VideoMpeg1)
             << "cut at " << cut << ": " << status;
         EXPECT_LE(Info().frameCount, 8u);
+    }
+}
+
+TEST_F(VideoParserTest, RandomBytesAfterAValidSequenceHeader) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 30; ++round) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension();
+        Bytes noise(1 + random() % 5000);
+        for (auto& byte : noise)
+            byte = random() % 4 == 0 ? random() % 2 : static_cast<uint8_t>(random());
+        VideoStatus status = Analyze(PacketizeVideo(v.Raw(noise).Build(), 1 + random() % 2000));
+        EXPECT_TRUE(status == VideoOk || status == VideoNoEndCode ||
+                    status == VideoPictureTypeError)
+            << round << ": " << status;
+    }
+}
+
+TEST_F(VideoParserTest, PictureCodingTypesZeroAndSeven) {
+    for (uint32_t type : {0u, 7u}) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0).Picture(1);
+        v.Picture(type).Picture(2).EndCode();
+        EXPECT_EQ(VideoPictureTypeError, Analyze(PacketizeVideo(v.Build(), 100))) << type;
+        EXPECT_EQ(3u, Info().frameCount);
+        EXPECT_EQ(0u, Info().bFrameCount);
     }
 }
 
