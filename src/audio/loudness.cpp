@@ -12,25 +12,28 @@ constexpr int kMaxHalfWindow = 2401;  // at 48 kHz
 constexpr int kBins = 12000;          // 0.01 dB over 120 dB
 constexpr double kLevelOffsetDb = 77.3654458154172;
 
-// Four doubles handled as one: {left new, right new, left old, right old}, a frame's
-// squares, weights and sums for the window that begins at the current half-window and
-// the one that began a half-window earlier. Each lane multiplies and adds in turn, as
-// four separate sums would; without AVX the compiler splits it into two halves.
-typedef double Quad __attribute__((vector_size(32)));
+// Two doubles handled as one, left and right: a frame's samples, and the sums of the
+// two channels for one window. Each lane adds its products in turn, as two separate
+// sums would.
+typedef double Pair __attribute__((vector_size(16)));
+typedef float FloatPair __attribute__((vector_size(8)));
 
 struct LoudnessState {
     int halfWindow = 0;  // N
     std::array<float, 2 * kMaxHalfWindow> window{};
-    // The weights of the frame at position j, widened, for both channels: window[j] in
-    // the new window, window[N + j] in the old one.
-    std::array<Quad, kMaxHalfWindow> weights{};
+    // The weights of the frame at position j, widened and doubled for both channels:
+    // window[j] in the new window, window[N + j] in the old one.
+    std::array<Pair, kMaxHalfWindow> newWeights{};
+    std::array<Pair, kMaxHalfWindow> oldWeights{};
     bool windowPresent = false;
     int position = 0;
     bool first = true;
-    // The sums, one set for the frames at even window positions and one for those at odd
-    // ones: independent chains of additions. Which set a frame feeds depends on its
-    // position alone, so block sizes do not change the result.
-    Quad sums[2] = {};
+    // {left, right} sums of the new and the old window, one set for the frames at even
+    // window positions and one for those at odd ones: independent chains of additions.
+    // Which sum a frame feeds depends on its position alone, so block sizes do not
+    // change the result.
+    Pair newSums[2] = {};
+    Pair oldSums[2] = {};
     std::array<uint32_t, kBins> histLeft{};
     std::array<uint32_t, kBins> histRight{};
 };
@@ -83,28 +86,31 @@ void BuildWindow(int halfWindow) {
         state.window[i] = static_cast<float>(state.window[i] * (0.5 / sum));
     }
     for (int j = 0; j < halfWindow; ++j) {
-        double newWeight = state.window[j];
-        double oldWeight = state.window[halfWindow + j];
-        state.weights[j] = Quad{newWeight, newWeight, oldWeight, oldWeight};
+        state.newWeights[j] = Pair{state.window[j], state.window[j]};
+        state.oldWeights[j] = Pair{state.window[halfWindow + j], state.window[halfWindow + j]};
     }
 }
 
 // The old window is complete: count it; the new one becomes the old.
 void CompleteHalfWindow() {
     if (!state.first) {
-        Quad sums = state.sums[0] + state.sums[1];
-        ++state.histLeft[Bin(sums[2])];
-        ++state.histRight[Bin(sums[3])];
+        Pair old = state.oldSums[0] + state.oldSums[1];
+        ++state.histLeft[Bin(old[0])];
+        ++state.histRight[Bin(old[1])];
     }
     state.first = false;
-    for (Quad& sums : state.sums) sums = Quad{0, 0, sums[0], sums[1]};
+    for (int lane = 0; lane < 2; ++lane) {
+        state.oldSums[lane] = state.newSums[lane];
+        state.newSums[lane] = Pair{};
+    }
     state.position = 0;
 }
 
 // One frame's weighted squares, in double precision, into one set of sums.
-[[gnu::always_inline]] inline void AddFrame(double left, double right, int j, Quad& sums) {
-    Quad samples = {left, right, left, right};
-    sums += samples * samples * state.weights[j];
+inline void AddFrame(Pair samples, int j, Pair& newSums, Pair& oldSums) {
+    Pair squares = samples * samples;
+    newSums += squares * state.newWeights[j];
+    oldSums += squares * state.oldWeights[j];
 }
 
 float LevelOf(const std::array<uint32_t, kBins>& histogram) {
@@ -123,7 +129,7 @@ float LevelOf(const std::array<uint32_t, kBins>& histogram) {
 void ResetLoudnessAnalysis() {
     state.position = 0;
     state.first = true;
-    state.sums[0] = state.sums[1] = Quad{};
+    for (int lane = 0; lane < 2; ++lane) state.newSums[lane] = state.oldSums[lane] = Pair{};
     state.histLeft.fill(0);
     state.histRight.fill(0);
 }
@@ -141,28 +147,28 @@ namespace {
 
 // Runs of frames up to each half-window boundary, without a boundary test inside;
 // `frame(i)` gives frame i of the block as {left, right} in double precision.
-// Runs of frames up to each half-window boundary, without a boundary test inside;
-// left(i) and right(i) give frame i of the block.
-template <typename Left, typename Right>
-[[gnu::always_inline]] inline void AnalyzeFrames(int32_t frames, Left left, Right right) {
+template <typename FrameAt>
+void AnalyzeFrames(int32_t frames, FrameAt frame) {
     const int n = state.halfWindow;
     for (int32_t k = 0; k < frames;) {
         int32_t run = std::min(frames - k, n - state.position);
         const int j = state.position;
-        Quad even = state.sums[0];
-        Quad odd = state.sums[1];
+        Pair new0 = state.newSums[0], new1 = state.newSums[1];
+        Pair old0 = state.oldSums[0], old1 = state.oldSums[1];
         int32_t i = 0;
         if (j % 2 == 1 && run > 0) {
-            AddFrame(left(k), right(k), j, odd);
+            AddFrame(frame(k), j, new1, old1);
             i = 1;
         }
         for (; i + 1 < run; i += 2) {
-            AddFrame(left(k + i), right(k + i), j + i, even);
-            AddFrame(left(k + i + 1), right(k + i + 1), j + i + 1, odd);
+            AddFrame(frame(k + i), j + i, new0, old0);
+            AddFrame(frame(k + i + 1), j + i + 1, new1, old1);
         }
-        if (i < run) AddFrame(left(k + i), right(k + i), j + i, even);
-        state.sums[0] = even;
-        state.sums[1] = odd;
+        if (i < run) AddFrame(frame(k + i), j + i, new0, old0);
+        state.newSums[0] = new0;
+        state.newSums[1] = new1;
+        state.oldSums[0] = old0;
+        state.oldSums[1] = old1;
         state.position += run;
         k += run;
         if (state.position == n) CompleteHalfWindow();
@@ -171,27 +177,26 @@ template <typename Left, typename Right>
 
 }  // namespace
 
-// Built for AVX2 as well, where the processor has it: the same products and sums.
-__attribute__((target_clones("avx2", "default"))) bool AnalyzeLoudnessBlock(const float* left,
-                                                                            const float* right,
-                                                                            int32_t frames,
-                                                                            int32_t channels) {
+bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames, int32_t channels) {
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
     if (channels == 1) right = left;
-    AnalyzeFrames(
-        frames, [&](int32_t i) { return double{left[i]}; },
-        [&](int32_t i) { return double{right[i]}; });
+    AnalyzeFrames(frames, [&](int32_t i) {
+        return __builtin_convertvector((FloatPair{left[i], right[i]}), Pair);
+    });
     return true;
 }
 
-__attribute__((target_clones("avx2", "default"))) bool AnalyzeLoudnessInterleaved(
-    const int16_t* samples, int32_t frames, int32_t channels) {
+bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels) {
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
-    AnalyzeFrames(
-        frames, [&](int32_t i) { return static_cast<double>(samples[i * channels]); },
-        [&](int32_t i) { return static_cast<double>(samples[i * channels + channels - 1]); });
+    if (channels == 2) {
+        AnalyzeFrames(frames, [&](int32_t i) {
+            return Pair{1.0 * samples[2 * i], 1.0 * samples[2 * i + 1]};
+        });
+    } else {
+        AnalyzeFrames(frames, [&](int32_t i) { return Pair{1.0 * samples[i], 1.0 * samples[i]}; });
+    }
     return true;
 }
 
