@@ -31,8 +31,7 @@ struct MeasurementState {
     uint32_t clipCount[2] = {0, 0};
     uint32_t decodedTotal = 0;
     uint32_t payloadBytes = 0;
-    std::array<int16_t, kPcmBufferBytes / 2> samples;  // the block in host order
-    std::array<float, kPcmBufferBytes / 2> floats;     // and as floats, still interleaved
+    std::array<float, kPcmBufferBytes / 2> floats;  // and as floats, still interleaved
 };
 
 MeasurementState state;
@@ -113,11 +112,13 @@ void CopyFormat(const DecoderFormatInfo& format, AudioStreamInfo& info) {
 // The decoding loop of one created decoder.
 void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInfo& format,
                   int timeLimitSeconds) {
-    std::vector<uint8_t> pcm(kPcmBufferBytes);
+    // The decoder writes little-endian 16-bit samples; they are read in place.
+    std::vector<int16_t> pcm(kPcmBufferBytes / 2);
     bool first = true;
     for (;;) {
         int32_t written = 0;
-        int result = decoder.Decode(pcm.data(), kPcmBufferBytes, &written);
+        int result =
+            decoder.Decode(reinterpret_cast<uint8_t*>(pcm.data()), kPcmBufferBytes, &written);
         if (result == kDecoderEnd) {
             info.status = AudioOk;
             ConcludeLoudness(info);
@@ -149,26 +150,23 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
 
 }  // namespace
 
-void AccumulateBlockStats(const uint8_t* pcm, int32_t byteCount, int32_t stereo) {
+void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
     int32_t channels = stereo ? 2 : 1;
     int32_t frames = std::min(byteCount / (2 * channels), kPcmBufferBytes / 2 / channels);
-    int32_t count = frames * channels;
     state.frameCount += frames;
-    int16_t* samples = state.samples.data();
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(samples, pcm, static_cast<size_t>(count) * 2);
-    } else {
-        for (int32_t i = 0; i < count; ++i) {
-            samples[i] = static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+    if constexpr (std::endian::native == std::endian::big) {
+        for (int32_t i = 0; i < frames * channels; ++i) {
+            auto bytes = static_cast<uint16_t>(pcm[i]);
+            pcm[i] = static_cast<int16_t>((bytes >> 8) | (bytes << 8));
         }
     }
     if (channels == 2) {
-        TakeChannel<2>(0, samples, 0, frames);
-        TakeChannel<2>(1, samples, 1, frames);
+        TakeChannel<2>(0, pcm, 0, frames);
+        TakeChannel<2>(1, pcm, 1, frames);
     } else {
-        TakeChannel<1>(0, samples, 0, frames);
+        TakeChannel<1>(0, pcm, 0, frames);
     }
-    AnalyzeLoudnessInterleaved(samples, frames, channels);
+    AnalyzeLoudnessInterleaved(pcm, frames, channels);
 }
 
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,

@@ -12,6 +12,7 @@
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
                                int timeLimitSeconds);
 
-// Takes one block of 16-bit PCM (two interleaved channels when stereo is nonzero) into
-// the statistics and the loudness analysis.
-void AccumulateBlockStats(const uint8_t* pcm, int32_t byteCount, int32_t stereo);
+// Takes one block of little-endian 16-bit PCM (two interleaved channels when stereo is
+// nonzero), as the decoder wrote it, into the statistics and the loudness analysis; on a
+// big-endian host the block is put into host order in place.
+void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo);
