@@ -17,6 +17,13 @@ constexpr int kWarningHeightPx = 15;
 constexpr int kFailHeightPx = 16;
 constexpr size_t kStatusTextMax = 63;
 
+// The report control's current format, carried from line to line and from run to run.
+struct LineFormat {
+    bool bold = false;
+    LineColour colour = LineColour::Default;
+    int heightPx = 11;
+};
+
 class DiscardSink : public ReportSink {
   public:
     void AppendLine(const ReportLine&) override {}
@@ -202,4 +209,3 @@ void ClearCancelRequest() { cancelRequested.store(false, std::memory_order_relax
 
 void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
 
-LineFormat CurrentLineFormat() { return State().format; }

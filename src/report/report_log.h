@@ -45,11 +45,3 @@ bool IsCancelRequested();
 void ClearCancelRequest();
 // The front end's Cancel: safe to call from a signal handler.
 void RequestCancel();
-
-// The report control's current format, carried from line to line and from run to run.
-struct LineFormat {
-    bool bold = false;
-    LineColour colour = LineColour::Default;
-    int heightPx = 11;
-};
-LineFormat CurrentLineFormat();
