@@ -36,6 +36,7 @@ struct LoudnessState {
     Pair oldSums[2] = {};
     std::array<uint32_t, kBins> histLeft{};
     std::array<uint32_t, kBins> histRight{};
+    std::array<int32_t, 8192> squares{};  // one decoded block's squared samples
 };
 
 LoudnessState state;
@@ -106,9 +107,8 @@ void CompleteHalfWindow() {
     state.position = 0;
 }
 
-// One frame's weighted squares, in double precision, into one set of sums.
-inline void AddFrame(Pair samples, int j, Pair& newSums, Pair& oldSums) {
-    Pair squares = samples * samples;
+// One frame's squared samples {left, right}, weighted, into one set of sums.
+inline void AddFrame(Pair squares, int j, Pair& newSums, Pair& oldSums) {
     newSums += squares * state.newWeights[j];
     oldSums += squares * state.oldWeights[j];
 }
@@ -182,7 +182,8 @@ bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames,
     if (!state.windowPresent) return true;
     if (channels == 1) right = left;
     AnalyzeFrames(frames, [&](int32_t i) {
-        return __builtin_convertvector((FloatPair{left[i], right[i]}), Pair);
+        Pair samples = __builtin_convertvector((FloatPair{left[i], right[i]}), Pair);
+        return samples * samples;
     });
     return true;
 }
@@ -190,12 +191,24 @@ bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames,
 bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels) {
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
-    if (channels == 2) {
-        AnalyzeFrames(frames, [&](int32_t i) {
-            return Pair{1.0 * samples[2 * i], 1.0 * samples[2 * i + 1]};
-        });
-    } else {
-        AnalyzeFrames(frames, [&](int32_t i) { return Pair{1.0 * samples[i], 1.0 * samples[i]}; });
+    // The squares of 16-bit samples are exact in 32-bit integers, and so in doubles;
+    // squaring a chunk first keeps the window loop short.
+    int32_t* squares = state.squares.data();
+    const int32_t chunkFrames = static_cast<int32_t>(state.squares.size()) / channels;
+    for (int32_t first = 0; first < frames; first += chunkFrames) {
+        int32_t count = std::min(chunkFrames, frames - first) * channels;
+        const int16_t* chunk = samples + first * channels;
+        for (int32_t i = 0; i < count; ++i) squares[i] = int32_t{chunk[i]} * chunk[i];
+        if (channels == 2) {
+            AnalyzeFrames(count / 2, [&](int32_t i) {
+                return Pair{static_cast<double>(squares[2 * i]),
+                            static_cast<double>(squares[2 * i + 1])};
+            });
+        } else {
+            AnalyzeFrames(count, [&](int32_t i) {
+                return Pair{static_cast<double>(squares[i]), static_cast<double>(squares[i])};
+            });
+        }
     }
     return true;
 }
