@@ -39,6 +39,7 @@ IniFile IniFile::Load(const std::string& path) {
 int IniFile::OnEntry(void* user, const char* section, const char* key, const char* value) {
     auto* ini = static_cast<IniFile*>(user);
     ini->values_.emplace(EntryName(section, key), value);  // keeps the first
+    ini->entries_.push_back({Lower(section), {key, value}});
     return 1;
 }
 
@@ -47,6 +48,16 @@ std::optional<std::string> IniFile::Value(const std::string& section,
     auto found = values_.find(EntryName(section, key));
     if (found == values_.end()) return std::nullopt;
     return found->second;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::Section(
+    const std::string& section) const {
+    std::vector<std::pair<std::string, std::string>> found;
+    std::string wanted = Lower(section);
+    for (const auto& [entrySection, entry] : entries_) {
+        if (entrySection == wanted) found.push_back(entry);
+    }
+    return found;
 }
 
 int32_t IniFile::ReadInt(const std::string& section, const std::string& key,

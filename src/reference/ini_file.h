@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class IniFile {
   public:
@@ -14,6 +16,9 @@ class IniFile {
     static IniFile Load(const std::string& path);
 
     std::optional<std::string> Value(const std::string& section, const std::string& key) const;
+    // The section's name=value entries in file order, duplicates included, names as
+    // written.
+    std::vector<std::pair<std::string, std::string>> Section(const std::string& section) const;
 
     // Decimal, or hexadecimal after "0x"/"0X"; anything else (also "720px") gives
     // the default.
@@ -24,6 +29,8 @@ class IniFile {
   private:
     static int OnEntry(void* user, const char* section, const char* key, const char* value);
     std::map<std::string, std::string> values_;  // "section\nkey", both lower-cased
+    // Every entry in file order: lower-cased section, then name and value as written.
+    std::vector<std::pair<std::string, std::pair<std::string, std::string>>> entries_;
 };
 
 std::optional<int32_t> ParseIniInt(const std::string& text);
