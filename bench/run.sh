@@ -14,7 +14,7 @@ build="$out/build"
 mkdir -p "$out"
 "$root/scripts/install-deps.sh" cmake make g++ pkg-config libinih-dev libmpg123-dev libgtest-dev \
     libbenchmark-dev ffmpeg time hyperfine mediainfo
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON -DZEMBRA_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 # An ffmpeg clip: its video has no sequence end code, so the walk runs through every

@@ -1,0 +1,341 @@
+// Main window.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include <cmath>
+#include <vector>
+
+#include "reference/Mpeginfo.h"
+#include "reference/reference_profile.h"
+#include "report/report_log.h"
+#include "report/report_text_file.h"
+#include "run/analysis_driver.h"
+
+namespace {
+
+// The client area the control positions are given in, and its smallest window size.
+constexpr int kClientWidth = 672;
+constexpr int kClientHeight = 474;
+constexpr int kMinimumWidth = 600;
+constexpr int kMinimumHeight = 300;
+const QColor kSkyBlue(166, 202, 240);
+
+QColor ColourOf(LineColour colour) {
+    switch (colour) {
+        case LineColour::Red:
+            return QColor(255, 0, 0);
+        case LineColour::Green:
+            return QColor(0, 128, 0);
+        case LineColour::Yellow:
+            return QColor(255, 255, 0);
+        case LineColour::Default:
+            break;
+    }
+    return QColor(0, 0, 0);
+}
+
+// A control placed at its design rectangle that keeps its distance to the anchored edges
+// when the client area grows or shrinks.
+struct Anchored {
+    QWidget* widget;
+    QRect design;
+    bool left, top, right, bottom;
+};
+
+class AnchoredArea : public QWidget {
+  public:
+    using QWidget::QWidget;
+    void Add(QWidget* widget, QRect design, bool left, bool top, bool right, bool bottom) {
+        controls_.push_back({widget, design, left, top, right, bottom});
+        widget->setGeometry(design);
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent*) override {
+        int dx = width() - kClientWidth;
+        int dy = height() - kClientHeight;
+        for (const Anchored& a : controls_) {
+            QRect r = a.design;
+            if (a.right && a.left) r.setWidth(r.width() + dx);
+            if (a.right && !a.left) r.moveLeft(r.left() + dx);
+            if (a.bottom && a.top) r.setHeight(r.height() + dy);
+            if (a.bottom && !a.top) r.moveTop(r.top() + dy);
+            a.widget->setGeometry(r);
+        }
+    }
+
+  private:
+    std::vector<Anchored> controls_;
+};
+
+}  // namespace
+
+TForm1::TForm1(std::string profilePath)
+    : profilePath_(std::move(profilePath)), versionText_(QString::fromStdString(VersionText())) {
+    setWindowTitle(versionText_);
+    BuildControls();
+    BuildMenus();
+    resize(680, 520);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    SetReportSink(this);
+}
+
+TForm1::~TForm1() { SetReportSink(nullptr); }
+
+void TForm1::BuildControls() {
+    auto* area = new AnchoredArea(this);
+    setCentralWidget(area);
+    QFont font = area->font();
+    font.setPixelSize(11);
+    area->setFont(font);
+
+    auto* groupBox1 = new QGroupBox("MPEG File Name", area);
+    area->Add(groupBox1, QRect(8, 8, 657, 49), true, true, true, false);
+    FilePathBar_ = new QLineEdit(groupBox1);
+    FilePathBar_->setReadOnly(true);
+    FilePathBar_->setGeometry(8, 16, 561, 21);
+    OpenFileBtn_ = new QPushButton("Open", area);
+    area->Add(OpenFileBtn_, QRect(584, 24, 75, 21), false, true, true, false);
+
+    LogPanel_ = new QTextEdit(area);
+    LogPanel_->setReadOnly(true);
+    LogPanel_->setLineWrapMode(QTextEdit::NoWrap);
+    QPalette palette = LogPanel_->palette();
+    palette.setColor(QPalette::Base, kSkyBlue);
+    LogPanel_->setPalette(palette);
+    area->Add(LogPanel_, QRect(8, 64, 657, 309), true, true, true, true);
+
+    AnalyzeBtn_ = new QPushButton("Analyze", area);
+    area->Add(AnalyzeBtn_, QRect(8, 388, 75, 21), true, false, false, true);
+    ButtonCancel_ = new QPushButton("Cancel", area);
+    area->Add(ButtonCancel_, QRect(88, 388, 75, 21), true, false, false, true);
+    GOPbtn_ = new QPushButton("GOPs", area);
+    area->Add(GOPbtn_, QRect(168, 388, 75, 21), true, false, false, true);
+    BitrateBtn_ = new QPushButton("Bitrate", area);
+    area->Add(BitrateBtn_, QRect(248, 388, 75, 21), true, false, false, true);
+    // The GOP table and bitrate graph windows are not there yet.
+    GOPbtn_->setEnabled(false);
+    BitrateBtn_->setEnabled(false);
+
+    auto* label1 = new QLabel("Compliance Test: ", area);
+    QFont labelFont = label1->font();
+    labelFont.setPixelSize(13);
+    label1->setFont(labelFont);
+    area->Add(label1, QRect(384, 386, 108, 16), false, false, true, true);
+    PassPanel_ = new QLabel(area);
+    PassPanel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    PassPanel_->setLineWidth(2);
+    PassPanel_->setAlignment(Qt::AlignCenter);
+    PassPanel_->setAutoFillBackground(true);
+    QPalette panelPalette = PassPanel_->palette();
+    panelPalette.setColor(QPalette::Window, kSkyBlue);
+    PassPanel_->setPalette(panelPalette);
+    QFont verdictFont("Arial");
+    verdictFont.setPixelSize(19);
+    verdictFont.setItalic(true);
+    PassPanel_->setFont(verdictFont);
+    area->Add(PassPanel_, QRect(496, 379, 89, 30), false, false, true, true);
+    ExitBtn_ = new QPushButton("Exit", area);
+    area->Add(ExitBtn_, QRect(592, 388, 75, 21), false, false, true, true);
+
+    auto* groupBox2 = new QGroupBox("Analysis Progress", area);
+    area->Add(groupBox2, QRect(0, kClientHeight - 18 - 41, kClientWidth, 41), true, false, true,
+              true);
+    ProgressBar1_ = new QProgressBar(groupBox2);
+    ProgressBar1_->setRange(0, 100);
+    ProgressBar1_->setTextVisible(false);
+    ProgressBar1_->setGeometry(8, 16, 657, 16);
+    auto* statusBar1 = new QStatusBar(area);
+    statusBar1->setSizeGripEnabled(false);
+    statusBar1->setObjectName("StatusBar1");
+    area->Add(statusBar1, QRect(0, kClientHeight - 18, kClientWidth, 18), true, false, true, true);
+
+    connect(OpenFileBtn_, &QPushButton::clicked, this, &TForm1::OpenFileBtnClick);
+    connect(AnalyzeBtn_, &QPushButton::clicked, this, &TForm1::AnalyzeBtnClick);
+    connect(ButtonCancel_, &QPushButton::clicked, this, &TForm1::ButtonCancelClick);
+    connect(ExitBtn_, &QPushButton::clicked, this, &TForm1::ExitBtnClick);
+    LogPanel_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copy = new QAction("Copy", LogPanel_);
+    auto* selectAll = new QAction("Select All", LogPanel_);
+    LogPanel_->addAction(copy);
+    LogPanel_->addAction(selectAll);
+    connect(copy, &QAction::triggered, this, &TForm1::Copy1Click);
+    connect(selectAll, &QAction::triggered, this, &TForm1::SelectAll1Click);
+}
+
+void TForm1::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("Open", this, &TForm1::OpenFileBtnClick);
+    file->addSeparator();
+    file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
+    file->addSeparator();
+    file->addAction("Exit", QKeySequence("Alt+X"), this, &TForm1::ExitBtnClick);
+}
+
+// Bold, colour and height of a report line, the height in points for this screen.
+QTextCharFormat TForm1::FormatOf(const ReportLine& line) const {
+    QTextCharFormat format;
+    format.setFontWeight(line.bold ? QFont::Bold : QFont::Normal);
+    format.setForeground(ColourOf(line.colour));
+    format.setFontPointSize(std::round(line.heightPx * 72.0 / LogPanel_->logicalDpiY()));
+    return format;
+}
+
+void TForm1::AppendLine(const ReportLine& line) { InsertLine(lineCount_, line); }
+
+void TForm1::ReplaceLine(int index, const ReportLine& line) {
+    if (index < 0 || index >= lineCount_) {
+        AppendLine(line);
+        return;
+    }
+    QTextCursor cursor(LogPanel_->document()->findBlockByNumber(index));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(QString::fromStdString(line.text), FormatOf(line));
+}
+
+void TForm1::InsertLine(int index, const ReportLine& line) {
+    QTextDocument* document = LogPanel_->document();
+    QTextCursor cursor(document);
+    QString text = QString::fromStdString(line.text);
+    if (lineCount_ == 0) {
+        cursor.insertText(text, FormatOf(line));
+    } else if (index >= lineCount_) {
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertBlock();
+        cursor.insertText(text, FormatOf(line));
+    } else {
+        cursor = QTextCursor(document->findBlockByNumber(std::max(index, 0)));
+        cursor.insertText(text, FormatOf(line));
+        cursor.insertBlock();
+    }
+    ++lineCount_;
+}
+
+void TForm1::ClearLines() {
+    LogPanel_->clear();
+    lineCount_ = 0;
+}
+
+void TForm1::ShowStatusText(const std::string& text) {
+    centralWidget()
+        ->findChild<QStatusBar*>("StatusBar1")
+        ->showMessage(QString::fromStdString(text));
+}
+
+void TForm1::ShowProgress(int percent) { ProgressBar1_->setValue(percent); }
+
+void TForm1::ShowVerdict(Verdict verdict) {
+    QPalette palette = PassPanel_->palette();
+    palette.setColor(QPalette::WindowText, verdict == Verdict::Pass ? ColourOf(LineColour::Green)
+                                                                    : ColourOf(LineColour::Red));
+    PassPanel_->setPalette(palette);
+    PassPanel_->setText(verdict == Verdict::Pass ? "Ok!" : verdict == Verdict::Fail ? "Fail!" : "");
+}
+
+void TForm1::ShowErrorBox(const std::string& text) { errorBox(QString::fromStdString(text)); }
+
+void TForm1::PumpEvents() { QCoreApplication::processEvents(); }
+
+QStringList TForm1::ReportText() const {
+    QStringList lines;
+    QTextBlock block = LogPanel_->document()->firstBlock();
+    for (int i = 0; i < lineCount_ && block.isValid(); ++i, block = block.next()) {
+        lines << block.text();
+    }
+    return lines;
+}
+
+QString TForm1::FilePath() const { return FilePathBar_->text(); }
+
+QString TForm1::VerdictText() const { return PassPanel_->text(); }
+
+void TForm1::OpenFileBtnClick() {
+    if (IsAnalysisRunning()) return;
+    QString path = QFileDialog::getOpenFileName(this, "Open", QFileInfo(FilePath()).path(),
+                                                "MPEG Video Files (*.mpg *.vob)");
+    if (!path.isEmpty()) OpenFile(path);
+}
+
+void TForm1::OpenFile(const QString& path) {
+    ShowVerdict(Verdict::None);
+    FilePathBar_->setText(path);
+    setWindowTitle(versionText_ + " - [" + QFileInfo(path).fileName() + "]");
+    LoadReferenceProfileFrom(profilePath_);
+    RunLabelsStep(path.toStdString(), profilePath_);
+    Analyze(path);
+}
+
+void TForm1::AnalyzeBtnClick() {
+    if (IsAnalysisRunning()) return;
+    ShowVerdict(Verdict::None);
+    LoadReferenceProfileFrom(profilePath_);
+    Analyze(FilePath());
+}
+
+// The whole path is handed on: a path cut to 255 characters would name another file.
+void TForm1::Analyze(const QString& path) {
+    std::string local = path.toLocal8Bit().toStdString();
+    AnalyzeFile(local.c_str());
+    if (closeAfterRun_) close();
+}
+
+void TForm1::ButtonCancelClick() {
+    RequestCancel();
+    QCoreApplication::processEvents();
+}
+
+void TForm1::ExitBtnClick() {
+    RequestCancel();
+    QCoreApplication::processEvents();
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    RequestCancel();
+    if (IsAnalysisRunning()) {
+        // The run still uses this window: close once it has returned.
+        closeAfterRun_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TForm1::Save1Click() {
+    if (IsAnalysisRunning()) return;
+    QFileInfo analysed(FilePath());
+    QString proposed = FilePath().isEmpty()
+                           ? ".txt"
+                           : analysed.path() + "/" + analysed.completeBaseName() + ".txt";
+    QString path =
+        QFileDialog::getSaveFileName(this, "Save Zembra to File:", proposed, "Text Files (*.txt)");
+    if (!path.isEmpty()) SaveReport(path);
+}
+
+bool TForm1::SaveReport(const QString& path) {
+    std::vector<std::string> lines;
+    for (const QString& line : ReportText()) lines.push_back(line.toStdString());
+    if (SaveTextLines(path.toStdString(), lines)) return true;
+    errorBox("Unable to write to " + path);
+    return false;
+}
+
+void TForm1::Copy1Click() { LogPanel_->copy(); }
+
+void TForm1::SelectAll1Click() { LogPanel_->selectAll(); }

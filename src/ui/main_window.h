@@ -1,0 +1,90 @@
+// The main window, TForm1: the file path, the coloured report, the verdict panel, the
+// progress and status bars, and the commands that open, analyse, cancel and save. It is
+// the report log's sink while the application runs.
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <QTextCharFormat>
+
+#include <functional>
+
+#include "reference/reference_profile.h"
+#include "report/report_sink.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+
+class TForm1 : public QMainWindow, public ReportSink {
+    Q_OBJECT
+
+  public:
+    // `profilePath`: the reference profile to load before each run.
+    explicit TForm1(std::string profilePath = DefaultReferenceProfilePath());
+    ~TForm1() override;
+
+    // ReportSink: the report log's lines, status, progress, verdict and error boxes.
+    void AppendLine(const ReportLine& line) override;
+    void ReplaceLine(int index, const ReportLine& line) override;
+    void InsertLine(int index, const ReportLine& line) override;
+    void ClearLines() override;
+    void ShowStatusText(const std::string& text) override;
+    void ShowProgress(int percent) override;
+    void ShowVerdict(Verdict verdict) override;
+    void ShowErrorBox(const std::string& text) override;
+    void PumpEvents() override;
+
+    // The Open command after its dialog: the chosen file is shown, the profile reloaded,
+    // the labels step run, and the file analysed.
+    void OpenFile(const QString& path);
+    // The report as plain text lines, failure lines with their "*".
+    QStringList ReportText() const;
+
+    QString FilePath() const;
+    QString VerdictText() const;
+    QTextEdit* LogPanel() const { return LogPanel_; }
+    bool SaveReport(const QString& path);
+
+    // The modal error box titled "Error" with one OK button; tests put their own here.
+    std::function<void(const QString&)> errorBox = [this](const QString& text) {
+        QMessageBox::critical(this, "Error", text);
+    };
+
+  public slots:
+    void OpenFileBtnClick();
+    void AnalyzeBtnClick();
+    void ButtonCancelClick();
+    void ExitBtnClick();
+    void Save1Click();
+    void Copy1Click();
+    void SelectAll1Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildControls();
+    void BuildMenus();
+    void Analyze(const QString& path);
+    QTextCharFormat FormatOf(const ReportLine& line) const;
+
+    QLineEdit* FilePathBar_ = nullptr;
+    QPushButton* OpenFileBtn_ = nullptr;
+    QTextEdit* LogPanel_ = nullptr;
+    QPushButton* AnalyzeBtn_ = nullptr;
+    QPushButton* ButtonCancel_ = nullptr;
+    QPushButton* GOPbtn_ = nullptr;
+    QPushButton* BitrateBtn_ = nullptr;
+    QLabel* PassPanel_ = nullptr;
+    QPushButton* ExitBtn_ = nullptr;
+    QProgressBar* ProgressBar1_ = nullptr;
+    std::string profilePath_;
+    QString versionText_;
+    int lineCount_ = 0;
+    bool closeAfterRun_ = false;
+};

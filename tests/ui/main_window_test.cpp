@@ -1,0 +1,99 @@
+// The main window on the offscreen platform: a whole run of the bundled sample, report
+// colours, verdict, caption, refusals while running, Cancel, Save.
+#include "ui/main_window.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "report/report_log.h"
+#include "run/analysis_driver.h"
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    static QString Data(const char* name) { return QString(ZEMBRA_DATA_DIR "/") + name; }
+
+    // Colour and weight of the first report line with this text.
+    static QTextCharFormat FormatOfLine(TForm1& form, const QString& text) {
+        for (QTextBlock b = form.LogPanel()->document()->firstBlock(); b.isValid(); b = b.next()) {
+            if (b.text() == text) return b.begin().fragment().charFormat();
+        }
+        return {};
+    }
+
+  private slots:
+    void WholeRunOfTheSample() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        QStringList errors;
+        form.errorBox = [&](const QString& text) { errors << text; };
+        form.OpenFile(Data("sample.mpg"));
+        QStringList lines = form.ReportText();
+        QVERIFY(lines.first().startsWith("Zembra v1.4.0.131 - "));
+        QVERIFY(lines.contains("Compliance Test: Pass"));
+        QCOMPARE(form.VerdictText(), QString("Ok!"));
+        QCOMPARE(form.windowTitle(), QString("Zembra v1.4.0.131 - [sample.mpg]"));
+        QCOMPARE(form.FilePath(), Data("sample.mpg"));
+        QVERIFY(errors.isEmpty());
+        QTextCharFormat pass = FormatOfLine(form, "Compliance Test: Pass");
+        QCOMPARE(pass.foreground().color(), QColor(0, 128, 0));
+        QCOMPARE(pass.fontWeight(), int(QFont::Bold));
+    }
+
+    void FailureAndWarningColours() {
+        QTemporaryDir dir;
+        QString profile = dir.filePath("MpegReference.ini");
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Video]\nHorizontalSize=704\n[Audio]\nDecodeAudio=1\nRMSReference=0\n");
+        file.close();
+        TForm1 form(profile.toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QCOMPARE(FormatOfLine(form, "*Horizontal Size = 720").foreground().color(),
+                 QColor(255, 0, 0));
+        QCOMPARE(FormatOfLine(form, "*Left Channel RMS Level = -14.2 dB").foreground().color(),
+                 QColor(255, 255, 0));
+        QCOMPARE(form.VerdictText(), QString("Fail!"));
+        QVERIFY(form.ReportText().contains("Compliance Test: Fail!!"));
+    }
+
+    void CommandsAreRefusedWhileRunningAndCancelStopsThePhase() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        form.errorBox = [](const QString&) {};
+        bool refusedTried = false;
+        // At the first event pump inside the run (clearing the report) Analyze is pressed;
+        // at the next (the first pass has begun) Cancel.
+        QTimer::singleShot(0, &form, [&] {
+            refusedTried = IsAnalysisRunning();
+            form.AnalyzeBtnClick();  // refused: no second run inside the first
+            QTimer::singleShot(0, &form, [&] { form.ButtonCancelClick(); });
+        });
+        form.OpenFile(Data("sample.mpg"));
+        QVERIFY(refusedTried);
+        QStringList lines = form.ReportText();
+        QCOMPARE(lines.filter("Zembra v1.4.0.131 - ").size(), 1);
+        QVERIFY(!lines.contains("Begin Video Streams Summary:"));  // cancelled in the first pass
+        QCOMPARE(lines.at(lines.size() - 2), QString("End."));
+        QVERIFY(!IsAnalysisRunning());
+    }
+
+    void SaveWritesCrlfLinesWithTheMark() {
+        QTemporaryDir dir;
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QString path = dir.filePath("spot.txt");
+        QVERIFY(form.SaveReport(path));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QByteArray bytes = saved.readAll();
+        QVERIFY(bytes.contains("Compliance Test: Pass\r\n \r\nEnd.\r\n"));
+        QCOMPARE(bytes.count("\r\n"), form.ReportText().size());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
