@@ -94,9 +94,13 @@ TForm1::TForm1(std::string profilePath)
     resize(680, 520);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     SetReportSink(this);
+    SetVideoListener(&sideWindows_);
 }
 
-TForm1::~TForm1() { SetReportSink(nullptr); }
+TForm1::~TForm1() {
+    SetReportSink(nullptr);
+    SetVideoListener(nullptr);
+}
 
 void TForm1::BuildControls() {
     auto* area = new AnchoredArea(this);
@@ -129,8 +133,7 @@ void TForm1::BuildControls() {
     area->Add(GOPbtn_, QRect(168, 388, 75, 21), true, false, false, true);
     BitrateBtn_ = new QPushButton("Bitrate", area);
     area->Add(BitrateBtn_, QRect(248, 388, 75, 21), true, false, false, true);
-    // The GOP table and bitrate graph windows are not there yet.
-    GOPbtn_->setEnabled(false);
+    // The bitrate graph window is not there yet.
     BitrateBtn_->setEnabled(false);
 
     auto* label1 = new QLabel("Compliance Test: ", area);
@@ -170,6 +173,7 @@ void TForm1::BuildControls() {
     connect(AnalyzeBtn_, &QPushButton::clicked, this, &TForm1::AnalyzeBtnClick);
     connect(ButtonCancel_, &QPushButton::clicked, this, &TForm1::ButtonCancelClick);
     connect(ExitBtn_, &QPushButton::clicked, this, &TForm1::ExitBtnClick);
+    connect(GOPbtn_, &QPushButton::clicked, this, &TForm1::GOPbtnClick);
     LogPanel_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction("Copy", LogPanel_);
     auto* selectAll = new QAction("Select All", LogPanel_);
@@ -186,6 +190,8 @@ void TForm1::BuildMenus() {
     file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
     file->addSeparator();
     file->addAction("Exit", QKeySequence("Alt+X"), this, &TForm1::ExitBtnClick);
+    QMenu* tools = menuBar()->addMenu("Tools");
+    tools->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
 }
 
 // Bold, colour and height of a report line, the height in points for this screen.
@@ -334,6 +340,11 @@ bool TForm1::SaveReport(const QString& path) {
     if (SaveTextLines(path.toStdString(), lines)) return true;
     errorBox("Unable to write to " + path);
     return false;
+}
+
+void TForm1::GOPbtnClick() {
+    gopForm_.setWindowTitle(versionText_ + " - GOPs");
+    gopForm_.show();
 }
 
 void TForm1::Copy1Click() { LogPanel_->copy(); }

@@ -12,6 +12,8 @@
 
 #include "reference/reference_profile.h"
 #include "report/report_sink.h"
+#include "ui/Gopgrid.h"
+#include "video/video_listener.h"
 
 class QAction;
 class QLabel;
@@ -55,8 +57,11 @@ class TForm1 : public QMainWindow, public ReportSink {
         QMessageBox::critical(this, "Error", text);
     };
 
+    TGopForm& GopForm() { return gopForm_; }
+
   public slots:
     void OpenFileBtnClick();
+    void GOPbtnClick();
     void AnalyzeBtnClick();
     void ButtonCancelClick();
     void ExitBtnClick();
@@ -85,6 +90,19 @@ class TForm1 : public QMainWindow, public ReportSink {
     QProgressBar* ProgressBar1_ = nullptr;
     std::string profilePath_;
     QString versionText_;
+    // The side windows receive the video statistics' rows while a stream is parsed.
+    class SideWindows : public VideoListener {
+      public:
+        explicit SideWindows(TGopForm& gops) : gops_(gops) {}
+        void InitGopGrid() override { gops_.InitGopGrid(); }
+        void AddGopRow(const VideoStreamInfo& info) override { gops_.AddInfoToRow(info); }
+
+      private:
+        TGopForm& gops_;
+    };
+
+    TGopForm gopForm_;
+    SideWindows sideWindows_{gopForm_};
     int lineCount_ = 0;
     bool closeAfterRun_ = false;
 };

@@ -2,6 +2,8 @@
 // colours, verdict, caption, refusals while running, Cancel, Save.
 #include "ui/main_window.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +81,37 @@ class MainWindowTest : public QObject {
         QVERIFY(!lines.contains("Begin Video Streams Summary:"));  // cancelled in the first pass
         QCOMPARE(lines.at(lines.size() - 2), QString("End."));
         QVERIFY(!IsAnalysisRunning());
+    }
+
+    void GopTableOfTheSample() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        GopTableModel& model = form.GopForm().Model();
+        QCOMPARE(model.rowCount(), 8);  // seven GOPs and the empty row after them
+        QStringList first;
+        for (int column = 0; column < GopTableModel::Count; ++column) {
+            first << model.index(0, column).data().toString();
+        }
+        QCOMPARE(first,
+                 QStringList({"1", "00:00:00:00", "15", "IPPPPPPPPPPPPPP", "Yes", "Yes", ""}));
+        QCOMPARE(model.index(6, GopTableModel::Length).data().toString(), QString("10"));
+        QCOMPARE(model.index(7, GopTableModel::Number).data().toString(), QString());
+        QCOMPARE(model.index(0, GopTableModel::Number).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(model.index(0, GopTableModel::Structure).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignLeft | Qt::AlignVCenter));
+        QCOMPARE(model.index(0, GopTableModel::Closed).data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignCenter));
+        QCOMPARE(
+            model.headerData(GopTableModel::Structure, Qt::Horizontal, Qt::ToolTipRole).toString(),
+            QString("Determina la estructura\nde los GOPs"));
+        form.GopForm().Copy1Click();
+        QStringList copied = QApplication::clipboard()->text().split('\n');
+        QCOMPARE(copied.first(),
+                 QString("GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\t"));
+        QCOMPARE(copied.at(1), QString("1\t00:00:00:00\t15\tIPPPPPPPPPPPPPP\tYes\tYes\t"));
+        form.GOPbtnClick();
+        QCOMPARE(form.GopForm().windowTitle(), QString("Zembra v1.4.0.131 - GOPs"));
     }
 
     void SaveWritesCrlfLinesWithTheMark() {

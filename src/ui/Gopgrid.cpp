@@ -1,0 +1,121 @@
+// GOP table window.
+#include "ui/Gopgrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "video/video_statistics.h"
+
+namespace {
+
+const char* const kTitles[GopTableModel::Count] = {
+    "GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", ""};
+constexpr int kWidths[GopTableModel::Count] = {40, 80, 40, 120, 60, 64, 64};
+constexpr int kHintMilliseconds = 10000;
+
+}  // namespace
+
+int GopTableModel::rowCount(const QModelIndex& parent) const {
+    // One empty row after the last GOP, as the grid has always shown.
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size()) + 1;
+}
+
+int GopTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count;
+}
+
+QVariant GopTableModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::TextAlignmentRole) {
+        int column = index.column();
+        if (column == Number || column == Length) return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (column == Structure) return int(Qt::AlignLeft | Qt::AlignVCenter);
+        return int(Qt::AlignCenter);
+    }
+    if (role != Qt::DisplayRole || index.row() >= static_cast<int>(rows_.size())) return {};
+    return rows_[static_cast<size_t>(index.row())].value(index.column());
+}
+
+QVariant GopTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= Count) return {};
+    if (role == Qt::DisplayRole) return QString(kTitles[section]);
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
+    if (role == Qt::ToolTipRole && section == Structure) {
+        return QString("Determina la estructura\nde los GOPs");
+    }
+    return {};
+}
+
+void GopTableModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void GopTableModel::AddRow(const VideoStreamInfo& info) {
+    const GopRecord& gop = info.gop;
+    QStringList row;
+    row << QString::number(rows_.size() + 1)
+        << QString::asprintf("%02u:%02u:%02u:%02u", gop.hours, gop.minutes, gop.seconds,
+                             gop.pictures)
+        << QString::number(gop.picturesInGop) << QString::fromStdString(gop.structure)
+        << (gop.closedGop ? "Yes" : "No") << (gop.pendingSequenceHeaders ? "Yes" : "No") << "";
+    int at = static_cast<int>(rows_.size());
+    beginInsertRows({}, at, at);
+    rows_.push_back(row);
+    endInsertRows();
+}
+
+QString GopTableModel::AsText() const {
+    QStringList lines;
+    QStringList titles;
+    for (const char* title : kTitles) titles << title;
+    lines << titles.join('\t');
+    for (const QStringList& row : rows_) lines << row.join('\t');
+    return lines.join('\n') + '\n';
+}
+
+TGopForm::TGopForm() {
+    setWindowTitle("GOPs");
+    setGeometry(228, 151, 530, 480);
+    GOPStringGrid_ = new QTableView(this);
+    GOPStringGrid_->setModel(&model_);
+    GOPStringGrid_->verticalHeader()->hide();
+    GOPStringGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    GOPStringGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GOPStringGrid_->setWordWrap(true);
+    GOPStringGrid_->setStyleSheet("QTableView { background-color: rgb(166, 202, 240); }");
+    QFont font("Tahoma");  // the desktop's sans-serif where Tahoma is missing
+    font.setPointSize(8);
+    GOPStringGrid_->setFont(font);
+    GOPStringGrid_->horizontalHeader()->setFont(font);
+    int gridWidth = 0;
+    for (int column = 0; column < GopTableModel::Count; ++column) {
+        GOPStringGrid_->setColumnWidth(column, kWidths[column]);
+        gridWidth += kWidths[column];
+    }
+    GOPStringGrid_->horizontalHeader()->setStretchLastSection(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 0, 0, 0);
+    layout->addWidget(GOPStringGrid_);
+    setFixedWidth(gridWidth + 6);
+    setMinimumHeight(150);
+    // The comment on the "Structure" header stays readable for 10 s.
+    GOPStringGrid_->horizontalHeader()->setToolTipDuration(kHintMilliseconds);
+    auto* copy = new QAction("Copy", this);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    addAction(copy);
+    connect(copy, &QAction::triggered, this, &TGopForm::Copy1Click);
+    connect(
+        &model_, &QAbstractItemModel::rowsInserted, GOPStringGrid_,
+        [this](const QModelIndex&, int first, int) { GOPStringGrid_->resizeRowToContents(first); });
+}
+
+void TGopForm::InitGopGrid() { model_.Clear(); }
+
+void TGopForm::AddInfoToRow(const VideoStreamInfo& info) { model_.AddRow(info); }
+
+void TGopForm::Copy1Click() { QApplication::clipboard()->setText(model_.AsText()); }
