@@ -133,8 +133,6 @@ void TForm1::BuildControls() {
     area->Add(GOPbtn_, QRect(168, 388, 75, 21), true, false, false, true);
     BitrateBtn_ = new QPushButton("Bitrate", area);
     area->Add(BitrateBtn_, QRect(248, 388, 75, 21), true, false, false, true);
-    // The bitrate graph window is not there yet.
-    BitrateBtn_->setEnabled(false);
 
     auto* label1 = new QLabel("Compliance Test: ", area);
     QFont labelFont = label1->font();
@@ -174,6 +172,7 @@ void TForm1::BuildControls() {
     connect(ButtonCancel_, &QPushButton::clicked, this, &TForm1::ButtonCancelClick);
     connect(ExitBtn_, &QPushButton::clicked, this, &TForm1::ExitBtnClick);
     connect(GOPbtn_, &QPushButton::clicked, this, &TForm1::GOPbtnClick);
+    connect(BitrateBtn_, &QPushButton::clicked, this, &TForm1::BitrateBtnClick);
     LogPanel_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction("Copy", LogPanel_);
     auto* selectAll = new QAction("Select All", LogPanel_);
@@ -192,6 +191,7 @@ void TForm1::BuildMenus() {
     file->addAction("Exit", QKeySequence("Alt+X"), this, &TForm1::ExitBtnClick);
     QMenu* tools = menuBar()->addMenu("Tools");
     tools->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
+    tools->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
 }
 
 // Bold, colour and height of a report line, the height in points for this screen.
@@ -345,6 +345,11 @@ bool TForm1::SaveReport(const QString& path) {
 void TForm1::GOPbtnClick() {
     gopForm_.setWindowTitle(versionText_ + " - GOPs");
     gopForm_.show();
+}
+
+void TForm1::BitrateBtnClick() {
+    bitRateForm_.setWindowTitle(versionText_ + " - Video Bitrate");
+    bitRateForm_.show();
 }
 
 void TForm1::Copy1Click() { LogPanel_->copy(); }

@@ -12,6 +12,7 @@
 
 #include "reference/reference_profile.h"
 #include "report/report_sink.h"
+#include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
 #include "video/video_listener.h"
 
@@ -58,10 +59,12 @@ class TForm1 : public QMainWindow, public ReportSink {
     };
 
     TGopForm& GopForm() { return gopForm_; }
+    TBitRateForm& BitRateForm() { return bitRateForm_; }
 
   public slots:
     void OpenFileBtnClick();
     void GOPbtnClick();
+    void BitrateBtnClick();
     void AnalyzeBtnClick();
     void ButtonCancelClick();
     void ExitBtnClick();
@@ -93,16 +96,21 @@ class TForm1 : public QMainWindow, public ReportSink {
     // The side windows receive the video statistics' rows while a stream is parsed.
     class SideWindows : public VideoListener {
       public:
-        explicit SideWindows(TGopForm& gops) : gops_(gops) {}
+        SideWindows(TGopForm& gops, TBitRateForm& bitrates) : gops_(gops), bitrates_(bitrates) {}
         void InitGopGrid() override { gops_.InitGopGrid(); }
         void AddGopRow(const VideoStreamInfo& info) override { gops_.AddInfoToRow(info); }
+        void InitBitrateGrid() override { bitrates_.InitBitrateGrid(); }
+        void AddBitrateSample(double kilobits) override { bitrates_.AddInfoToRow(kilobits); }
+        void DrawBitrateGraph(double averageKbps) override { bitrates_.DrawGraphic(averageKbps); }
 
       private:
         TGopForm& gops_;
+        TBitRateForm& bitrates_;
     };
 
     TGopForm gopForm_;
-    SideWindows sideWindows_{gopForm_};
+    TBitRateForm bitRateForm_;
+    SideWindows sideWindows_{gopForm_, bitRateForm_};
     int lineCount_ = 0;
     bool closeAfterRun_ = false;
 };

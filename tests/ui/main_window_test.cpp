@@ -3,13 +3,17 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QChart>
 #include <QClipboard>
 #include <QFile>
+#include <QLineSeries>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <QValueAxis>
 
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
@@ -112,6 +116,56 @@ class MainWindowTest : public QObject {
         QCOMPARE(copied.at(1), QString("1\t00:00:00:00\t15\tIPPPPPPPPPPPPPP\tYes\tYes\t"));
         form.GOPbtnClick();
         QCOMPARE(form.GopForm().windowTitle(), QString("Zembra v1.4.0.131 - GOPs"));
+    }
+
+    void BitrateGraphOfTwoSeconds() {
+        // 62 frames at 25 fps form two samples.
+        TBitRateForm form;
+        form.InitBitrateGrid();
+        form.AddInfoToRow(4567.891);
+        form.AddInfoToRow(3000.0);
+        form.DrawGraphic(3700.0);
+        QCOMPARE(form.Series1()->points(), QList<QPointF>({{0, 0}, {1, 4567.891}, {2, 3000.0}}));
+        QCOMPARE(form.Series2()->points(), QList<QPointF>({{0, 3700.0}, {1, 3700.0}, {2, 3700.0}}));
+        BitrateTableModel& model = form.Model();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.index(0, BitrateTableModel::Bitrate).data().toString(), QString("4567.89"));
+        QCOMPARE(model.index(1, BitrateTableModel::Second).data().toString(), QString("2"));
+
+        form.show();  // the chart needs a plot area to zoom in
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* axis = qobject_cast<QValueAxis*>(form.Chart()->axes(Qt::Horizontal).first());
+        double fullMax = axis->max();
+        form.Chart()->zoomIn();
+        QVERIFY(axis->max() < fullMax);
+        form.UndoZoom1Click();
+        QCOMPARE(axis->max(), fullMax);
+
+        form.Copy1Click();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString("Sec.\tBitrate\n1\t4567.89\n2\t3000.00\n"));
+        form.CopyBitmaptoClipboard1Click();
+        QVERIFY(!QApplication::clipboard()->image().isNull());
+        form.CopyMetafiletoClipboard1Click();
+        QVERIFY(QApplication::clipboard()->mimeData()->data("image/svg+xml").contains("<svg"));
+    }
+
+    void ShorterThanASecondShowsTheOriginAndTheAverage() {
+        TBitRateForm form;
+        form.InitBitrateGrid();
+        form.DrawGraphic(1234.0);
+        QCOMPARE(form.Series1()->points(), QList<QPointF>({{0, 0}}));
+        QCOMPARE(form.Series2()->points(), QList<QPointF>({{0, 1234.0}}));
+        QCOMPARE(form.Model().rowCount(), 1);
+    }
+
+    void SampleRunFillsTheGraph() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QCOMPARE(form.BitRateForm().Series1()->count(), 5);  // the origin and four seconds
+        QCOMPARE(form.BitRateForm().Model().rowCount(), 5);
+        form.BitrateBtnClick();
+        QCOMPARE(form.BitRateForm().windowTitle(), QString("Zembra v1.4.0.131 - Video Bitrate"));
     }
 
     void SaveWritesCrlfLinesWithTheMark() {
