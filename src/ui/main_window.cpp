@@ -192,6 +192,10 @@ void TForm1::BuildMenus() {
     QMenu* tools = menuBar()->addMenu("Tools");
     tools->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
     tools->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("Zembra Help")->setEnabled(false);
+    help->addSeparator();
+    help->addAction("About", this, &TForm1::About1Click);
 }
 
 // Bold, colour and height of a report line, the height in points for this screen.
@@ -350,6 +354,12 @@ void TForm1::GOPbtnClick() {
 void TForm1::BitrateBtnClick() {
     bitRateForm_.setWindowTitle(versionText_ + " - Video Bitrate");
     bitRateForm_.show();
+}
+
+void TForm1::About1Click() {
+    aboutBox_.ProductName->setText("Zembra");
+    aboutBox_.Version->setText(versionText_);
+    aboutBox_.exec();
 }
 
 void TForm1::Copy1Click() { LogPanel_->copy(); }

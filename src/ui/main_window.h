@@ -14,6 +14,7 @@
 #include "report/report_sink.h"
 #include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
+#include "ui/about_box.h"
 #include "video/video_listener.h"
 
 class QAction;
@@ -60,11 +61,13 @@ class TForm1 : public QMainWindow, public ReportSink {
 
     TGopForm& GopForm() { return gopForm_; }
     TBitRateForm& BitRateForm() { return bitRateForm_; }
+    TAboutBox& AboutBox() { return aboutBox_; }
 
   public slots:
     void OpenFileBtnClick();
     void GOPbtnClick();
     void BitrateBtnClick();
+    void About1Click();
     void AnalyzeBtnClick();
     void ButtonCancelClick();
     void ExitBtnClick();
@@ -108,6 +111,7 @@ class TForm1 : public QMainWindow, public ReportSink {
         TBitRateForm& bitrates_;
     };
 
+    TAboutBox aboutBox_;
     TGopForm gopForm_;
     TBitRateForm bitRateForm_;
     SideWindows sideWindows_{gopForm_, bitRateForm_};

@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QClipboard>
 #include <QFile>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -166,6 +167,15 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.BitRateForm().Model().rowCount(), 5);
         form.BitrateBtnClick();
         QCOMPARE(form.BitRateForm().windowTitle(), QString("Zembra v1.4.0.131 - Video Bitrate"));
+    }
+
+    void AboutBoxShowsTheVersion() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        QTimer::singleShot(0, &form, [&] { form.AboutBox().accept(); });
+        form.About1Click();
+        QCOMPARE(form.AboutBox().windowTitle(), QString("About Zembra"));
+        QCOMPARE(form.AboutBox().Version->text(), QString("Zembra v1.4.0.131"));
+        QCOMPARE(form.AboutBox().ProductName->text(), QString("Zembra"));
     }
 
     void SaveWritesCrlfLinesWithTheMark() {
