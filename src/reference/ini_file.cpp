@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+
+#include "report/report_text_file.h"
 
 namespace {
 
@@ -97,4 +100,63 @@ std::optional<double> ParseIniReal(const std::string& rawText) {
     double value = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || std::isnan(value)) return std::nullopt;
     return value;
+}
+
+namespace {
+
+std::string SectionName(const std::string& line) {
+    std::string trimmed = Trimmed(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[') return std::string();
+    size_t close = trimmed.find(']');
+    return close == std::string::npos ? std::string()
+                                      : Lower(Trimmed(trimmed.substr(1, close - 1)));
+}
+
+bool IsKeyLine(const std::string& line, const std::string& key) {
+    size_t equals = line.find('=');
+    return equals != std::string::npos && Lower(Trimmed(line.substr(0, equals))) == Lower(key);
+}
+
+}  // namespace
+
+bool WriteIniValues(const std::string& path, const std::vector<IniUpdate>& updates) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    for (const IniUpdate& update : updates) {
+        std::string wanted = Lower(update.section);
+        std::string entry = update.key + "=" + update.value;
+        bool inSection = false;
+        size_t sectionEnd = lines.size();
+        bool found = false;
+        for (size_t i = 0; i < lines.size() && !found; ++i) {
+            if (!SectionName(lines[i]).empty()) {
+                if (inSection) {
+                    sectionEnd = i;
+                    break;
+                }
+                inSection = SectionName(lines[i]) == wanted;
+                if (inSection) sectionEnd = lines.size();
+            } else if (inSection && IsKeyLine(lines[i], update.key)) {
+                lines[i] = entry;
+                found = true;
+            }
+        }
+        if (found) continue;
+        bool sectionExists = false;
+        for (const std::string& line : lines) sectionExists |= SectionName(line) == wanted;
+        if (sectionExists) {
+            // After the section's last non-blank line.
+            size_t at = sectionEnd;
+            while (at > 0 && Trimmed(lines[at - 1]).empty()) --at;
+            lines.insert(lines.begin() + static_cast<long>(at), entry);
+        } else {
+            lines.push_back("[" + update.section + "]");
+            lines.push_back(entry);
+        }
+    }
+    return SaveTextLines(path, lines);
 }

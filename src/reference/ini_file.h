@@ -34,4 +34,16 @@ class IniFile {
 };
 
 std::optional<int32_t> ParseIniInt(const std::string& text);
+
+struct IniUpdate {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// Sets each key to its value in the file, keeping every other line as it is: an existing
+// key (names matched without regard to case) gets its new value, a new key goes at the
+// end of its section, a new section at the end of the file. The file is replaced whole,
+// so a failed write leaves it as it was. False when it cannot be written.
+bool WriteIniValues(const std::string& path, const std::vector<IniUpdate>& updates);
 std::optional<double> ParseIniReal(const std::string& text);

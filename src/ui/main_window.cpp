@@ -7,12 +7,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "reference/Mpeginfo.h"
+#include "reference/ini_file.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "report/report_text_file.h"
@@ -86,8 +89,10 @@ class AnchoredArea : public QWidget {
 
 }  // namespace
 
-TForm1::TForm1(std::string profilePath)
-    : profilePath_(std::move(profilePath)), versionText_(QString::fromStdString(VersionText())) {
+TForm1::TForm1(std::string profilePath, std::string settingsPath)
+    : profilePath_(std::move(profilePath)),
+      settingsPath_(std::move(settingsPath)),
+      versionText_(QString::fromStdString(VersionText())) {
     setWindowTitle(versionText_);
     BuildControls();
     BuildMenus();
@@ -189,9 +194,9 @@ void TForm1::BuildMenus() {
     file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
     file->addSeparator();
     file->addAction("Exit", QKeySequence("Alt+X"), this, &TForm1::ExitBtnClick);
-    QMenu* tools = menuBar()->addMenu("Tools");
-    tools->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
-    tools->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
+    toolsMenu_ = menuBar()->addMenu("Tools");
+    toolsMenu_->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
+    toolsMenu_->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("Zembra Help")->setEnabled(false);
     help->addSeparator();
@@ -316,15 +321,76 @@ void TForm1::ExitBtnClick() {
     close();
 }
 
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!settingsRead_) ReadSettings();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
     RequestCancel();
+    QCoreApplication::processEvents();
     if (IsAnalysisRunning()) {
         // The run still uses this window: close once it has returned.
         closeAfterRun_ = true;
         event->ignore();
         return;
     }
+    // A refused write is shown, and the window still closes: it can always be closed.
+    WriteSettings();
+    gopForm_.close();
+    bitRateForm_.close();
     event->accept();
+}
+
+// Sizes, then positions centred on the whole desktop by default, window by window.
+void TForm1::ReadSettings() {
+    settingsRead_ = true;
+    IniFile ini = IniFile::Load(settingsPath_);
+    QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    auto read = [&](const char* key, int32_t defaultValue) {
+        return ini.ReadInt("Application", key, defaultValue);
+    };
+    auto place = [&](QWidget& window, const char* height, int32_t defaultHeight, const char* width,
+                     int32_t defaultWidth, const char* top, const char* left) {
+        int h = read(height, defaultHeight);
+        int w = width ? read(width, defaultWidth) : window.width();
+        window.resize(w, h);
+        int y = read(top, (desktop.height() - window.height()) / 2);
+        int x = read(left, (desktop.width() - window.width()) / 2);
+        window.move(x, y);
+    };
+    place(*this, "FormHeight", 520, "FormWidth", 680, "FormTop", "FormLeft");
+    place(gopForm_, "GOPGridHeight", 480, "GOPGridWidth", 474, "GOPGridTop", "GOPGridLeft");
+    place(bitRateForm_, "BitRateGraphHeight", 480, nullptr, 0, "BitRateGraphTop",
+          "BitRateGraphLeft");
+    printOnlyErrors_ = ini.ReadInt("Format", "PrintOnlyErrors", 0) != 0;
+    SetPrintOnlyErrors(printOnlyErrors_);
+    GOPbtn_->setEnabled(!printOnlyErrors_);
+    BitrateBtn_->setEnabled(!printOnlyErrors_);
+    toolsMenu_->setEnabled(!printOnlyErrors_);
+    ApplyProcessPriority(ini.Value("Application", "ProcessPriority").value_or("32"));
+}
+
+bool TForm1::WriteSettings() {
+    auto number = [](int value) { return std::to_string(value); };
+    std::vector<IniUpdate> updates = {
+        {"Application", "Version", versionText_.toStdString()},
+        {"Application", "FormHeight", number(height())},
+        {"Application", "FormWidth", number(width())},
+        {"Application", "FormTop", number(y())},
+        {"Application", "FormLeft", number(x())},
+        {"Application", "GOPGridHeight", number(gopForm_.height())},
+        {"Application", "GOPGridWidth", number(gopForm_.width())},
+        {"Application", "GOPGridTop", number(gopForm_.y())},
+        {"Application", "GOPGridLeft", number(gopForm_.x())},
+        {"Application", "BitRateGraphHeight", number(bitRateForm_.height())},
+        {"Application", "BitRateGraphTop", number(bitRateForm_.y())},
+        {"Application", "BitRateGraphLeft", number(bitRateForm_.x())},
+        {"Format", "PrintOnlyErrors", printOnlyErrors_ ? "1" : "0"},
+    };
+    if (WriteIniValues(settingsPath_, updates)) return true;
+    errorBox(QString::fromStdString("Unable to write to " + settingsPath_));
+    return false;
 }
 
 void TForm1::Save1Click() {

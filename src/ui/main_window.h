@@ -15,6 +15,7 @@
 #include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
 #include "ui/about_box.h"
+#include "ui/settings.h"
 #include "video/video_listener.h"
 
 class QAction;
@@ -29,7 +30,8 @@ class TForm1 : public QMainWindow, public ReportSink {
 
   public:
     // `profilePath`: the reference profile to load before each run.
-    explicit TForm1(std::string profilePath = DefaultReferenceProfilePath());
+    explicit TForm1(std::string profilePath = DefaultReferenceProfilePath(),
+                    std::string settingsPath = DefaultSettingsPath());
     ~TForm1() override;
 
     // ReportSink: the report log's lines, status, progress, verdict and error boxes.
@@ -76,6 +78,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     void SelectAll1Click();
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -83,6 +86,8 @@ class TForm1 : public QMainWindow, public ReportSink {
     void BuildMenus();
     void Analyze(const QString& path);
     QTextCharFormat FormatOf(const ReportLine& line) const;
+    void ReadSettings();
+    bool WriteSettings();
 
     QLineEdit* FilePathBar_ = nullptr;
     QPushButton* OpenFileBtn_ = nullptr;
@@ -95,6 +100,10 @@ class TForm1 : public QMainWindow, public ReportSink {
     QPushButton* ExitBtn_ = nullptr;
     QProgressBar* ProgressBar1_ = nullptr;
     std::string profilePath_;
+    std::string settingsPath_;
+    bool settingsRead_ = false;
+    bool printOnlyErrors_ = false;
+    QMenu* toolsMenu_ = nullptr;
     QString versionText_;
     // The side windows receive the video statistics' rows while a stream is parsed.
     class SideWindows : public VideoListener {

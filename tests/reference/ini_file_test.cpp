@@ -65,6 +65,25 @@ TEST(IniFile, FirstOfDuplicateKeysWins) {
     EXPECT_EQ(1, ini.ReadInt("System", "VideoStreams", 65535));
 }
 
+TEST(IniFile, WritingKeepsEveryOtherLine) {
+    TempDir dir;
+    std::string path = dir.WriteText("z.ini",
+                                     "; note\n[application]\nformwidth=700\nOther = 1\n\n"
+                                     "[Format]\nX=2\n");
+    ASSERT_TRUE(WriteIniValues(path, {{"Application", "FormWidth", "680"},
+                                      {"Application", "Version", "Zembra v1.4.0.131"},
+                                      {"Format", "PrintOnlyErrors", "0"},
+                                      {"New", "Key", "v"}}));
+    Bytes bytes = ReadFileBytes(path);
+    std::string expected =
+        "; note\r\n[application]\r\nFormWidth=680\r\nOther = 1\r\n"
+        "Version=Zembra v1.4.0.131\r\n\r\n[Format]\r\nX=2\r\nPrintOnlyErrors=0\r\n"
+        "[New]\r\nKey=v\r\n";
+    EXPECT_EQ(expected, std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(680, IniFile::Load(path).ReadInt("Application", "FormWidth", 0));
+    EXPECT_FALSE(WriteIniValues(dir.Path() + "/no/such/z.ini", {{"A", "B", "C"}}));
+}
+
 TEST(IniFile, MissingFileIsEmpty) {
     IniFile ini = IniFile::Load("/nonexistent/MpegReference.ini");
     EXPECT_FALSE(ini.Value("System", "VideoStreams").has_value());

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -18,6 +19,7 @@
 
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
+#include "ui/settings.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -176,6 +178,80 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.AboutBox().windowTitle(), QString("About Zembra"));
         QCOMPARE(form.AboutBox().Version->text(), QString("Zembra v1.4.0.131"));
         QCOMPARE(form.AboutBox().ProductName->text(), QString("Zembra"));
+    }
+
+    void SettingsOnFirstStartAndWrittenAtClose() {
+        QTemporaryDir dir;
+        QString settings = dir.filePath("zembra.ini");
+        {
+            TForm1 form(Data("MpegReference.ini").toStdString(), settings.toStdString());
+            form.show();
+            QCOMPARE(form.size(), QSize(680, 520));
+            form.close();
+        }
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QString text = file.readAll();
+        QVERIFY(text.contains("[Application]"));
+        QVERIFY(text.contains("Version=Zembra v1.4.0.131"));
+        QVERIFY(text.contains("FormWidth=680"));
+        QVERIFY(text.contains("GOPGridHeight=480"));
+        QVERIFY(text.contains("[Format]\r\nPrintOnlyErrors=0"));
+        QVERIFY(!text.contains("ProcessPriority"));
+    }
+
+    void StoredSettingsAreAppliedAndOtherLinesKept() {
+        QTemporaryDir dir;
+        QString settings = dir.filePath("zembra.ini");
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "; operator's note\n[application]\nformwidth=700\nFormHeight=400\n"
+            "BitRateGraphWidth=999\n[Format]\nPrintOnlyErrors=1\n[Other]\nKeep=me\n");
+        file.close();
+        {
+            TForm1 form(Data("MpegReference.ini").toStdString(), settings.toStdString());
+            form.show();
+            QCOMPARE(form.size(), QSize(700, 400));
+            QVERIFY(GetPrintOnlyErrors());
+            for (QPushButton* button : form.findChildren<QPushButton*>()) {
+                if (button->text() == "GOPs" || button->text() == "Bitrate") {
+                    QVERIFY(!button->isEnabled());
+                }
+            }
+            form.OpenFile(Data("sample.mpg"));
+            QVERIFY(!form.ReportText().contains("MPEG Packs = 1064"));  // information line
+            form.close();
+        }
+        SetPrintOnlyErrors(false);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QString text = file.readAll();
+        QVERIFY(text.startsWith("; operator's note"));
+        QVERIFY(text.contains("formwidth=700") || text.contains("FormWidth=700"));
+        QVERIFY(text.contains("PrintOnlyErrors=1"));
+        QVERIFY(text.contains("[Other]\r\nKeep=me"));
+        QVERIFY(text.contains("BitRateGraphWidth=999"));  // never read, never written
+    }
+
+    void RefusedSettingsWriteIsShownAndTheWindowStillCloses() {
+        QTemporaryDir dir;
+        std::string settings = dir.filePath("missing/folder/zembra.ini").toStdString();
+        TForm1 form(Data("MpegReference.ini").toStdString(), settings);
+        QStringList errors;
+        form.errorBox = [&](const QString& text) { errors << text; };
+        form.show();
+        form.close();
+        QCOMPARE(errors, QStringList({QString::fromStdString("Unable to write to " + settings)}));
+        QVERIFY(!form.isVisible());
+    }
+
+    void ProcessPriorityTexts() {
+        QCOMPARE(PriorityNiceValue("REALTIME_PRIORITY_CLASS"), -20);
+        QCOMPARE(PriorityNiceValue("HIGH_PRIORITY_CLASS"), -10);
+        QCOMPARE(PriorityNiceValue("NORMAL_PRIORITY_CLASS"), 0);
+        QCOMPARE(PriorityNiceValue("IDLE_PRIORITY_CLASS"), 19);
+        QCOMPARE(PriorityNiceValue("high_priority_class"), 0);
+        QCOMPARE(PriorityNiceValue("32"), 0);
     }
 
     void SaveWritesCrlfLinesWithTheMark() {
