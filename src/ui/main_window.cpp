@@ -12,6 +12,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -192,6 +195,9 @@ void TForm1::BuildMenus() {
     file->addAction("Open", this, &TForm1::OpenFileBtnClick);
     file->addSeparator();
     file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
+    file->addSeparator();
+    file->addAction("Print", QKeySequence("Ctrl+P"), this, &TForm1::Print1Click);
+    file->addAction("Print Setup", this, &TForm1::PrintSetup1Click);
     file->addSeparator();
     file->addAction("Exit", QKeySequence("Alt+X"), this, &TForm1::ExitBtnClick);
     toolsMenu_ = menuBar()->addMenu("Tools");
@@ -426,6 +432,27 @@ void TForm1::About1Click() {
     aboutBox_.ProductName->setText("Zembra");
     aboutBox_.Version->setText(versionText_);
     aboutBox_.exec();
+}
+
+void TForm1::Print1Click() {
+    if (IsAnalysisRunning()) return;
+    if (!printer_) printer_ = std::make_unique<QPrinter>();
+    QPrintDialog dialog(printer_.get(), this);
+    if (dialog.exec() == QDialog::Accepted) PrintReport(*printer_);
+}
+
+void TForm1::PrintSetup1Click() {
+    if (IsAnalysisRunning()) return;
+    if (!printer_) printer_ = std::make_unique<QPrinter>();
+    QPageSetupDialog(printer_.get(), this).exec();
+}
+
+bool TForm1::PrintReport(QPrinter& printer) {
+    printer.setDocName("Zembra v1.0.0.0");  // the job's fixed title
+    LogPanel_->document()->print(&printer);
+    if (printer.printerState() != QPrinter::Error) return true;
+    errorBox("Unable to print the report.");
+    return false;
 }
 
 void TForm1::Copy1Click() { LogPanel_->copy(); }

@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 
 #include <functional>
+#include <memory>
 
 #include "reference/reference_profile.h"
 #include "report/report_sink.h"
@@ -19,6 +20,7 @@
 #include "video/video_listener.h"
 
 class QAction;
+class QPrinter;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -55,6 +57,8 @@ class TForm1 : public QMainWindow, public ReportSink {
     QString VerdictText() const;
     QTextEdit* LogPanel() const { return LogPanel_; }
     bool SaveReport(const QString& path);
+    // The report with its colours and heights as one job titled "Zembra v1.0.0.0".
+    bool PrintReport(QPrinter& printer);
 
     // The modal error box titled "Error" with one OK button; tests put their own here.
     std::function<void(const QString&)> errorBox = [this](const QString& text) {
@@ -74,6 +78,8 @@ class TForm1 : public QMainWindow, public ReportSink {
     void ButtonCancelClick();
     void ExitBtnClick();
     void Save1Click();
+    void Print1Click();
+    void PrintSetup1Click();
     void Copy1Click();
     void SelectAll1Click();
 
@@ -104,6 +110,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     bool settingsRead_ = false;
     bool printOnlyErrors_ = false;
     QMenu* toolsMenu_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;  // kept between Print Setup and Print
     QString versionText_;
     // The side windows receive the video statistics' rows while a stream is parsed.
     class SideWindows : public VideoListener {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMimeData>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -252,6 +253,21 @@ class MainWindowTest : public QObject {
         QCOMPARE(PriorityNiceValue("IDLE_PRIORITY_CLASS"), 19);
         QCOMPARE(PriorityNiceValue("high_priority_class"), 0);
         QCOMPARE(PriorityNiceValue("32"), 0);
+    }
+
+    void PrintingToAPdfFileNeedsNoPrinter() {
+        QTemporaryDir dir;
+        TForm1 form(Data("MpegReference.ini").toStdString(), dir.filePath("z.ini").toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("report.pdf"));
+        QVERIFY(form.PrintReport(printer));
+        QCOMPARE(printer.docName(), QString("Zembra v1.0.0.0"));
+        QFile pdf(dir.filePath("report.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        QVERIFY(pdf.size() > 2000);
     }
 
     void SaveWritesCrlfLinesWithTheMark() {
