@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -22,6 +25,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QUrl>
 
 #include <cmath>
 #include <vector>
@@ -101,6 +105,7 @@ TForm1::TForm1(std::string profilePath, std::string settingsPath)
     BuildMenus();
     resize(680, 520);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setAcceptDrops(true);
     SetReportSink(this);
     SetVideoListener(&sideWindows_);
 }
@@ -325,6 +330,20 @@ void TForm1::ExitBtnClick() {
     RequestCancel();
     QCoreApplication::processEvents();
     close();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!IsAnalysisRunning() && !urls.isEmpty() && urls.first().isLocalFile()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (IsAnalysisRunning() || urls.isEmpty() || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    OpenFile(urls.first().toLocalFile());
 }
 
 void TForm1::showEvent(QShowEvent* event) {

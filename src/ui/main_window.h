@@ -69,6 +69,10 @@ class TForm1 : public QMainWindow, public ReportSink {
     TBitRateForm& BitRateForm() { return bitRateForm_; }
     TAboutBox& AboutBox() { return aboutBox_; }
 
+    // A file dropped on the window is opened as if chosen in the Open dialog.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
   public slots:
     void OpenFileBtnClick();
     void GOPbtnClick();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
@@ -268,6 +269,17 @@ class MainWindowTest : public QObject {
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-");
         QVERIFY(pdf.size() > 2000);
+    }
+
+    void DroppedFileIsOpened() {
+        QTemporaryDir dir;
+        TForm1 form(Data("MpegReference.ini").toStdString(), dir.filePath("z.ini").toStdString());
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(Data("sample.mpg"))});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        form.dropEvent(&drop);
+        QCOMPARE(form.FilePath(), Data("sample.mpg"));
+        QCOMPARE(form.VerdictText(), QString("Ok!"));
     }
 
     void SaveWritesCrlfLinesWithTheMark() {
