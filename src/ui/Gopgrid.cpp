@@ -109,12 +109,20 @@ TGopForm::TGopForm() {
     setContextMenuPolicy(Qt::ActionsContextMenu);
     addAction(copy);
     connect(copy, &QAction::triggered, this, &TGopForm::Copy1Click);
-    connect(
-        &model_, &QAbstractItemModel::rowsInserted, GOPStringGrid_,
-        [this](const QModelIndex&, int first, int) { GOPStringGrid_->resizeRowToContents(first); });
+    // Rows are sized to their content as they come while the window is shown, and all
+    // at once when it is shown: sizing rows nobody sees would slow the analysis.
+    connect(&model_, &QAbstractItemModel::rowsInserted, GOPStringGrid_,
+            [this](const QModelIndex&, int first, int) {
+                if (isVisible()) GOPStringGrid_->resizeRowToContents(first);
+            });
 }
 
 void TGopForm::InitGopGrid() { model_.Clear(); }
+
+void TGopForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    GOPStringGrid_->resizeRowsToContents();
+}
 
 void TGopForm::AddInfoToRow(const VideoStreamInfo& info) { model_.AddRow(info); }
 

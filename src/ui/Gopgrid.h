@@ -44,6 +44,9 @@ class TGopForm : public QWidget {
   public slots:
     void Copy1Click();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     GopTableModel model_;
     QTableView* GOPStringGrid_ = nullptr;

@@ -3,6 +3,7 @@
 // the report log's sink while the application runs.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -136,5 +137,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     TBitRateForm bitRateForm_;
     SideWindows sideWindows_{gopForm_, bitRateForm_};
     int lineCount_ = 0;
+    int lastProgress_ = 0;
+    QElapsedTimer sinceLastPump_;
     bool closeAfterRun_ = false;
 };
