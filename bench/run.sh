@@ -54,6 +54,15 @@ hyperfine --warmup 1 --runs 5 -N \
     "$build/zembra-cli --profile $header_profile $big" \
     "mediainfo --ParseSpeed=1 --Full $big" 2>&1 | grep -vE '^\s*$' || true
 
+# The whole run in the desktop application (offscreen) beside the command line, on ten
+# minutes of program stream; both with the bundled profile.
+ten_minutes="$out/ten_minutes.mpg"
+[ -f "$ten_minutes" ] || ffmpeg -v error -y -stream_loop 59 -i "$clip" -c copy -f vob "$ten_minutes"
+"$root/scripts/build.sh" >/dev/null
+QT_QPA_PLATFORM=offscreen hyperfine --warmup 1 --runs 5 -N -i \
+    "$root/build/zembra --quit-after-run $ten_minutes" \
+    "$root/build/zembra-cli $ten_minutes" 2>&1 | grep -vE '^\s*$' || true
+
 for file in "$small" "$big"; do
     /usr/bin/time -f "zembra-cli on $(basename "$file"): peak RSS %M KiB, %e s" \
         "$build/zembra-cli" --profile /dev/null "$file" >/dev/null || true
