@@ -7,7 +7,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QFrame>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineSeries>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -113,8 +115,11 @@ TBitRateForm::TBitRateForm() {
     chart->setPlotAreaBackgroundBrush(Qt::white);
     chart->setPlotAreaBackgroundVisible(true);
     series1_ = NewSeries(chart, QColor(255, 0, 0));
-    series1_->setPointsVisible(true);
-    series1_->setMarkerSize(4);
+    // Every point marked by a small filled red square.
+    QImage square(5, 5, QImage::Format_ARGB32);
+    square.fill(QColor(255, 0, 0));
+    series1_->setLightMarker(square);
+    series1_->setMarkerSize(5);
     series2_ = NewSeries(chart, QColor(0, 128, 0));
     auto* time = new QValueAxis;
     time->setTitleText("Time (sec.)");
@@ -126,8 +131,13 @@ TBitRateForm::TBitRateForm() {
         series->attachAxis(time);
         series->attachAxis(bitrate);
     }
+    auto* toolStrip = new QFrame(this);  // stays empty
+    toolStrip->setGeometry(8, 8, 649, 33);
     BRChart_ = new ZoomPanChartView(chart, this);
     BRChart_->setGeometry(8, 48, kChartWidth, kChartHeight);
+    BRChart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    BRChart_->setLineWidth(2);
+    chart->setMargins(QMargins(3, 3, 3, 3));
     BRChart_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copyBitmap = new QAction("Copy Bitmap to Clipboard", BRChart_);
     auto* copyMetafile = new QAction("Copy Metafile to Clipboard", BRChart_);

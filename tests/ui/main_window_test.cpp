@@ -282,6 +282,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.VerdictText(), QString("Ok!"));
     }
 
+    void ClosingDuringARunClosesOnceTheRunHasReturned() {
+        QTemporaryDir dir;
+        TForm1 form(Data("MpegReference.ini").toStdString(), dir.filePath("z.ini").toStdString());
+        form.show();
+        QTimer::singleShot(0, &form, [&] { form.close(); });  // at the first pump of the run
+        form.OpenFile(Data("sample.mpg"));
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.ReportText().at(form.ReportText().size() - 2), QString("End."));
+        QVERIFY(QFile::exists(dir.filePath("z.ini")));  // the settings were written at close
+    }
+
     void SaveWritesCrlfLinesWithTheMark() {
         QTemporaryDir dir;
         TForm1 form(Data("MpegReference.ini").toStdString());
