@@ -1,5 +1,6 @@
-// The search for the start code prefix 00 00 01 over bytes in memory, without testing
-// every byte by itself: memchr finds the candidate 01 bytes.
+// The search for the start code prefix 00 00 01 over bytes in memory. Coded video holds
+// a 01 byte every 256 bytes or so but a 00 00 01 only at start codes, so the search tests
+// 16 candidate positions at once and looks at single bytes only where a prefix is.
 #pragma once
 
 #include <cstddef>
