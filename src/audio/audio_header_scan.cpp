@@ -1,6 +1,8 @@
 // Audio frame header scan.
 #include "audio/audio_header_scan.h"
 
+#include <algorithm>
+
 #include "input/stream_reader.h"
 #include "report/report_log.h"
 
@@ -95,10 +97,9 @@ class HeaderScan {
         int32_t rest = AudioFrameLength(info_.layer, info_.bitrateIndex, info_.samplingIndex,
                                         info_.paddingBit) -
                        4 - (info_.protectionBit == 0 ? 2 : 0);
-        // A negative rest (free format, forbidden index, reserved layer) skips rest mod 4.
-        if (rest & 1) reader_.ReadBits(8);
-        if (rest & 2) reader_.ReadBits(16);
-        for (int32_t words = rest >> 2; words > 0; --words) reader_.ReadBits(32);
+        // Skipped as a byte, a 16-bit and 32-bit words, so a negative rest (free format,
+        // forbidden index, reserved layer) skips rest mod 4 bytes.
+        reader_.SkipBytes(static_cast<size_t>((rest & 3) + 4 * std::max(rest >> 2, 0)));
         return !reader_.AtEnd();
     }
 

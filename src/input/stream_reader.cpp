@@ -177,19 +177,21 @@ uint32_t StreamReader::PeekBits(int n) {
     return static_cast<uint32_t>(lookahead_ >> (lookaheadCount_ - n));
 }
 
-size_t StreamReader::ReadBytes(uint8_t* into, size_t count) {
-    size_t stored = 0;
-    while (stored < count && !AtEnd()) {
+size_t StreamReader::TakeBytes(uint8_t* into, size_t count) {
+    size_t taken = 0;
+    while (taken < count && !AtEnd()) {
         if (lookaheadCount_ > 0 || bitOffset_ != 0) {
-            into[stored++] = static_cast<uint8_t>(ReadBits(8));
+            auto byte = static_cast<uint8_t>(ReadBits(8));
+            if (into) into[taken] = byte;
+            ++taken;
             continue;
         }
-        size_t step = std::min(count - stored, payloadSize_ - position_);
-        std::memcpy(into + stored, payload_.data() + position_, step);
-        stored += step;
+        size_t step = std::min(count - taken, payloadSize_ - position_);
+        if (into) std::memcpy(into + taken, payload_.data() + position_, step);
+        taken += step;
         AdvanceBuffer(step);
     }
-    return stored;
+    return taken;
 }
 
 bool StreamReader::FindPattern(uint32_t pattern, int n) {

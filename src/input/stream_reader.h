@@ -27,7 +27,9 @@ class StreamReader {
     bool FindPattern(uint32_t pattern, int n);
     // Up to `count` whole bytes, as that many ReadBits(8) calls each made while AtEnd()
     // is false; returns how many there were.
-    size_t ReadBytes(uint8_t* into, size_t count);
+    size_t ReadBytes(uint8_t* into, size_t count) { return TakeBytes(into, count); }
+    // The same, passing the bytes over.
+    size_t SkipBytes(size_t count) { return TakeBytes(nullptr, count); }
 
     // No data remains: the payloads are used up and so is the look-ahead.
     bool AtEnd() const { return exhausted_ && lookaheadCount_ == 0; }
@@ -46,6 +48,7 @@ class StreamReader {
     void AdvanceBuffer(size_t count);
     void AfterBufferByte();
     uint32_t TakeBits(int n);
+    size_t TakeBytes(uint8_t* into, size_t count);  // into may be null
     bool FindStartCodePrefix();
 
     BitstreamFile* file_ = nullptr;

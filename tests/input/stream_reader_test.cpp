@@ -202,6 +202,11 @@ class PayloadModel {
         lookahead_ = std::max(lookahead_, static_cast<size_t>(n));
         return Bits(consumed_, n);
     }
+    size_t Skip(size_t count) {
+        size_t skipped = 0;
+        for (; skipped < count && !AtEnd(); ++skipped) Read(8);
+        return skipped;
+    }
     bool FindPrefix() {
         while ((consumed_ + lookahead_) % 8 != 0 && !AtEnd()) Read(1);
         int zeros = 0;
@@ -244,7 +249,7 @@ TEST_F(StreamReaderTest, RandomReadsMatchTheConcatenatedPayload) {
         PayloadModel model(payload);
         for (int step = 0; step < 3000 && !model.AtEnd(); ++step) {
             int n = 1 + random() % 32;
-            switch (random() % 4) {
+            switch (random() % 5) {
                 case 0:
                     ASSERT_EQ(model.Read(n), r.ReadBits(n)) << round << "/" << step;
                     break;
@@ -255,6 +260,11 @@ TEST_F(StreamReaderTest, RandomReadsMatchTheConcatenatedPayload) {
                     ASSERT_EQ(model.FindPrefix(), r.FindPattern(0x000001, 24))
                         << round << "/" << step;
                     break;
+                case 3: {
+                    size_t count = random() % 600;
+                    ASSERT_EQ(model.Skip(count), r.SkipBytes(count)) << round << "/" << step;
+                    break;
+                }
                 default:
                     ASSERT_EQ(model.Read(8), r.ReadBits(8)) << round << "/" << step;
                     break;
