@@ -20,14 +20,8 @@ class AudioSummaryTest : public ::testing::Test {
         LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", profile));
         std::string path = dir_.Write("a.mpg", file);
         AnalyzeFile(path.c_str());
-        auto texts = bound_.sink.Texts();
-        auto begin = std::find(texts.begin(), texts.end(), "Begin Audio Streams Summary:");
-        auto end = std::find(texts.begin(), texts.end(), "End Audio Streams Summary.");
-        if (begin == texts.end() || end == texts.end()) return {"<no section>"};
-        return std::vector<std::string>(begin + 1, end);
-    }
-    bool Has(const std::vector<std::string>& lines, const std::string& line) {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        return LinesBetween(bound_.sink.Texts(),
+                            "Begin Audio Streams Summary:", "End Audio Streams Summary.");
     }
     TempDir dir_;
     BoundSink bound_;
@@ -72,15 +66,15 @@ TEST_F(AudioSummaryTest, ChecksAgainstTheAudioKeys) {
     std::vector<std::string> lines =
         Section(PacketizeAudio(AudioFrames(5, joint)),
                 "[Audio]\nMode=1\nLayer=2\nAudioBitrate=256\nErrorProtection=0\nMaxDCLevel=-40\n");
-    EXPECT_TRUE(Has(lines, "*Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
-    EXPECT_TRUE(Has(lines, "Mode ext = subbands  8-31 in intensity_stereo, bound==8"));
-    EXPECT_TRUE(Has(lines, "Layer = 2"));
-    EXPECT_TRUE(Has(lines, "*bitrate = 192 Kbps"));
-    EXPECT_TRUE(Has(lines, "*Error protection = Disabled"));
-    EXPECT_TRUE(Has(lines, "*Left Channel DC Level = 0.0 dBFS"));  // nothing measured
+    EXPECT_TRUE(Contains(lines, "*Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
+    EXPECT_TRUE(Contains(lines, "Mode ext = subbands  8-31 in intensity_stereo, bound==8"));
+    EXPECT_TRUE(Contains(lines, "Layer = 2"));
+    EXPECT_TRUE(Contains(lines, "*bitrate = 192 Kbps"));
+    EXPECT_TRUE(Contains(lines, "*Error protection = Disabled"));
+    EXPECT_TRUE(Contains(lines, "*Left Channel DC Level = 0.0 dBFS"));  // nothing measured
     EXPECT_TRUE(GetRunState().runFailed);
     lines = Section(PacketizeAudio(AudioFrames(5, joint)), "[Audio]\nMode=3\n");
-    EXPECT_TRUE(Has(lines, "Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
+    EXPECT_TRUE(Contains(lines, "Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
 }
 
 TEST_F(AudioSummaryTest, StatusLines) {
@@ -92,7 +86,7 @@ TEST_F(AudioSummaryTest, StatusLines) {
     std::vector<std::string> lines = Section(PacketizeAudio(firstBad), "");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ("*Bad ID Bit", lines[0]);
-    EXPECT_TRUE(Has(lines, "Audio Sync Losses: 1"));
+    EXPECT_TRUE(Contains(lines, "Audio Sync Losses: 1"));
 
     lines = Section(PacketizeAudio(Bytes(600, 0x33)), "");
     EXPECT_TRUE(lines.empty());
@@ -130,19 +124,19 @@ TEST_F(AudioSummaryTest, DecodedLevelsAgainstTheirKeys) {
         Section(ReadFileBytes(FixturePath("mp2_clipping.mpg")),
                 "[Audio]\nDecodeAudio=1\nMaxSamplesClipped=0\nMaxPeakValue=-0.5\nRMSReference=-20\n"
                 "RMSTolerance=4\nRMSLeftRightDiff=1\n");
-    EXPECT_TRUE(Has(lines, "Found 0 sync words"));
-    EXPECT_TRUE(Has(lines, "*Left Channel Peak Level = 0.0 dBFS"));
+    EXPECT_TRUE(Contains(lines, "Found 0 sync words"));
+    EXPECT_TRUE(Contains(lines, "*Left Channel Peak Level = 0.0 dBFS"));
     auto clipped = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.rfind("*Possibly ", 0) == 0 && line.find("Left Channel") != std::string::npos;
     });
     EXPECT_NE(lines.end(), clipped);
-    EXPECT_TRUE(Has(lines, "*Left Channel RMS Level = 8.6 dB"));  // above -20 + 4: red
-    EXPECT_TRUE(Has(lines, "Difference Left-Right RMS Level = 0.0 dB"));
+    EXPECT_TRUE(Contains(lines, "*Left Channel RMS Level = 8.6 dB"));  // above -20 + 4: red
+    EXPECT_TRUE(Contains(lines, "Difference Left-Right RMS Level = 0.0 dB"));
     EXPECT_NEAR(84 * 1152 / 48000.0, GetRunState().audioDurationSeconds, 1e-9);
 
     lines = Section(ReadFileBytes(FixturePath("mp2_silence.mpg")),
                     "[Audio]\nDecodeAudio=1\nRMSReference=-20\nRMSTolerance=4\n");
-    EXPECT_TRUE(Has(lines, "*Left Channel RMS Level = -77.4 dB"));
+    EXPECT_TRUE(Contains(lines, "*Left Channel RMS Level = -77.4 dB"));
     for (const ReportLine& line : bound_.sink.Lines()) {
         if (line.text == "*Left Channel RMS Level = -77.4 dB") {
             EXPECT_EQ(LineColour::Yellow, line.colour);

@@ -24,10 +24,7 @@ class SummaryTest : public ::testing::Test {
         muxRateLine_ = WriteProgramStreamSummary(GetStreamIdTable(), path_, bytes.size(), failed_);
         return bound_.sink.Texts();
     }
-    bool Has(const std::string& line) {
-        auto texts = bound_.sink.Texts();
-        return std::find(texts.begin(), texts.end(), line) != texts.end();
-    }
+    bool Has(const std::string& line) { return Contains(bound_.sink.Texts(), line); }
     const ReportLine& LineWith(const std::string& text) {
         for (const ReportLine& line : bound_.sink.Lines()) {
             if (line.text == text) return line;

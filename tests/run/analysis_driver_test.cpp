@@ -29,10 +29,7 @@ class DriverTest : public ::testing::Test {
         EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
         return bound_.sink.Texts();
     }
-    bool Has(const std::string& text) {
-        auto texts = bound_.sink.Texts();
-        return std::find(texts.begin(), texts.end(), text) != texts.end();
-    }
+    bool Has(const std::string& text) { return Contains(bound_.sink.Texts(), text); }
     std::vector<std::string> Tail(size_t count) {
         auto texts = bound_.sink.Texts();
         return std::vector<std::string>(

@@ -1,6 +1,7 @@
 // Test file helpers.
 #include "support/test_files.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -50,4 +51,16 @@ BoundSink::~BoundSink() {
     SetReportSink(nullptr);
     SetPrintOnlyErrors(false);
     ClearCancelRequest();
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::vector<std::string> LinesBetween(const std::vector<std::string>& lines,
+                                      const std::string& first, const std::string& last) {
+    auto begin = std::find(lines.begin(), lines.end(), first);
+    auto end = begin == lines.end() ? lines.end() : std::find(begin + 1, lines.end(), last);
+    if (end == lines.end()) return {"<no section>"};
+    return std::vector<std::string>(begin + 1, end);
 }

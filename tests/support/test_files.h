@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "report/memory_sink.h"
 #include "support/stream_builder.h"
@@ -36,6 +37,12 @@ class BoundSink {
     ~BoundSink();
     MemorySink sink;
 };
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line);
+// The lines strictly between the first `first` and the `last` after it; the single line
+// "<no section>" when either is missing, so that a missing section differs from an empty one.
+std::vector<std::string> LinesBetween(const std::vector<std::string>& lines,
+                                      const std::string& first, const std::string& last);
 
 // Names parameterised cases by their place in the table.
 struct CaseNumber {

@@ -20,11 +20,8 @@ class VideoSummaryTest : public ::testing::Test {
         LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", profile));
         std::string path = dir_.Write("v.mpg", file);
         AnalyzeFile(path.c_str());
-        auto texts = bound_.sink.Texts();
-        auto begin = std::find(texts.begin(), texts.end(), "Begin Video Streams Summary:");
-        auto end = std::find(texts.begin(), texts.end(), "End Video Streams Summary.");
-        if (begin == texts.end() || end == texts.end()) return {};
-        return std::vector<std::string>(begin + 1, end);
+        return LinesBetween(bound_.sink.Texts(),
+                            "Begin Video Streams Summary:", "End Video Streams Summary.");
     }
     bool IsFailure(const std::string& text) {
         for (const ReportLine& line : bound_.sink.Lines()) {
