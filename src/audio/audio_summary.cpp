@@ -147,8 +147,10 @@ double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
 void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& table) {
     RunState& run = GetRunState();
     bool& failed = run.runFailed;
-    LogInfo("Audio Delay Stream %X = %0.01f ms", id, table.firstPtsMs[id]);
-    run.audioFirstPtsMs = table.firstPtsMs[id];
+    double delayMs = FirstPtsFromClockStartMs(table, id);
+    LogInfo("Audio Delay Stream %X = %0.01f ms", id, delayMs);
+    run.audioMeasured = true;
+    run.audioFirstPtsMs = delayMs;
     LogInfo("Audio decoded bytes = %d -> %0.2f Sec", a.decodedBytes, a.decodedSeconds);
     run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
     WriteBufferBoundLine(table, id);

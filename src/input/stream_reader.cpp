@@ -29,6 +29,9 @@ bool StreamReader::Open(const std::string& path, int streamId) {
         return false;
     }
     packetBudget_ = table.pesPacketCount;
+    // Start where the first pass found the first pack, so that what comes before it
+    // (a program stream map, say) spends none of the budget.
+    file_->SkipBytes(table.firstPackOffset);
     streamId_ = streamId;
     exhausted_ = false;
     return FetchPayload();

@@ -112,6 +112,7 @@ void ReadSystemHeader(BitstreamFile& file) {
         file.ReadBits(2);
         table.stdBufferBoundScale[id] = file.ReadBits(1);
         table.stdBufferSizeBound[id] = file.ReadBits(13);
+        table.stdBufferBoundListed[id] = true;
     }
 }
 
@@ -219,6 +220,7 @@ void CountStreams() {
 ScanResult Scan(BitstreamFile& file, int timeLimitSeconds) {
     table.streamKind = FindStreamStart(file);
     if (table.streamKind != StreamKindPack) return ScanNotProgramStream;
+    table.firstPackOffset = static_cast<uint64_t>(file.BitPosition() / 8);
 
     ScanState state;
     while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
@@ -252,6 +254,20 @@ void ResetStreamIdTable() {
 }
 
 const StreamIdTable& GetStreamIdTable() { return table; }
+
+double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id) {
+    if (scanned.firstPtsPending[id]) return 0.0;
+    return scanned.firstPtsMs[id] - scanned.firstScrMs;
+}
+
+int BufferBoundEntry(const StreamIdTable& scanned, int id) {
+    if (scanned.stdBufferBoundListed[id]) return id;
+    bool video = id >= kFirstVideoStreamId && id <= kLastVideoStreamId;
+    bool audio = id >= kFirstAudioStreamId && id <= kLastAudioStreamId;
+    if (video && scanned.stdBufferBoundListed[kAllVideoStreamsId]) return kAllVideoStreamsId;
+    if (audio && scanned.stdBufferBoundListed[kAllAudioStreamsId]) return kAllAudioStreamsId;
+    return id;
+}
 
 ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds) {
     ResetStreamIdTable();

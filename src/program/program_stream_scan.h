@@ -22,6 +22,10 @@ enum ScanResult : int {
 
 // Start codes and stream ids of ISO/IEC 13818-1, 2.5.3 and table 2-18.
 constexpr uint8_t kTransportSyncByte = 0x47;
+// System header entries that stand for every stream of a kind (2.5.3.6), as DVD
+// files write them.
+constexpr int kAllAudioStreamsId = 0xB8;
+constexpr int kAllVideoStreamsId = 0xB9;
 
 // DVD substreams of private stream 1, named by the first payload byte.
 constexpr uint8_t kFirstAc3Substream = 0x80;
@@ -42,6 +46,7 @@ using PerId = std::array<T, 256>;
 struct StreamIdTable {
     int result;
     bool isDvd;
+    uint64_t firstPackOffset;  // bytes before the first pack start code
     double firstScrMs;
     PerId<bool> firstPtsPending;
     PerId<double> firstPtsMs;
@@ -56,6 +61,7 @@ struct StreamIdTable {
     uint32_t videoLockFlag;
     PerId<uint32_t> stdBufferBoundScale;
     PerId<uint32_t> stdBufferSizeBound;
+    PerId<bool> stdBufferBoundListed;  // the system header has an entry for the id
     PerId<bool> present;
     PerId<bool> scrambled;
     PerId<bool> substreamScrambled;  // per DVD substream (first payload byte of 0xBD)
@@ -82,3 +88,8 @@ struct StreamIdTable {
 ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds);
 void ResetStreamIdTable();
 const StreamIdTable& GetStreamIdTable();
+// A stream's first PTS counted from the first pack's SCR, in ms; 0 without a PTS.
+double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id);
+// The system header entry that bounds the stream's buffer: its own, or else the entry
+// for all streams of its kind.
+int BufferBoundEntry(const StreamIdTable& scanned, int id);

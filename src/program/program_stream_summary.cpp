@@ -143,9 +143,10 @@ void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
 
 void WriteBufferBoundLine(const StreamIdTable& table, int id) {
     if (table.systemHeaderCount == 0) return;
-    uint32_t unit = table.stdBufferBoundScale[id] ? 1024 : 128;
+    int entry = BufferBoundEntry(table, id);
+    uint32_t unit = table.stdBufferBoundScale[entry] ? 1024 : 128;
     LogInfo("P-STD Buffer Size Bound = %d KB (From System Header)",
-            (table.stdBufferSizeBound[id] * unit) >> 10);
+            (table.stdBufferSizeBound[entry] * unit) >> 10);
 }
 
 int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,

@@ -123,6 +123,16 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
                runState.videoDurationSeconds, runState.videoWholeSeconds,
                runState.videoRemainingFrames);
     LogInfo(" ");
+    // Without a stream on either side there is nothing to compare: an AC-3 only DVD
+    // file or an audio-only file is not judged against a duration of 0.
+    const char* missing = !runState.videoMeasured   ? "no MPEG-2 video stream measured"
+                          : !runState.audioMeasured ? "no MPEG audio stream measured"
+                                                    : nullptr;
+    if (missing) {
+        LogInfo("Duration Difference from Video to Audio: %s", missing);
+        LogInfo("Initial Delay Audio to Video (PTS based): %s", missing);
+        return;
+    }
     WriteToleranceLine(FormatReportLine("Duration Difference from Video to Audio = %0.0f msec",
                                         durationDifferenceMs),
                        ref.DurationAudioVideoDifference, durationDifferenceMs);

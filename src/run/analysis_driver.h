@@ -15,7 +15,10 @@ struct RunState {
     bool runFailed = false;
     uint32_t elementaryBitrateSum = 0;  // bits per second
     int muxRateLine = 0;                // line counter right after the "Program Mux Rate" line
-    // Left by the video and audio sections for the cross-stream checks.
+    // Left by the video and audio sections for the cross-stream checks; first PTS
+    // counted from the first pack's SCR.
+    bool videoMeasured = false;
+    bool audioMeasured = false;
     double videoDurationSeconds = 0;
     uint32_t videoWholeSeconds = 0;
     uint32_t videoRemainingFrames = 0;

@@ -19,7 +19,8 @@ constexpr uint32_t kDataPartitioning = 0;  // scalable_mode
 constexpr uint32_t kSpatialScalability = 1;
 constexpr uint32_t kTemporalScalability = 3;
 constexpr uint32_t kFramePicture = 3;          // picture_structure
-constexpr uint32_t kLargeVerticalSize = 2800;  // above it slices carry 3 more bits
+constexpr uint32_t kLargeVerticalSize = 2800;
+constexpr uint32_t kFieldsOfAFieldPair = 2;  // above it slices carry 3 more bits
 
 // Where the extensions and user data stand (ISO/IEC 13818-2, 6.2.2.2).
 enum class Level { AfterSequence = 0, AfterGop = 1, AfterPicture = 2 };
@@ -48,13 +49,15 @@ class VideoParser {
 
   private:
     // A short first look: a sequence header, then an extension (MPEG-2) or not (MPEG-1).
+    // A capture cut from a longer recording may start anywhere: what comes before the
+    // first sequence header is passed over and reported.
     VideoStatus Detect() {
         reader_.Open(path_, streamId_);
         VideoStatus status = VideoOk;
-        NextStartCode();
-        if (reader_.ReadBits(8) != kSequenceHeaderCode) {
+        if (!FindFirstSequenceHeader()) {
             status = VideoNotMpeg2;
         } else {
+            reader_.ReadBits(8);
             NextStartCode();
             if (reader_.ReadBits(8) != kExtensionStartCode) status = VideoMpeg1;
         }
@@ -62,8 +65,23 @@ class VideoParser {
         return status;
     }
 
+    // Stops before the first sequence header's start code value, noting the bytes before
+    // its prefix; false when the stream has none.
+    bool FindFirstSequenceHeader() {
+        while (reader_.FindPattern(0x000001, 24)) {
+            uint32_t prefixEnd = reader_.BytesRead();
+            if (reader_.PeekBits(8) == kSequenceHeaderCode) {
+                bytesBeforeSequenceHeader_ = prefixEnd - 3;
+                return true;
+            }
+        }
+        return false;
+    }
+
     VideoStatus Walk() {
         reader_.Open(path_, streamId_);
+        reader_.SkipBytes(bytesBeforeSequenceHeader_);
+        SkipBeforeSequenceHeader(bytesBeforeSequenceHeader_);
         if (NextStartCode() || ParseSequenceHeader() || ParseSequenceExtension()) {
             return EndOfData();
         }
@@ -85,13 +103,24 @@ class VideoParser {
                 atSequenceLevel = false;
                 continue;
             }
+            // Sequences may follow one another (a slate joined to a spot): the walk goes
+            // on to the end of the stream's data, which must be a sequence end code.
+            if (next == kSequenceEndCode && !FindSequenceAfterEndCode()) return Finish();
             // Anything else after a picture is read as a repeated sequence header.
-            if (next != kSequenceEndCode && (ParseSequenceHeader() || ParseSequenceExtension())) {
-                return EndOfData();
-            }
-            if (IsCancelRequested() || reader_.PeekBits(8) == kSequenceEndCode) return Finish();
+            if (ParseSequenceHeader() || ParseSequenceExtension()) return EndOfData();
+            if (IsCancelRequested()) return Finish();
             atSequenceLevel = true;
         }
+    }
+
+    // Passes over the sequence end code and whatever follows it up to the start code
+    // value of a new sequence header; false when the stream's data ends first.
+    bool FindSequenceAfterEndCode() {
+        reader_.ReadBits(8);
+        while (reader_.FindPattern(0x000001, 24)) {
+            if (reader_.PeekBits(8) == kSequenceHeaderCode) return true;
+        }
+        return false;
     }
 
     // The data ended before a sequence end code: missing, unless the time limit cut it.
@@ -126,7 +155,6 @@ class VideoParser {
 
     Stop ParseSequenceHeader() {
         if (!reader_.IsNewPacket()) info_.sequenceHeadersAligned = 0;
-        NoteSequenceHeader();
         reader_.ReadBits(8);
         info_.horizontalSize = reader_.ReadBits(12);
         info_.verticalSize = reader_.ReadBits(12);
@@ -139,6 +167,7 @@ class VideoParser {
         reader_.ReadBits(1);  // constrained_parameters_flag
         SkipQuantiserMatrixIfLoaded();
         SkipQuantiserMatrixIfLoaded();
+        NoteSequenceHeader();
         return NextStartCode();
     }
 
@@ -260,7 +289,10 @@ class VideoParser {
         reader_.ReadBits(8);
         reader_.ReadBits(10);  // temporal_reference
         uint32_t type = reader_.ReadBits(3);
-        NotePicture(type);
+        pictureType_ = type;
+        // The second field picture of a frame belongs to the frame its first field began.
+        secondField_ = firstFieldPending_;
+        if (!secondField_) NotePicture(type);
         if (type != kIPicture && type != kPPicture && type != kBPicture) {
             info_.status = VideoPictureTypeError;
         }
@@ -289,13 +321,41 @@ class VideoParser {
         reader_.ReadBits(1);  // chroma_420_type
         info_.progressiveFrame = reader_.ReadBits(1);
         if (reader_.ReadBits(1)) Skip(20);  // composite display fields
-        if (info_.frameCount == 0) {
+        bool firstPicture = info_.frameCount == 0 && !secondField_;
+        NotePictureStructure();
+        if (firstPicture) {
             info_.intraDcPrecision = intraDcPrecision;
             info_.pictureStructure = pictureStructure_;
             info_.topFieldFirst = topFieldFirst_;
             info_.framePredFrameDct = framePredFrameDct;
         }
         return NextStartCode();
+    }
+
+    bool IsFieldPicture() const { return pictureStructure_ != kFramePicture; }
+
+    // Field pictures come in pairs that make one coded frame (ISO/IEC 13818-2, 6.1.1.4).
+    // A frame picture where a second field was due leaves the lone field a frame of its
+    // own, ending here.
+    void NotePictureStructure() {
+        if (IsFieldPicture()) {
+            firstFieldPending_ = !secondField_;
+            return;
+        }
+        if (secondField_) {
+            EndPicture(reader_.BytesRead(), kFieldsOfAFieldPair, true);
+            NotePicture(pictureType_);
+        }
+        secondField_ = false;
+        firstFieldPending_ = false;
+    }
+
+    // The coded frame that the picture just parsed completes, if it completes one.
+    void EndFrame() {
+        bool fieldPair = IsFieldPicture();
+        uint32_t fields = DisplayFieldsOfFrame(progressiveSequence_, fieldPair,
+                                               repeatFirstField_, topFieldFirst_);
+        EndPicture(reader_.BytesRead(), fields, fieldPair);
     }
 
     Stop ParseSliceHeader() {
@@ -322,11 +382,11 @@ class VideoParser {
             if (ParseSliceHeader()) {
                 // The stream's data ended in this picture's slices: it is still a frame,
                 // running to the end of the data.
-                EndPicture(reader_.BytesRead());
+                EndFrame();
                 return true;
             }
         } while (IsSliceStartCode(reader_.PeekBits(8)));
-        EndPicture(reader_.BytesRead());
+        if (!firstFieldPending_) EndFrame();
         return false;
     }
 
@@ -339,6 +399,10 @@ class VideoParser {
     uint32_t pictureStructure_ = 0;
     uint32_t topFieldFirst_ = 0;
     uint32_t repeatFirstField_ = 0;
+    uint32_t pictureType_ = 0;
+    bool firstFieldPending_ = false;  // a first field picture waits for its second
+    bool secondField_ = false;        // the picture being parsed is that second field
+    uint32_t bytesBeforeSequenceHeader_ = 0;
     bool scalableSeen_ = false;
     uint32_t scalableMode_ = 0;
     uint32_t verticalSize_ = 0;

@@ -1,6 +1,8 @@
 // Figures of one video elementary stream, built from the parser's header events:
-// counts, GOP lengths from the GOP time codes, frame sizes, one-second bitrate groups,
-// peak and average bitrate. One record per video stream id, for the life of the program.
+// counts, GOP lengths in coded frames, frame sizes, one-second bitrate groups, peak and
+// average bitrate. Time runs by display fields, so pictures shown with a repeated field
+// (soft pull-down) last as long as they are shown. One record per video stream id, for
+// the life of the program.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +19,7 @@ struct GopRecord {
     uint32_t closedGop;
     uint32_t brokenLink;
     uint32_t pendingSequenceHeaders;  // counted and not yet shown on a GOP row
-    uint32_t picturesInGop;
+    uint32_t picturesInGop;  // coded frames since the GOP header
     std::string structure;  // "I", "P", "B" per picture header, in stream order
 };
 
@@ -27,7 +29,7 @@ struct VideoStreamInfo {
     uint32_t verticalSize;
     uint32_t aspectRatioCode;
     uint32_t frameRateCode;
-    uint32_t nominalFrameRate;  // whole frames per second; 0 until a GOP header
+    uint32_t nominalFrameRate;  // whole frames per second; 0 until a sequence header
     uint32_t bitRateValue;      // units of 400 bit/s
     uint32_t vbvBufferSize;     // units of 16 kbit
     uint32_t profileAndLevel;
@@ -43,28 +45,31 @@ struct VideoStreamInfo {
     uint32_t progressiveFrame;
     uint32_t sequenceHeaderCount;
     uint32_t gopCount;
-    uint32_t maxGopLength;
-    uint32_t minGopLength;  // 65535 while none was measured
+    uint32_t maxGopLength;  // coded frames, first and last GOP not counted; 0: none
+    uint32_t minGopLength;
     uint32_t closedGopCount;
-    uint32_t frameCount;
+    uint32_t frameCount;  // coded frames: frame pictures and pairs of field pictures
+    uint32_t framePictureCount;
+    uint32_t fieldPairCount;
+    uint64_t displayFields;  // display time in field periods, two to a frame period
     GopRecord gop;
-    uint32_t totalFrameBytes;
+    // Byte totals in 64 bits: a long programme passes 4 GiB of video.
+    uint64_t totalFrameBytes;
     uint32_t maxFrameSize;
     uint32_t minFrameSize;
-    uint32_t peakGroupBytes;
+    uint64_t peakGroupBytes;
     uint32_t iFrameCount;
     uint32_t pFrameCount;
     uint32_t bFrameCount;
-    uint32_t iFrameBytes;
-    uint32_t otherFrameBytes;
-    uint32_t pFrameBytes;
-    uint32_t bFrameBytes;
+    uint64_t iFrameBytes;
+    uint64_t otherFrameBytes;
+    uint64_t pFrameBytes;
+    uint64_t bFrameBytes;
     uint32_t sequenceHeadersAligned;
+    uint32_t bytesBeforeSequenceHeader;  // a capture's start, passed over
     double peakKbps;  // 1 Kbit = 1024 bits
     double averageKbps;
 };
-
-constexpr uint32_t kNoGopLengthYet = 65535;
 
 // picture_coding_type (ISO/IEC 13818-2, table 6-12).
 constexpr uint32_t kIPicture = 1;
@@ -73,16 +78,28 @@ constexpr uint32_t kBPicture = 3;
 
 // Whole frames per second for a frame_rate_code; 0 for codes outside 1 to 8.
 uint32_t NominalFrameRate(uint32_t frameRateCode);
-// The stream's duration in seconds at its nominal rate; 0 while that rate is unknown.
+// Display time at the nominal rate: seconds (0 while that rate is unknown), and whole
+// frame periods.
 double VideoDurationSeconds(const VideoStreamInfo& info);
+uint64_t DisplayFramePeriods(const VideoStreamInfo& info);
+// Field periods a coded frame is shown for (ISO/IEC 13818-2, 6.3.10): a frame picture
+// two, or three with repeat_first_field; in a progressive sequence one frame period,
+// two with repeat_first_field, three with top_field_first as well. A field pair two.
+uint32_t DisplayFieldsOfFrame(bool progressiveSequence, bool fieldPair, bool repeatFirstField,
+                              bool topFieldFirst);
 
 VideoStreamInfo& GetVideoStreamInfo(int streamId);  // 0xE0 to 0xEF
 
 // The parser's events, acting on the stream being parsed.
 void ResetVideoStreamInfo(int streamId);
+// The first frame starts after the bytes passed over before the first sequence header.
+void SkipBeforeSequenceHeader(uint32_t bytes);
+// After the sequence header's fields are read: counts, and takes its frame rate.
 void NoteSequenceHeader();
 void BeginGop();
 void NoteGopHeader();
+// Once per coded frame: its picture type (the first field's for a field pair).
 void NotePicture(uint32_t pictureCodingType);
-void EndPicture(uint32_t bytesRead);
+// A coded frame has ended at bytesRead, to be shown for displayFields field periods.
+void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair);
 void FinishVideoStream();

@@ -20,7 +20,7 @@ constexpr uint32_t kChroma420 = 1;
 constexpr uint32_t kFramePicture = 3;
 
 // Quotients that have no value for an empty divisor print 0.
-uint32_t Quotient(uint32_t dividend, uint32_t divisor) {
+uint64_t Quotient(uint64_t dividend, uint64_t divisor) {
     return divisor == 0 ? 0 : dividend / divisor;
 }
 double RealQuotient(double dividend, double divisor) {
@@ -45,6 +45,22 @@ const char* AspectRatioText(uint32_t code) {
             return "Aspect Ratio = 2.21:1";
         default:
             return nullptr;
+    }
+}
+
+// What the stream's coded frames use; without any frame, what its first picture said.
+void WritePictureStructureLine(const VideoStreamInfo& v, bool& failed) {
+    const VideoReference& ref = ReferenceProfile.video;
+    bool frames = v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
+    bool fields = v.fieldPairCount > 0;
+    if (frames && fields) {
+        // Field pictures in use: judged as a field-picture stream.
+        CheckEqual("Picture Structure = Frame and Field", ref.PictureStructure, 0, 0, 0, failed);
+    } else if (frames) {
+        CheckEqual("Picture Structure = Frame", ref.PictureStructure, 3, 0, 0, failed);
+    } else {
+        CheckEqual("Picture Structure = Field", ref.PictureStructure, 0, 0, 0, failed);
+        LogInfo("Picture Structure = Field");
     }
 }
 
@@ -77,12 +93,7 @@ void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     }
     CheckFlag("Chroma Format = 4:2:0", "Chroma Format = Invalid", ref.ChromaFormat,
               v.chromaFormat == kChroma420, failed);
-    if (v.pictureStructure == kFramePicture) {
-        CheckEqual("Picture Structure = Frame", ref.PictureStructure, 3, 0, 0, failed);
-    } else {
-        CheckEqual("Picture Structure = Field", ref.PictureStructure, 0, 0, 0, failed);
-        LogInfo("Picture Structure = Field");
-    }
+    WritePictureStructureLine(v, failed);
     CheckEqual("Intra DC Precision = %d", ref.IntraDCPrecision, v.intraDcPrecision,
                v.intraDcPrecision + 8, 0, failed);
     CheckFlag("Top Field First = Yes", "Top Field First = No", ref.TopFieldFirst, v.topFieldFirst,
@@ -115,27 +126,29 @@ void WriteGopLines(const VideoStreamInfo& v, bool& failed) {
 // The three lines of one picture type: count and share, average size, total and share.
 void WritePictureTypeLines(const char* countFormat, const char* averageFormat,
                            const char* totalFormat, int32_t requiredKey, uint32_t count,
-                           uint32_t bytes, const VideoStreamInfo& v, bool& failed) {
-    auto share = static_cast<int32_t>(Quotient(count * 100, v.frameCount));
+                           uint64_t bytes, const VideoStreamInfo& v, bool& failed) {
+    auto share = static_cast<int32_t>(Quotient(uint64_t{count} * 100, v.frameCount));
     CheckRange(countFormat, requiredKey, kNoMaximum, count, count, share, failed);
-    LogInfo(averageFormat, Quotient(bytes, count) >> 10);
-    LogInfo(totalFormat, bytes,
-            static_cast<uint32_t>(RealQuotient(bytes * 100.0, v.totalFrameBytes)));
+    LogInfo(averageFormat, static_cast<unsigned long long>(Quotient(bytes, count) >> 10));
+    LogInfo(totalFormat, static_cast<unsigned long long>(bytes),
+            static_cast<uint32_t>(RealQuotient(static_cast<double>(bytes) * 100.0,
+                                               static_cast<double>(v.totalFrameBytes))));
 }
 
 void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
     LogInfo("Max. Frame Size = %d", v.maxFrameSize);
     LogInfo("Min. Frame Size = %d", v.minFrameSize);
-    LogInfo("Average Frame Size = %d", Quotient(v.totalFrameBytes, v.frameCount));
-    WritePictureTypeLines("Frames I = %d -> %d%", "Avg. Frame I Size = %d KB",
-                          "Frames I Total Size = %d bytes, size %d%", ref.FramesIRequired,
+    LogInfo("Average Frame Size = %llu",
+            static_cast<unsigned long long>(Quotient(v.totalFrameBytes, v.frameCount)));
+    WritePictureTypeLines("Frames I = %d -> %d%", "Avg. Frame I Size = %llu KB",
+                          "Frames I Total Size = %llu bytes, size %d%", ref.FramesIRequired,
                           v.iFrameCount, v.iFrameBytes, v, failed);
-    WritePictureTypeLines("Frames P = %d -> %d%", "Avg. Frame P Size = %d KB",
-                          "Frames P Total Size = %d bytes, size %d%", ref.FramesPRequired,
+    WritePictureTypeLines("Frames P = %d -> %d%", "Avg. Frame P Size = %llu KB",
+                          "Frames P Total Size = %llu bytes, size %d%", ref.FramesPRequired,
                           v.pFrameCount, v.pFrameBytes, v, failed);
-    WritePictureTypeLines("Frames B = %d -> %d%", "Avg. Frame B Size = %d KB",
-                          "Frames B Total Size = %d bytes, size %d%", ref.FramesBRequired,
+    WritePictureTypeLines("Frames B = %d -> %d%", "Avg. Frame B Size = %llu KB",
+                          "Frames B Total Size = %llu bytes, size %d%", ref.FramesBRequired,
                           v.bFrameCount, v.bFrameBytes, v, failed);
 }
 
@@ -157,11 +170,19 @@ void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     bool& failed = run.runFailed;
     const VideoReference& ref = ReferenceProfile.video;
     double seconds = VideoDurationSeconds(v);
-    run.videoFirstPtsMs = table.firstPtsMs[id];
+    uint64_t framePeriods = DisplayFramePeriods(v);
+    double delayMs = FirstPtsFromClockStartMs(table, id);
+    run.videoMeasured = true;
+    run.videoFirstPtsMs = delayMs;
     run.videoDurationSeconds = seconds;
-    run.videoWholeSeconds = Quotient(v.frameCount, v.nominalFrameRate);
-    run.videoRemainingFrames = v.nominalFrameRate == 0 ? 0 : v.frameCount % v.nominalFrameRate;
-    LogInfo("Video Delay Stream %X = %0.01f ms", id, table.firstPtsMs[id]);
+    run.videoWholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
+    run.videoRemainingFrames =
+        v.nominalFrameRate == 0 ? 0 : static_cast<uint32_t>(framePeriods % v.nominalFrameRate);
+    if (v.bytesBeforeSequenceHeader > 0) {
+        LogWarning("%u bytes skipped before the first sequence header",
+                   v.bytesBeforeSequenceHeader);
+    }
+    LogInfo("Video Delay Stream %X = %0.01f ms", id, delayMs);
     LogInfo("Number of Frames = %d -> %0.2f Sec", v.frameCount, seconds);
     CheckRange("Number of Sequence Headers = %d", ref.SequenceHeadersMin, kNoMaximum,
                v.sequenceHeaderCount, v.sequenceHeaderCount, 0, failed);

@@ -31,7 +31,7 @@ TEST_F(AudioSummaryTest, HeaderModeLinesInOrder) {
     std::vector<std::string> lines = Section(PacketizeAudio(AudioFrames(25)), "");
     std::vector<std::string> expected = {
         "Elementary Stream C0 is a MPEG Audio Stream",
-        "Audio Delay Stream C0 = 140.0 ms",
+        "Audio Delay Stream C0 = 100.0 ms",  // the first PTS, 140 ms, after the SCR's 40
         "Audio decoded bytes = 0 -> 0.00 Sec",
         "Found 25 sync words",
         "Audio Sync Losses: 0",
@@ -55,7 +55,7 @@ TEST_F(AudioSummaryTest, HeaderModeLinesInOrder) {
     EXPECT_EQ(expected, lines);
     // Header mode hands the duration of the accepted frames to the cross-stream check.
     EXPECT_DOUBLE_EQ(25 * 1152 / 48000.0, GetRunState().audioDurationSeconds);
-    EXPECT_DOUBLE_EQ(140.0, GetRunState().audioFirstPtsMs);
+    EXPECT_DOUBLE_EQ(100.0, GetRunState().audioFirstPtsMs);
     EXPECT_EQ(192u * 1024, GetRunState().elementaryBitrateSum);
 }
 

@@ -232,12 +232,14 @@ TEST_F(DriverTest, CancelDuringTheFirstPass) {
 TEST_F(DriverTest, CrossStreamValuesStartEachRunAtZero) {
     GetRunState().videoDurationSeconds = 12.5;
     GetRunState().audioFirstPtsMs = 400;
+    GetRunState().videoMeasured = true;
+    GetRunState().audioMeasured = true;
     PesFields notVideo;
     notVideo.pts = 9000;
     notVideo.payload = Bytes(100, 0x42);
     Run(StreamBuilder().Pack(3600).Pes(0xE0, notVideo).EndCode().Build());
     EXPECT_TRUE(Has("Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"));
-    EXPECT_TRUE(Has("Initial Delay Audio to Video (PTS based) = 0 msec "));
+    EXPECT_TRUE(Has("Initial Delay Audio to Video (PTS based): no MPEG-2 video stream measured"));
 }
 
 // The end-of-run checks, with the values the video and audio sections leave.
@@ -331,6 +333,8 @@ TEST_F(CrossStreamTest, ToleranceLines) {
     for (const Case& c : cases) {
         Section(25200, c.profile);
         RunState& run = GetRunState();
+        run.videoMeasured = true;
+        run.audioMeasured = true;
         run.videoDurationSeconds = c.videoSeconds;
         run.audioDurationSeconds = c.audioSeconds;
         run.videoFirstPtsMs = c.videoPtsMs;
@@ -345,8 +349,36 @@ TEST_F(CrossStreamTest, ToleranceLines) {
     }
 }
 
+// Without a measured stream on one side (an AC-3 only DVD file, an audio-only file)
+// there is nothing to compare, whatever the tolerances.
+TEST_F(CrossStreamTest, AMissingSideIsNotJudged) {
+    struct Case {
+        bool video, audio;
+        const char* missing;
+    };
+    for (const Case& c : {Case{true, false, "no MPEG audio stream measured"},
+                          Case{false, true, "no MPEG-2 video stream measured"},
+                          Case{false, false, "no MPEG-2 video stream measured"}}) {
+        Section(25200, "[System]\nDurationAudioVideoDifference=40\nDelayAudioVideoDifference=40\n");
+        RunState& run = GetRunState();
+        run.videoMeasured = c.video;
+        run.audioMeasured = c.audio;
+        run.videoDurationSeconds = 10.0;
+        run.videoFirstPtsMs = 500;
+        WriteCrossStreamChecks(GetStreamIdTable());
+        auto texts = bound_.sink.Texts();
+        EXPECT_EQ(std::string("Duration Difference from Video to Audio: ") + c.missing,
+                  texts[texts.size() - 2]);
+        EXPECT_EQ(std::string("Initial Delay Audio to Video (PTS based): ") + c.missing,
+                  texts.back());
+        EXPECT_FALSE(run.runFailed) << c.missing;
+    }
+}
+
 TEST_F(CrossStreamTest, ToleranceFailureIsRedWithoutAMark) {
     Section(25200, "[System]\nDurationAudioVideoDifference=40\n");
+    GetRunState().videoMeasured = true;
+    GetRunState().audioMeasured = true;
     GetRunState().videoDurationSeconds = 10.0404;
     GetRunState().audioDurationSeconds = 10.0;
     WriteCrossStreamChecks(GetStreamIdTable());

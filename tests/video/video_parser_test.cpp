@@ -113,10 +113,8 @@ TEST_F(VideoParserTest, StreamsThatAreNotMpeg2) {
         VideoStatus status;
     };
     std::vector<Case> cases = {
-        {"GOP header first", VideoEsBuilder().GopHeader(0, 0, 0, 0).Picture(1).EndCode().Build(),
-         VideoNotMpeg2},
-        {"user data first", VideoEsBuilder().UserData({1, 2}).Raw(Sequence(1).Build()).Build(),
-         VideoNotMpeg2},
+        {"no sequence header at all",
+         VideoEsBuilder().GopHeader(0, 0, 0, 0).Picture(1).EndCode().Build(), VideoNotMpeg2},
         {"no start code", Bytes(500, 0x42), VideoNotMpeg2},
         {"MPEG-1: no extension",
          VideoEsBuilder().SequenceHeader().GopHeader(0, 0, 0, 0).Picture(1).Build(), VideoMpeg1},
@@ -205,13 +203,142 @@ TEST_F(VideoParserTest, CancelIsHonouredAfterARepeatedSequenceHeader) {
     EXPECT_EQ(2u, Info().sequenceHeaderCount);
 }
 
-TEST_F(VideoParserTest, DataAfterTheEndCodeIsIgnored) {
-    Bytes es = Sequence(1).EndCode().Build();
-    Bytes second = Sequence(2).Build();
-    es.insert(es.end(), second.begin(), second.end());
-    EXPECT_EQ(VideoOk, Analyze(PacketizeVideo(es, 400)));
+// A slate joined to a spot: each sequence closed by its end code, and all of it counts.
+TEST_F(VideoParserTest, JoinedSequencesAreAllWalked) {
+    struct Case {
+        const char* what;
+        Bytes tail;  // after the slate
+        VideoStatus status;
+    };
+    Bytes slate = Sequence(1).EndCode().Build();
+    std::vector<Case> cases = {
+        {"spot with its end code", Sequence(2).EndCode().Build(), VideoOk},
+        {"spot without an end code", Sequence(2).Build(), VideoNoEndCode},
+        {"stuffing after the last end code", VideoEsBuilder(Sequence(2)).EndCode().Raw(Bytes(40, 0)).Build(),
+         VideoOk},
+    };
+    for (const Case& c : cases) {
+        Bytes es = slate;
+        es.insert(es.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(c.status, Analyze(PacketizeVideo(es, 400))) << c.what;
+        EXPECT_EQ(12u, Info().frameCount) << c.what;
+        EXPECT_EQ(3u, Info().sequenceHeaderCount) << c.what;
+        EXPECT_EQ(3u, Info().gopCount) << c.what;
+    }
+    // Stuffing right after the only end code: the stream ended with it.
+    Bytes stuffed = VideoEsBuilder(Sequence(1)).EndCode().Raw(Bytes(40, 0)).Build();
+    EXPECT_EQ(VideoOk, Analyze(PacketizeVideo(stuffed, 400)));
     EXPECT_EQ(4u, Info().frameCount);
-    EXPECT_EQ(1u, Info().sequenceHeaderCount);
+}
+
+// A capture cut from a longer recording: its first bytes are the tail of a picture.
+TEST_F(VideoParserTest, CaptureStartingMidStream) {
+    struct Case {
+        const char* what;
+        Bytes start;
+    };
+    std::vector<Case> cases = {
+        {"slice data", VideoEsBuilder().Raw(Bytes(70, 0x5A)).Slice(9, 300).Build()},
+        {"pictures of a GOP", VideoEsBuilder().Slice(9, 300).Picture(3).Picture(2).Build()},
+        {"a GOP header and user data",
+         VideoEsBuilder().GopHeader(0, 0, 0, 0).UserData({1, 2}).Picture(1).Build()},
+    };
+    Bytes whole = Sequence(2).EndCode().Build();
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(whole, 500)));
+    uint64_t wholeBytes = Info().totalFrameBytes;
+    for (const Case& c : cases) {
+        Bytes es = c.start;
+        es.insert(es.end(), whole.begin(), whole.end());
+        EXPECT_EQ(VideoOk, Analyze(PacketizeVideo(es, 500))) << c.what;
+        EXPECT_EQ(c.start.size(), Info().bytesBeforeSequenceHeader) << c.what;
+        EXPECT_EQ(8u, Info().frameCount) << c.what;
+        EXPECT_EQ(2u, Info().gopCount) << c.what;
+        EXPECT_EQ(wholeBytes, Info().totalFrameBytes) << c.what;  // the skipped bytes are in no frame
+    }
+}
+
+// Two field pictures make one coded frame (ISO/IEC 13818-2, 6.1.1.4).
+TEST_F(VideoParserTest, FieldPicturesPairIntoFrames) {
+    PictureCodingFields top;
+    top.pictureStructure = 1;
+    PictureCodingFields bottom;
+    bottom.pictureStructure = 2;
+    VideoEsBuilder v;
+    v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0);
+    v.Picture(1, 1, 200, top).Picture(2, 1, 100, bottom);
+    v.Picture(3, 1, 50, top).Picture(3, 1, 50, bottom);
+    v.Picture(2, 1, 80, top).Picture(2, 1, 80, bottom).EndCode();
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(v.Build(), 500)));
+    const VideoStreamInfo& info = Info();
+    EXPECT_EQ(3u, info.frameCount);
+    EXPECT_EQ(3u, info.fieldPairCount);
+    EXPECT_EQ(0u, info.framePictureCount);
+    EXPECT_EQ(3u, info.gop.picturesInGop);
+    EXPECT_EQ("IBP", info.gop.structure);
+    EXPECT_EQ(1u, info.iFrameCount);
+    EXPECT_EQ(1u, info.bFrameCount);
+    EXPECT_EQ(1u, info.pFrameCount);
+    EXPECT_EQ(6u, info.displayFields);
+    EXPECT_EQ(1u, info.pictureStructure);  // the first picture's
+    // The I frame holds both of its fields, the P field's slice with it.
+    EXPECT_GT(info.iFrameBytes, 300u);
+    EXPECT_LT(info.bFrameBytes, info.iFrameBytes);
+
+    // A lone field where a frame picture follows is a frame of its own.
+    VideoEsBuilder mixed;
+    mixed.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0);
+    mixed.Picture(1, 1, 100, top).Picture(2).Picture(3, 1, 50, top).Picture(3, 1, 50, bottom);
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(mixed.EndCode().Build(), 500)));
+    EXPECT_EQ(3u, Info().frameCount);
+    EXPECT_EQ(1u, Info().framePictureCount);
+    EXPECT_EQ(2u, Info().fieldPairCount);
+    EXPECT_EQ("IPB", Info().gop.structure);
+}
+
+// Pictures shown with repeated fields last as long as they are shown.
+TEST_F(VideoParserTest, RepeatedFieldsRunByDisplayTime) {
+    struct Case {
+        const char* what;
+        uint32_t frameRateCode;
+        uint32_t progressiveSequence;
+        std::vector<std::pair<uint32_t, uint32_t>> rffTff;  // cycled over the pictures
+        double seconds;
+    };
+    std::vector<Case> cases = {
+        {"3:2 pull-down at 29.97", 4, 0, {{1, 1}, {0, 0}, {1, 0}, {0, 1}}, 2.0},
+        {"no repeated fields", 3, 0, {{0, 1}}, 48.0 / 25},
+        {"progressive sequence, 23.976 film at 59.94", 7, 1, {{1, 1}, {1, 0}}, 2.0},
+    };
+    for (const Case& c : cases) {
+        SequenceFields seq;
+        seq.frameRateCode = c.frameRateCode;
+        VideoEsBuilder v;
+        v.SequenceHeader(seq).SequenceExtension(0x48, 1, c.progressiveSequence);
+        v.GopHeader(0, 0, 0, 0);
+        for (size_t i = 0; i < 48; ++i) {
+            PictureCodingFields f;
+            f.progressiveFrame = 1;
+            f.repeatFirstField = c.rffTff[i % c.rffTff.size()].first;
+            f.topFieldFirst = c.rffTff[i % c.rffTff.size()].second;
+            v.Picture(i == 0 ? 1 : 2, 1, 20, f);
+        }
+        ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(v.EndCode().Build(), 1000))) << c.what;
+        EXPECT_EQ(48u, Info().frameCount) << c.what;
+        EXPECT_DOUBLE_EQ(c.seconds, VideoDurationSeconds(Info())) << c.what;
+    }
+}
+
+// GOP headers are optional in MPEG-2 video: the sequence header's frame rate suffices.
+TEST_F(VideoParserTest, NoGopHeaders) {
+    VideoEsBuilder v;
+    v.SequenceHeader().SequenceExtension();
+    for (int i = 0; i < 50; ++i) v.Picture(i % 10 == 0 ? 1 : 2, 1, 100);
+    ASSERT_EQ(VideoOk, Analyze(PacketizeVideo(v.EndCode().Build(), 1000)));
+    EXPECT_EQ(0u, Info().gopCount);
+    EXPECT_EQ(50u, Info().frameCount);
+    EXPECT_DOUBLE_EQ(2.0, VideoDurationSeconds(Info()));
+    EXPECT_GT(Info().averageKbps, 0.0);
+    EXPECT_GT(Info().peakKbps, 0.0);
 }
 
 TEST_F(VideoParserTest, ExtensionsWhereTheyAreNotExpectedAreSkipped) {

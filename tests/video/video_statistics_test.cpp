@@ -43,10 +43,14 @@ class VideoStatisticsTest : public ::testing::Test {
     void SetUp() override {
         SetVideoListener(&listener_);
         ResetVideoStreamInfo(0xE0);
-        Info().frameRateCode = 3;
     }
     void TearDown() override { SetVideoListener(nullptr); }
     VideoStreamInfo& Info() { return GetVideoStreamInfo(0xE0); }
+    // A sequence header: its frame rate counts from here on.
+    void Sequence(uint32_t frameRateCode = 3) {
+        Info().frameRateCode = frameRateCode;
+        NoteSequenceHeader();
+    }
     void Gop(uint32_t h, uint32_t m, uint32_t s, uint32_t p, bool closed = false,
              bool drop = false) {
         BeginGop();
@@ -59,74 +63,86 @@ class VideoStatisticsTest : public ::testing::Test {
         gop.dropFrameFlag = drop;
         NoteGopHeader();
     }
-    void Frames(int count, uint32_t type, uint32_t size) {
+    // Coded frames of one type and size, each shown for `fields` field periods.
+    void Frames(int count, uint32_t type, uint32_t size, uint32_t fields = 2,
+                bool fieldPair = false) {
         for (int i = 0; i < count; ++i) {
             NotePicture(type);
-            bytes_ += size;
-            EndPicture(bytes_);
+            bytes_ += size;  // wraps past 4 GiB, as the reader's byte count does
+            EndPicture(bytes_, fields, fieldPair);
         }
+    }
+    // Soft 3:2 pull-down: coded frames shown for 3 and 2 fields in turn.
+    void PulldownFrames(int count, uint32_t size) {
+        for (int i = 0; i < count; ++i) Frames(1, kBPicture, size, i % 2 == 0 ? 3 : 2);
     }
     RecordingListener listener_;
     uint32_t bytes_ = 0;
 };
 
-TEST_F(VideoStatisticsTest, GopLengthsFromTimeCodesLeaveOutFirstAndLast) {
+TEST_F(VideoStatisticsTest, GopLengthsInCodedFramesLeaveOutFirstAndLast) {
+    Sequence();
     Gop(0, 0, 0, 0, true);
+    Frames(12, kPPicture, 100);
     Gop(0, 0, 0, 12);
+    Frames(15, kPPicture, 100);
     Gop(0, 0, 0, 24);
+    Frames(9, kPPicture, 100);
     Gop(0, 0, 1, 11);
-    EXPECT_EQ(12u, Info().maxGopLength);
-    EXPECT_EQ(12u, Info().minGopLength);
+    Frames(4, kPPicture, 100);
+    FinishVideoStream();
+    EXPECT_EQ(15u, Info().maxGopLength);
+    EXPECT_EQ(9u, Info().minGopLength);
     EXPECT_EQ(4u, Info().gopCount);
     EXPECT_EQ(1u, Info().closedGopCount);
     EXPECT_EQ(1u, Info().firstGopClosed);
     EXPECT_EQ(25u, Info().nominalFrameRate);
 }
 
-TEST_F(VideoStatisticsTest, GopLengthCases) {
+// Whatever the time codes say, a GOP is as long as its coded frames.
+TEST_F(VideoStatisticsTest, GopLengthIgnoresTimeCodes) {
     struct Case {
         const char* what;
         uint32_t frameRateCode;
         std::vector<std::array<uint32_t, 5>> timeCodes;  // h, m, s, pictures, drop
-        uint32_t expected;
+        uint32_t framesPerGop;
     };
     std::vector<Case> cases = {
-        {"same time code on every GOP: a full second",
-         3,
-         {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
-         25},
-        {"a GOP longer than a second counts whole",
-         3,
-         {{0, 0, 0, 0, 0}, {0, 0, 1, 15, 0}, {0, 0, 3, 5, 0}},
-         40},
-        {"across a minute", 3, {{0, 0, 0, 0, 0}, {0, 0, 59, 20, 0}, {0, 1, 0, 8, 0}}, 13},
-        {"drop-frame minute at 29.97",
+        {"every GOP stamped 00:00:00:00", 3, {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}}, 12},
+        {"a time code restart", 3, {{10, 0, 0, 0, 0}, {10, 0, 0, 12, 0}, {0, 0, 0, 0, 0}}, 12},
+        {"pull-down: 12 pictures, 15 frames of time code",
          4,
-         {{0, 0, 0, 0, 1}, {0, 0, 59, 15, 1}, {0, 1, 0, 2, 1}},
-         15},
-        {"every tenth minute drops nothing",
-         4,
-         {{0, 0, 0, 0, 1}, {0, 9, 59, 15, 1}, {0, 10, 0, 0, 1}},
-         15},
-        {"unknown frame rate", 15, {{0, 0, 0, 5, 0}, {0, 0, 0, 9, 0}, {0, 0, 0, 3, 0}}, 0},
+         {{0, 0, 0, 0, 1}, {0, 0, 0, 15, 1}, {0, 0, 1, 0, 1}},
+         12},
+        {"a GOP longer than a second", 3, {{0, 0, 0, 0, 0}, {0, 0, 1, 15, 0}, {0, 0, 3, 5, 0}}, 40},
+        {"unknown frame rate", 15, {{0, 0, 0, 5, 0}, {0, 0, 0, 9, 0}, {0, 0, 0, 3, 0}}, 4},
     };
     for (const Case& c : cases) {
         ResetVideoStreamInfo(0xE0);
-        Info().frameRateCode = c.frameRateCode;
-        for (const auto& tc : c.timeCodes) Gop(tc[0], tc[1], tc[2], tc[3], false, tc[4]);
-        EXPECT_EQ(c.expected, Info().maxGopLength) << c.what;
-        EXPECT_EQ(c.expected, Info().minGopLength) << c.what;
+        Sequence(c.frameRateCode);
+        for (const auto& tc : c.timeCodes) {
+            Gop(tc[0], tc[1], tc[2], tc[3], false, tc[4]);
+            Frames(static_cast<int>(c.framesPerGop), kPPicture, 100);
+        }
+        Gop(0, 0, 0, 0);  // ends the third GOP, the last one measured
+        EXPECT_EQ(c.framesPerGop, Info().maxGopLength) << c.what;
+        EXPECT_EQ(c.framesPerGop, Info().minGopLength) << c.what;
     }
 }
 
 TEST_F(VideoStatisticsTest, FewerThanThreeGopsMeasureNothing) {
+    Sequence();
     Gop(0, 0, 0, 0);
+    Frames(12, kIPicture, 100);
     Gop(0, 0, 0, 12);
+    Frames(12, kIPicture, 100);
+    FinishVideoStream();
     EXPECT_EQ(0u, Info().maxGopLength);
-    EXPECT_EQ(kNoGopLengthYet, Info().minGopLength);
+    EXPECT_EQ(0u, Info().minGopLength);
 }
 
 TEST_F(VideoStatisticsTest, FrameSizesAndTypes) {
+    Sequence();
     Gop(0, 0, 0, 0);
     Frames(1, kIPicture, 10000);
     Frames(1, kPPicture, 4000);
@@ -146,6 +162,7 @@ TEST_F(VideoStatisticsTest, FrameSizesAndTypes) {
 }
 
 TEST_F(VideoStatisticsTest, OneSecondGroupsAndBitrates) {
+    Sequence();
     Gop(0, 0, 0, 0);
     Frames(25, kPPicture, 1024);
     Frames(25, kPPicture, 2048);
@@ -162,7 +179,7 @@ TEST_F(VideoStatisticsTest, OneSecondGroupsAndBitrates) {
 }
 
 TEST_F(VideoStatisticsTest, NtscRatesAreCorrectedBy1000Over1001) {
-    Info().frameRateCode = 4;
+    Sequence(4);
     Gop(0, 0, 0, 0);
     Frames(30, kPPicture, 1024);
     FinishVideoStream();
@@ -172,14 +189,62 @@ TEST_F(VideoStatisticsTest, NtscRatesAreCorrectedBy1000Over1001) {
     EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().averageKbps);
 }
 
+// 23.976 fps film tagged 29.97: 240 coded frames are ten seconds on screen.
+TEST_F(VideoStatisticsTest, SoftPulldownRunsByDisplayTime) {
+    Sequence(4);
+    Gop(0, 0, 0, 0);
+    PulldownFrames(240, 1024);
+    FinishVideoStream();
+    EXPECT_EQ(240u, Info().frameCount);
+    EXPECT_DOUBLE_EQ(10.0, VideoDurationSeconds(Info()));
+    EXPECT_EQ(300u, DisplayFramePeriods(Info()));
+    // Each second of display holds 24 coded frames.
+    ASSERT_EQ(10u, listener_.samples.size());
+    for (double sample : listener_.samples) EXPECT_DOUBLE_EQ(24 * 8.0, sample);
+    EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().peakKbps);
+    EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().averageKbps);
+}
+
+TEST_F(VideoStatisticsTest, DisplayFieldsOfAFrame) {
+    struct Case {
+        bool progressiveSequence, fieldPair, repeatFirstField, topFieldFirst;
+        uint32_t fields;
+    };
+    const Case cases[] = {
+        {false, false, false, true, 2}, {false, false, true, true, 3},
+        {false, false, true, false, 3}, {false, true, false, false, 2},
+        {true, false, false, false, 2}, {true, false, true, false, 4},
+        {true, false, true, true, 6},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.fields, DisplayFieldsOfFrame(c.progressiveSequence, c.fieldPair,
+                                                 c.repeatFirstField, c.topFieldFirst))
+            << c.progressiveSequence << c.fieldPair << c.repeatFirstField << c.topFieldFirst;
+    }
+}
+
+// Past 4 GiB of video the totals and the average stay right.
+TEST_F(VideoStatisticsTest, ByteTotalsOfALongProgramme) {
+    Sequence();
+    Gop(0, 0, 0, 0);
+    Frames(25, kIPicture, 100'000'000);
+    Frames(25, kPPicture, 100'000'000);
+    FinishVideoStream();
+    EXPECT_EQ(5'000'000'000u, Info().totalFrameBytes);
+    EXPECT_EQ(2'500'000'000u, Info().iFrameBytes);
+    EXPECT_EQ(2'500'000'000u, Info().pFrameBytes);
+    EXPECT_EQ(2'500'000'000u, Info().peakGroupBytes);
+    EXPECT_DOUBLE_EQ(100'000'000.0 * 25 * 8 / 1024, Info().averageKbps);
+}
+
 TEST_F(VideoStatisticsTest, GopRowsAndSequenceHeaderMarks) {
-    NoteSequenceHeader();
+    Sequence();
     Gop(10, 0, 0, 0, true);
     Frames(1, kIPicture, 10);
     Frames(2, kBPicture, 10);
     Gop(10, 0, 0, 3);  // no sequence header before it
     Frames(1, kIPicture, 10);
-    NoteSequenceHeader();
+    Sequence();
     Gop(10, 0, 0, 4);
     Frames(1, kPPicture, 10);
     FinishVideoStream();
@@ -191,15 +256,25 @@ TEST_F(VideoStatisticsTest, GopRowsAndSequenceHeaderMarks) {
     EXPECT_EQ(2u, Info().sequenceHeaderCount);
 }
 
-TEST_F(VideoStatisticsTest, NoGopHeaderAndNoFramesNeverFault) {
-    Info().frameRateCode = 0;
+// GOP headers are optional: the sequence header's frame rate times the stream.
+TEST_F(VideoStatisticsTest, NoGopHeaders) {
+    Sequence();
+    Frames(50, kIPicture, 1024);
+    FinishVideoStream();
+    EXPECT_EQ(2u, listener_.samples.size());
+    EXPECT_DOUBLE_EQ(200.0, Info().averageKbps);
+    EXPECT_DOUBLE_EQ(2.0, VideoDurationSeconds(Info()));
+    ASSERT_EQ(1u, listener_.rows.size());  // the zeroed GOP's row
+    EXPECT_EQ("00:00:00:00", listener_.rows[0].timeCode);
+}
+
+TEST_F(VideoStatisticsTest, UnknownFrameRateAndNoFramesNeverFault) {
+    Sequence(0);
     Frames(3, kIPicture, 100);
     FinishVideoStream();
     EXPECT_TRUE(listener_.samples.empty());
     EXPECT_EQ(0.0, Info().averageKbps);
     EXPECT_EQ(0.0, VideoDurationSeconds(Info()));
-    ASSERT_EQ(1u, listener_.rows.size());  // the zeroed GOP's row
-    EXPECT_EQ("00:00:00:00", listener_.rows[0].timeCode);
 
     ResetVideoStreamInfo(0xE0);
     EXPECT_TRUE(listener_.rows.empty());
