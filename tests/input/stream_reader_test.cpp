@@ -120,6 +120,19 @@ TEST_F(StreamReaderTest, TheBudgetOfTheFirstPassHolds) {
     EXPECT_EQ(301, bytes);
 }
 
+// A program stream map packet (ISO/IEC 13818-1, 2.5.4) before the first pack: the
+// payload passes start at that pack, as the first pass did, so that the map spends
+// none of the packet budget and the last packet is still delivered.
+TEST_F(StreamReaderTest, BytesBeforeTheFirstPackSpendNoBudget) {
+    StreamBuilder b;
+    b.PlainPes(0xBC, Bytes(30, 0xE0)).Raw({0x00, 0x01});
+    b.Pack(3600).Pes(0xE0, Payload({0x11})).Pes(0xE0, Payload({0x22}));
+    b.Pack(7200).Pes(0xE0, Payload({0x33}));
+    StreamReader& r = Open(b.Build());  // no program end code: the budget alone stops it
+    ASSERT_EQ(38u, GetStreamIdTable().firstPackOffset);
+    EXPECT_EQ(0x112233u, r.ReadBits(24));
+}
+
 TEST_F(StreamReaderTest, FindPatternStandsOnTheStartCodeValue) {
     StreamReader& r = Open(
         StreamBuilder().Pack(3600).Pes(0xE0, Payload({0, 0, 1, 0xB3, 0x16})).EndCode().Build());

@@ -40,6 +40,36 @@ class SummaryTest : public ::testing::Test {
     int muxRateLine_ = 0;
 };
 
+// DVD files bound the buffers of "all video streams" (0xB9) and "all audio streams"
+// (0xB8) instead of each stream (ISO/IEC 13818-1, 2.5.3.6); a stream's own entry wins.
+TEST_F(SummaryTest, BufferBoundsFromTheEntryOfTheStreamOrOfItsKind) {
+    struct Case {
+        std::vector<SystemHeaderFields::Bound> bounds;
+        int id;
+        uint32_t kilobytes;
+    };
+    std::vector<Case> cases = {
+        {{{0xB9, 1, 232}, {0xB8, 0, 32}}, 0xE0, 232},
+        {{{0xB9, 1, 232}, {0xB8, 0, 32}}, 0xC0, 4},
+        {{{0xB9, 1, 232}, {0xE0, 1, 100}}, 0xE0, 100},
+        {{{0xB8, 0, 32}}, 0xE0, 0},
+        {{{0xC1, 0, 32}}, 0xC0, 0},
+    };
+    for (const Case& c : cases) {
+        SystemHeaderFields fields;
+        fields.bounds = c.bounds;
+        Bytes file = StreamBuilder().Pack(3600).SystemHeader(fields).EndCode().Build();
+        Section(file, "");
+        ClearReport();
+        WriteBufferBoundLine(GetStreamIdTable(), c.id);
+        EXPECT_EQ(std::vector<std::string>{"P-STD Buffer Size Bound = " +
+                                           std::to_string(c.kilobytes) +
+                                           " KB (From System Header)"},
+                  bound_.sink.Texts())
+            << std::hex << c.id;
+    }
+}
+
 TEST_F(SummaryTest, LinesOfASimpleStreamInOrder) {
     std::vector<std::string> lines = Section(MakeSimpleStream(3), "");
     std::vector<std::string> expected = {

@@ -128,6 +128,59 @@ TEST_F(VideoSummaryTest, MissingEndCodeLine) {
     }
 }
 
+// What the coded frames use, judged by PictureStructure (3 frame, 0 field pictures).
+TEST_F(VideoSummaryTest, PictureStructureOfTheWholeStream) {
+    PictureCodingFields frame;
+    PictureCodingFields top;
+    top.pictureStructure = 1;
+    PictureCodingFields bottom;
+    bottom.pictureStructure = 2;
+    struct Case {
+        const char* what;
+        std::vector<PictureCodingFields> pictures;
+        std::vector<std::string> lines;
+    };
+    std::vector<Case> cases = {
+        {"frame pictures", {frame, frame}, {"*Picture Structure = Frame"}},
+        {"field pictures", {top, bottom}, {"Picture Structure = Field", "Picture Structure = Field"}},
+        {"field pictures after a frame picture",
+         {frame, top, bottom},
+         {"Picture Structure = Frame and Field"}},
+    };
+    for (const Case& c : cases) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0);
+        for (const PictureCodingFields& f : c.pictures) v.Picture(1, 1, 50, f);
+        std::vector<std::string> lines =
+            Section(PacketizeVideo(v.EndCode().Build(), 500), "[Video]\nPictureStructure=0\n");
+        std::vector<std::string> structure;
+        for (const std::string& line : lines) {
+            if (line.find("Picture Structure") != std::string::npos) structure.push_back(line);
+        }
+        EXPECT_EQ(c.lines, structure) << c.what;
+    }
+}
+
+// A capture cut from a longer recording: the bytes before its first sequence header
+// are passed over and said.
+TEST_F(VideoSummaryTest, SkippedStartIsAWarning) {
+    Bytes es = VideoEsBuilder().Slice(7, 200).Picture(3).Build();
+    size_t skipped = es.size();
+    Bytes rest = VideoEsBuilder().SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0)
+                     .Picture(1).EndCode().Build();
+    es.insert(es.end(), rest.begin(), rest.end());
+    std::vector<std::string> lines = Section(PacketizeVideo(es, 500), "");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ("Elementary Stream E0 is a MPEG-2 Video Stream", lines[0]);
+    EXPECT_EQ(std::to_string(skipped) + " bytes skipped before the first sequence header", lines[1]);
+    for (const ReportLine& line : bound_.sink.Lines()) {
+        if (line.text == lines[1]) {
+            EXPECT_EQ(LineColour::Yellow, line.colour);
+        }
+    }
+    EXPECT_EQ("Number of Frames = 1 -> 0.04 Sec", lines[3]);
+}
+
 TEST_F(VideoSummaryTest, RejectedStreamsShowAMessageAndNoLines) {
     Bytes mpeg1 =
         PacketizeVideo(VideoEsBuilder().SequenceHeader().GopHeader(0, 0, 0, 0).Build(), 500);
