@@ -98,6 +98,28 @@ TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
     EXPECT_NE(std::string::npos, missing.err.find("Warning: reference profile"));
 }
 
+// Once per profile load, that is once per file; the verdict is the file's alone.
+TEST_F(CliTest, UnknownProfileNamesAreWarnedOnStderr) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string profile =
+        dir_.WriteText("p.ini", "\xEF\xBB\xBF[System]\r\nVideoStreams=1\r\n  VideoStream=1\r\n");
+    std::string text =
+        "Unknown key \"VideoStream\" in [System] of profile \"" + profile + "\", line 3";
+    CliRun run = Run("--profile '" + profile + "' '" + stream + "' '" + stream + "'");
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("Warning: " + text + "\n" + "Warning: " + text + "\n", run.err);
+    std::istringstream lines(run.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(0u, line.find("Zembra v1.4.0.131 - "));
+    std::getline(lines, line);
+    EXPECT_EQ(text, line);
+    std::getline(lines, line);
+    EXPECT_EQ(" ", line);
+    std::getline(lines, line);
+    EXPECT_EQ("File under analysis: \"" + stream + "\"..!", line);
+}
+
 TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
     std::string report = dir_.Path() + "/s.txt";

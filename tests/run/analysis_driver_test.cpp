@@ -101,6 +101,40 @@ TEST_F(DriverTest, WholeReportOfAPassingStream) {
     EXPECT_TRUE(bound_.sink.ErrorBoxes().empty());
 }
 
+// A typo in the profile is said at the top of the report, and judges nothing.
+TEST_F(DriverTest, UnknownProfileNamesAreWarnedRightAfterTheVersionLine) {
+    std::string profile =
+        dir_.WriteText("MpegReference.ini", "[Video]\r\n  HorizontalSise=720\r\n[Vidoe]\r\n");
+    for (bool errorsOnly : {false, true}) {
+        LoadReferenceProfileFrom(profile);
+        SetPrintOnlyErrors(errorsOnly);
+        std::vector<std::string> lines = Run(MakeSimpleStream(3));
+        ASSERT_GT(lines.size(), 5u);
+        EXPECT_EQ(0u, lines[0].find("Zembra v1.4.0.131 - "));
+        const std::vector<ReportLine>& attributed = bound_.sink.Lines();
+        EXPECT_EQ((ReportLine{"Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile +
+                                  "\", line 2",
+                              true, LineColour::Yellow, 15}),
+                  attributed[1]);
+        EXPECT_EQ("Unknown section [Vidoe] of profile \"" + profile + "\", line 3", lines[2]);
+        EXPECT_EQ(" ", lines[3]);
+        EXPECT_EQ("File under analysis: \"" + path_ + "\"..!", lines[4]);
+        EXPECT_TRUE(Has("Compliance Test: Pass")) << "print-only-errors " << errorsOnly;
+        EXPECT_EQ(Verdict::Pass, bound_.sink.CurrentVerdict());
+        EXPECT_FALSE(GetRunState().runFailed);
+    }
+}
+
+// The issue's fault: the indented key became the continuation of the key above it, the
+// stream-count check an information line, and a file with one video stream passed.
+TEST_F(DriverTest, AnIndentedKeyStillJudgesTheFile) {
+    Profile("[System]\nMPEGPackSize=65535\n    VideoStreams=2\n");
+    Run(MakeSimpleStream(3));
+    EXPECT_TRUE(GetRunState().runFailed);
+    EXPECT_EQ(Verdict::Fail, bound_.sink.CurrentVerdict());
+    EXPECT_EQ(kFailEnd, Tail(6));
+}
+
 struct ScanErrorCase {
     const char* name;
     Bytes bytes;
