@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -187,10 +188,17 @@ std::optional<int32_t> ParseIniInt(const std::string& rawText) {
 std::optional<double> ParseIniReal(const std::string& rawText) {
     std::string text = Trimmed(rawText);
     std::replace(text.begin(), text.end(), ',', '.');
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || std::isnan(value)) return std::nullopt;
+    // std::from_chars reads the "C" locale's numbers whatever LC_NUMERIC is (strtod
+    // stopped at the "." of "-20.5" under de_DE). It takes no "+", which operators write.
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') return std::nullopt;
+    }
+    double value = 0;
+    auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || std::isnan(value)) return std::nullopt;
     return value;
 }
 

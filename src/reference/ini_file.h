@@ -43,7 +43,7 @@ class IniFile {
     // Decimal, or hexadecimal after "0x"/"0X"; anything else (also "720px") gives
     // the default.
     int32_t ReadInt(const std::string& section, const std::string& key, int32_t defaultValue) const;
-    // A decimal number with "." (or ",") as the decimal separator.
+    // A decimal number with "." (or ",") as the decimal separator, under every locale.
     double ReadReal(const std::string& section, const std::string& key, double defaultValue) const;
 
     // Every key=value line and every section header, in file order.
@@ -60,6 +60,7 @@ class IniFile {
 std::string LowerIniName(std::string name);
 
 std::optional<int32_t> ParseIniInt(const std::string& text);
+// Reads the same under every locale (LC_NUMERIC of a comma locale included).
 std::optional<double> ParseIniReal(const std::string& text);
 
 struct IniUpdate {

@@ -11,7 +11,9 @@
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
 #include "cli/interrupt.h"
+#include "cli/video_csv.h"
 #include "report/report_log.h"
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -213,6 +215,19 @@ TEST(CliOptions, Parsing) {
     EXPECT_FALSE(ParseCliOptions({"--output"}, error));
     EXPECT_EQ("option --output needs a value", error);
     EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    VideoCsv csv;
+    csv.InitBitrateGrid();
+    csv.AddBitrateSample(12.5);
+    csv.AddBitrateSample(4010.2504);
+    csv.DrawBitrateGraph(2011.3754);
+    EXPECT_EQ(
+        (std::vector<std::string>{"Second,Kilobits", "1,12.500", "2,4010.250", "Average,2011.375"}),
+        csv.BitrateLines());
 }
 
 TEST(ConsoleSink, ColoursAndBoldOnlyWhenAsked) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -35,13 +36,23 @@ class ParseIniRealTest : public ::testing::TestWithParam<RealCase> {};
 
 TEST_P(ParseIniRealTest, Value) { EXPECT_EQ(GetParam().value, ParseIniReal(GetParam().text)); }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParseIniRealTest,
-                         ::testing::Values(RealCase{"-20", -20.0}, RealCase{"-20.5", -20.5},
-                                           RealCase{"-20,5", -20.5}, RealCase{" 3 ", 3.0},
-                                           RealCase{"3dB", std::nullopt},
-                                           RealCase{"", std::nullopt},
-                                           RealCase{"nan", std::nullopt}),
-                         CaseNumber());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParseIniRealTest,
+    ::testing::Values(RealCase{"-20", -20.0}, RealCase{"-20.5", -20.5}, RealCase{"-20,5", -20.5},
+                      RealCase{" 3 ", 3.0}, RealCase{"+3", 3.0}, RealCase{"+-3", std::nullopt},
+                      RealCase{"+", std::nullopt}, RealCase{".5", 0.5}, RealCase{"1e3", 1000.0},
+                      RealCase{"-20.5.1", std::nullopt}, RealCase{"3dB", std::nullopt},
+                      RealCase{"", std::nullopt}, RealCase{"nan", std::nullopt}),
+    CaseNumber());
+
+// Under de_DE, strtod() stopped at the "." of "-20.5" and the key counted as absent.
+TEST(ParseIniReal, ReadsTheSameUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    EXPECT_EQ(-20.5, ParseIniReal("-20.5"));
+    EXPECT_EQ(-20.5, ParseIniReal("-20,5"));
+    EXPECT_EQ(1000.0, ParseIniReal("1000"));
+}
 
 // What [Video] of each file holds: a key and its value, or nullopt for "absent".
 struct LayoutCase {

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -82,6 +83,17 @@ TEST(ReferenceProfile, IndentedKeysAreRead) {
     EXPECT_EQ(720, ReferenceProfile.video.HorizontalSize);
     EXPECT_EQ(2, ReferenceProfile.audio.Layer);
     EXPECT_EQ(-20.5, ReferenceProfile.audio.RMSReference);
+}
+
+TEST(ReferenceProfile, RealsReadTheSameUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText(
+        "MpegReference.ini", "[Audio]\nRMSReference=-20.5\nMaxDCLevel=-40,5\nMaxPeakValue=-0.5\n"));
+    EXPECT_EQ(-20.5, ReferenceProfile.audio.RMSReference);
+    EXPECT_EQ(-40.5, ReferenceProfile.audio.MaxDCLevel);
+    EXPECT_EQ(-0.5, ReferenceProfile.audio.MaxPeakValue);
 }
 
 std::vector<std::string> WarningTexts() {

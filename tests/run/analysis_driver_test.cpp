@@ -15,6 +15,7 @@
 #include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -133,6 +134,31 @@ TEST_F(DriverTest, AnIndentedKeyStillJudgesTheFile) {
     EXPECT_TRUE(GetRunState().runFailed);
     EXPECT_EQ(Verdict::Fail, bound_.sink.CurrentVerdict());
     EXPECT_EQ(kFailEnd, Tail(6));
+}
+
+// The desktop application runs under the user's locale, where de_DE printed
+// "MPEG file size 2,08 MB": the sample's whole report must be its reviewed golden report
+// (made by the command line, on the path as given there).
+TEST_F(DriverTest, SampleReportUnderACommaLocaleIsTheGoldenReport) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    LoadReferenceProfileFrom(ZEMBRA_DATA_DIR "/MpegReference.ini");
+    const std::string sample = ZEMBRA_DATA_DIR "/sample.mpg";
+    ASSERT_EQ(0, AnalyzeFile(sample.c_str()));
+    std::string report = "<version line>\n";
+    std::vector<std::string> lines = bound_.sink.Texts();
+    for (size_t i = 1; i < lines.size(); ++i) {
+        bool elapsed = lines[i].rfind("Processing time: ", 0) == 0;
+        report += (elapsed ? "Processing time: <elapsed>" : lines[i]) + "\n";
+    }
+    Bytes bytes = ReadFileBytes(ZEMBRA_GOLDEN_DIR "/sample.txt");
+    std::string golden(bytes.begin(), bytes.end());
+    for (size_t at = 0; (at = golden.find("\"sample.mpg\"", at)) != std::string::npos;) {
+        golden.replace(at, 12, "\"" + sample + "\"");
+        at += sample.size() + 2;
+    }
+    EXPECT_NE(std::string::npos, report.find("MPEG file size 2.08 MB\n"));
+    EXPECT_EQ(golden, report);
 }
 
 struct ScanErrorCase {
