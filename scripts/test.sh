@@ -3,6 +3,16 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# The tests of numbers under a comma locale need de_DE.UTF-8, which a fresh Debian has not
+# generated; without it they are skipped with a message.
+"$root/scripts/install-deps.sh" locales
+if ! locale -a | grep -ix 'de_DE\.utf-\?8' >/dev/null; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+        echo "Note: de_DE.UTF-8 cannot be made; the comma-locale tests will be skipped."
+fi
 if [ "${1:-}" = "--sanitize" ]; then
     export BUILD_DIR="${BUILD_DIR:-$root/build-sanitize}"
     "$root/scripts/build.sh" -DZEMBRA_SANITIZE=ON

@@ -45,6 +45,13 @@ void WarnIfProfileMissing(const std::string& path) {
     }
 }
 
+// The unknown names of the profile just loaded; the report holds them too.
+void PrintProfileWarnings() {
+    for (const ProfileWarning& warning : ProfileWarnings()) {
+        std::fprintf(stderr, "Warning: %s\n", ProfileWarningText(warning).c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +88,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> reportText;
     for (const std::string& file : options.files) {
         LoadReferenceProfileFrom(profilePath);  // edits take effect at the next file
+        PrintProfileWarnings();
         AnalyzeFile(file.c_str());
         sink.EndStatus();
         sink.PrintReport(stdout, colour);

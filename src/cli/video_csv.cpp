@@ -1,7 +1,9 @@
 // GOP and bitrate CSV rows.
 #include "cli/video_csv.h"
 
+#include <charconv>
 #include <cstdio>
+#include <limits>
 
 #include "video/video_statistics.h"
 
@@ -9,10 +11,12 @@ namespace {
 
 std::string YesNo(bool yes) { return yes ? "Yes" : "No"; }
 
+// Three decimals after a ".", under every locale (std::to_chars formats as printf does
+// in the "C" locale): a comma would split the CSV field.
 std::string Kilobits(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
+    char text[std::numeric_limits<double>::max_exponent10 + 8];  // "-", 309 digits, ".", 3
+    auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
+    return error == std::errc() ? std::string(text, end) : std::string();
 }
 
 }  // namespace

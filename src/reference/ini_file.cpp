@@ -1,49 +1,142 @@
-// INI reading on Debian's libinih.
+// INI reading and writing. The line reader is our own: libinih, used before, reads an
+// indented line as the continuation of the key above it (its multi-line values), which
+// turned an operator's indented key into a value of the key before it and the check into
+// an information line; it also gives no line numbers for the profile's warnings.
 #include "reference/ini_file.h"
-
-#include <ini.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
+#include <string_view>
 
 #include "report/report_text_file.h"
 
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+constexpr std::string_view kCommentStarts = ";#";
+// Only after a blank, so that a value may hold ";" ("a;b") and "#" ("Spot #3").
+constexpr char kInlineCommentStart = ';';
+
+std::string_view TrimmedView(std::string_view text) {
+    size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    size_t last = text.find_last_not_of(kBlanks);
+    return text.substr(first, last - first + 1);
+}
+
+std::string Trimmed(const std::string& text) { return std::string(TrimmedView(text)); }
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
+        text.remove_prefix(kUtf8ByteOrderMark.size());
+    }
+    return text;
+}
+
+std::string_view WithoutInlineComment(std::string_view value) {
+    for (size_t i = 1; i < value.size(); ++i) {
+        if (value[i] == kInlineCommentStart &&
+            kBlanks.find(value[i - 1]) != std::string_view::npos) {
+            return value.substr(0, i);
+        }
+    }
+    return value;
+}
+
+// What one line of an INI file is; the views point into the line.
+struct IniLine {
+    enum class Kind { Other, SectionHeader, KeyValue };
+    Kind kind = Kind::Other;
+    std::string_view name;  // the section's or the key's
+    std::string_view value;
+};
+
+// Blanks around a line are layout, whatever they are and wherever the line stands.
+// Blank lines, comments and lines that are neither a header nor key=value are Other.
+IniLine ClassifyIniLine(std::string_view rawLine) {
+    std::string_view line = TrimmedView(rawLine);
+    if (line.empty() || kCommentStarts.find(line.front()) != std::string_view::npos) return {};
+    if (line.front() == '[') {
+        size_t close = line.find(']');
+        if (close == std::string_view::npos) return {};
+        return {IniLine::Kind::SectionHeader, TrimmedView(line.substr(1, close - 1)), {}};
+    }
+    size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return {};
+    return {IniLine::Kind::KeyValue, TrimmedView(line.substr(0, equals)),
+            TrimmedView(WithoutInlineComment(line.substr(equals + 1)))};
+}
+
+// The lines without their LF or CRLF ends; a last line without an end counts.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
+// C stdio, because a stream's read of a directory throws where fread() reports an error.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return std::nullopt;
+    std::string text;
+    char block[65536];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) text.append(block, got);
+    if (std::ferror(file.get())) return std::nullopt;
     return text;
 }
 
 std::string EntryName(const std::string& section, const std::string& key) {
-    return Lower(section) + '\n' + Lower(key);
-}
-
-std::string Trimmed(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
+    return LowerIniName(section) + '\n' + LowerIniName(key);
 }
 
 }  // namespace
 
-IniFile IniFile::Load(const std::string& path) {
-    IniFile ini;
-    ini_parse(path.c_str(), &IniFile::OnEntry, &ini);  // errors leave what was read
-    return ini;
+// ASCII only: std::tolower() would follow the locale, and a Latin-1 locale changes bytes
+// of UTF-8 names.
+std::string LowerIniName(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return name;
 }
 
-int IniFile::OnEntry(void* user, const char* section, const char* key, const char* value) {
-    auto* ini = static_cast<IniFile*>(user);
-    ini->values_.emplace(EntryName(section, key), value);  // keeps the first
-    ini->entries_.push_back({Lower(section), {key, value}});
-    return 1;
+IniFile IniFile::Load(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path);
+    return text ? Parse(*text) : IniFile();
+}
+
+IniFile IniFile::Parse(const std::string& text) {
+    IniFile ini;
+    std::string section;
+    int lineNumber = 0;
+    for (std::string_view rawLine : SplitLines(WithoutByteOrderMark(text))) {
+        ++lineNumber;
+        IniLine line = ClassifyIniLine(rawLine);
+        if (line.kind == IniLine::Kind::SectionHeader) {
+            section = std::string(line.name);
+            ini.headers_.push_back({section, lineNumber});
+        } else if (line.kind == IniLine::Kind::KeyValue) {
+            IniEntry entry{section, std::string(line.name), std::string(line.value), lineNumber};
+            ini.values_.emplace(EntryName(entry.section, entry.name),
+                                entry.value);  // keeps the first
+            ini.entries_.push_back(std::move(entry));
+        }
+    }
+    return ini;
 }
 
 std::optional<std::string> IniFile::Value(const std::string& section,
@@ -56,9 +149,9 @@ std::optional<std::string> IniFile::Value(const std::string& section,
 std::vector<std::pair<std::string, std::string>> IniFile::Section(
     const std::string& section) const {
     std::vector<std::pair<std::string, std::string>> found;
-    std::string wanted = Lower(section);
-    for (const auto& [entrySection, entry] : entries_) {
-        if (entrySection == wanted) found.push_back(entry);
+    std::string wanted = LowerIniName(section);
+    for (const IniEntry& entry : entries_) {
+        if (LowerIniName(entry.section) == wanted) found.emplace_back(entry.name, entry.value);
     }
     return found;
 }
@@ -95,68 +188,70 @@ std::optional<int32_t> ParseIniInt(const std::string& rawText) {
 std::optional<double> ParseIniReal(const std::string& rawText) {
     std::string text = Trimmed(rawText);
     std::replace(text.begin(), text.end(), ',', '.');
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || std::isnan(value)) return std::nullopt;
+    // std::from_chars reads the "C" locale's numbers whatever LC_NUMERIC is (strtod
+    // stopped at the "." of "-20.5" under de_DE). It takes no "+", which operators write.
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') return std::nullopt;
+    }
+    double value = 0;
+    auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || std::isnan(value)) return std::nullopt;
     return value;
 }
 
 namespace {
 
-std::string SectionName(const std::string& line) {
-    std::string trimmed = Trimmed(line);
-    if (trimmed.size() < 2 || trimmed.front() != '[') return std::string();
-    size_t close = trimmed.find(']');
-    return close == std::string::npos ? std::string()
-                                      : Lower(Trimmed(trimmed.substr(1, close - 1)));
+// The file's lines as written, the byte order mark kept in the first one.
+std::vector<std::string> ReadLinesAsWritten(const std::string& path) {
+    std::string text = ReadWholeFile(path).value_or(std::string());
+    std::vector<std::string> lines;
+    for (std::string_view line : SplitLines(text)) lines.emplace_back(line);
+    return lines;
 }
 
-bool IsKeyLine(const std::string& line, const std::string& key) {
-    size_t equals = line.find('=');
-    return equals != std::string::npos && Lower(Trimmed(line.substr(0, equals))) == Lower(key);
+IniLine ClassifyLineAt(const std::vector<std::string>& lines, size_t at) {
+    std::string_view line = lines[at];
+    return ClassifyIniLine(at == 0 ? WithoutByteOrderMark(line) : line);
+}
+
+bool IsHeaderOf(const IniLine& line, const std::string& lowerSection) {
+    return line.kind == IniLine::Kind::SectionHeader &&
+           LowerIniName(std::string(line.name)) == lowerSection;
+}
+
+void SetIniValue(std::vector<std::string>& lines, const IniUpdate& update) {
+    std::string wanted = LowerIniName(update.section);
+    std::string wantedKey = LowerIniName(update.key);
+    std::string entry = update.key + "=" + update.value;
+    size_t header = 0;
+    while (header < lines.size() && !IsHeaderOf(ClassifyLineAt(lines, header), wanted)) ++header;
+    if (header == lines.size()) {
+        lines.push_back("[" + update.section + "]");
+        lines.push_back(entry);
+        return;
+    }
+    size_t sectionEnd = header + 1;
+    for (; sectionEnd < lines.size(); ++sectionEnd) {
+        IniLine line = ClassifyLineAt(lines, sectionEnd);
+        if (line.kind == IniLine::Kind::SectionHeader) break;
+        if (line.kind == IniLine::Kind::KeyValue &&
+            LowerIniName(std::string(line.name)) == wantedKey) {
+            lines[sectionEnd] = entry;
+            return;
+        }
+    }
+    // After the section's last non-blank line.
+    while (TrimmedView(lines[sectionEnd - 1]).empty()) --sectionEnd;
+    lines.insert(lines.begin() + static_cast<long>(sectionEnd), entry);
 }
 
 }  // namespace
 
 bool WriteIniValues(const std::string& path, const std::vector<IniUpdate>& updates) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    for (const IniUpdate& update : updates) {
-        std::string wanted = Lower(update.section);
-        std::string entry = update.key + "=" + update.value;
-        bool inSection = false;
-        size_t sectionEnd = lines.size();
-        bool found = false;
-        for (size_t i = 0; i < lines.size() && !found; ++i) {
-            if (!SectionName(lines[i]).empty()) {
-                if (inSection) {
-                    sectionEnd = i;
-                    break;
-                }
-                inSection = SectionName(lines[i]) == wanted;
-                if (inSection) sectionEnd = lines.size();
-            } else if (inSection && IsKeyLine(lines[i], update.key)) {
-                lines[i] = entry;
-                found = true;
-            }
-        }
-        if (found) continue;
-        bool sectionExists = false;
-        for (const std::string& line : lines) sectionExists |= SectionName(line) == wanted;
-        if (sectionExists) {
-            // After the section's last non-blank line.
-            size_t at = sectionEnd;
-            while (at > 0 && Trimmed(lines[at - 1]).empty()) --at;
-            lines.insert(lines.begin() + static_cast<long>(at), entry);
-        } else {
-            lines.push_back("[" + update.section + "]");
-            lines.push_back(entry);
-        }
-    }
+    std::vector<std::string> lines = ReadLinesAsWritten(path);
+    for (const IniUpdate& update : updates) SetIniValue(lines, update);
     return SaveTextLines(path, lines);
 }

@@ -3,7 +3,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <climits>
+#include <set>
+#include <string_view>
 
 #include "reference/ini_file.h"
 #include "report/compliance_checks.h"
@@ -14,9 +18,43 @@ namespace {
 
 constexpr int32_t kTimeKeyNotSet = 0;
 
-void LoadSystem(const IniFile& ini, SystemReference& s) {
+// Reads the profile's values and remembers every key it is asked for: exactly those are
+// the keys Zembra knows.
+class ProfileReader {
+  public:
+    explicit ProfileReader(const IniFile& ini) : ini_(ini) {}
+
+    int32_t ReadInt(const char* section, const char* key, int32_t defaultValue) {
+        known_.insert(KnownName(section, key));
+        return ini_.ReadInt(section, key, defaultValue);
+    }
+    double ReadReal(const char* section, const char* key, double defaultValue) {
+        known_.insert(KnownName(section, key));
+        return ini_.ReadReal(section, key, defaultValue);
+    }
+    bool KnowsKey(const std::string& section, const std::string& key) const {
+        return known_.count(KnownName(section, key)) > 0;
+    }
+
+  private:
+    static std::string KnownName(const std::string& section, const std::string& key) {
+        return LowerIniName(section) + '\n' + LowerIniName(key);
+    }
+
+    const IniFile& ini_;
+    std::set<std::string> known_;
+};
+
+// The labels table takes any name=value line of its section.
+constexpr std::string_view kLabelsSection = "labels";
+constexpr std::array<std::string_view, 5> kKnownSections = {"system", "processing", "video",
+                                                            "audio", kLabelsSection};
+
+std::vector<ProfileWarning> profileWarnings;
+
+void LoadSystem(ProfileReader& reader, SystemReference& s) {
     auto read = [&](const char* key, int32_t defaultValue = kNotSet) {
-        return ini.ReadInt("System", key, defaultValue);
+        return reader.ReadInt("System", key, defaultValue);
     };
     s.SystemHeadersMin = read("SystemHeadersMin");
     s.MPEGPackSize = read("MPEGPackSize");
@@ -32,11 +70,11 @@ void LoadSystem(const IniFile& ini, SystemReference& s) {
     s.ProgramEndCodeRequired = read("ProgramEndCodeRequired");
     s.DurationAudioVideoDifference = read("DurationAudioVideoDifference", kTimeKeyNotSet);
     s.DelayAudioVideoDifference = read("DelayAudioVideoDifference", kTimeKeyNotSet);
-    s.MaxTimeToProcess = ini.ReadInt("Processing", "MaxTimeToProcess", kTimeKeyNotSet);
+    s.MaxTimeToProcess = reader.ReadInt("Processing", "MaxTimeToProcess", kTimeKeyNotSet);
 }
 
-void LoadVideo(const IniFile& ini, VideoReference& v) {
-    auto read = [&](const char* key) { return ini.ReadInt("Video", key, kNotSet); };
+void LoadVideo(ProfileReader& reader, VideoReference& v) {
+    auto read = [&](const char* key) { return reader.ReadInt("Video", key, kNotSet); };
     v.SequenceHeaderAligned = read("SequenceHeaderAligned");
     v.SequenceHeadersMin = read("SequenceHeadersMin");
     v.HorizontalSize = read("HorizontalSize");
@@ -65,9 +103,9 @@ void LoadVideo(const IniFile& ini, VideoReference& v) {
     v.VideoEndCodeRequired = read("VideoEndCodeRequired");
 }
 
-void LoadAudio(const IniFile& ini, AudioReference& a) {
-    auto read = [&](const char* key) { return ini.ReadInt("Audio", key, kNotSet); };
-    auto readReal = [&](const char* key) { return ini.ReadReal("Audio", key, kRealNotSet); };
+void LoadAudio(ProfileReader& reader, AudioReference& a) {
+    auto read = [&](const char* key) { return reader.ReadInt("Audio", key, kNotSet); };
+    auto readReal = [&](const char* key) { return reader.ReadReal("Audio", key, kRealNotSet); };
     a.DecodeAudio = read("DecodeAudio");
     a.AudioSyncLossesMax = read("AudioSyncLossesMax");
     a.MPEG = read("MPEG");
@@ -89,6 +127,41 @@ void LoadAudio(const IniFile& ini, AudioReference& a) {
     a.RMSLeftRightDiff = readReal("RMSLeftRightDiff");
 }
 
+bool IsKnownSection(const std::string& name) {
+    return std::find(kKnownSections.begin(), kKnownSections.end(), LowerIniName(name)) !=
+           kKnownSections.end();
+}
+
+// A key is warned about unless it stands in [Labels], is known in its section, or stands
+// in an unknown section, whose own warning covers it.
+bool IsUnknownKey(const IniEntry& entry, bool beforeAnyHeader, const ProfileReader& reader) {
+    if (beforeAnyHeader) return true;
+    if (!IsKnownSection(entry.section) || LowerIniName(entry.section) == kLabelsSection) {
+        return false;
+    }
+    return !reader.KnowsKey(entry.section, entry.name);
+}
+
+std::vector<ProfileWarning> FindUnknownNames(const IniFile& ini, const ProfileReader& reader,
+                                             const std::string& path) {
+    std::vector<ProfileWarning> warnings;
+    for (const IniSectionHeader& header : ini.SectionHeaders()) {
+        if (IsKnownSection(header.name)) continue;
+        warnings.push_back(
+            {ProfileWarningKind::UnknownSection, path, header.line, header.name, std::string()});
+    }
+    int firstHeaderLine = ini.SectionHeaders().empty() ? INT_MAX : ini.SectionHeaders()[0].line;
+    for (const IniEntry& entry : ini.Entries()) {
+        if (!IsUnknownKey(entry, entry.line < firstHeaderLine, reader)) continue;
+        warnings.push_back(
+            {ProfileWarningKind::UnknownKey, path, entry.line, entry.section, entry.name});
+    }
+    std::stable_sort(
+        warnings.begin(), warnings.end(),
+        [](const ProfileWarning& a, const ProfileWarning& b) { return a.line < b.line; });
+    return warnings;
+}
+
 }  // namespace
 
 std::string ExecutableDirectory() {
@@ -103,9 +176,22 @@ std::string DefaultReferenceProfilePath() { return ExecutableDirectory() + "Mpeg
 
 void LoadReferenceProfileFrom(const std::string& path) {
     IniFile ini = IniFile::Load(path);
-    LoadSystem(ini, ReferenceProfile.system);
-    LoadVideo(ini, ReferenceProfile.video);
-    LoadAudio(ini, ReferenceProfile.audio);
+    ProfileReader reader(ini);
+    LoadSystem(reader, ReferenceProfile.system);
+    LoadVideo(reader, ReferenceProfile.video);
+    LoadAudio(reader, ReferenceProfile.audio);
+    profileWarnings = FindUnknownNames(ini, reader, path);
 }
 
 void LoadReferenceProfile() { LoadReferenceProfileFrom(DefaultReferenceProfilePath()); }
+
+const std::vector<ProfileWarning>& ProfileWarnings() { return profileWarnings; }
+
+std::string ProfileWarningText(const ProfileWarning& warning) {
+    std::string where =
+        " of profile \"" + warning.path + "\", line " + std::to_string(warning.line);
+    if (warning.kind == ProfileWarningKind::UnknownSection) {
+        return "Unknown section [" + warning.section + "]" + where;
+    }
+    return "Unknown key \"" + warning.key + "\" in [" + warning.section + "]" + where;
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SystemReference {
     int32_t SystemHeadersMin;
@@ -91,6 +92,28 @@ std::string ExecutableDirectory();
 std::string DefaultReferenceProfilePath();
 
 // Replaces every field from the file; a missing file, section, key or unreadable
-// value gives the default, without a message.
+// value gives the default, without a message. Also replaces ProfileWarnings().
 void LoadReferenceProfileFrom(const std::string& path);
 void LoadReferenceProfile();
+
+// A name in the profile that Zembra does not know, most often a typo
+// ("HorizontalSise"): the check the operator meant to set is not made, so the report
+// and the command line say so. Known are the sections [System], [Processing], [Video],
+// [Audio] and [Labels], the keys read into ReferenceProfile in the first four, and any
+// name in [Labels]. A key in an unknown section is covered by that section's warning;
+// a key before the first section header is an unknown key of the section "".
+enum class ProfileWarningKind { UnknownKey, UnknownSection };
+
+struct ProfileWarning {
+    ProfileWarningKind kind;
+    std::string path;     // of the profile
+    int line;             // 1-based
+    std::string section;  // as written
+    std::string key;      // as written; empty for an unknown section
+};
+
+// The warnings of the last load, in file order; empty before the first load.
+const std::vector<ProfileWarning>& ProfileWarnings();
+// `Unknown key "KEY" in [SECTION] of profile "PATH", line N` or
+// `Unknown section [SECTION] of profile "PATH", line N`.
+std::string ProfileWarningText(const ProfileWarning& warning);

@@ -1,5 +1,6 @@
 // The one formatter for report lines: printf conventions, at most 255 characters,
 // and a lone "%" that starts no conversion printed as it stands ("... -> %d%").
+// Numbers follow the "C" locale ("2.08") whatever the process's locale is.
 // Paths and any text read from a file are only ever arguments, never the format.
 #pragma once
 

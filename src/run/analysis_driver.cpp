@@ -35,6 +35,14 @@ void StartRun() {
     runState = fresh;
 }
 
+// Names in the profile that Zembra does not know: a check the operator meant to set is
+// not made, and the report says so first. A warning, not a failure of the file.
+void WriteProfileWarnings() {
+    for (const ProfileWarning& warning : ProfileWarnings()) {
+        LogWarning("%s", ProfileWarningText(warning).c_str());
+    }
+}
+
 void WriteFramingLines(const char* path) {
     LogHeading(" ");
     LogHeading("File under analysis: \"%s\"..!", path ? path : "");
@@ -189,6 +197,7 @@ int AnalyzeFile(const char* path) {
     ClearReport();
     SetStatusText("Processing Program Stream...");
     LogVersionLine();
+    WriteProfileWarnings();
     WriteFramingLines(path);
     if (!path) {
         ShowErrorMessage("ERROR: Missing File Name..!!");

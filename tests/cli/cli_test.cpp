@@ -11,7 +11,9 @@
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
 #include "cli/interrupt.h"
+#include "cli/video_csv.h"
 #include "report/report_log.h"
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -96,6 +98,28 @@ TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
     CliRun missing = Run("--profile '" + dir_.Path() + "/none.ini' '" + stream + "'");
     EXPECT_EQ(0, missing.exitCode);
     EXPECT_NE(std::string::npos, missing.err.find("Warning: reference profile"));
+}
+
+// Once per profile load, that is once per file; the verdict is the file's alone.
+TEST_F(CliTest, UnknownProfileNamesAreWarnedOnStderr) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string profile =
+        dir_.WriteText("p.ini", "\xEF\xBB\xBF[System]\r\nVideoStreams=1\r\n  VideoStream=1\r\n");
+    std::string text =
+        "Unknown key \"VideoStream\" in [System] of profile \"" + profile + "\", line 3";
+    CliRun run = Run("--profile '" + profile + "' '" + stream + "' '" + stream + "'");
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("Warning: " + text + "\n" + "Warning: " + text + "\n", run.err);
+    std::istringstream lines(run.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(0u, line.find("Zembra v1.4.0.131 - "));
+    std::getline(lines, line);
+    EXPECT_EQ(text, line);
+    std::getline(lines, line);
+    EXPECT_EQ(" ", line);
+    std::getline(lines, line);
+    EXPECT_EQ("File under analysis: \"" + stream + "\"..!", line);
 }
 
 TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
@@ -191,6 +215,19 @@ TEST(CliOptions, Parsing) {
     EXPECT_FALSE(ParseCliOptions({"--output"}, error));
     EXPECT_EQ("option --output needs a value", error);
     EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    VideoCsv csv;
+    csv.InitBitrateGrid();
+    csv.AddBitrateSample(12.5);
+    csv.AddBitrateSample(4010.2504);
+    csv.DrawBitrateGraph(2011.3754);
+    EXPECT_EQ(
+        (std::vector<std::string>{"Second,Kilobits", "1,12.500", "2,4010.250", "Average,2011.375"}),
+        csv.BitrateLines());
 }
 
 TEST(ConsoleSink, ColoursAndBoldOnlyWhenAsked) {

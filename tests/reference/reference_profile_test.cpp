@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -67,6 +70,130 @@ TEST(ReferenceProfile, BundledProfileDescribesAnSdPalSpot) {
     EXPECT_EQ(1, p.video.ChromaFormat);
     EXPECT_EQ(2, p.audio.Layer);
     EXPECT_EQ(48000, p.audio.SamplingFrequency);
+}
+
+// The operator's fault of the issue: an indented key after another key was read as that
+// key's continuation, and the check it sets silently became an information line.
+TEST(ReferenceProfile, IndentedKeysAreRead) {
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini",
+                                           "[Video]\n  FrameRate=3\n  HorizontalSize=720\n"
+                                           "[Audio]\n\tLayer=2\n\tRMSReference = -20.5\n"));
+    EXPECT_EQ(3, ReferenceProfile.video.FrameRate);
+    EXPECT_EQ(720, ReferenceProfile.video.HorizontalSize);
+    EXPECT_EQ(2, ReferenceProfile.audio.Layer);
+    EXPECT_EQ(-20.5, ReferenceProfile.audio.RMSReference);
+}
+
+TEST(ReferenceProfile, RealsReadTheSameUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText(
+        "MpegReference.ini", "[Audio]\nRMSReference=-20.5\nMaxDCLevel=-40,5\nMaxPeakValue=-0.5\n"));
+    EXPECT_EQ(-20.5, ReferenceProfile.audio.RMSReference);
+    EXPECT_EQ(-40.5, ReferenceProfile.audio.MaxDCLevel);
+    EXPECT_EQ(-0.5, ReferenceProfile.audio.MaxPeakValue);
+}
+
+std::vector<std::string> WarningTexts() {
+    std::vector<std::string> texts;
+    for (const ProfileWarning& warning : ProfileWarnings()) {
+        texts.push_back(ProfileWarningText(warning));
+    }
+    return texts;
+}
+
+// Every kind of name once, known and unknown, the unknown ones with their line numbers.
+const char* const kProfileWithUnknownNames[] = {
+    "; an operator's profile",  // 1
+    "Owner=Ingest",             // 2 a key before any section
+    "[system]",                 // 3
+    "videostreams=1",           // 4 known, in other letter case
+    "[Video]",                  // 5
+    "  HorizontalSise=720",     // 6 a typo, indented
+    "HorizontalSize=720",       // 7
+    "[Processing]",             // 8
+    "MaxTimeToProcess=0",       // 9
+    "[Vidoe]",                  // 10 a typo: its keys are not warned singly
+    "FrameRate=3",              // 11
+    "[Audio]",                  // 12
+    "MPEG=1",                   // 13 read, governs no check
+    "ModeExtension=0",          // 14
+    "HorizontalSize=720",       // 15 a [Video] key in [Audio]
+    "[LABELS]",                 // 16 any name is a label
+    "Station=Channel 5",        // 17
+    "  [ Extra ]",              // 18
+};
+
+TEST(ReferenceProfile, UnknownKeysAndSectionsAreWarnedWithTheirLine) {
+    TempDir dir;
+    for (const char* lineEnd : {"\n", "\r\n"}) {
+        bool windows = std::string(lineEnd) == "\r\n";
+        std::string text = windows ? "\xEF\xBB\xBF" : "";  // Notepad's byte order mark
+        for (const char* line : kProfileWithUnknownNames) text += std::string(line) + lineEnd;
+        std::string path = dir.WriteText("MpegReference.ini", text);
+        LoadReferenceProfileFrom(path);
+        std::vector<std::string> expected = {
+            "Unknown key \"Owner\" in [] of profile \"" + path + "\", line 2",
+            "Unknown key \"HorizontalSise\" in [Video] of profile \"" + path + "\", line 6",
+            "Unknown section [Vidoe] of profile \"" + path + "\", line 10",
+            "Unknown key \"HorizontalSize\" in [Audio] of profile \"" + path + "\", line 15",
+            "Unknown section [Extra] of profile \"" + path + "\", line 18"};
+        EXPECT_EQ(expected, WarningTexts()) << (windows ? "CRLF and BOM" : "LF");
+        EXPECT_EQ(720, ReferenceProfile.video.HorizontalSize);  // the run goes on
+        ASSERT_EQ(5u, ProfileWarnings().size());
+        const ProfileWarning& typo = ProfileWarnings()[1];
+        EXPECT_EQ(ProfileWarningKind::UnknownKey, typo.kind);
+        EXPECT_EQ(path, typo.path);
+        EXPECT_EQ(6, typo.line);
+        EXPECT_EQ("Video", typo.section);
+        EXPECT_EQ("HorizontalSise", typo.key);
+        EXPECT_EQ(ProfileWarningKind::UnknownSection, ProfileWarnings()[2].kind);
+    }
+}
+
+// Every key of the README's tables, each after its section.
+const char* const kDocumentedKeys =
+    "[System] SystemHeadersMin MPEGPackSize PacketsPerPack PacketSCRTimingError "
+    "PacketPTSDTSOutSync SystemVBR ProgramMuxRateMin VideoStreams AudioStreams "
+    "MPEGAudioStreams MPEGVideoStreams ProgramEndCodeRequired DurationAudioVideoDifference "
+    "DelayAudioVideoDifference "
+    "[Processing] MaxTimeToProcess "
+    "[Video] SequenceHeadersMin SequenceHeaderAligned HorizontalSize VerticalSize FrameRate "
+    "AspectRatio VBVBufferSize ProfileAndLevel CBR_VBR ChromaFormat PictureStructure "
+    "IntraDCPrecision TopFieldFirst DCTType QuantizationScale ScanType ProgressiveFrame "
+    "FirstGOPClosed AllGOPClosed GOPLengthMax FramesIRequired FramesPRequired FramesBRequired "
+    "VideoPeakBitrate VideoAvgBitrate VideoEndCodeRequired "
+    "[Audio] DecodeAudio AudioSyncLossesMax MPEG ModeExtension Layer AudioBitrate "
+    "SamplingFrequency ErrorProtection PrivateFlag CopyrightFlag OriginalFlag Mode Emphasis "
+    "MaxSamplesClipped MaxDCLevel MaxPeakValue RMSReference RMSTolerance RMSLeftRightDiff";
+
+TEST(ReferenceProfile, EveryDocumentedKeyIsKnown) {
+    std::istringstream names(kDocumentedKeys);
+    std::string text;
+    int keys = 0;
+    for (std::string name; names >> name;) {
+        bool header = name.front() == '[';
+        text += header ? name + "\n" : name + "=1\n";
+        keys += header ? 0 : 1;
+    }
+    ASSERT_EQ(60, keys);
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", text));
+    EXPECT_EQ(std::vector<std::string>(), WarningTexts());
+}
+
+TEST(ReferenceProfile, EveryLoadReplacesTheWarnings) {
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText("a.ini", "[Video]\nHorizontalSise=720\n"));
+    EXPECT_EQ(1u, ProfileWarnings().size());
+    LoadReferenceProfileFrom(std::string(ZEMBRA_DATA_DIR) + "/MpegReference.ini");
+    EXPECT_TRUE(ProfileWarnings().empty()) << WarningTexts()[0];
+    LoadReferenceProfileFrom(dir.WriteText("b.ini", "[Vidoe]\n"));
+    EXPECT_EQ(1u, ProfileWarnings().size());
+    LoadReferenceProfileFrom(dir.Path() + "/missing.ini");
+    EXPECT_TRUE(ProfileWarnings().empty());
 }
 
 TEST(ReferenceProfile, DefaultPathLiesBesideTheExecutable) {

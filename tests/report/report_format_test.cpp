@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "support/comma_locale.h"
+
 namespace {
 
 // The lone "%" cases are formats the report really uses; gcc rightly warns about them
@@ -27,6 +31,18 @@ TEST(ReportFormat, ConversionsFollowPrintf) {
     EXPECT_EQ("Other stream 0x0A", FormatReportLine("Other stream 0x%02X", 0x0A));
     EXPECT_EQ("Sectors delay = 12.3 ms", FormatReportLine("Sectors delay = %0.01f ms", 12.34));
     EXPECT_EQ("Processing... (07%)", FormatReportLine("%s (%02d%%)", "Processing...", 7));
+}
+
+// The desktop application runs under the user's locale: under de_DE the report printed
+// "2,08 MB".
+TEST(ReportFormat, RealsPrintWithADotUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    EXPECT_EQ("File Size = 2.08 MB", FormatReportLine("File Size = %0.2f MB", 2.08));
+    EXPECT_EQ("-20.5 dB, 1e+06", FormatReportLine("%0.1f dB, %g", -20.5, 1e6));
+    char own[16];
+    std::snprintf(own, sizeof own, "%0.2f", 2.08);
+    EXPECT_STREQ("2,08", own);  // the process keeps its locale for everything else
 }
 
 TEST(ReportFormat, LinesAreCutAt255Characters) {

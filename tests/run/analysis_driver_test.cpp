@@ -15,6 +15,7 @@
 #include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
+#include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
@@ -99,6 +100,65 @@ TEST_F(DriverTest, WholeReportOfAPassingStream) {
     EXPECT_FALSE(IsAnalysisRunning());
     EXPECT_EQ("Done!", bound_.sink.StatusText());
     EXPECT_TRUE(bound_.sink.ErrorBoxes().empty());
+}
+
+// A typo in the profile is said at the top of the report, and judges nothing.
+TEST_F(DriverTest, UnknownProfileNamesAreWarnedRightAfterTheVersionLine) {
+    std::string profile =
+        dir_.WriteText("MpegReference.ini", "[Video]\r\n  HorizontalSise=720\r\n[Vidoe]\r\n");
+    for (bool errorsOnly : {false, true}) {
+        LoadReferenceProfileFrom(profile);
+        SetPrintOnlyErrors(errorsOnly);
+        std::vector<std::string> lines = Run(MakeSimpleStream(3));
+        ASSERT_GT(lines.size(), 5u);
+        EXPECT_EQ(0u, lines[0].find("Zembra v1.4.0.131 - "));
+        const std::vector<ReportLine>& attributed = bound_.sink.Lines();
+        EXPECT_EQ((ReportLine{"Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile +
+                                  "\", line 2",
+                              true, LineColour::Yellow, 15}),
+                  attributed[1]);
+        EXPECT_EQ("Unknown section [Vidoe] of profile \"" + profile + "\", line 3", lines[2]);
+        EXPECT_EQ(" ", lines[3]);
+        EXPECT_EQ("File under analysis: \"" + path_ + "\"..!", lines[4]);
+        EXPECT_TRUE(Has("Compliance Test: Pass")) << "print-only-errors " << errorsOnly;
+        EXPECT_EQ(Verdict::Pass, bound_.sink.CurrentVerdict());
+        EXPECT_FALSE(GetRunState().runFailed);
+    }
+}
+
+// The issue's fault: the indented key became the continuation of the key above it, the
+// stream-count check an information line, and a file with one video stream passed.
+TEST_F(DriverTest, AnIndentedKeyStillJudgesTheFile) {
+    Profile("[System]\nMPEGPackSize=65535\n    VideoStreams=2\n");
+    Run(MakeSimpleStream(3));
+    EXPECT_TRUE(GetRunState().runFailed);
+    EXPECT_EQ(Verdict::Fail, bound_.sink.CurrentVerdict());
+    EXPECT_EQ(kFailEnd, Tail(6));
+}
+
+// The desktop application runs under the user's locale, where de_DE printed
+// "MPEG file size 2,08 MB": the sample's whole report must be its reviewed golden report
+// (made by the command line, on the path as given there).
+TEST_F(DriverTest, SampleReportUnderACommaLocaleIsTheGoldenReport) {
+    CommaLocale comma;
+    if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
+    LoadReferenceProfileFrom(ZEMBRA_DATA_DIR "/MpegReference.ini");
+    const std::string sample = ZEMBRA_DATA_DIR "/sample.mpg";
+    ASSERT_EQ(0, AnalyzeFile(sample.c_str()));
+    std::string report = "<version line>\n";
+    std::vector<std::string> lines = bound_.sink.Texts();
+    for (size_t i = 1; i < lines.size(); ++i) {
+        bool elapsed = lines[i].rfind("Processing time: ", 0) == 0;
+        report += (elapsed ? "Processing time: <elapsed>" : lines[i]) + "\n";
+    }
+    Bytes bytes = ReadFileBytes(ZEMBRA_GOLDEN_DIR "/sample.txt");
+    std::string golden(bytes.begin(), bytes.end());
+    for (size_t at = 0; (at = golden.find("\"sample.mpg\"", at)) != std::string::npos;) {
+        golden.replace(at, 12, "\"" + sample + "\"");
+        at += sample.size() + 2;
+    }
+    EXPECT_NE(std::string::npos, report.find("MPEG file size 2.08 MB\n"));
+    EXPECT_EQ(golden, report);
 }
 
 struct ScanErrorCase {

@@ -19,6 +19,9 @@
 #include <QTimer>
 #include <QValueAxis>
 
+#include <clocale>
+#include <cstring>
+
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
 #include "ui/settings.h"
@@ -70,6 +73,39 @@ class MainWindowTest : public QObject {
                  QColor(255, 255, 0));
         QCOMPARE(form.VerdictText(), QString("Fail!"));
         QVERIFY(form.ReportText().contains("Compliance Test: Fail!!"));
+    }
+
+    // The application runs under the user's locale (QApplication sets it): under de_DE
+    // "-14.5" was not read and the report printed "2,08 MB". A typo in the profile is
+    // said on the report's second line and fails nothing.
+    void CommaLocaleAndAProfileTypo() {
+        std::string previous = std::setlocale(LC_ALL, nullptr);
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8") ||
+            std::strcmp(std::localeconv()->decimal_point, ",") != 0) {
+            std::setlocale(LC_ALL, previous.c_str());
+            QSKIP("the locale de_DE.UTF-8 is missing: scripts/test.sh makes it");
+        }
+        QTemporaryDir dir;
+        QString profile = dir.filePath("MpegReference.ini");
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "[Video]\n  HorizontalSise=720\n[Audio]\n  DecodeAudio=1\n"
+            "  RMSReference=-14.5\n  RMSTolerance=0.5\n");
+        file.close();
+        TForm1 form(profile.toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QStringList lines = form.ReportText();
+        std::setlocale(LC_ALL, previous.c_str());
+        QString warning =
+            "Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile + "\", line 2";
+        QCOMPARE(lines.at(1), warning);
+        QCOMPARE(FormatOfLine(form, warning).foreground().color(), QColor(255, 255, 0));
+        QVERIFY(lines.contains("MPEG file size 2.08 MB"));
+        QTextCharFormat rms = FormatOfLine(form, "Left Channel RMS Level = -14.2 dB");
+        QCOMPARE(rms.foreground().color(), QColor(0, 128, 0));  // a check, not information
+        QCOMPARE(rms.fontWeight(), int(QFont::Bold));
+        QCOMPARE(form.VerdictText(), QString("Ok!"));
     }
 
     void CommandsAreRefusedWhileRunningAndCancelStopsThePhase() {
