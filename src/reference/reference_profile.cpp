@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <set>
+#include <map>
 #include <string_view>
 
 #include "reference/ini_file.h"
@@ -25,15 +25,23 @@ class ProfileReader {
     explicit ProfileReader(const IniFile& ini) : ini_(ini) {}
 
     int32_t ReadInt(const char* section, const char* key, int32_t defaultValue) {
-        known_.insert(KnownName(section, key));
+        known_.emplace(KnownName(section, key), ValueKind::Integer);
         return ini_.ReadInt(section, key, defaultValue);
     }
     double ReadReal(const char* section, const char* key, double defaultValue) {
-        known_.insert(KnownName(section, key));
+        known_.emplace(KnownName(section, key), ValueKind::Real);
         return ini_.ReadReal(section, key, defaultValue);
     }
     bool KnowsKey(const std::string& section, const std::string& key) const {
         return known_.count(KnownName(section, key)) > 0;
+    }
+    // A known key whose value is written but is no number of its kind ("720px",
+    // "720 # PAL"): it counts as not set, which the operator must hear of.
+    bool IsUnreadable(const IniEntry& entry) const {
+        auto found = known_.find(KnownName(entry.section, entry.name));
+        if (found == known_.end() || entry.value.empty()) return false;
+        return found->second == ValueKind::Integer ? !ParseIniInt(entry.value).has_value()
+                                                   : !ParseIniReal(entry.value).has_value();
     }
 
   private:
@@ -41,8 +49,9 @@ class ProfileReader {
         return LowerIniName(section) + '\n' + LowerIniName(key);
     }
 
+    enum class ValueKind { Integer, Real };
     const IniFile& ini_;
-    std::set<std::string> known_;
+    std::map<std::string, ValueKind> known_;
 };
 
 // The labels table takes any name=value line of its section.
@@ -148,13 +157,17 @@ std::vector<ProfileWarning> FindUnknownNames(const IniFile& ini, const ProfileRe
     for (const IniSectionHeader& header : ini.SectionHeaders()) {
         if (IsKnownSection(header.name)) continue;
         warnings.push_back(
-            {ProfileWarningKind::UnknownSection, path, header.line, header.name, std::string()});
+            {ProfileWarningKind::UnknownSection, path, header.line, header.name, "", ""});
     }
     int firstHeaderLine = ini.SectionHeaders().empty() ? INT_MAX : ini.SectionHeaders()[0].line;
     for (const IniEntry& entry : ini.Entries()) {
-        if (!IsUnknownKey(entry, entry.line < firstHeaderLine, reader)) continue;
-        warnings.push_back(
-            {ProfileWarningKind::UnknownKey, path, entry.line, entry.section, entry.name});
+        if (IsUnknownKey(entry, entry.line < firstHeaderLine, reader)) {
+            warnings.push_back(
+                {ProfileWarningKind::UnknownKey, path, entry.line, entry.section, entry.name, ""});
+        } else if (reader.IsUnreadable(entry)) {
+            warnings.push_back({ProfileWarningKind::UnreadableValue, path, entry.line,
+                                entry.section, entry.name, entry.value});
+        }
     }
     std::stable_sort(
         warnings.begin(), warnings.end(),
@@ -192,6 +205,10 @@ std::string ProfileWarningText(const ProfileWarning& warning) {
         " of profile \"" + warning.path + "\", line " + std::to_string(warning.line);
     if (warning.kind == ProfileWarningKind::UnknownSection) {
         return "Unknown section [" + warning.section + "]" + where;
+    }
+    if (warning.kind == ProfileWarningKind::UnreadableValue) {
+        return "Unreadable value \"" + warning.value + "\" of key \"" + warning.key + "\" in [" +
+               warning.section + "]" + where;
     }
     return "Unknown key \"" + warning.key + "\" in [" + warning.section + "]" + where;
 }

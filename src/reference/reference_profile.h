@@ -101,8 +101,9 @@ void LoadReferenceProfile();
 // and the command line say so. Known are the sections [System], [Processing], [Video],
 // [Audio] and [Labels], the keys read into ReferenceProfile in the first four, and any
 // name in [Labels]. A key in an unknown section is covered by that section's warning;
-// a key before the first section header is an unknown key of the section "".
-enum class ProfileWarningKind { UnknownKey, UnknownSection };
+// a key before the first section header is an unknown key of the section "". A known key
+// whose value is no number ("720px", "720 # PAL") counts as not set and is warned too.
+enum class ProfileWarningKind { UnknownKey, UnknownSection, UnreadableValue };
 
 struct ProfileWarning {
     ProfileWarningKind kind;
@@ -110,10 +111,12 @@ struct ProfileWarning {
     int line;             // 1-based
     std::string section;  // as written
     std::string key;      // as written; empty for an unknown section
+    std::string value;    // as written, for an unreadable value
 };
 
 // The warnings of the last load, in file order; empty before the first load.
 const std::vector<ProfileWarning>& ProfileWarnings();
-// `Unknown key "KEY" in [SECTION] of profile "PATH", line N` or
-// `Unknown section [SECTION] of profile "PATH", line N`.
+// `Unknown key "KEY" in [SECTION] of profile "PATH", line N`,
+// `Unknown section [SECTION] of profile "PATH", line N` or
+// `Unreadable value "VALUE" of key "KEY" in [SECTION] of profile "PATH", line N`.
 std::string ProfileWarningText(const ProfileWarning& warning);

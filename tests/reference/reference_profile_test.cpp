@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "report/compliance_checks.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
 
@@ -151,6 +152,32 @@ TEST(ReferenceProfile, UnknownKeysAndSectionsAreWarnedWithTheirLine) {
         EXPECT_EQ("HorizontalSise", typo.key);
         EXPECT_EQ(ProfileWarningKind::UnknownSection, ProfileWarnings()[2].kind);
     }
+}
+
+// A known key whose value is no number counts as not set, and the operator hears of it.
+TEST(ReferenceProfile, UnreadableValuesAreWarned) {
+    struct Case {
+        const char* line;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"HorizontalSize=720px", true},   {"HorizontalSize=720 # PAL", true},
+        {"HorizontalSize=0x2D0", false},  {"HorizontalSize=", false},
+        {"RMSTolerance=3 dB", true},      {"RMSTolerance=-3,5", false},
+        {"Station=Channel 5", false},  // not a key of [Video]: warned as unknown instead
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        std::string section = std::string(c.line).rfind("RMS", 0) == 0 ? "[Audio]" : "[Video]";
+        std::string path = dir.WriteText("MpegReference.ini", section + "\n" + c.line + "\n");
+        LoadReferenceProfileFrom(path);
+        std::string value = std::string(c.line).substr(std::string(c.line).find('=') + 1);
+        std::string key = std::string(c.line).substr(0, std::string(c.line).find('='));
+        std::string expected = "Unreadable value \"" + value + "\" of key \"" + key + "\" in " +
+                               section + " of profile \"" + path + "\", line 2";
+        EXPECT_EQ(c.warned, Contains(WarningTexts(), expected)) << c.line;
+    }
+    EXPECT_EQ(kNotSet, ReferenceProfile.video.HorizontalSize);
 }
 
 // Every key of the README's tables, each after its section.
