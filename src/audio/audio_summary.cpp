@@ -2,6 +2,7 @@
 #include "audio/audio_summary.h"
 
 #include <cmath>
+#include <string>
 
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
@@ -118,25 +119,42 @@ void WriteClippedLine(const char* format, int32_t clipped, bool& failed) {
     }
 }
 
-void WriteLevelLines(const AudioStreamInfo& a, bool& failed) {
+// One level line: judged when the stream was decoded; in header mode nothing was
+// measured, and the line says so without a check.
+void WriteLevelLine(const char* label, const char* unit, double min, double max, double value,
+                    bool decoded, bool& failed) {
+    if (!decoded) {
+        LogInfo("%s = not measured", label);
+        return;
+    }
+    std::string format = std::string(label) + " = %0.1f " + unit;
+    CheckRangeReal(format.c_str(), min, max, value, failed);
+}
+
+void WriteLevelLines(const AudioStreamInfo& a, bool decoded, bool& failed) {
     const AudioReference& ref = ReferenceProfile.audio;
-    CheckRangeReal("Left Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft,
+    WriteLevelLine("Left Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft, decoded,
                    failed);
-    CheckRangeReal("Right Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
-                   failed);
-    CheckRangeReal("Left Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
-                   a.peakLeft, failed);
-    WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
-    CheckRangeReal("Right Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
-                   a.peakRight, failed);
-    WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight, failed);
+    WriteLevelLine("Right Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
+                   decoded, failed);
+    WriteLevelLine("Left Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakLeft,
+                   decoded, failed);
+    if (decoded) {
+        WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
+    }
+    WriteLevelLine("Right Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakRight,
+                   decoded, failed);
+    if (decoded) {
+        WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight,
+                         failed);
+    }
     double rmsMax = ref.RMSReference + ref.RMSTolerance;
-    CheckRangeReal("Left Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsLeft,
+    WriteLevelLine("Left Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsLeft, decoded,
                    failed);
-    CheckRangeReal("Right Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsRight,
+    WriteLevelLine("Right Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsRight, decoded,
                    failed);
-    CheckRangeReal("Difference Left-Right RMS Level = %0.1f dB", kRealNotSet, ref.RMSLeftRightDiff,
-                   std::fabs(a.rmsLeft - a.rmsRight), failed);
+    WriteLevelLine("Difference Left-Right RMS Level", "dB", kRealNotSet, ref.RMSLeftRightDiff,
+                   std::fabs(a.rmsLeft - a.rmsRight), decoded, failed);
 }
 
 // The playing time the cross-stream check compares with the video: decoded, or in
@@ -157,7 +175,7 @@ void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const Stre
     run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
     WriteBufferBoundLine(table, id);
     WriteHeaderLines(a, failed);
-    WriteLevelLines(a, failed);
+    WriteLevelLines(a, decoded, failed);
 }
 
 // The status line; false when the stream has no detail lines.
