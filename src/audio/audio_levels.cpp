@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/audio_decoder.h"
+#include "audio/audio_header_scan.h"
 #include "audio/loudness.h"
 #include "input/stream_reader.h"
 #include "report/report_log.h"
@@ -20,6 +21,84 @@ constexpr int32_t kPcmBufferBytes = 16384;
 constexpr int32_t kFullScale = 32768;
 constexpr double kSilentLevel = 0.001;  // stands in for 0 inside the logarithm
 constexpr double kDcFloorDbfs = -100.0;
+constexpr size_t kInputPieceBytes = 16384;
+
+// The decoder's input: the stream's payload from its first frame header on. Every byte
+// goes through the header scan on its way, which finds that header and gives the
+// section its header lines; the bytes before the header are held back from the decoder,
+// which would otherwise find its own way into the stream and leave the skip unseen.
+class DecoderInput {
+  public:
+    DecoderInput(StreamReader& reader, AudioHeaderScanner& scanner)
+        : reader_(&reader), scanner_(&scanner) {}
+
+    size_t Read(uint8_t* into, size_t count) {
+        for (;;) {
+            DropUnwanted();
+            if (scanner_->Started() && next_ < pending_.size()) {
+                size_t n = std::min(count, pending_.size() - next_);
+                std::memcpy(into, pending_.data() + next_, n);
+                next_ += n;
+                return n;
+            }
+            // A scan that ended without a first header has nothing for the decoder.
+            if (!scanner_->Started() && scanner_->Stopped()) return 0;
+            if (!ReadPiece()) return 0;
+        }
+    }
+
+    // The rest of the stream through the scan alone, once decoding stopped early.
+    void Drain() {
+        std::vector<uint8_t> piece(kInputPieceBytes);
+        while (!ended_ && !scanner_->Stopped()) {
+            size_t got = reader_->ReadBytes(piece.data(), piece.size());
+            if (got == 0) {
+                ended_ = true;
+                scanner_->Finish();
+            } else {
+                scanner_->Feed(piece.data(), got);
+            }
+        }
+    }
+
+  private:
+    // Bytes before the first frame header, or that the scan has passed while still
+    // looking for it, never reach the decoder.
+    void DropUnwanted() {
+        uint64_t from =
+            scanner_->Started() ? scanner_->Record().skippedBytes : scanner_->SearchedBytes();
+        if (pendingOffset_ + next_ < from) {
+            next_ = static_cast<size_t>(std::min<uint64_t>(pending_.size(), from - pendingOffset_));
+        }
+    }
+
+    // One piece of the payload into the scan, kept for the decoder; false once the
+    // payload has ended.
+    bool ReadPiece() {
+        if (ended_) return false;
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(next_));
+        pendingOffset_ += next_;
+        next_ = 0;
+        size_t old = pending_.size();
+        pending_.resize(old + kInputPieceBytes);
+        size_t got = reader_->ReadBytes(pending_.data() + old, kInputPieceBytes);
+        pending_.resize(old + got);
+        if (got == 0) {
+            ended_ = true;
+            scanner_->Finish();
+        } else {
+            scanner_->Feed(pending_.data() + old, got);
+        }
+        return true;
+    }
+
+    StreamReader* reader_;
+    AudioHeaderScanner* scanner_;
+    std::vector<uint8_t> pending_;  // read, not yet handed to the decoder
+    uint64_t pendingOffset_ = 0;    // payload offset of pending_[0]
+    size_t next_ = 0;               // the next byte of pending_ for the decoder
+    bool ended_ = false;
+};
 
 // Everything the measurement keeps for the stream being decoded, in one place.
 struct MeasurementState {
@@ -32,12 +111,13 @@ struct MeasurementState {
     uint32_t decodedTotal = 0;
     uint32_t payloadBytes = 0;
     std::array<float, kPcmBufferBytes / 2> floats;  // and as floats, still interleaved
+    DecoderInput* input = nullptr;                  // of the stream being decoded
 };
 
 MeasurementState state;
 
 size_t DecoderRead(void*, uint8_t* buffer, size_t count) {
-    return GetStreamReader().ReadBytes(buffer, count);
+    return state.input ? state.input->Read(buffer, count) : 0;
 }
 
 uint32_t DecoderLength(void*) { return state.payloadBytes; }
@@ -97,16 +177,22 @@ void ConcludeLoudness(AudioStreamInfo& info) {
     info.rmsRight = right;
 }
 
-void CopyFormat(const DecoderFormatInfo& format, AudioStreamInfo& info) {
-    info.protectionBit = format.protectionBit;
-    info.layer = format.layer;
-    info.paddingBit = format.paddingBit;
-    info.samplingIndex = format.samplingIndex;
-    info.samplingFrequency = format.samplingFrequency;
-    info.bitrateIndex = format.bitrateIndex;
-    info.modeExtension = format.modeExtension;
-    info.mode = format.mode;
-    info.bitrateKbps = format.bitrateKbps;
+// The header lines of decode mode are those of the header scan over the same bytes; the
+// decoder gives what only decoding measures. A scan that found no frame header at all
+// rejects the stream as header mode does.
+void TakeHeaderScan(const AudioHeaderScanner& scanner, AudioStreamInfo& info) {
+    AudioStreamInfo merged = scanner.Record();
+    merged.dcLeft = info.dcLeft;
+    merged.dcRight = info.dcRight;
+    merged.peakLeft = info.peakLeft;
+    merged.peakRight = info.peakRight;
+    merged.clippedLeft = info.clippedLeft;
+    merged.clippedRight = info.clippedRight;
+    merged.rmsLeft = info.rmsLeft;
+    merged.rmsRight = info.rmsRight;
+    merged.decodedBytes = info.decodedBytes;
+    merged.decodedSeconds = info.decodedSeconds;
+    info = merged;
 }
 
 // The decoding loop of one created decoder.
@@ -132,7 +218,6 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
         state.decodedTotal += static_cast<uint32_t>(written);
         if (first) {
             decoder.GetFormat(&format);
-            CopyFormat(format, info);
             InitLoudnessAnalysis(format.samplingFrequency);
             first = false;
         }
@@ -185,6 +270,9 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t p
 
     StreamReader& reader = GetStreamReader();
     reader.Open(path, streamId);
+    AudioHeaderScanner scanner;
+    DecoderInput input(reader, scanner);
+    state.input = &input;
     DecoderCallbacks callbacks{DecoderRead, nullptr, DecoderLength, DecoderPosition};
     AudioDecoder& decoder = CurrentAudioDecoder();
     if (decoder.Create(callbacks, nullptr) != 0) {
@@ -193,6 +281,17 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t p
         DecodeStream(decoder, info, format, timeLimitSeconds);
         decoder.Destroy();
     }
+    if (info.status == AudioOk) {
+        // Past the time limit the scan still reads every frame header, as header mode
+        // does; a Cancel leaves it where it stands.
+        if (IsCancelRequested()) {
+            scanner.Stop();
+        } else {
+            input.Drain();
+            scanner.Finish();
+        }
+    }
+    state.input = nullptr;
     reader.Close();
 
     ComputeLevels(info);
@@ -201,5 +300,6 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t p
     info.decodedSeconds = format.samplingFrequency ? static_cast<double>(state.decodedTotal) /
                                                          bytesPerFrame / format.samplingFrequency
                                                    : 0.0;
+    if (info.status == AudioOk) TakeHeaderScan(scanner, info);
     return static_cast<AudioStatus>(info.status);
 }

@@ -7,8 +7,12 @@
 
 #include "audio/audio_stream_info.h"
 
-// Fills AudioDecodeRecord(streamId). Stops at the end of the stream, on Cancel, on a
-// decoder error, or once the decoder's position passes timeLimitSeconds (0: no limit).
+// Fills AudioDecodeRecord(streamId). Decoding stops at the end of the stream, on Cancel,
+// on a decoder error, or once the decoder's position passes timeLimitSeconds (0: no
+// limit). The header fields, counts and status come from a header scan of the bytes on
+// their way to the decoder (which begins at the first frame header the scan finds), and
+// after the time limit of the rest of the stream, so both modes show the same header
+// lines.
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
                                int timeLimitSeconds);
 

@@ -1,7 +1,8 @@
 // What the analysis of one MPEG audio stream (ISO/IEC 11172-3) finds: the frame header
 // fields, the counts of the header scan and the levels of the decoded samples. Two
 // tables of 32 records, one per stream id 0xC0 to 0xDF: one filled by the header scan,
-// one by the level measurement.
+// one by the level measurement (which takes its header fields and counts from a header
+// scan of the bytes it decodes).
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,7 @@ enum AudioStatus : int32_t {
     AudioDecoderCreateFailed = 1,
     AudioDecoderFailed = 2,
     AudioBadIdBit = 3,
-    AudioNoInitialSync = 4,
-    AudioInvalidFrequency = 5,
+    AudioNoInitialSync = 4,  // no valid frame header anywhere in the stream
 };
 
 struct AudioStreamInfo {
@@ -20,7 +20,7 @@ struct AudioStreamInfo {
     int32_t syncLosses;
     int32_t layer;  // header code: 3 Layer I, 2 Layer II, 1 Layer III, 0 reserved
     int32_t bitrateIndex;
-    int32_t bitrateKbps;
+    int32_t bitrateKbps;  // a variable bitrate: the mean of the accepted frames
     int32_t samplingIndex;
     int32_t samplingFrequency;  // Hz
     int32_t paddingBit;
@@ -38,6 +38,12 @@ struct AudioStreamInfo {
     int32_t syncWords;
     int32_t decodedBytes;
     double decodedSeconds;
+    // Payload bytes before the first frame header: a capture cut inside a frame.
+    uint32_t skippedBytes;
+    // The lowest and highest bitrate of the accepted frames, kbit/s; they differ when
+    // the bitrate switches from frame to frame (ISO/IEC 11172-3, 2.4.2.3).
+    int32_t bitrateMinKbps;
+    int32_t bitrateMaxKbps;
 };
 
 // Header layer codes (ISO/IEC 11172-3, 2.4.2.3).

@@ -2,6 +2,7 @@
 #include "audio/audio_summary.h"
 
 #include <cmath>
+#include <string>
 
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
@@ -87,7 +88,11 @@ void WriteHeaderLines(const AudioStreamInfo& a, bool& failed) {
     } else {
         CheckEqual(LayerText(a.layer), ref.Layer, LayerNumber(a.layer), 0, 0, failed);
     }
+    // A switching bitrate prints the mean of the frames, judged as a constant one would be.
     CheckEqual("bitrate = %d Kbps", ref.AudioBitrate, a.bitrateKbps, a.bitrateKbps, 0, failed);
+    if (a.bitrateMinKbps != a.bitrateMaxKbps) {
+        LogInfo("Variable bitrate: %d to %d Kbps", a.bitrateMinKbps, a.bitrateMaxKbps);
+    }
     GetRunState().elementaryBitrateSum += static_cast<uint32_t>(a.bitrateKbps) * 1024;
     CheckEqual("Frequency = %d Hz", ref.SamplingFrequency, a.samplingFrequency, a.samplingFrequency,
                0, failed);
@@ -114,25 +119,42 @@ void WriteClippedLine(const char* format, int32_t clipped, bool& failed) {
     }
 }
 
-void WriteLevelLines(const AudioStreamInfo& a, bool& failed) {
+// One level line: judged when the stream was decoded; in header mode nothing was
+// measured, and the line says so without a check.
+void WriteLevelLine(const char* label, const char* unit, double min, double max, double value,
+                    bool decoded, bool& failed) {
+    if (!decoded) {
+        LogInfo("%s = not measured", label);
+        return;
+    }
+    std::string format = std::string(label) + " = %0.1f " + unit;
+    CheckRangeReal(format.c_str(), min, max, value, failed);
+}
+
+void WriteLevelLines(const AudioStreamInfo& a, bool decoded, bool& failed) {
     const AudioReference& ref = ReferenceProfile.audio;
-    CheckRangeReal("Left Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft,
+    WriteLevelLine("Left Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft, decoded,
                    failed);
-    CheckRangeReal("Right Channel DC Level = %0.1f dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
-                   failed);
-    CheckRangeReal("Left Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
-                   a.peakLeft, failed);
-    WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
-    CheckRangeReal("Right Channel Peak Level = %0.1f dBFS", kRealNotSet, ref.MaxPeakValue,
-                   a.peakRight, failed);
-    WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight, failed);
+    WriteLevelLine("Right Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
+                   decoded, failed);
+    WriteLevelLine("Left Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakLeft,
+                   decoded, failed);
+    if (decoded) {
+        WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
+    }
+    WriteLevelLine("Right Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakRight,
+                   decoded, failed);
+    if (decoded) {
+        WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight,
+                         failed);
+    }
     double rmsMax = ref.RMSReference + ref.RMSTolerance;
-    CheckRangeReal("Left Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsLeft,
+    WriteLevelLine("Left Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsLeft, decoded,
                    failed);
-    CheckRangeReal("Right Channel RMS Level = %0.1f dB", ref.RMSReference, rmsMax, a.rmsRight,
+    WriteLevelLine("Right Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsRight, decoded,
                    failed);
-    CheckRangeReal("Difference Left-Right RMS Level = %0.1f dB", kRealNotSet, ref.RMSLeftRightDiff,
-                   std::fabs(a.rmsLeft - a.rmsRight), failed);
+    WriteLevelLine("Difference Left-Right RMS Level", "dB", kRealNotSet, ref.RMSLeftRightDiff,
+                   std::fabs(a.rmsLeft - a.rmsRight), decoded, failed);
 }
 
 // The playing time the cross-stream check compares with the video: decoded, or in
@@ -155,7 +177,7 @@ void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const Stre
     run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
     WriteBufferBoundLine(table, id);
     WriteHeaderLines(a, failed);
-    WriteLevelLines(a, failed);
+    WriteLevelLines(a, decoded, failed);
 }
 
 // The status line; false when the stream has no detail lines.
@@ -170,10 +192,7 @@ bool WriteStatusLine(int id, AudioStatus status) {
             return true;
         case AudioNoInitialSync:
             ShowErrorMessage(
-                FormatReportLine("Elementary Stream %X is not a MPEG Video Stream", id));
-            break;
-        case AudioInvalidFrequency:
-            ShowErrorMessage(FormatReportLine("Elementary Stream %X contain invalid data", id));
+                FormatReportLine("Elementary Stream %X is not a MPEG Audio Stream", id));
             break;
         default:
             ShowErrorMessage(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
@@ -200,8 +219,13 @@ void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
         SetProgress(100);
         SetStatusText("");
         if (WriteStatusLine(id, status)) {
-            WriteDetailLines(id, decode ? AudioDecodeRecord(id) : AudioHeaderRecord(id), decode,
-                             table);
+            const AudioStreamInfo& a = decode ? AudioDecodeRecord(id) : AudioHeaderRecord(id);
+            // A capture cut inside a frame: the skip is a warning (its sync loss is judged
+            // by AudioSyncLossesMax).
+            if (a.skippedBytes > 0) {
+                LogWarning("%u bytes skipped before the first audio frame", a.skippedBytes);
+            }
+            WriteDetailLines(id, a, decode, table);
         }
     }
     LogHeading("End Audio Streams Summary.");

@@ -135,11 +135,13 @@ void ResetLoudnessAnalysis() {
 }
 
 bool InitLoudnessAnalysis(int32_t sampleRate) {
+    // Reset before anything else: a previous stream's windows must not count for this one,
+    // whether or not its rate is supported.
+    ResetLoudnessAnalysis();
     state.halfWindow = HalfWindowFor(sampleRate);
     state.windowPresent = state.halfWindow != 0;
     if (!state.windowPresent) return false;
     BuildWindow(state.halfWindow);
-    ResetLoudnessAnalysis();
     return true;
 }
 

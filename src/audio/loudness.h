@@ -11,8 +11,9 @@
 constexpr float kNoLoudness = -24601.0f;
 
 void ResetLoudnessAnalysis();
-// False for a rate other than 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025 and
-// 8000 Hz; the stream's blocks are then ignored.
+// Resets the analysis first, then sets the window for the rate. False for a rate other
+// than 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025 and 8000 Hz; the stream's
+// blocks are then ignored and both levels read kNoLoudness.
 bool InitLoudnessAnalysis(int32_t sampleRate);
 // Samples are the integer sample values as floats; with one channel `right` is not read
 // and the left samples count for both. False for a channel count other than 1 or 2.

@@ -1,6 +1,6 @@
 // Both audio analyses over streams made by real encoders, against ffprobe (frames,
-// rate, channels, bitrate) and ffmpeg's astats (peak and DC), as recorded when the files
-// were made with tests/fixtures/make-fixtures.sh.
+// rate, channels, bitrate, frame sizes) and ffmpeg's astats (peak and DC), as recorded
+// when the files were made with tests/fixtures/make-fixtures.sh.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
 #include "program/program_stream_scan.h"
+#include "support/audio_builder.h"
 #include "support/test_files.h"
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 struct AudioFixture {
     const char* name;
     int32_t layer;
-    int32_t bitrateKbps;
+    int32_t bitrateKbps;  // a variable bitrate: the mean from ffprobe's frame sizes
     int32_t frequency;
     int32_t mode;  // of the last frame
     int32_t protectionBit;
@@ -44,12 +45,20 @@ TEST_P(AudioFixtureTest, HeaderScanAndDecodingAgreeWithIndependentTools) {
     EXPECT_EQ(c.protectionBit, h.protectionBit);
     EXPECT_EQ(c.frames, h.syncWords);
     EXPECT_EQ(0, h.syncLosses);
+    EXPECT_EQ(0u, h.skippedBytes);
 
     ASSERT_EQ(AudioOk, MeasureAudioLevels(path, 0xC0, payload, 0));
     const AudioStreamInfo& d = AudioDecodeRecord(0xC0);
     EXPECT_EQ(c.layer, d.layer);
     EXPECT_EQ(c.bitrateKbps, d.bitrateKbps);
     EXPECT_EQ(c.frequency, d.samplingFrequency);
+    // Decode mode shows the header fields and counts that header mode shows.
+    EXPECT_EQ(h.syncWords, d.syncWords);
+    EXPECT_EQ(h.syncLosses, d.syncLosses);
+    EXPECT_EQ(h.mode, d.mode);
+    EXPECT_EQ(h.protectionBit, d.protectionBit);
+    EXPECT_EQ(h.originalFlag, d.originalFlag);
+    EXPECT_EQ(h.emphasis, d.emphasis);
     int channels = c.mode == 3 ? 1 : 2;
     EXPECT_EQ(c.frames * SamplesPerFrame(c.layer) * 2 * channels, d.decodedBytes);
     // Both measure the largest magnitude against 32768; decoders may differ in the last
@@ -74,9 +83,54 @@ INSTANTIATE_TEST_SUITE_P(
         AudioFixture{"mp2_44k_joint.mpg", kLayerII, 160, 44100, 0, 1, 77, -20.989186, -0.000001},
         AudioFixture{"mp2_mono_crc.mpg", kLayerII, 96, 48000, 3, 0, 84, -17.843748, -0.000001},
         AudioFixture{"mp3_48k.mpg", kLayerIII, 128, 48000, 1, 1, 85, -21.508354, 0.0},
+        // 16104 bytes in 85 frames of 24 ms: 63.2 kbit/s.
+        AudioFixture{"mp3_vbr.mpg", kLayerIII, 63, 48000, 1, 1, 85, -12.320359, -0.000017},
         AudioFixture{"mp2_dc_offset.mpg", kLayerII, 192, 48000, 0, 1, 84, -10.585844, 0.070136},
         AudioFixture{"mp2_clipping.mpg", kLayerII, 192, 48000, 0, 1, 84, 0.000265, -0.000019}),
     CaseNumber());
+
+TEST(AudioFixtures, VariableBitrateRange) {
+    BoundSink bound;
+    std::string path = FixturePath("mp3_vbr.mpg");
+    ScanProgramStream(path, 0);
+    ScanAudioHeaders(path, 0xC0, 0);
+    // ffprobe's frame sizes: 96 to 768 bytes, 32 to 256 kbit/s at 48 kHz.
+    EXPECT_EQ(32, AudioHeaderRecord(0xC0).bitrateMinKbps);
+    EXPECT_EQ(256, AudioHeaderRecord(0xC0).bitrateMaxKbps);
+}
+
+// A capture that starts mid-stream: the fixture cut at a pack boundary, inside an audio
+// frame. ffprobe counts the whole frames left: 80, 77 and 73. The bytes skipped are the
+// rest of the frame the cut fell into (576-byte frames).
+TEST(AudioFixtures, CaptureCutAtAPackBoundary) {
+    BoundSink bound;
+    TempDir dir;
+    Bytes whole = ReadFileBytes(FixturePath("mp2_48k_stereo.mpg"));
+    ScanProgramStream(FixturePath("mp2_48k_stereo.mpg"), 0);
+    uint32_t wholePayload = GetStreamIdTable().payloadBytes[0xC0];
+    struct Cut {
+        size_t packs;
+        int32_t frames;  // ffprobe -show_packets on the cut file
+    };
+    for (Cut cut : {Cut{1, 80}, Cut{2, 77}, Cut{3, 73}}) {
+        std::string path = dir.Write(
+            "cut.mpg", Bytes(whole.begin() + static_cast<long>(2048 * cut.packs), whole.end()));
+        ScanProgramStream(path, 0);
+        uint32_t dropped = wholePayload - GetStreamIdTable().payloadBytes[0xC0];
+        uint32_t skipped = (576 - dropped % 576) % 576;
+        for (bool decode : {false, true}) {
+            const AudioStreamInfo& a = decode ? AudioDecodeRecord(0xC0) : AudioHeaderRecord(0xC0);
+            EXPECT_EQ(AudioOk, decode ? MeasureAudioLevels(path, 0xC0, 0, 0)
+                                      : ScanAudioHeaders(path, 0xC0, 0));
+            EXPECT_EQ(cut.frames, a.syncWords) << cut.packs << decode;
+            EXPECT_EQ(skipped, a.skippedBytes) << cut.packs << decode;
+            EXPECT_EQ(skipped ? 1 : 0, a.syncLosses) << cut.packs << decode;
+            if (decode) {
+                EXPECT_EQ(cut.frames * 1152 * 4, a.decodedBytes) << cut.packs;
+            }
+        }
+    }
+}
 
 TEST(AudioFixtures, ClippingAndSilence) {
     BoundSink bound;

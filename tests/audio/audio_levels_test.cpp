@@ -17,7 +17,9 @@
 
 namespace {
 
-// Hands out prepared PCM blocks, then the end (or an error).
+// Hands out prepared PCM blocks, then the end (or an error). With readPerBlock set it
+// reads that many bytes of input through the read callback before each block, and keeps
+// them.
 class FakeDecoder : public AudioDecoder {
   public:
     int Create(const DecoderCallbacks& callbacks, void* context) override {
@@ -26,6 +28,11 @@ class FakeDecoder : public AudioDecoder {
         return createResult;
     }
     int Decode(uint8_t* pcm, int32_t size, int32_t* written) override {
+        if (readPerBlock > 0) {
+            Bytes piece(static_cast<size_t>(readPerBlock));
+            size_t got = callbacks_.read(context_, piece.data(), piece.size());
+            input.insert(input.end(), piece.begin(), piece.begin() + static_cast<long>(got));
+        }
         if (cancelAfterBlocks >= 0 && decoded == cancelAfterBlocks) RequestCancel();
         if (blocks.empty()) return endResult;
         Bytes block = blocks.front();
@@ -48,6 +55,8 @@ class FakeDecoder : public AudioDecoder {
     int cancelAfterBlocks = -1;
     int decoded = 0;
     int destroyed = 0;
+    int readPerBlock = 0;
+    Bytes input;
 
   private:
     DecoderCallbacks callbacks_{};
@@ -82,7 +91,10 @@ class LevelsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetAudioDecoder(&decoder_);
-        path_ = dir_.Write("a.mpg", PacketizeAudio(AudioFrames(3)));
+        UseStream(AudioFrames(3));
+    }
+    void UseStream(const Bytes& es) {
+        path_ = dir_.Write("a.mpg", PacketizeAudio(es));
         ScanProgramStream(path_, 0);
     }
     void TearDown() override { SetAudioDecoder(nullptr); }
@@ -157,19 +169,69 @@ TEST_F(LevelsTest, BlockSizesInFrames) {
     EXPECT_EQ(mono.rmsLeft, mono.rmsRight);
 }
 
-TEST_F(LevelsTest, FormatComesFromTheFirstBlock) {
+// Decode mode shows the header fields the stream holds, as header mode does; the
+// decoder's format governs only the samples (channels, rate).
+TEST_F(LevelsTest, HeaderFieldsComeFromTheStream) {
     decoder_.format.mode = 1;
     decoder_.format.modeExtension = 2;
     decoder_.format.protectionBit = 0;
-    decoder_.blocks = {Pcm(Repeat(10, 1, 1))};
+    decoder_.format.bitrateKbps = 128;
+    decoder_.format.stereo = 0;
+    decoder_.format.samplingFrequency = 32000;
+    AudioFrameFields f;
+    f.privateBit = 1;
+    f.copyright = 1;
+    f.emphasis = 3;
+    UseStream(AudioFrames(3, f));
+    decoder_.blocks = {Pcm(Repeat(3200, 1, 1), false)};
     const AudioStreamInfo& a = Measure();
+    EXPECT_EQ(AudioOk, a.status);
     EXPECT_EQ(kLayerII, a.layer);
     EXPECT_EQ(192, a.bitrateKbps);
     EXPECT_EQ(48000, a.samplingFrequency);
-    EXPECT_EQ(1, a.mode);
-    EXPECT_EQ(2, a.modeExtension);
-    EXPECT_EQ(0, a.protectionBit);
-    EXPECT_EQ(0, a.syncWords);
+    EXPECT_EQ(0, a.mode);
+    EXPECT_EQ(0, a.modeExtension);
+    EXPECT_EQ(1, a.protectionBit);
+    EXPECT_EQ(1, a.privateBit);
+    EXPECT_EQ(1, a.copyrightFlag);
+    EXPECT_EQ(1, a.originalFlag);
+    EXPECT_EQ(3, a.emphasis);
+    EXPECT_EQ(3, a.syncWords);
+    EXPECT_EQ(0, a.syncLosses);
+    EXPECT_DOUBLE_EQ(0.1, a.decodedSeconds);  // 3200 mono frames at 32 kHz
+}
+
+TEST_F(LevelsTest, DecoderIsFedFromTheFirstFrameHeader) {
+    Bytes frames = AudioFrames(3);
+    UseStream(Join({LastBytes(AudioFrame(), 100), frames}));
+    decoder_.readPerBlock = 100000;
+    decoder_.blocks = {Pcm(Repeat(10, 1, 1))};
+    const AudioStreamInfo& a = Measure();
+    EXPECT_EQ(frames, decoder_.input);
+    EXPECT_EQ(AudioOk, a.status);
+    EXPECT_EQ(100u, a.skippedBytes);
+    EXPECT_EQ(1, a.syncLosses);
+    EXPECT_EQ(3, a.syncWords);
+}
+
+TEST_F(LevelsTest, StreamWithoutAFrameHeaderIsRejected) {
+    UseStream(Bytes(3000, 0x33));
+    decoder_.readPerBlock = 100000;
+    EXPECT_EQ(AudioNoInitialSync, Measure().status);
+    EXPECT_TRUE(decoder_.input.empty());
+}
+
+// Past the time limit decoding stops, but every frame header is still counted.
+TEST_F(LevelsTest, TimeLimitStillScansEveryHeader) {
+    UseStream(AudioFrames(1000));
+    for (int i = 0; i < 400; ++i) decoder_.blocks.push_back(Pcm(Repeat(1152, 1, 1)));
+    decoder_.msPerBlock = 1000;
+    decoder_.readPerBlock = 576;
+    const AudioStreamInfo& a = Measure(300);
+    EXPECT_EQ(301, decoder_.decoded);
+    EXPECT_LE(decoder_.input.size(), 301u * 576);  // a read may deliver fewer bytes
+    EXPECT_EQ(1000, a.syncWords);
+    EXPECT_EQ(0, a.syncLosses);
 }
 
 TEST_F(LevelsTest, DecoderFailures) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "audio/audio_decoder.h"
+#include "audio/audio_stream_info.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
@@ -44,13 +45,13 @@ TEST_F(AudioSummaryTest, HeaderModeLinesInOrder) {
         "Copyright flag = 0",
         "Original flag = 1",
         "Emphasis = none",
-        "Left Channel DC Level = 0.0 dBFS",
-        "Right Channel DC Level = 0.0 dBFS",
-        "Left Channel Peak Level = 0.0 dBFS",
-        "Right Channel Peak Level = 0.0 dBFS",
-        "Left Channel RMS Level = 0.0 dB",
-        "Right Channel RMS Level = 0.0 dB",
-        "Difference Left-Right RMS Level = 0.0 dB",
+        "Left Channel DC Level = not measured",
+        "Right Channel DC Level = not measured",
+        "Left Channel Peak Level = not measured",
+        "Right Channel Peak Level = not measured",
+        "Left Channel RMS Level = not measured",
+        "Right Channel RMS Level = not measured",
+        "Difference Left-Right RMS Level = not measured",
     };
     EXPECT_EQ(expected, lines);
     // Header mode hands the duration of the accepted frames to the cross-stream check.
@@ -71,7 +72,8 @@ TEST_F(AudioSummaryTest, ChecksAgainstTheAudioKeys) {
     EXPECT_TRUE(Contains(lines, "Layer = 2"));
     EXPECT_TRUE(Contains(lines, "*bitrate = 192 Kbps"));
     EXPECT_TRUE(Contains(lines, "*Error protection = Disabled"));
-    EXPECT_TRUE(Contains(lines, "*Left Channel DC Level = 0.0 dBFS"));  // nothing measured
+    // Header mode measures no levels, so MaxDCLevel has nothing to judge.
+    EXPECT_TRUE(Contains(lines, "Left Channel DC Level = not measured"));
     EXPECT_TRUE(GetRunState().runFailed);
     lines = Section(PacketizeAudio(AudioFrames(5, joint)), "[Audio]\nMode=3\n");
     EXPECT_TRUE(Contains(lines, "Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
@@ -80,24 +82,84 @@ TEST_F(AudioSummaryTest, ChecksAgainstTheAudioKeys) {
 TEST_F(AudioSummaryTest, StatusLines) {
     AudioFrameFields badId;
     badId.id = 0;
-    Bytes firstBad = AudioFrame(badId);
-    Bytes good = AudioFrames(3);
-    firstBad.insert(firstBad.end(), good.begin(), good.end());
-    std::vector<std::string> lines = Section(PacketizeAudio(firstBad), "");
+    std::vector<std::string> lines =
+        Section(PacketizeAudio(Join({AudioFrames(2), AudioFrame(badId), AudioFrames(3)})), "");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ("*Bad ID Bit", lines[0]);
     EXPECT_TRUE(Contains(lines, "Audio Sync Losses: 1"));
 
-    lines = Section(PacketizeAudio(Bytes(600, 0x33)), "");
-    EXPECT_TRUE(lines.empty());
-    EXPECT_EQ("Elementary Stream C0 is not a MPEG Video Stream", bound_.sink.ErrorBoxes().back());
-
+    // No valid frame header anywhere (sampling index 3 makes a header invalid): refused,
+    // in the words of the audio stream.
     AudioFrameFields invalid;
     invalid.samplingIndex = 3;
-    lines = Section(PacketizeAudio(AudioFrame(invalid, 600)), "");
-    EXPECT_TRUE(lines.empty());
-    EXPECT_EQ("Elementary Stream C0 contain invalid data", bound_.sink.ErrorBoxes().back());
-    EXPECT_TRUE(GetRunState().runFailed);
+    for (const Bytes& es : {Bytes(600, 0x33), AudioFrame(invalid, 600)}) {
+        lines = Section(PacketizeAudio(es), "");
+        EXPECT_TRUE(lines.empty());
+        EXPECT_EQ("Elementary Stream C0 is not a MPEG Audio Stream",
+                  bound_.sink.ErrorBoxes().back());
+        EXPECT_TRUE(GetRunState().runFailed);
+    }
+}
+
+// A capture cut inside an audio frame: both modes begin at the first whole frame, say
+// what they skipped in a warning that fails nothing by itself, and count one sync loss.
+TEST_F(AudioSummaryTest, SkippedStartInBothModes) {
+    Bytes es = Join({LastBytes(AudioFrame(), 100), AudioFrames(25)});
+    for (const char* mode : {"DecodeAudio=0\n", "DecodeAudio=1\n"}) {
+        std::vector<std::string> lines =
+            Section(PacketizeAudio(es), std::string("[Audio]\n") + mode);
+        ASSERT_GE(lines.size(), 2u) << mode;
+        EXPECT_EQ("Elementary Stream C0 is a MPEG Audio Stream", lines[0]) << mode;
+        EXPECT_EQ("100 bytes skipped before the first audio frame", lines[1]) << mode;
+        EXPECT_TRUE(Contains(lines, "Found 25 sync words")) << mode;
+        EXPECT_TRUE(Contains(lines, "Audio Sync Losses: 1")) << mode;
+        EXPECT_FALSE(GetRunState().runFailed) << mode;
+        for (const ReportLine& line : bound_.sink.Lines()) {
+            if (line.text == lines[1]) {
+                EXPECT_EQ(LineColour::Yellow, line.colour) << mode;
+            }
+        }
+        lines = Section(PacketizeAudio(es), std::string("[Audio]\nAudioSyncLossesMax=0\n") + mode);
+        EXPECT_TRUE(Contains(lines, "*Audio Sync Losses: 1")) << mode;
+        EXPECT_TRUE(GetRunState().runFailed) << mode;
+    }
+    // libmpg123 got the stream from the first header on: 25 frames of 1152 stereo samples.
+    std::vector<std::string> lines = Section(PacketizeAudio(es), "[Audio]\nDecodeAudio=1\n");
+    EXPECT_TRUE(Contains(lines, "Audio decoded bytes = 115200 -> 0.60 Sec"));
+}
+
+TEST_F(AudioSummaryTest, VariableBitrateShowsItsMeanAndRange) {
+    AudioFrameFields layerIII;
+    layerIII.layer = kLayerIII;
+    std::vector<int> indexes;
+    for (int i = 0; i < 10; ++i) {
+        for (int index : {9, 13, 1, 14, 5}) indexes.push_back(index);
+    }
+    std::vector<std::string> lines =
+        Section(PacketizeAudio(VariableBitrateFrames(indexes, layerIII)),
+                "[Audio]\nAudioBitrate=160\nAudioSyncLossesMax=0\n");
+    auto bitrate = std::find(lines.begin(), lines.end(), "bitrate = 160 Kbps");
+    ASSERT_NE(lines.end(), bitrate);
+    EXPECT_EQ("Variable bitrate: 32 to 320 Kbps", bitrate[1]);
+    EXPECT_TRUE(Contains(lines, "Found 50 sync words"));
+    EXPECT_TRUE(Contains(lines, "Audio Sync Losses: 0"));
+    EXPECT_FALSE(GetRunState().runFailed);
+    EXPECT_EQ(160u * 1024, GetRunState().elementaryBitrateSum);
+}
+
+// With the bundled profile in header mode a good file passes: no level line is judged.
+TEST_F(AudioSummaryTest, BundledProfileInHeaderModePassesAGoodFile) {
+    Bytes bundled = ReadFileBytes(ZEMBRA_DATA_DIR "/MpegReference.ini");
+    std::string profile(bundled.begin(), bundled.end());
+    size_t at = profile.find("DecodeAudio=1");
+    ASSERT_NE(std::string::npos, at);
+    profile.replace(at, 13, "DecodeAudio=0");
+    std::vector<std::string> lines = Section(ReadFileBytes(ZEMBRA_DATA_DIR "/sample.mpg"), profile);
+    EXPECT_TRUE(Contains(lines, "Left Channel DC Level = not measured"));
+    EXPECT_TRUE(Contains(lines, "Left Channel Peak Level = not measured"));
+    for (const std::string& line : lines) EXPECT_NE('*', line[0]) << line;
+    EXPECT_FALSE(GetRunState().runFailed);
+    EXPECT_TRUE(Contains(bound_.sink.Texts(), "Compliance Test: Pass"));
 }
 
 class RefusingDecoder : public AudioDecoder {
@@ -124,7 +186,7 @@ TEST_F(AudioSummaryTest, DecodedLevelsAgainstTheirKeys) {
         Section(ReadFileBytes(FixturePath("mp2_clipping.mpg")),
                 "[Audio]\nDecodeAudio=1\nMaxSamplesClipped=0\nMaxPeakValue=-0.5\nRMSReference=-20\n"
                 "RMSTolerance=4\nRMSLeftRightDiff=1\n");
-    EXPECT_TRUE(Contains(lines, "Found 0 sync words"));
+    EXPECT_TRUE(Contains(lines, "Found 84 sync words"));  // ffprobe: 84 frames
     EXPECT_TRUE(Contains(lines, "*Left Channel Peak Level = 0.0 dBFS"));
     auto clipped = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.rfind("*Possibly ", 0) == 0 && line.find("Left Channel") != std::string::npos;
@@ -143,6 +205,38 @@ TEST_F(AudioSummaryTest, DecodedLevelsAgainstTheirKeys) {
         }
     }
 }
+
+// Both modes show the same header lines (the decoded amount and the levels aside) on
+// streams made by real encoders, whole and cut at a pack boundary inside a frame.
+class BothModesTest : public AudioSummaryTest, public ::testing::WithParamInterface<const char*> {};
+
+bool IsMeasuredLine(const std::string& line) {
+    for (const char* prefix : {"Audio decoded bytes", "Left Channel", "Right Channel",
+                               "Difference Left-Right", "Possibly"}) {
+        if (line.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+TEST_P(BothModesTest, SameHeaderLines) {
+    Bytes file = ReadFileBytes(FixturePath(GetParam()));
+    for (size_t packs : {0, 3}) {
+        Bytes cut(file.begin() + static_cast<long>(2048 * packs), file.end());
+        std::vector<std::string> header = Section(cut, "[Audio]\nDecodeAudio=0\n");
+        std::vector<std::string> decode = Section(cut, "[Audio]\nDecodeAudio=1\n");
+        std::erase_if(header, IsMeasuredLine);
+        std::erase_if(decode, IsMeasuredLine);
+        EXPECT_EQ(header, decode) << GetParam() << ", " << packs << " packs cut";
+        EXPECT_EQ(packs > 0, Contains(decode, "Audio Sync Losses: 1")) << GetParam();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, BothModesTest,
+                         ::testing::Values("mp2_48k_stereo.mpg", "mp2_44k_joint.mpg",
+                                           "mp2_mono_crc.mpg", "mp3_48k.mpg", "mp3_vbr.mpg",
+                                           "mp2_dc_offset.mpg", "mp2_clipping.mpg",
+                                           "mp2_silence.mpg"),
+                         CaseNumber());
 
 TEST_F(AudioSummaryTest, FileWithoutAudioHasAnEmptySection) {
     StreamBuilder b;

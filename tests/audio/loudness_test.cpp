@@ -114,6 +114,22 @@ TEST(Loudness, MonoCountsTheLeftForBoth) {
     EXPECT_EQ(left, right);
 }
 
+// One stream's windows never count for the next, whatever the next one's rate: the
+// tests also run all in one process, where a leak would show.
+TEST(Loudness, NothingLeaksIntoTheNextStream) {
+    EXPECT_EQ("-20.4", OneDecimal(Levels(48000, 48000, Constant(1000)).first));
+    EXPECT_FALSE(InitLoudnessAnalysis(96000));
+    float left = 0;
+    float right = 0;
+    GetLoudnessLevels(left, right);
+    EXPECT_EQ(kNoLoudness, left);
+    EXPECT_EQ(kNoLoudness, right);
+
+    // A next stream of a supported rate, too short for a window: nothing counts either.
+    EXPECT_EQ("-20.4", OneDecimal(Levels(48000, 48000, Constant(1000)).first));
+    EXPECT_EQ(kNoLoudness, Levels(44100, 4000, Constant(1000)).first);
+}
+
 TEST(Loudness, UnsupportedRateAndChannelCount) {
     EXPECT_FALSE(InitLoudnessAnalysis(96000));
     float block[10] = {};

@@ -38,6 +38,27 @@ Bytes AudioFrames(int count, const AudioFrameFields& f) {
     return frames;
 }
 
+Bytes VariableBitrateFrames(const std::vector<int>& bitrateIndexes, AudioFrameFields f) {
+    Bytes frames;
+    for (int index : bitrateIndexes) {
+        f.bitrateIndex = index;
+        Bytes frame = AudioFrame(f);
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    return frames;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Bytes LastBytes(const Bytes& bytes, size_t count) {
+    count = std::min(count, bytes.size());
+    return Bytes(bytes.end() - static_cast<long>(count), bytes.end());
+}
+
 Bytes PacketizeAudio(const Bytes& es, size_t payloadSize) {
     StreamBuilder b;
     uint64_t scr = 3600;

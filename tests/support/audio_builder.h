@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 #include "support/stream_builder.h"
 
@@ -25,5 +27,11 @@ struct AudioFrameFields {
 Bytes AudioFrame(const AudioFrameFields& f = {}, int length = -1);
 // `count` frames of the same fields.
 Bytes AudioFrames(int count, const AudioFrameFields& f = {});
+// One frame per bitrate index, each of its own length: a variable bitrate.
+Bytes VariableBitrateFrames(const std::vector<int>& bitrateIndexes, AudioFrameFields f = {});
+// The parts one after the other.
+Bytes Join(std::initializer_list<Bytes> parts);
+// The last `count` bytes, as a capture cut inside a stream begins.
+Bytes LastBytes(const Bytes& bytes, size_t count);
 // One pack per packet of at most `payloadSize` bytes, stream 0xC0.
 Bytes PacketizeAudio(const Bytes& es, size_t payloadSize = 2000);
