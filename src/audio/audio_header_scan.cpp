@@ -325,7 +325,7 @@ int32_t AudioFrameLength(int32_t layer, int32_t bitrateIndex, int32_t samplingIn
     return padding;
 }
 
-AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint32_t /*payloadBytes*/) {
+AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint64_t /*payloadBytes*/) {
     AudioStreamInfo& info = AudioHeaderRecord(streamId);
     info = AudioStreamInfo{};
     StreamReader& reader = GetStreamReader();

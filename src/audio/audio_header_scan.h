@@ -14,7 +14,7 @@
 #include "audio/audio_stream_info.h"
 
 // Fills AudioHeaderRecord(streamId); payloadBytes is not used by the scan.
-AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint32_t payloadBytes);
+AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint64_t payloadBytes);
 
 // Bytes of one frame: Layer I in four-byte slots, Layers II and III in bytes; the
 // padding adds one slot. 0 for a frequency of 0.

@@ -109,7 +109,7 @@ struct MeasurementState {
     uint32_t clipRun[2] = {0, 0};
     uint32_t clipCount[2] = {0, 0};
     uint32_t decodedTotal = 0;
-    uint32_t payloadBytes = 0;
+    uint64_t payloadBytes = 0;
     std::array<float, kPcmBufferBytes / 2> floats;  // and as floats, still interleaved
     DecoderInput* input = nullptr;                  // of the stream being decoded
 };
@@ -120,7 +120,10 @@ size_t DecoderRead(void*, uint8_t* buffer, size_t count) {
     return state.input ? state.input->Read(buffer, count) : 0;
 }
 
-uint32_t DecoderLength(void*) { return state.payloadBytes; }
+// The decoder's length operation is 32-bit: past 4 GiB it reads as the largest length.
+uint32_t DecoderLength(void*) {
+    return static_cast<uint32_t>(std::min<uint64_t>(state.payloadBytes, UINT32_MAX));
+}
 
 uint32_t DecoderPosition(void*) { return GetStreamReader().BytesRead(); }
 
@@ -254,7 +257,7 @@ void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
     AnalyzeLoudnessInterleaved(pcm, frames, channels);
 }
 
-AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint64_t payloadBytes,
                                int timeLimitSeconds) {
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);

@@ -13,7 +13,7 @@
 // their way to the decoder (which begins at the first frame header the scan finds), and
 // after the time limit of the rest of the stream, so both modes show the same header
 // lines.
-AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint32_t payloadBytes,
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint64_t payloadBytes,
                                int timeLimitSeconds);
 
 // Takes one block of little-endian 16-bit PCM (two interleaved channels when stereo is

@@ -69,15 +69,15 @@ struct StreamIdTable {
     uint32_t maxPesPacketLength;
     uint32_t programMuxRate;  // units of 50 bytes/s
     PerId<uint32_t> packetCount;
-    PerId<uint32_t> payloadBytes;
+    PerId<uint64_t> payloadBytes;  // 64 bits: a long programme passes 4 GiB
     uint32_t packCount;
     uint32_t systemHeaderCount;
     uint32_t pesPacketCount;
-    std::array<uint32_t, 16> ac3DtsBytes;      // substreams 0x80-0x87 AC-3, 0x88-0x8F DTS
-    std::array<uint32_t, 16> lpcmBytes;        // substreams 0xA0-0xAF
-    std::array<uint32_t, 32> subpictureBytes;  // substreams 0x20-0x3F
+    std::array<uint64_t, 16> ac3DtsBytes;      // substreams 0x80-0x87 AC-3, 0x88-0x8F DTS
+    std::array<uint64_t, 16> lpcmBytes;        // substreams 0xA0-0xAF
+    std::array<uint64_t, 32> subpictureBytes;  // substreams 0x20-0x3F
     PerId<uint32_t> substreamPacketCount;
-    PerId<uint32_t> substreamBytes;
+    PerId<uint64_t> substreamBytes;
     uint32_t maxPackSize;
     uint32_t maxPacketsPerPack;
     int streamKind;

@@ -52,7 +52,7 @@ void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
     for (int sub = 0; sub <= 0xFF; ++sub) {
         uint32_t packets = table.substreamPacketCount[sub];
         if (packets == 0) continue;
-        uint32_t kiloBytes = 0;
+        uint64_t kiloBytes = 0;
         if (sub >= kFirstAc3Substream && sub <= kLastAc3Substream) {
             CheckEqual("Substream (DVD): AC3 Audio substream %X", mpegAudioRef, kMeasuredNo, sub, 0,
                        failed);
@@ -68,24 +68,26 @@ void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
         } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {
             LogInfo(
                 "Substream (DVD): Subpicture stream %X,        PES packets = %u,        "
-                "total bytes = %u",
-                sub, packets, table.subpictureBytes[sub - kFirstSubpictureSubstream]);
+                "total bytes = %llu",
+                sub, packets,
+                static_cast<unsigned long long>(
+                    table.subpictureBytes[sub - kFirstSubpictureSubstream]));
             continue;
         } else {
-            LogInfo("Substream 0x%02X,        packets = %u,        total bytes = %u", sub, packets,
-                    table.substreamBytes[sub]);
+            LogInfo("Substream 0x%02X,        packets = %u,        total bytes = %llu", sub,
+                    packets, static_cast<unsigned long long>(table.substreamBytes[sub]));
             continue;
         }
         if (table.substreamScrambled[sub]) LogInfo(" Encrypted!!,");
         LogInfo("PES packets = %u,", packets);
-        LogInfo("Total = %u KB", kiloBytes);
+        LogInfo("Total = %llu KB", static_cast<unsigned long long>(kiloBytes));
     }
 }
 
 void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
     const SystemReference& ref = ReferenceProfile.system;
     uint32_t packets = table.packetCount[id];
-    uint32_t bytes = table.payloadBytes[id];
+    auto bytes = static_cast<unsigned long long>(table.payloadBytes[id]);
     if (id >= kFirstAudioStreamId && id <= kLastAudioStreamId) {
         // The MPEG audio line has always been judged by MPEGVideoStreams and the video
         // line by MPEGAudioStreams; operators' profiles are written for that.
@@ -104,36 +106,36 @@ void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
     }
     switch (id) {
         case kProgramStreamMapId:
-            LogInfo("Program Stream Map, packets = %u, Total = %u KB", packets, bytes / 1024);
+            LogInfo("Program Stream Map, packets = %u, Total = %llu KB", packets, bytes / 1024);
             break;
         case kPrivateStream1Id:
-            LogInfo("Private Stream 1, ID: %X, packets = %u, Total = %u KB", id, packets,
+            LogInfo("Private Stream 1, ID: %X, packets = %u, Total = %llu KB", id, packets,
                     bytes / 1024);
             if (table.isDvd) WriteSubstreamLines(table, failed);
             break;
         case kPaddingStreamId:
-            LogInfo("Padding Stream, packets = %u, Total = %u KB", packets, bytes / 1024);
+            LogInfo("Padding Stream, packets = %u, Total = %llu KB", packets, bytes / 1024);
             break;
         case kPrivateStream2Id:
-            LogInfo("Private Stream 2, packets = %u, Total = %u KB", packets, bytes / 1024);
+            LogInfo("Private Stream 2, packets = %u, Total = %llu KB", packets, bytes / 1024);
             break;
         case kEcmStreamId:
-            LogInfo("ECM Stream packets = %u, total bytes = %u", packets, bytes);
+            LogInfo("ECM Stream packets = %u, total bytes = %llu", packets, bytes);
             break;
         case kEmmStreamId:
-            LogInfo("EMM Stream packets = %u, total bytes = %u", packets, bytes);
+            LogInfo("EMM Stream packets = %u, total bytes = %llu", packets, bytes);
             break;
         case kDsmccStreamId:
-            LogInfo("DSMCC Stream packets = %u, total bytes = %u", packets, bytes);
+            LogInfo("DSMCC Stream packets = %u, total bytes = %llu", packets, bytes);
             break;
         case kH2221TypeEStreamId:
-            LogInfo("ITU-T Rec. H.222.1 type E packets = %u, total bytes = %u", packets, bytes);
+            LogInfo("ITU-T Rec. H.222.1 type E packets = %u, total bytes = %llu", packets, bytes);
             break;
         case kProgramStreamDirectoryId:
-            LogInfo("Program Stream Directory packets = %u, total bytes = %u", packets, bytes);
+            LogInfo("Program Stream Directory packets = %u, total bytes = %llu", packets, bytes);
             break;
         default:
-            LogInfo("Other stream 0x%02X,    packets = %u,    Total = %u KB", id, packets,
+            LogInfo("Other stream 0x%02X,    packets = %u,    Total = %llu KB", id, packets,
                     bytes / 1024);
             break;
     }

@@ -161,6 +161,11 @@ TEST(LongProgrammeTest, VideoByteTotalsPast4GiBInTheReport) {
         "Frames B Total Size = 0 bytes, size 0%",
     };
     for (const std::string& line : expected) EXPECT_TRUE(Contains(section, line)) << line;
+    // The program stream section's payload total of the stream, past 4 GiB as well.
+    EXPECT_EQ(totalBytes, GetStreamIdTable().payloadBytes[kStreamId]);
+    char megabytes[64];
+    std::snprintf(megabytes, sizeof megabytes, "Total = %.2f MB", totalBytes / 1048576.0);
+    EXPECT_TRUE(Contains(bound.sink.Texts(), megabytes)) << megabytes;
     for (const std::string& pass : {Line("Average Bitrate = %llu Kbps", averageKbps),
                                     Line("Peak Bitrate (1 sec) = %llu Kbps", peakKbps)}) {
         const ReportLine* line = FindLine(bound.sink.Lines(), pass);
