@@ -191,11 +191,11 @@ bool WriteStatusLine(int id, AudioStatus status) {
             CheckEqual("Bad ID Bit", 1, 0, 0, 0, run.runFailed);
             return true;
         case AudioNoInitialSync:
-            ShowErrorMessage(
+            ReportError(
                 FormatReportLine("Elementary Stream %X is not a MPEG Audio Stream", id));
             break;
         default:
-            ShowErrorMessage(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
+            ReportError(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
             break;
     }
     run.runFailed = true;

@@ -38,20 +38,28 @@ BitstreamFile& GetBitstreamFile() {
 
 bool BitstreamFile::Open(const std::string& path) {
     Close();
+    openFailure_ = OpenFailure::None;
+    openError_.clear();
     // O_NONBLOCK: opening a FIFO must not wait for a writer; regular files ignore it.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        fd = -1;
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        NoteSystemFailure();
+    } else if (S_ISDIR(info.st_mode)) {
+        openFailure_ = OpenFailure::Folder;
+    } else if (!S_ISREG(info.st_mode)) {
+        openFailure_ = OpenFailure::NotRegularFile;
     }
-    if (fd < 0) {
+    if (openFailure_ != OpenFailure::None) {
+        if (fd >= 0) ::close(fd);
         ShowErrorMessage("Unable to open file " + path + " for reading.");
         return false;
     }
     buffer_.reset(new (std::nothrow) uint8_t[kBlockSize + kLoadPadding]());
     if (!buffer_) {
         ::close(fd);
+        openFailure_ = OpenFailure::System;
+        openError_ = std::strerror(ENOMEM);
         ShowErrorMessage("Unable to allocate memory for bitstream file " + path + ".");
         return false;
     }
@@ -64,12 +72,23 @@ bool BitstreamFile::Open(const std::string& path) {
     consumedBytes_ = 0;
     nextBlockOffset_ = 0;
     atEnd_ = false;
+    errno = 0;
     if (Refill() == 0) {
+        if (errno != 0) {
+            NoteSystemFailure();
+        } else {
+            openFailure_ = OpenFailure::Empty;
+        }
         Close();
         ShowErrorMessage("Unable to read from file " + path + ".");
         return false;
     }
     return true;
+}
+
+void BitstreamFile::NoteSystemFailure() {
+    openFailure_ = OpenFailure::System;
+    openError_ = std::strerror(errno);
 }
 
 void BitstreamFile::Close() {

@@ -21,6 +21,11 @@ class BitstreamFile {
     // Opens read-only and reads the first block; shows an error box and returns false
     // when the file cannot be opened, is not a regular file, or is empty.
     bool Open(const std::string& path);
+    // Why the last Open failed; None after a successful one.
+    enum class OpenFailure { None, System, Folder, NotRegularFile, Empty };
+    OpenFailure LastOpenFailure() const { return openFailure_; }
+    // The system's reason (strerror) for a System failure.
+    const std::string& LastOpenError() const { return openError_; }
     void Close();
 
     int ReadBit();
@@ -74,6 +79,7 @@ class BitstreamFile {
         for (int i = 0; i < 8; ++i) value = (value << 8) | p[i];
         return value;
     }
+    void NoteSystemFailure();  // from errno
     uint32_t ReadBitsSlow(int n);
     uint32_t PeekAcrossBlock(int n);
     bool FindStartCodePrefix();
@@ -94,6 +100,8 @@ class BitstreamFile {
     double bitPosition_ = 0;
     uint64_t fileSize_ = 0;
     bool atEnd_ = true;
+    OpenFailure openFailure_ = OpenFailure::None;
+    std::string openError_;
 };
 
 // The one reader of the process: the first pass and the payload reader share it.

@@ -1,6 +1,7 @@
 // Report log state and line functions.
 #include "report/report_log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <ctime>
@@ -172,6 +173,14 @@ int GetLineCounter() { return State().lineCounter; }
 void ShowErrorMessage(const std::string& text) {
     State().sink->ShowErrorBox(text);
     SetVerdictFail();
+}
+
+void ReportError(const std::string& text) {
+    ShowErrorMessage(text);
+    std::string line = "*" + text;
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    LogFail("%s", line.substr(0, static_cast<size_t>(kReportLineMax)).c_str());
 }
 
 void SetVerdictPass() { State().sink->ShowVerdict(Verdict::Pass); }

@@ -35,6 +35,9 @@ void LogFailInsertAt(const std::string& text, int n);
 int GetLineCounter();
 
 void ShowErrorMessage(const std::string& text);
+// A run's error: the error box, and the same text as a failure line ("*" in front, line
+// breaks as blanks), so that a saved report holds the reason too.
+void ReportError(const std::string& text);
 void SetVerdictPass();
 void SetVerdictFail();
 void ClearReport();

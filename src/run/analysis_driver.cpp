@@ -1,6 +1,8 @@
 // The analysis driver.
 #include "run/analysis_driver.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -52,32 +54,54 @@ void WriteFramingLines(const char* path) {
     LogHeading("Begin Program Streams Summary:");
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// What is wrong with a file that could not be read, in words: a folder is a folder, an
+// empty file is empty, otherwise the system's reason after the usual text.
+std::string OpenFailureText(const std::string& path) {
+    const BitstreamFile& file = GetBitstreamFile();
+    switch (file.LastOpenFailure()) {
+        case BitstreamFile::OpenFailure::Folder:
+            return "\"" + path + "\" is a folder, not a file";
+        case BitstreamFile::OpenFailure::Empty:
+            return "File \"" + path + "\" is empty";
+        case BitstreamFile::OpenFailure::NotRegularFile:
+            return "Unable to open file \"" + path + "\" for reading.\nIt is not a regular file.";
+        default:
+            return "Unable to open file \"" + path + "\" for reading.\n" + file.LastOpenError() + ".";
+    }
+}
+
 void HandleScanResult(ScanResult result, const std::string& path) {
     bool& failed = runState.runFailed;
     switch (result) {
         case ScanOk:
             return;
         case ScanBadExtension:
-            ShowErrorMessage("Bad extension for file \"" + path + "\"..!");
+            ReportError(IsFolder(path) ? "\"" + path + "\" is a folder, not a file"
+                                       : "Bad extension for file \"" + path + "\"..!");
             break;
         case ScanOpenFailed:
-            ShowErrorMessage("Unable to open file \"" + path + "\" for reading.\n");
+            ReportError(OpenFailureText(path));
             break;
         case ScanNotProgramStream:
-            ShowErrorMessage("File \"" + path + "\"\nis NOT a MPEG program stream!!");
+            ReportError("File \"" + path + "\"\nis NOT a MPEG program stream!!");
             break;
         case ScanMpeg1System:
-            ShowErrorMessage("File \"" + path + "\"is a MPEG-1 System Stream");
+            ReportError("File \"" + path + "\" is a MPEG-1 System Stream");
             break;
         case ScanPackHeaderInPes:
-            ShowErrorMessage("Pack header field flag value not allowed in program streams");
+            ReportError("Pack header field flag value not allowed in program streams");
             break;
         case ScanNoEndCode:
             CheckEqual("Missing Progam End Code...", ReferenceProfile.system.ProgramEndCodeRequired,
                        1, 1, 1, failed);
             return;
         default:
-            ShowErrorMessage("Unknown Error...!!");
+            ReportError("Unknown Error...!!");
             break;
     }
     failed = true;
@@ -200,7 +224,7 @@ int AnalyzeFile(const char* path) {
     WriteProfileWarnings();
     WriteFramingLines(path);
     if (!path) {
-        ShowErrorMessage("ERROR: Missing File Name..!!");
+        ReportError("ERROR: Missing File Name..!!");
         runState.busy = false;  // a refused run must not lock the commands out
         return 1;
     }

@@ -206,21 +206,21 @@ void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table) {
                        ReferenceProfile.video.VideoEndCodeRequired, 0, id, 0, run.runFailed);
             break;
         case VideoNotMpeg2:
-            ShowErrorMessage(
+            ReportError(
                 FormatReportLine("Elementary Stream %X is not a MPEG-2 Video Stream!!", id));
             run.runFailed = true;
             return;
         case VideoMpeg1:
-            ShowErrorMessage(FormatReportLine(
+            ReportError(FormatReportLine(
                 "Elementary Stream %X is a MPEG-1 Video Stream (Not Valid)!!", id));
             run.runFailed = true;
             return;
         case VideoPictureTypeError:
-            ShowErrorMessage(FormatReportLine("Picture Type Error, in Stream %X!!", id));
+            ReportError(FormatReportLine("Picture Type Error, in Stream %X!!", id));
             run.runFailed = true;
             return;
         default:
-            ShowErrorMessage(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
+            ReportError(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
             run.runFailed = true;
             return;
     }

@@ -94,7 +94,8 @@ TEST_F(AudioSummaryTest, StatusLines) {
     invalid.samplingIndex = 3;
     for (const Bytes& es : {Bytes(600, 0x33), AudioFrame(invalid, 600)}) {
         lines = Section(PacketizeAudio(es), "");
-        EXPECT_TRUE(lines.empty());
+        EXPECT_EQ(std::vector<std::string>{"*Elementary Stream C0 is not a MPEG Audio Stream"},
+                  lines);
         EXPECT_EQ("Elementary Stream C0 is not a MPEG Audio Stream",
                   bound_.sink.ErrorBoxes().back());
         EXPECT_TRUE(GetRunState().runFailed);
@@ -177,7 +178,7 @@ TEST_F(AudioSummaryTest, DecoderThatCannotBeCreated) {
     std::vector<std::string> lines =
         Section(PacketizeAudio(AudioFrames(5)), "[Audio]\nDecodeAudio=1\n");
     SetAudioDecoder(nullptr);
-    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(std::vector<std::string>{"*ERROR: Unknown Error, in Stream C0!!"}, lines);
     EXPECT_EQ("ERROR: Unknown Error, in Stream C0!!", bound_.sink.ErrorBoxes().back());
 }
 

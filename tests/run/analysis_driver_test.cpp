@@ -167,6 +167,7 @@ struct ScanErrorCase {
     std::string message;  // %s stands for the path
 };
 
+// Each refused file: its message in the error box and, as a failure line, in the report.
 TEST_F(DriverTest, FirstPassErrorsShowTheirMessageAndEndTheRun) {
     PesFields packField;
     packField.packHeaderField = true;
@@ -174,37 +175,52 @@ TEST_F(DriverTest, FirstPassErrorsShowTheirMessageAndEndTheRun) {
     garbageTail.insert(garbageTail.end(), {1, 2, 3, 4, 5, 6});
     std::vector<ScanErrorCase> cases = {
         {"spot.txt", MakeSimpleStream(1), "Bad extension for file \"%s\"..!"},
-        {"empty.mpg", {}, "Unable to open file \"%s\" for reading.\n"},
+        {"empty.mpg", {}, "File \"%s\" is empty"},
         {"ts.mpg", {0x47, 0x40, 0x00, 0x10}, "File \"%s\"\nis NOT a MPEG program stream!!"},
         {"m1.mpg", StreamBuilder().Mpeg1Pack(3600).EndCode().Build(),
-         "File \"%s\"is a MPEG-1 System Stream"},
+         "File \"%s\" is a MPEG-1 System Stream"},
         {"field.mpg", StreamBuilder().Pack(3600).Pes(0xE0, packField).EndCode().Build(),
          "Pack header field flag value not allowed in program streams"},
         {"garbage.mpg", garbageTail, "Unknown Error...!!"},
+        {"missing.mpg", {}, "Unable to open file \"%s\" for reading.\nNo such file or directory."},
+        {"spots", {}, "\"%s\" is a folder, not a file"},
+        {"folder.mpg", {}, "\"%s\" is a folder, not a file"},
     };
     for (const ScanErrorCase& c : cases) {
         ClearReport();
         BoundSink bound;
-        path_ = dir_.Write(c.name, c.bytes);
+        std::string name = c.name;
+        if (name == "missing.mpg") {
+            path_ = dir_.Path() + "/missing.mpg";
+        } else if (name.find('.') == std::string::npos || name == "folder.mpg") {
+            path_ = dir_.Path() + "/" + name;
+            std::filesystem::create_directory(path_);
+        } else {
+            path_ = dir_.Write(c.name, c.bytes);
+        }
         EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
         std::string message = c.message;
         if (size_t at = message.find("%s"); at != std::string::npos) message.replace(at, 2, path_);
         ASSERT_FALSE(bound.sink.ErrorBoxes().empty()) << c.name;
         EXPECT_EQ(message, bound.sink.ErrorBoxes().back()) << c.name;
+        std::string line = "*" + message;
+        std::replace(line.begin(), line.end(), '\n', ' ');
         auto texts = bound.sink.Texts();
         EXPECT_EQ("Begin Program Streams Summary:", texts[6]) << c.name;
-        EXPECT_EQ(" ", texts[7]) << c.name;
-        EXPECT_EQ(0u, texts[8].find("Processing time: ")) << c.name;
+        EXPECT_EQ(line, texts[7]) << c.name;
+        EXPECT_EQ(LineColour::Red, bound.sink.Lines()[7].colour) << c.name;
+        EXPECT_EQ(" ", texts[8]) << c.name;
+        EXPECT_EQ(0u, texts[9].find("Processing time: ")) << c.name;
         EXPECT_EQ(kFailEnd, std::vector<std::string>(texts.end() - 6, texts.end())) << c.name;
         EXPECT_EQ(Verdict::Fail, bound.sink.CurrentVerdict());
         EXPECT_TRUE(GetRunState().runFailed);
     }
 }
 
-TEST_F(DriverTest, UnreadableFileShowsBothMessages) {
+TEST_F(DriverTest, EmptyFileShowsBothMessages) {
     Run({}, "empty.mpg");
     std::vector<std::string> expected = {"Unable to read from file " + path_ + ".",
-                                         "Unable to open file \"" + path_ + "\" for reading.\n"};
+                                         "File \"" + path_ + "\" is empty"};
     EXPECT_EQ(expected, bound_.sink.ErrorBoxes());
 }
 
@@ -234,7 +250,7 @@ TEST_F(DriverTest, NullPathIsRefused) {
     EXPECT_EQ(1, AnalyzeFile(nullptr));
     std::vector<std::string> expected = {"ERROR: Missing File Name..!!"};
     EXPECT_EQ(expected, bound_.sink.ErrorBoxes());
-    EXPECT_EQ("Begin Program Streams Summary:", bound_.sink.Texts().back());
+    EXPECT_EQ("*ERROR: Missing File Name..!!", bound_.sink.Texts().back());
     EXPECT_FALSE(IsAnalysisRunning());
 }
 
@@ -498,6 +514,7 @@ TEST_F(DriverTest, UnreadableFile) {
     AnalyzeFile(path.c_str());
     ASSERT_FALSE(bound_.sink.ErrorBoxes().empty());
     EXPECT_EQ("Unable to open file " + path + " for reading.", bound_.sink.ErrorBoxes()[0]);
+    EXPECT_TRUE(Has("*Unable to open file \"" + path + "\" for reading. Permission denied."));
 }
 
 }  // namespace

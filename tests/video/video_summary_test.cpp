@@ -181,10 +181,12 @@ TEST_F(VideoSummaryTest, SkippedStartIsAWarning) {
     EXPECT_EQ("Number of Frames = 1 -> 0.04 Sec", lines[3]);
 }
 
-TEST_F(VideoSummaryTest, RejectedStreamsShowAMessageAndNoLines) {
+// The error box's text is the stream's only line, a failure line.
+TEST_F(VideoSummaryTest, RejectedStreamsShowAMessageAndTheirReason) {
     Bytes mpeg1 =
         PacketizeVideo(VideoEsBuilder().SequenceHeader().GopHeader(0, 0, 0, 0).Build(), 500);
-    EXPECT_TRUE(Section(mpeg1, "").empty());
+    EXPECT_EQ(std::vector<std::string>{"*Elementary Stream E0 is a MPEG-1 Video Stream (Not Valid)!!"},
+              Section(mpeg1, ""));
     ASSERT_FALSE(bound_.sink.ErrorBoxes().empty());
     EXPECT_EQ("Elementary Stream E0 is a MPEG-1 Video Stream (Not Valid)!!",
               bound_.sink.ErrorBoxes().back());
