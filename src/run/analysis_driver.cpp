@@ -139,7 +139,7 @@ void WriteToleranceLine(const std::string& text, int32_t toleranceKey, double va
         if (!GetPrintOnlyErrors()) LogPass("%s", text.c_str());
     } else {
         runState.runFailed = true;
-        LogFail("%s", text.c_str());
+        LogFail("*%s", text.c_str());
     }
 }
 
