@@ -4,9 +4,12 @@
 // an information line; it also gives no line numbers for the profile's warnings.
 #include "reference/ini_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -112,6 +115,15 @@ std::string LowerIniName(std::string name) {
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     });
     return name;
+}
+
+std::optional<std::string> IniFileReadError(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder";
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return std::strerror(errno);
+    return std::nullopt;
 }
 
 IniFile IniFile::Load(const std::string& path) {

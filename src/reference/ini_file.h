@@ -56,6 +56,10 @@ class IniFile {
     std::vector<IniSectionHeader> headers_;
 };
 
+// Why the file cannot be read: the system's reason, or that it is a folder; nothing when
+// it can.
+std::optional<std::string> IniFileReadError(const std::string& path);
+
 // A section or key name in the form names are compared in: lower case.
 std::string LowerIniName(std::string name);
 

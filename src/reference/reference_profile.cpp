@@ -60,6 +60,7 @@ constexpr std::array<std::string_view, 5> kKnownSections = {"system", "processin
                                                             "audio", kLabelsSection};
 
 std::vector<ProfileWarning> profileWarnings;
+ProfileOrigin profileOrigin;
 
 void LoadSystem(ProfileReader& reader, SystemReference& s) {
     auto read = [&](const char* key, int32_t defaultValue = kNotSet) {
@@ -188,6 +189,7 @@ std::string ExecutableDirectory() {
 std::string DefaultReferenceProfilePath() { return ExecutableDirectory() + "MpegReference.ini"; }
 
 void LoadReferenceProfileFrom(const std::string& path) {
+    profileOrigin = {false, path, IniFileReadError(path).value_or("")};
     IniFile ini = IniFile::Load(path);
     ProfileReader reader(ini);
     LoadSystem(reader, ReferenceProfile.system);
@@ -197,6 +199,18 @@ void LoadReferenceProfileFrom(const std::string& path) {
 }
 
 void LoadReferenceProfile() { LoadReferenceProfileFrom(DefaultReferenceProfilePath()); }
+
+void LoadNoReferenceProfile() {
+    IniFile nothing;
+    ProfileReader reader(nothing);
+    LoadSystem(reader, ReferenceProfile.system);
+    LoadVideo(reader, ReferenceProfile.video);
+    LoadAudio(reader, ReferenceProfile.audio);
+    profileWarnings.clear();
+    profileOrigin = ProfileOrigin{};
+}
+
+const ProfileOrigin& ReferenceProfileOrigin() { return profileOrigin; }
 
 const std::vector<ProfileWarning>& ProfileWarnings() { return profileWarnings; }
 

@@ -92,9 +92,19 @@ std::string ExecutableDirectory();
 std::string DefaultReferenceProfilePath();
 
 // Replaces every field from the file; a missing file, section, key or unreadable
-// value gives the default, without a message. Also replaces ProfileWarnings().
+// value gives the default. Also replaces ProfileWarnings() and ReferenceProfileOrigin().
 void LoadReferenceProfileFrom(const std::string& path);
 void LoadReferenceProfile();
+// Every field its default, on purpose: no profile at all.
+void LoadNoReferenceProfile();
+
+// Where the values of the last load came from, for the report to say.
+struct ProfileOrigin {
+    bool none = true;         // no profile: LoadNoReferenceProfile, or nothing loaded yet
+    std::string path;         // the file read, or that could not be read
+    std::string readError;    // why it could not be read; empty when it was read
+};
+const ProfileOrigin& ReferenceProfileOrigin();
 
 // A name in the profile that Zembra does not know, most often a typo
 // ("HorizontalSise"): the check the operator meant to set is not made, so the report

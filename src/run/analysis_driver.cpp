@@ -39,7 +39,19 @@ void StartRun() {
 
 // Names in the profile that Zembra does not know: a check the operator meant to set is
 // not made, and the report says so first. A warning, not a failure of the file.
-void WriteProfileWarnings() {
+// Which profile judged the file, so that a saved report is an audit record (written as a
+// heading, so that print-only-errors keeps it too), then what the profile holds that
+// Zembra cannot use.
+void WriteProfileLines() {
+    const ProfileOrigin& origin = ReferenceProfileOrigin();
+    if (origin.none) {
+        LogHeading("Reference profile: none, every check is an information line");
+    } else if (!origin.readError.empty()) {
+        LogWarning("Reference profile \"%s\" cannot be read (%s): every check is an information line",
+                   origin.path.c_str(), origin.readError.c_str());
+    } else {
+        LogHeading("Reference profile: \"%s\"", origin.path.c_str());
+    }
     for (const ProfileWarning& warning : ProfileWarnings()) {
         LogWarning("%s", ProfileWarningText(warning).c_str());
     }
@@ -221,7 +233,7 @@ int AnalyzeFile(const char* path) {
     ClearReport();
     SetStatusText("Processing Program Stream...");
     LogVersionLine();
-    WriteProfileWarnings();
+    WriteProfileLines();
     WriteFramingLines(path);
     if (!path) {
         ReportError("ERROR: Missing File Name..!!");

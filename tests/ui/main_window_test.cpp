@@ -58,6 +58,21 @@ class MainWindowTest : public QObject {
         QCOMPARE(pass.fontWeight(), int(QFont::Bold));
     }
 
+    // The desktop application runs without its profile as before, every check an
+    // information line, and the report's first lines say why.
+    void MissingProfileIsSaid() {
+        QTemporaryDir dir;
+        QString profile = dir.filePath("MpegReference.ini");
+        TForm1 form(profile.toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QString line = "Reference profile \"" + profile +
+                       "\" cannot be read (No such file or directory): every check is an "
+                       "information line";
+        QCOMPARE(form.ReportText().at(1), line);
+        QCOMPARE(FormatOfLine(form, line).foreground().color(), QColor(255, 255, 0));
+        QVERIFY(form.ReportText().contains("Compliance Test: Pass"));
+    }
+
     void FailureAndWarningColours() {
         QTemporaryDir dir;
         QString profile = dir.filePath("MpegReference.ini");
@@ -99,7 +114,8 @@ class MainWindowTest : public QObject {
         std::setlocale(LC_ALL, previous.c_str());
         QString warning =
             "Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile + "\", line 2";
-        QCOMPARE(lines.at(1), warning);
+        QCOMPARE(lines.at(1), "Reference profile: \"" + profile + "\"");
+        QCOMPARE(lines.at(2), warning);
         QCOMPARE(FormatOfLine(form, warning).foreground().color(), QColor(255, 255, 0));
         QVERIFY(lines.contains("MPEG file size 2.08 MB"));
         QTextCharFormat rms = FormatOfLine(form, "Left Channel RMS Level = -14.2 dB");
