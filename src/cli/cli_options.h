@@ -10,6 +10,7 @@ struct CliOptions {
     std::string outputPath;   // empty: no report file
     std::string gopsPath;     // empty: no GOP table file
     std::string bitratePath;  // empty: no bitrate file
+    bool noProfile = false;  // every check an information line, on purpose
     bool errorsOnly = false;
     bool noColor = false;
     bool help = false;
@@ -19,5 +20,9 @@ struct CliOptions {
 
 // Parses argv[1..]; on a usage error returns nullopt and sets `error`.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+// An output that names a file to analyse (the same path, or the same device and inode):
+// the message that refuses the run, before anything is read or written.
+std::optional<std::string> FindOutputOverInput(const CliOptions& options);
 
 extern const char* const kCliUsage;

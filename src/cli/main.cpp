@@ -11,6 +11,7 @@
 #include "cli/console_sink.h"
 #include "cli/interrupt.h"
 #include "cli/video_csv.h"
+#include "reference/ini_file.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "report/report_text_file.h"
@@ -36,20 +37,22 @@ bool WriteIfAsked(const std::string& path, const std::vector<std::string>& lines
     return false;
 }
 
-void WarnIfProfileMissing(const std::string& path) {
-    if (::access(path.c_str(), R_OK) != 0) {
-        std::fprintf(stderr,
-                     "Warning: reference profile \"%s\" cannot be read; every check uses its "
-                     "default (information lines only).\n",
-                     path.c_str());
+// Loads the profile for the next file; with --no-profile, none at all.
+void LoadProfile(const CliOptions& options, const std::string& profilePath) {
+    if (options.noProfile) {
+        LoadNoReferenceProfile();
+        return;
     }
-}
-
-// The unknown names of the profile just loaded; the report holds them too.
-void PrintProfileWarnings() {
+    LoadReferenceProfileFrom(profilePath);  // edits take effect at the next file
+    // The unknown names of the profile just loaded; the report holds them too.
     for (const ProfileWarning& warning : ProfileWarnings()) {
         std::fprintf(stderr, "Warning: %s\n", ProfileWarningText(warning).c_str());
     }
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "zembra-cli: %s\n", message.c_str());
+    return kExitUsage;
 }
 
 }  // namespace
@@ -75,7 +78,15 @@ int main(int argc, char** argv) {
 
     std::string profilePath =
         options.profilePath.empty() ? DefaultReferenceProfilePath() : options.profilePath;
-    WarnIfProfileMissing(profilePath);
+    // No verdict without a profile: one that cannot be read stops the run before anything
+    // is analysed (--no-profile runs without one on purpose).
+    if (!options.noProfile) {
+        if (std::optional<std::string> error = IniFileReadError(profilePath)) {
+            return UsageError("cannot read the reference profile \"" + profilePath + "\": " +
+                              *error);
+        }
+    }
+    if (std::optional<std::string> error = FindOutputOverInput(options)) return UsageError(*error);
     ConsoleSink sink(::isatty(STDERR_FILENO));
     SetReportSink(&sink);
     VideoCsv videoCsv;
@@ -87,8 +98,7 @@ int main(int argc, char** argv) {
     int exitCode = kExitPass;
     std::vector<std::string> reportText;
     for (const std::string& file : options.files) {
-        LoadReferenceProfileFrom(profilePath);  // edits take effect at the next file
-        PrintProfileWarnings();
+        LoadProfile(options, profilePath);
         AnalyzeFile(file.c_str());
         sink.EndStatus();
         sink.PrintReport(stdout, colour);

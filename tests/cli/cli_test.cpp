@@ -95,9 +95,83 @@ TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
     EXPECT_EQ(1, run.exitCode);
     EXPECT_NE(std::string::npos, run.out.find("*Packets per Pack = 2\n"));
     EXPECT_EQ(std::string::npos, run.out.find("MPEG Packs = 2"));
-    CliRun missing = Run("--profile '" + dir_.Path() + "/none.ini' '" + stream + "'");
-    EXPECT_EQ(0, missing.exitCode);
-    EXPECT_NE(std::string::npos, missing.err.find("Warning: reference profile"));
+}
+
+// A file's bytes and modification time, to show that a refused run touched nothing.
+struct FileState {
+    Bytes bytes;
+    timespec modified;
+    explicit FileState(const std::string& path) : bytes(ReadFileBytes(path)) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        modified = info.st_mtim;
+    }
+    bool operator==(const FileState& other) const {
+        return bytes == other.bytes && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+// An output named like a spot (the CSV name forgotten) would overwrite it: refused
+// before anything is read or written.
+TEST_F(CliTest, OutputsNeverOverwriteAnInput) {
+    std::string victim = dir_.Write("victim.mpg", MakeSimpleStream(2));
+    std::string other = dir_.Write("other.mpg", MakeSimpleStream(2));
+    std::string link = dir_.Path() + "/link.mpg";
+    ASSERT_EQ(0, ::link(victim.c_str(), link.c_str()));
+    std::string profile = dir_.WriteText("p.ini", "");
+    const std::string cases[] = {
+        "--gops '" + victim + "' '" + victim + "'",
+        "--output '" + victim + "' '" + victim + "'",
+        "--bitrate '" + victim + "' '" + other + "' '" + victim + "'",
+        "--output '" + dir_.Path() + "/./victim.mpg' '" + victim + "'",  // the same path
+        "--gops '" + link + "' '" + victim + "'",                        // the same inode
+    };
+    FileState before(victim);
+    for (const std::string& args : cases) {
+        CliRun run = Run("--profile '" + profile + "' " + args);
+        EXPECT_EQ(2, run.exitCode) << args;
+        EXPECT_NE(std::string::npos, run.err.find("names the file to analyse")) << args;
+        EXPECT_EQ("", run.out) << args;
+        EXPECT_TRUE(before == FileState(victim)) << args;
+    }
+}
+
+// No verdict without a profile: one that cannot be read is a usage error, and nothing is
+// analysed; --no-profile runs without one on purpose, and the report says so.
+TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string folder = dir_.Path() + "/profiles";
+    ASSERT_EQ(0, ::mkdir(folder.c_str(), 0755));
+    struct Case {
+        std::string profile;
+        std::string reason;
+    };
+    for (const Case& c : {Case{dir_.Path() + "/none.ini", "No such file or directory"},
+                          Case{folder, "it is a folder"}}) {
+        CliRun run = Run("--profile '" + c.profile + "' '" + stream + "'");
+        EXPECT_EQ(2, run.exitCode) << c.profile;
+        EXPECT_EQ("zembra-cli: cannot read the reference profile \"" + c.profile + "\": " +
+                      c.reason + "\n",
+                  run.err);
+        EXPECT_EQ("", run.out);
+    }
+    CliRun none = Run("--no-profile '" + stream + "'");
+    EXPECT_EQ(0, none.exitCode) << none.err;
+    EXPECT_NE(std::string::npos,
+              none.out.find("\nReference profile: none, every check is an information line\n"));
+    EXPECT_EQ(2, Run("--no-profile --profile '" + folder + "' '" + stream + "'").exitCode);
+}
+
+// A copy of zembra-cli without MpegReference.ini beside it gives no verdict either.
+TEST_F(CliTest, NoProfileBesideTheProgram) {
+    std::string copy = dir_.Path() + "/zembra-cli";
+    std::ifstream from(ZEMBRA_CLI_PATH, std::ios::binary);
+    std::ofstream(copy, std::ios::binary) << from.rdbuf();
+    ASSERT_EQ(0, ::chmod(copy.c_str(), 0755));
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    int status = std::system(("'" + copy + "' '" + stream + "' >/dev/null 2>&1").c_str());
+    EXPECT_EQ(2, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
 // Once per profile load, that is once per file; the verdict is the file's alone.
