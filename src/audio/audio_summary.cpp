@@ -216,6 +216,7 @@ void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
         AudioStatus status = decode ? MeasureAudioLevels(path, id, table.payloadBytes[id],
                                                          GetRunState().timeLimitSeconds)
                                     : ScanAudioHeaders(path, id, table.payloadBytes[id]);
+        NoteCancelledPhase(FormatReportLine("audio stream %X", id));
         SetProgress(100);
         SetStatusText("");
         if (WriteStatusLine(id, status)) {

@@ -201,6 +201,11 @@ std::string ElapsedAsTimeOfDay() {
 }
 
 void WriteEndOfRun() {
+    if (!runState.cancelledPhase.empty()) {
+        runState.runFailed = true;
+        LogFail("*Analysis cancelled during %s: the report covers only what was read before",
+                runState.cancelledPhase.c_str());
+    }
     SetStatusText("Done!");
     SetProgress(0);
     LogInfo(" ");
@@ -224,6 +229,10 @@ void WriteEndOfRun() {
 
 RunState& GetRunState() { return runState; }
 
+void NoteCancelledPhase(const std::string& phase) {
+    if (IsCancelRequested() && runState.cancelledPhase.empty()) runState.cancelledPhase = phase;
+}
+
 bool IsAnalysisRunning() { return runState.busy; }
 
 std::time_t RunStartTime() { return runState.startTime; }
@@ -244,6 +253,7 @@ int AnalyzeFile(const char* path) {
     ClearCancelRequest();
     SetProgress(0);
     ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds);
+    NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();
     SetProgress(100);
     SetStatusText("");

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 // What a run carries from phase to phase; one instance for the process.
 struct RunState {
@@ -15,6 +16,7 @@ struct RunState {
     bool runFailed = false;
     uint32_t elementaryBitrateSum = 0;  // bits per second
     int muxRateLine = 0;                // line counter right after the "Program Mux Rate" line
+    std::string cancelledPhase;         // the first phase the operator cancelled
     // Left by the video and audio sections for the cross-stream checks; first PTS
     // counted from the first pack's SCR.
     bool videoMeasured = false;
@@ -28,6 +30,10 @@ struct RunState {
 };
 
 RunState& GetRunState();
+
+// Called at the end of each phase, before the next one clears the cancel flag: a run
+// whose reading was cancelled says so in its report and never passes.
+void NoteCancelledPhase(const std::string& phase);
 
 // Analyses the file and writes the whole report. Returns 1 for a null path,
 // otherwise 0 once the run has ended, whatever its verdict (see GetRunState()).

@@ -238,6 +238,7 @@ void RunVideoPhase(const std::string& path, const StreamIdTable& table) {
         ClearCancelRequest();
         SetProgress(0);
         VideoStatus status = AnalyzeVideoStream(path, id, GetRunState().timeLimitSeconds);
+        NoteCancelledPhase(FormatReportLine("video stream %X", id));
         SetProgress(100);
         SetStatusText("");
         WriteStreamLines(id, status, table);

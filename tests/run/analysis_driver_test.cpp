@@ -305,9 +305,50 @@ TEST_F(DriverTest, CancelDuringTheFirstPass) {
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "End Program Streams Summary."));
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
                                      "Video Stream Duration: 0.00 sec -> 0:00 (secs:frames)"));
-    EXPECT_EQ("Compliance Test: Pass", texts[texts.size() - 4]);
+    // Most of the file was never read: the report says so, and the verdict is no Pass.
+    auto cancelled = std::find(texts.begin(), texts.end(),
+                               "*Analysis cancelled during the program stream pass: the report "
+                               "covers only what was read before");
+    ASSERT_NE(texts.end(), cancelled);
+    EXPECT_EQ(0u, cancelled[2].find("Processing time: "));
+    EXPECT_EQ("Compliance Test: Fail!!", texts[texts.size() - 4]);
     EXPECT_TRUE(sink.busySeen);
     EXPECT_FALSE(IsAnalysisRunning());
+}
+
+// Presses Cancel once, as soon as a phase with the given status text lets events run.
+class CancelInPhaseSink : public MemorySink {
+  public:
+    explicit CancelInPhaseSink(std::string phase) : phase_(std::move(phase)) {}
+    void PumpEvents() override {
+        if (!done_ && StatusText().rfind(phase_, 0) == 0) {
+            done_ = true;
+            RequestCancel();
+        }
+    }
+
+  private:
+    std::string phase_;
+    bool done_ = false;
+};
+
+TEST_F(DriverTest, CancelDuringAStreamIsAFailureLine) {
+    struct Case {
+        const char* status;
+        const char* line;
+    };
+    for (const Case& c :
+         {Case{"Processing Elementary Video Stream", "*Analysis cancelled during video stream E0"},
+          Case{"Processing Elementary Audio Stream", "*Analysis cancelled during audio stream C0"}}) {
+        CancelInPhaseSink sink(c.status);
+        SetReportSink(&sink);
+        Run(MakeSimpleStream(3));
+        SetReportSink(&bound_.sink);
+        std::string line = std::string(c.line) + ": the report covers only what was read before";
+        EXPECT_TRUE(Contains(sink.Texts(), line)) << c.status;
+        EXPECT_EQ(Verdict::Fail, sink.CurrentVerdict()) << c.status;
+        EXPECT_TRUE(GetRunState().runFailed);
+    }
 }
 
 TEST_F(DriverTest, CrossStreamValuesStartEachRunAtZero) {
