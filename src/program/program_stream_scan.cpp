@@ -21,10 +21,14 @@ struct ScanState {
     bool firstPack = true;
     bool stoppedByTime = false;
     uint32_t lastCode = 0;
+    double declaredEnd = 0;  // bit position where the last pack, header or packet ends
 };
 
 // Scan-wide failures that end the pass at once.
 using Stop = std::optional<ScanResult>;
+
+// Pack header bytes with the start code, before the stuffing (ISO/IEC 13818-1, 2.5.3.3).
+constexpr uint32_t kPackHeaderBytes = 14;
 
 // Bytes of a DVD audio or subpicture packet before its elementary data.
 constexpr int kAc3DtsHeaderBytes = 4;
@@ -63,7 +67,11 @@ int FindStreamStart(BitstreamFile& file) {
     return StreamKindNothing;
 }
 
+// A start code's 32 bits have just been read.
+double StartOfStructure(const BitstreamFile& file) { return file.BitPosition() - 32; }
+
 Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
+    double start = StartOfStructure(file);
     ++table.packCount;
     state.packetsInPack = 0;
     if (state.previousPackPosition != 0) {
@@ -88,13 +96,16 @@ Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
     file.ReadBits(1);
     table.programMuxRate = file.ReadBits(22);
     file.ReadBits(7);
-    file.SkipBytes(file.ReadBits(3));
+    uint32_t stuffing = file.ReadBits(3);
+    state.declaredEnd = start + (kPackHeaderBytes + stuffing) * 8.0;
+    file.SkipBytes(stuffing);
     return std::nullopt;
 }
 
-void ReadSystemHeader(BitstreamFile& file) {
+void ReadSystemHeader(BitstreamFile& file, ScanState& state) {
     ++table.systemHeaderCount;
-    file.ReadBits(16);  // header_length: the stream entries below are not bounded by it
+    // header_length: the stream entries below are not bounded by it
+    state.declaredEnd = file.BitPosition() + 16 + file.ReadBits(16) * 8.0;
     file.ReadBits(1);
     table.rateBound = file.ReadBits(22);
     file.ReadBits(1);
@@ -149,6 +160,7 @@ Stop ReadPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
     ++table.pesPacketCount;
     ++table.packetCount[id];
     uint32_t length = file.ReadBits(16);
+    state.declaredEnd = file.BitPosition() + length * 8.0;
     table.maxPesPacketLength = std::max(table.maxPesPacketLength, length);
     uint32_t scrambling = 0;
     std::optional<uint8_t> sub;
@@ -192,7 +204,7 @@ Stop Dispatch(BitstreamFile& file, uint32_t code, ScanState& state) {
         case kPackStartCode:
             return ReadPackHeader(file, state);
         case kSystemHeaderStartCode:
-            ReadSystemHeader(file);
+            ReadSystemHeader(file, state);
             return std::nullopt;
         default:
             return ReadPesPacket(file, static_cast<uint8_t>(code & 0xFF), state);
@@ -213,6 +225,17 @@ void CountStreams() {
         for (int sub = kFirstLpcmSubstream; sub <= kLastLpcmSubstream; ++sub) {
             table.audioStreamCount += table.substreamPresent[sub];
         }
+    }
+}
+
+// A file cut short (a truncated upload) ends inside its last structure; bytes after the
+// program end code belong to no structure at all.
+void NoteFileEnd(const BitstreamFile& file, const ScanState& state) {
+    double fileBits = static_cast<double>(file.FileSize()) * 8;
+    if (state.lastCode == kProgramEndCode) {
+        table.bytesAfterEndCode = static_cast<uint64_t>((fileBits - file.BitPosition()) / 8);
+    } else if (file.AtEnd() && state.declaredEnd > fileBits) {
+        table.bytesMissingAtEnd = static_cast<uint64_t>((state.declaredEnd - fileBits) / 8);
     }
 }
 
@@ -240,6 +263,7 @@ ScanResult Scan(BitstreamFile& file, int timeLimitSeconds) {
     }
     ScanResult result =
         (state.lastCode == kProgramEndCode || state.stoppedByTime) ? ScanOk : ScanNoEndCode;
+    NoteFileEnd(file, state);
     CountStreams();
     return result;
 }

@@ -46,7 +46,9 @@ using PerId = std::array<T, 256>;
 struct StreamIdTable {
     int result;
     bool isDvd;
-    uint64_t firstPackOffset;  // bytes before the first pack start code
+    uint64_t firstPackOffset;    // bytes before the first pack start code
+    uint64_t bytesMissingAtEnd;  // the file ends this much short of its last structure
+    uint64_t bytesAfterEndCode;  // after the program end code
     double firstScrMs;
     PerId<bool> firstPtsPending;
     PerId<double> firstPtsMs;

@@ -151,6 +151,24 @@ void WriteBufferBoundLine(const StreamIdTable& table, int id) {
             (table.stdBufferSizeBound[entry] * unit) >> 10);
 }
 
+namespace {
+
+// A truncated upload passes nothing it did not deliver; bytes after the end code are
+// said, not judged.
+void WriteFileEndLines(const StreamIdTable& table, bool& failed) {
+    if (table.bytesMissingAtEnd > 0) {
+        failed = true;
+        LogFail("*File ends inside a packet: the last packet lacks %llu bytes",
+                static_cast<unsigned long long>(table.bytesMissingAtEnd));
+    }
+    if (table.bytesAfterEndCode > 0) {
+        LogWarning("%llu bytes after the Program End Code",
+                   static_cast<unsigned long long>(table.bytesAfterEndCode));
+    }
+}
+
+}  // namespace
+
 int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
                               uint64_t fileSize, bool& failed) {
     const SystemReference& ref = ReferenceProfile.system;
@@ -160,6 +178,7 @@ int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& pat
         LogInfo("File \"%s\" is a MPEG-2 Program Stream", path.c_str());
     }
     LogInfo("MPEG file size %.2f MB", static_cast<double>(fileSize) / kBytesPerMB);
+    WriteFileEndLines(table, failed);
     LogInfo("MPEG Packs = %d", table.packCount);
     LogInfo("Sectors delay = %0.01f ms", table.firstScrMs);
     CheckRange("System headers = %d", ref.SystemHeadersMin, kNoMaximum, table.systemHeaderCount,

@@ -82,6 +82,31 @@ TEST_F(ScanTest, BytesAfterTheEndCodeAreNotRead) {
     bytes.insert(bytes.end(), tail.begin(), tail.end());
     EXPECT_EQ(ScanOk, Scan(bytes));
     EXPECT_EQ(1u, T().packCount);
+    EXPECT_EQ(tail.size(), T().bytesAfterEndCode);
+    EXPECT_EQ(0u, T().bytesMissingAtEnd);
+}
+
+// A file cut short, as a truncated upload is: how much its last structure lacks.
+TEST_F(ScanTest, ACutFileSaysWhatItsLastStructureLacks) {
+    Bytes whole = MakeSimpleStream(3, false);  // 2048-byte packs, no program end code
+    Bytes systemHeader = StreamBuilder().SystemHeader().Build();
+    struct Case {
+        const char* what;
+        size_t cut;
+        uint64_t missing;
+    };
+    const Case cases[] = {
+        {"at a pack boundary", 4096, 0},
+        {"inside a pack header", 2048 + 6, 8},
+        {"inside the first system header", 14 + 8, systemHeader.size() - 8},
+        {"inside the padding packet that ends a pack", 4096 - 10, 10},
+        {"inside the last byte", whole.size() - 1, 1},
+    };
+    for (const Case& c : cases) {
+        Scan(Bytes(whole.begin(), whole.begin() + static_cast<long>(c.cut)));
+        EXPECT_EQ(c.missing, T().bytesMissingAtEnd) << c.what;
+        EXPECT_EQ(0u, T().bytesAfterEndCode) << c.what;
+    }
 }
 
 TEST_F(ScanTest, StartOfFile) {

@@ -70,6 +70,22 @@ TEST_F(SummaryTest, BufferBoundsFromTheEntryOfTheStreamOrOfItsKind) {
     }
 }
 
+// A truncated upload fails with what it lacks; bytes after the end code are a warning.
+TEST_F(SummaryTest, FileEndLines) {
+    Bytes cut = MakeSimpleStream(2, false);
+    cut.resize(cut.size() - 100);
+    Section(cut, "");
+    EXPECT_TRUE(Has("*File ends inside a packet: the last packet lacks 100 bytes"));
+    EXPECT_EQ(LineColour::Red, LineWith("*File ends inside a packet: the last packet lacks 100 bytes").colour);
+    EXPECT_TRUE(failed_);
+
+    Bytes tail = MakeSimpleStream(2);
+    tail.insert(tail.end(), 8, 0xFF);
+    Section(tail, "");
+    EXPECT_EQ(LineColour::Yellow, LineWith("8 bytes after the Program End Code").colour);
+    EXPECT_FALSE(failed_);
+}
+
 TEST_F(SummaryTest, LinesOfASimpleStreamInOrder) {
     std::vector<std::string> lines = Section(MakeSimpleStream(3), "");
     std::vector<std::string> expected = {
