@@ -17,6 +17,11 @@ const char* ColourEscape(LineColour colour) {
     return "";
 }
 
+// Pass, warning and failure lines set their colour; information lines and headings take
+// whatever colour the line above left, which on a terminal would print an unchecked line
+// red after a failure. Those three kinds are the only lines 15 or 16 pixels high.
+bool IsJudgedLine(const ReportLine& line) { return line.heightPx >= 15; }
+
 }  // namespace
 
 void ConsoleSink::ShowStatusText(const std::string& text) {
@@ -44,7 +49,7 @@ void ConsoleSink::PrintReport(std::FILE* out, bool colour) const {
     for (const ReportLine& line : Lines()) {
         if (colour) {
             std::fprintf(out, "%s%s%s\x1b[0m\n", line.bold ? "\x1b[1m" : "",
-                         ColourEscape(line.colour), line.text.c_str());
+                         IsJudgedLine(line) ? ColourEscape(line.colour) : "", line.text.c_str());
         } else {
             std::fprintf(out, "%s\n", line.text.c_str());
         }

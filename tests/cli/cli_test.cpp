@@ -310,17 +310,36 @@ TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
         csv.BitrateLines());
 }
 
-TEST(ConsoleSink, ColoursAndBoldOnlyWhenAsked) {
+// On a terminal pass lines are green, failures red, warnings yellow; information lines
+// and headings are plain, even after a failure whose colour they inherit in the report.
+TEST(ConsoleSink, ColoursByTheKindOfLine) {
     ConsoleSink sink(false);
-    sink.AppendLine({"*fail", true, LineColour::Red, 16});
-    sink.AppendLine({"info", false, LineColour::Default, 11});
+    SetReportSink(&sink);
+    SetPrintOnlyErrors(false);
+    ClearReport();
+    LogFail("*fail");
+    LogInfo("info");
+    LogHeading("heading");
+    LogPass("pass");
+    LogWarning("*warning");
+    LogInfo("info");
+    SetReportSink(nullptr);
+    EXPECT_EQ(LineColour::Red, sink.Lines()[1].colour);  // as the report log keeps it
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);
     sink.PrintReport(out, true);
     sink.PrintReport(out, false);
     std::fclose(out);
-    EXPECT_EQ("\x1b[1m\x1b[31m*fail\x1b[0m\ninfo\x1b[0m\n*fail\ninfo\n", std::string(text, size));
+    EXPECT_EQ(
+        "\x1b[1m\x1b[31m*fail\x1b[0m\n"
+        "info\x1b[0m\n"
+        "\x1b[1mheading\x1b[0m\n"
+        "\x1b[1m\x1b[32mpass\x1b[0m\n"
+        "\x1b[1m\x1b[33m*warning\x1b[0m\n"
+        "info\x1b[0m\n"
+        "*fail\ninfo\nheading\npass\n*warning\ninfo\n",
+        std::string(text, size));
     std::free(text);
 }
 
