@@ -147,14 +147,18 @@ TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
         std::string profile;
         std::string reason;
     };
+    std::string report = dir_.Path() + "/s.txt";
+    FileState before(stream);
     for (const Case& c : {Case{dir_.Path() + "/none.ini", "No such file or directory"},
                           Case{folder, "it is a folder"}}) {
-        CliRun run = Run("--profile '" + c.profile + "' '" + stream + "'");
+        CliRun run = Run("--profile '" + c.profile + "' --output '" + report + "' '" + stream + "'");
         EXPECT_EQ(2, run.exitCode) << c.profile;
         EXPECT_EQ("zembra-cli: cannot read the reference profile \"" + c.profile + "\": " +
                       c.reason + "\n",
                   run.err);
         EXPECT_EQ("", run.out);
+        EXPECT_FALSE(std::ifstream(report).good()) << "no report without a verdict";
+        EXPECT_TRUE(before == FileState(stream));
     }
     CliRun none = Run("--no-profile '" + stream + "'");
     EXPECT_EQ(0, none.exitCode) << none.err;
