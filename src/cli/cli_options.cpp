@@ -13,7 +13,7 @@ const char* const kCliUsage =
     "Options:\n"
     "  --profile PATH   reference profile (default: MpegReference.ini beside zembra-cli);\n"
     "                   one that cannot be read is a usage error\n"
-    "  --no-profile     no reference profile: every check is an information line\n"
+    "  --no-profile     no reference profile: no key is set\n"
     "  --errors-only    print only failure and warning lines, headings and the verdict\n"
     "  --output FILE    also write the report(s) to FILE as plain text with CRLF line ends\n"
     "                   (no output may name a file to analyse)\n"

@@ -45,9 +45,9 @@ void StartRun() {
 void WriteProfileLines() {
     const ProfileOrigin& origin = ReferenceProfileOrigin();
     if (origin.none) {
-        LogHeading("Reference profile: none, every check is an information line");
+        LogHeading("Reference profile: none, no key is set");
     } else if (!origin.readError.empty()) {
-        LogWarning("Reference profile \"%s\" cannot be read (%s): every check is an information line",
+        LogWarning("Reference profile \"%s\" cannot be read (%s): no key is set",
                    origin.path.c_str(), origin.readError.c_str());
     } else {
         LogHeading("Reference profile: \"%s\"", origin.path.c_str());

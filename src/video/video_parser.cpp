@@ -124,7 +124,9 @@ class VideoParser {
     }
 
     // The data ended before a sequence end code: missing, unless the time limit cut it.
+    // A picture type error found on the way stands: it fails the stream either way.
     VideoStatus EndOfData() {
+        if (info_.status == VideoPictureTypeError) return Finish();
         double seconds = VideoDurationSeconds(info_);
         bool cutByLimit = timeLimitSeconds_ != 0 && timeLimitSeconds_ < seconds;
         info_.status = cutByLimit ? VideoOk : VideoNoEndCode;
@@ -137,11 +139,8 @@ class VideoParser {
         return static_cast<VideoStatus>(info_.status);
     }
 
-    Stop NextStartCode() {
-        if (reader_.FindPattern(0x000001, 24)) return false;
-        info_.status = VideoNoEndCode;
-        return true;
-    }
+    // No further start code: the walk ends, and the end of data decides the status.
+    Stop NextStartCode() { return !reader_.FindPattern(0x000001, 24); }
 
     void Skip(int bits) {
         for (; bits >= 32; bits -= 32) reader_.ReadBits(32);
@@ -293,7 +292,9 @@ class VideoParser {
         // The second field picture of a frame belongs to the frame its first field began.
         secondField_ = firstFieldPending_;
         if (!secondField_) NotePicture(type);
-        if (type != kIPicture && type != kPPicture && type != kBPicture) {
+        // Zeros read past the end of a cut stream are no picture type at all.
+        bool typeRead = !reader_.AtEnd();
+        if (typeRead && type != kIPicture && type != kPPicture && type != kBPicture) {
             info_.status = VideoPictureTypeError;
         }
         info_.vbvDelay = reader_.ReadBits(16);

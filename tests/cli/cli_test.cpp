@@ -163,7 +163,7 @@ TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
     CliRun none = Run("--no-profile '" + stream + "'");
     EXPECT_EQ(0, none.exitCode) << none.err;
     EXPECT_NE(std::string::npos,
-              none.out.find("\nReference profile: none, every check is an information line\n"));
+              none.out.find("\nReference profile: none, no key is set\n"));
     EXPECT_EQ(2, Run("--no-profile --profile '" + folder + "' '" + stream + "'").exitCode);
 }
 

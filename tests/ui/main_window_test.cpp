@@ -66,8 +66,7 @@ class MainWindowTest : public QObject {
         TForm1 form(profile.toStdString());
         form.OpenFile(Data("sample.mpg"));
         QString line = "Reference profile \"" + profile +
-                       "\" cannot be read (No such file or directory): every check is an "
-                       "information line";
+                       "\" cannot be read (No such file or directory): no key is set";
         QCOMPARE(form.ReportText().at(1), line);
         QCOMPARE(FormatOfLine(form, line).foreground().color(), QColor(255, 255, 0));
         QVERIFY(form.ReportText().contains("Compliance Test: Pass"));
