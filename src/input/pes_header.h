@@ -1,16 +1,10 @@
-// PES packet headers of ISO/IEC 13818-1 (2.4.3.6, 2.4.3.7), read the same way by the
-// first pass and by the payload reader so that both see the same packets.
+// PES packet headers of ISO/IEC 13818-1 (2.4.3.6, 2.4.3.7) and the stream ids; the
+// program stream walker reads them for the first pass and the payload reader alike.
 #pragma once
 
 #include <cstdint>
 
 #include "input/bitstream_file.h"
-
-// Start codes of ISO/IEC 13818-1, 2.5.3.
-constexpr uint32_t kProgramEndCode = 0x1B9;
-constexpr uint32_t kPackStartCode = 0x1BA;
-constexpr uint32_t kSystemHeaderStartCode = 0x1BB;
-constexpr uint32_t kStartCodePrefix = 0x000001;
 
 // Stream ids (ISO/IEC 13818-1, table 2-18).
 constexpr uint8_t kProgramStreamMapId = 0xBC;
