@@ -25,8 +25,16 @@ constexpr uint8_t kProgramStreamDirectoryId = 0xFF;
 bool HasNoPesHeader(uint8_t id);
 
 // A 33-bit clock value as SCR, PTS and DTS carry it: bits 32..30, marker, bits 29..15,
-// marker, bits 14..0, formed exactly.
-uint64_t ReadClock33(BitstreamFile& file);
+// marker, bits 14..0, formed exactly. `bits` is the file, or a header's bytes already in
+// memory: anything with ReadBits(n).
+template <typename Bits>
+uint64_t ReadClock33(Bits& bits) {
+    uint64_t value = static_cast<uint64_t>(bits.ReadBits(3)) << 30;
+    bits.ReadBits(1);
+    value |= static_cast<uint64_t>(bits.ReadBits(15)) << 15;
+    bits.ReadBits(1);
+    return value | bits.ReadBits(15);
+}
 
 struct PesHeader {
     uint32_t scrambling = 0;   // PES_scrambling_control

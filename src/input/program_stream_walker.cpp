@@ -1,38 +1,81 @@
 // Program stream structures, read one at a time.
 #include "input/program_stream_walker.h"
 
-#include "input/start_code_search.h"
-
 namespace {
 
 // The '01' that opens an MPEG-2 pack header after its start code.
 constexpr uint32_t kMpeg2PackMarker = 0b01;
-// PES header bytes before the optional fields: the two flag bytes and
-// PES_header_data_length (ISO/IEC 13818-1, 2.4.3.6).
-constexpr int kPesHeaderFixedBytes = 3;
+// The pack header after its start code, in two parts that end on field boundaries: the
+// '01' and the SCR with their markers, then program_mux_rate to pack_stuffing_length.
+constexpr int kPackClockBytes = 6;
+constexpr int kPackRateBytes = 4;
+static_assert(4 + kPackClockBytes + kPackRateBytes == kPackHeaderBytes);
+
+// Up to 8 bytes of a header already in memory, handed out field by field as ReadBits
+// would hand them out of the file.
+class BufferedFields {
+  public:
+    BufferedFields(const uint8_t* bytes, int count) : left_(8 * count) {
+        for (int i = 0; i < count; ++i) bits_ = (bits_ << 8) | bytes[i];
+    }
+    uint32_t ReadBits(int n) {
+        left_ -= n;
+        return static_cast<uint32_t>((bits_ >> left_) & ((uint64_t{1} << n) - 1));
+    }
+
+  private:
+    uint64_t bits_ = 0;
+    int left_;
+};
+
+// The next `count` bytes lie in the file's block short of its last byte: read from
+// memory they give what ReadBits gives, and no refill, end or progress report falls
+// among them.
+bool IsBuffered(const BitstreamFile& file, size_t count) {
+    return file.IsByteAligned() && file.BufferedByteCount() > count;
+}
+
+template <typename Bits>
+void ReadPackClock(Bits& bits, PackHeader& pack) {
+    bits.ReadBits(2);
+    pack.scrBase = ReadClock33(bits);
+    bits.ReadBits(1);
+    pack.scrExtension = bits.ReadBits(9);
+    bits.ReadBits(1);
+}
+
+template <typename Bits>
+void ReadPackRate(Bits& bits, PackHeader& pack) {
+    pack.programMuxRate = bits.ReadBits(22);
+    bits.ReadBits(7);
+    pack.stuffingLength = bits.ReadBits(3);
+}
 
 }  // namespace
 
-std::optional<uint32_t> ReadNextStartCode(BitstreamFile& file) {
-    uint32_t code = file.ReadBits(32);
-    if ((code >> 8) == kStartCodePrefix) return code;
+std::optional<uint32_t> ReadStartCodeAfterNextPrefix(BitstreamFile& file) {
     if (!file.FindPattern(kStartCodePrefix, kStartCodePrefixBits)) return std::nullopt;
     return (kStartCodePrefix << 8) | file.ReadBits(8);
 }
 
 bool IsMpeg2PackHeaderAhead(BitstreamFile& file) { return file.PeekBits(2) == kMpeg2PackMarker; }
 
+// One pack per 2 KiB or so: most headers are read from memory, which costs far less than
+// a file read per field.
 PackHeader ReadPackHeader(BitstreamFile& file) {
     double start = file.BitPosition() - 32;  // the start code has been read
     PackHeader pack;
-    file.ReadBits(2);
-    pack.scrBase = ReadClock33(file);
-    file.ReadBits(1);
-    pack.scrExtension = file.ReadBits(9);
-    file.ReadBits(1);
-    pack.programMuxRate = file.ReadBits(22);
-    file.ReadBits(7);
-    pack.stuffingLength = file.ReadBits(3);
+    if (IsBuffered(file, kPackClockBytes + kPackRateBytes)) {
+        const uint8_t* bytes = file.BufferedBytes();
+        BufferedFields clock(bytes, kPackClockBytes);
+        ReadPackClock(clock, pack);
+        BufferedFields rate(bytes + kPackClockBytes, kPackRateBytes);
+        ReadPackRate(rate, pack);
+        file.SkipBytes(kPackClockBytes + kPackRateBytes);
+    } else {
+        ReadPackClock(file, pack);
+        ReadPackRate(file, pack);
+    }
     pack.declaredEndBit = start + (kPackHeaderBytes + pack.stuffingLength) * 8.0;
     file.SkipBytes(pack.stuffingLength);
     return pack;
@@ -75,9 +118,4 @@ PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId) {
     packet.hasHeader = !HasNoPesHeader(streamId);
     if (packet.hasHeader) packet.header = ReadPesHeader(file);
     return packet;
-}
-
-int PesPacketHeader::PayloadSize() const {
-    if (!hasHeader) return static_cast<int>(packetLength);
-    return static_cast<int>(packetLength) - header.headerDataLength - kPesHeaderFixedBytes;
 }

@@ -10,6 +10,7 @@
 
 #include "input/bitstream_file.h"
 #include "input/pes_header.h"
+#include "input/start_code_search.h"
 
 // Start code values (ISO/IEC 13818-1, 2.5.3.1); any other value opens a PES packet whose
 // stream id is the start code's last byte.
@@ -25,10 +26,19 @@ constexpr uint32_t kMuxRateUnitBitsPerSecond = 400;
 constexpr int kAllAudioStreamsId = 0xB8;
 constexpr int kAllVideoStreamsId = 0xB9;
 
+// The start code after the next 00 00 01, the bytes before it passed over; nullopt when
+// the data ends before one.
+std::optional<uint32_t> ReadStartCodeAfterNextPrefix(BitstreamFile& file);
+
 // The next start code, prefix and value. When the next 32 bits are none (a damaged file,
-// or a packet whose length was wrong), the bytes up to the next 00 00 01 are passed
-// over; nullopt when the data ends before one.
-std::optional<uint32_t> ReadNextStartCode(BitstreamFile& file);
+// or a packet whose length was wrong), they and the bytes up to the next 00 00 01 are
+// passed over. Inline: once per structure, and a returned optional that is not inlined
+// costs more than the read.
+inline std::optional<uint32_t> ReadNextStartCode(BitstreamFile& file) {
+    uint32_t code = file.ReadBits(32);
+    if ((code >> 8) == kStartCodePrefix) return code;
+    return ReadStartCodeAfterNextPrefix(file);
+}
 
 inline uint8_t StreamIdOf(uint32_t startCode) { return static_cast<uint8_t>(startCode & 0xFF); }
 
@@ -104,4 +114,13 @@ struct PesPacketHeader {
     // the whole packet or more.
     int PayloadSize() const;
 };
+// PES header bytes before the optional fields: the two flag bytes and
+// PES_header_data_length.
+constexpr int kPesHeaderFixedBytes = 3;
+
 PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId);
+
+inline int PesPacketHeader::PayloadSize() const {
+    if (!hasHeader) return static_cast<int>(packetLength);
+    return static_cast<int>(packetLength) - header.headerDataLength - kPesHeaderFixedBytes;
+}
