@@ -215,6 +215,28 @@ TEST_F(WalkerTest, TellsAnMpeg2PackFromAnMpeg1OneWithoutReading) {
     EXPECT_EQ(32.0, mpeg1.BitPosition());
 }
 
+// Inside the file's block a pack header is read from memory, across the block's end field
+// by field from the file: both give the same header.
+TEST_F(WalkerTest, APackHeaderAcrossTheBlockEndReadsAsOneInsideIt) {
+    constexpr size_t kBlock = BitstreamFile::kBlockSize;
+    const Bytes pack = StreamBuilder().Pack(0x123456789, 0x2AAAAA, 3, 299).EndCode().Build();
+    for (size_t at = kBlock - 20; at <= kBlock; ++at) {
+        Bytes bytes(at, 0xFF);
+        bytes.insert(bytes.end(), pack.begin(), pack.end());
+        BitstreamFile& file = Open(bytes);
+        file.SkipBytes(at);
+        ASSERT_EQ(kPackStartCode, ReadNextStartCode(file)) << at;
+        PackHeader header = ReadPackHeader(file);
+        EXPECT_EQ(0x123456789u, header.scrBase) << at;
+        EXPECT_EQ(299u, header.scrExtension) << at;
+        EXPECT_EQ(0x2AAAAAu, header.programMuxRate) << at;  // 10 1010 1010 ... 1010
+        EXPECT_EQ(3u, header.stuffingLength) << at;
+        EXPECT_EQ((at + kPackHeaderBytes + 3) * 8.0, header.declaredEndBit) << at;
+        EXPECT_EQ(kProgramEndCode, ReadNextStartCode(file)) << at;
+        EXPECT_TRUE(file.AtEnd()) << at;
+    }
+}
+
 TEST_F(WalkerTest, ScrCountsTheBaseInExtensionPeriods) {
     PackHeader pack;
     pack.scrBase = (1ull << 33) - 1;
