@@ -110,12 +110,3 @@ std::optional<StreamBufferBound> ReadStreamBufferBound(BitstreamFile& file) {
     bound.size = file.ReadBits(13);
     return bound;
 }
-
-PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId) {
-    PesPacketHeader packet;
-    packet.packetLength = file.ReadBits(16);
-    packet.declaredEndBit = file.BitPosition() + packet.packetLength * 8.0;
-    packet.hasHeader = !HasNoPesHeader(streamId);
-    if (packet.hasHeader) packet.header = ReadPesHeader(file);
-    return packet;
-}

@@ -118,7 +118,15 @@ struct PesPacketHeader {
 // PES_header_data_length.
 constexpr int kPesHeaderFixedBytes = 3;
 
-PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId);
+// Inline: once per packet, and the payload reader leaves out the fields it does not use.
+inline PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId) {
+    PesPacketHeader packet;
+    packet.packetLength = file.ReadBits(16);
+    packet.declaredEndBit = file.BitPosition() + packet.packetLength * 8.0;
+    packet.hasHeader = !HasNoPesHeader(streamId);
+    if (packet.hasHeader) packet.header = ReadPesHeader(file);
+    return packet;
+}
 
 inline int PesPacketHeader::PayloadSize() const {
     if (!hasHeader) return static_cast<int>(packetLength);
