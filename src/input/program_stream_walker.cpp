@@ -3,13 +3,14 @@
 
 namespace {
 
+constexpr int kStartCodeBytes = 4;
 // The '01' that opens an MPEG-2 pack header after its start code.
 constexpr uint32_t kMpeg2PackMarker = 0b01;
 // The pack header after its start code, in two parts that end on field boundaries: the
 // '01' and the SCR with their markers, then program_mux_rate to pack_stuffing_length.
 constexpr int kPackClockBytes = 6;
 constexpr int kPackRateBytes = 4;
-static_assert(4 + kPackClockBytes + kPackRateBytes == kPackHeaderBytes);
+static_assert(kStartCodeBytes + kPackClockBytes + kPackRateBytes == kPackHeaderBytes);
 
 // Up to 8 bytes of a header already in memory, handed out field by field as ReadBits
 // would hand them out of the file.
@@ -63,7 +64,7 @@ bool IsMpeg2PackHeaderAhead(BitstreamFile& file) { return file.PeekBits(2) == kM
 // One pack per 2 KiB or so: most headers are read from memory, which costs far less than
 // a file read per field.
 PackHeader ReadPackHeader(BitstreamFile& file) {
-    double start = file.BitPosition() - 32;  // the start code has been read
+    double start = file.BitPosition() - kStartCodeBytes * 8;  // the start code has been read
     PackHeader pack;
     if (IsBuffered(file, kPackClockBytes + kPackRateBytes)) {
         const uint8_t* bytes = file.BufferedBytes();

@@ -12,7 +12,7 @@
 #include "input/pes_header.h"
 #include "input/start_code_search.h"
 
-// Start code values (ISO/IEC 13818-1, 2.5.3.1); any other value opens a PES packet whose
+// Start code values (ISO/IEC 13818-1, 2.5.3); any other value opens a PES packet whose
 // stream id is the start code's last byte.
 constexpr uint32_t kProgramEndCode = 0x1B9;
 constexpr uint32_t kPackStartCode = 0x1BA;
