@@ -10,7 +10,6 @@
 #include <cstring>
 #include <new>
 
-#include "input/pes_header.h"
 #include "input/start_code_search.h"
 #include "report/report_log.h"
 
@@ -188,7 +187,7 @@ uint32_t BitstreamFile::PeekAcrossBlock(int n) {
 bool BitstreamFile::FindPattern(uint32_t pattern, int n) {
     if (n <= 0 || n > 32) return false;
     while (bitOffset_ != 0 && !atEnd_) ReadBit();
-    if (pattern == kStartCodePrefix && n == 24) return FindStartCodePrefix();
+    if (pattern == kStartCodePrefix && n == kStartCodePrefixBits) return FindStartCodePrefix();
     uint32_t mask = n == 32 ? 0xFFFFFFFFu : (1u << n) - 1;
     uint32_t value = ReadBits(n);
     while ((value & mask) != pattern) {

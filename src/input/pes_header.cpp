@@ -17,14 +17,6 @@ bool HasNoPesHeader(uint8_t id) {
     }
 }
 
-uint64_t ReadClock33(BitstreamFile& file) {
-    uint64_t value = static_cast<uint64_t>(file.ReadBits(3)) << 30;
-    file.ReadBits(1);
-    value |= static_cast<uint64_t>(file.ReadBits(15)) << 15;
-    file.ReadBits(1);
-    return value | file.ReadBits(15);
-}
-
 namespace {
 
 // PTS or DTS: a 4-bit prefix, the clock and a closing marker.

@@ -1,16 +1,10 @@
-// PES packet headers of ISO/IEC 13818-1 (2.4.3.6, 2.4.3.7), read the same way by the
-// first pass and by the payload reader so that both see the same packets.
+// PES packet headers of ISO/IEC 13818-1 (2.4.3.6, 2.4.3.7) and the stream ids; the
+// program stream walker reads them for the first pass and the payload reader alike.
 #pragma once
 
 #include <cstdint>
 
 #include "input/bitstream_file.h"
-
-// Start codes of ISO/IEC 13818-1, 2.5.3.
-constexpr uint32_t kProgramEndCode = 0x1B9;
-constexpr uint32_t kPackStartCode = 0x1BA;
-constexpr uint32_t kSystemHeaderStartCode = 0x1BB;
-constexpr uint32_t kStartCodePrefix = 0x000001;
 
 // Stream ids (ISO/IEC 13818-1, table 2-18).
 constexpr uint8_t kProgramStreamMapId = 0xBC;
@@ -31,8 +25,16 @@ constexpr uint8_t kProgramStreamDirectoryId = 0xFF;
 bool HasNoPesHeader(uint8_t id);
 
 // A 33-bit clock value as SCR, PTS and DTS carry it: bits 32..30, marker, bits 29..15,
-// marker, bits 14..0, formed exactly.
-uint64_t ReadClock33(BitstreamFile& file);
+// marker, bits 14..0, formed exactly. `bits` is the file, or a header's bytes already in
+// memory: anything with ReadBits(n).
+template <typename Bits>
+uint64_t ReadClock33(Bits& bits) {
+    uint64_t value = static_cast<uint64_t>(bits.ReadBits(3)) << 30;
+    bits.ReadBits(1);
+    value |= static_cast<uint64_t>(bits.ReadBits(15)) << 15;
+    bits.ReadBits(1);
+    return value | bits.ReadBits(15);
+}
 
 struct PesHeader {
     uint32_t scrambling = 0;   // PES_scrambling_control

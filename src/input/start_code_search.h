@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The prefix 00 00 01 that begins every start code of ISO/IEC 13818-1 and 13818-2.
+constexpr uint32_t kStartCodePrefix = 0x000001;
+constexpr int kStartCodePrefixBits = 24;
+
 constexpr size_t kPrefixNotFound = static_cast<size_t>(-1);
 
 // Searches [begin, end) for the 01 that completes a prefix. `zeros` holds how many zero

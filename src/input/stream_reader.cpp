@@ -7,7 +7,7 @@
 #include <new>
 
 #include "input/bitstream_file.h"
-#include "input/pes_header.h"
+#include "input/program_stream_walker.h"
 #include "input/start_code_search.h"
 #include "program/program_stream_scan.h"
 
@@ -66,38 +66,25 @@ bool StreamReader::FetchPayload() {
 bool StreamReader::LoadNextPayload() {
     BitstreamFile& file = *file_;
     while (packetBudget_ > 0 && !file.AtEnd()) {
-        uint32_t code = file.ReadBits(32);
-        if ((code >> 8) != kStartCodePrefix) {
-            // Resynchronise at byte level, as the first pass does.
-            if (!file.FindPattern(kStartCodePrefix, 24)) return false;
-            code = 0x100 + file.ReadBits(8);
-        }
-        if (code == kProgramEndCode) return false;
-        if (code == kPackStartCode) {
-            file.ReadBits(32);
-            file.ReadBits(32);
-            file.ReadBits(13);
-            file.SkipBytes(file.ReadBits(3));
+        std::optional<uint32_t> code = ReadNextStartCode(file);
+        if (!code || *code == kProgramEndCode) return false;
+        if (*code == kPackStartCode) {
+            ReadPackHeader(file);
             continue;
         }
-        if (code == kSystemHeaderStartCode) {
-            file.ReadBits(32);
-            file.ReadBits(32);
-            while (file.PeekBits(1) == 1) file.ReadBits(24);
+        if (*code == kSystemHeaderStartCode) {
+            ReadSystemHeader(file, [](const StreamBufferBound&) {});
             continue;
         }
         newPacket_ = true;
         --packetBudget_;
-        auto id = static_cast<uint8_t>(code & 0xFF);
-        uint32_t length = file.ReadBits(16);
-        if (HasNoPesHeader(id)) {
-            file.SkipBytes(length);
-            continue;
-        }
-        PesHeader header = ReadPesHeader(file);
-        int payloadSize = static_cast<int>(length) - header.headerDataLength - 3;
+        uint8_t id = StreamIdOf(*code);
+        PesPacketHeader packet = ReadPesPacketHeader(file, id);
+        int payloadSize = packet.PayloadSize();
         if (payloadSize <= 0) continue;  // an empty payload delivers nothing
-        if (id != streamId_) {
+        // Packets without a header (padding, private stream 2, ...) carry no elementary
+        // stream: their bytes are never delivered, whatever the id asked for.
+        if (id != streamId_ || !packet.hasHeader) {
             file.SkipBytes(static_cast<uint64_t>(payloadSize));
             continue;
         }
@@ -200,7 +187,7 @@ size_t StreamReader::TakeBytes(uint8_t* into, size_t count) {
 bool StreamReader::FindPattern(uint32_t pattern, int n) {
     if (n <= 0 || n > 32) return false;
     while (bitOffset_ != 0 && !AtEnd()) ReadBit();
-    if (pattern == kStartCodePrefix && n == 24) return FindStartCodePrefix();
+    if (pattern == kStartCodePrefix && n == kStartCodePrefixBits) return FindStartCodePrefix();
     uint32_t mask = n == 32 ? 0xFFFFFFFFu : (1u << n) - 1;
     if (AtEnd()) return false;
     uint32_t value = ReadBits(n);

@@ -1,7 +1,8 @@
 // The PES payload of one elementary stream as one continuous bit stream. Re-reads the
-// file through the BitstreamFile, skipping packs, system headers and the packets of other
-// ids, and stops after as many PES packets as the first pass counted, so that a first
-// pass cut by the time limit limits every elementary stream analysis alike.
+// file through the BitstreamFile with the program stream walker, as the first pass did,
+// skipping packs, system headers and the packets of other ids, and stops after as many
+// PES packets as the first pass counted, so that a first pass cut by the time limit
+// limits every elementary stream analysis alike.
 //
 // Reads past the stream's data return 0; AtEnd() tells them from data. PeekBits keeps
 // the bits it looked at in a look-ahead, from which the next reads are served.

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "input/bitstream_file.h"
-#include "input/pes_header.h"
+#include "input/program_stream_walker.h"
 #include "report/report_log.h"
 
 namespace {
@@ -27,8 +27,10 @@ struct ScanState {
 // Scan-wide failures that end the pass at once.
 using Stop = std::optional<ScanResult>;
 
-// Pack header bytes with the start code, before the stuffing (ISO/IEC 13818-1, 2.5.3.3).
-constexpr uint32_t kPackHeaderBytes = 14;
+// Clock periods in a millisecond: the 90 kHz of the SCR base, PTS and DTS, and the
+// 27 MHz of the whole SCR (ISO/IEC 13818-1, 2.4.2.1).
+constexpr double kBaseTicksPerMs = 90.0;
+constexpr double kScrTicksPerMs = kBaseTicksPerMs * kScrExtensionsPerBase;
 
 // Bytes of a DVD audio or subpicture packet before its elementary data.
 constexpr int kAc3DtsHeaderBytes = 4;
@@ -67,11 +69,7 @@ int FindStreamStart(BitstreamFile& file) {
     return StreamKindNothing;
 }
 
-// A start code's 32 bits have just been read.
-double StartOfStructure(const BitstreamFile& file) { return file.BitPosition() - 32; }
-
-Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
-    double start = StartOfStructure(file);
+Stop CountPack(BitstreamFile& file, ScanState& state) {
     ++table.packCount;
     state.packetsInPack = 0;
     if (state.previousPackPosition != 0) {
@@ -81,57 +79,41 @@ Stop ReadPackHeader(BitstreamFile& file, ScanState& state) {
         table.maxPackSize = std::max(table.maxPackSize, size32);
     }
     state.previousPackPosition = file.BitPosition();
-    if (state.firstPack && file.PeekBits(2) != 0b01) return ScanMpeg1System;
+    if (state.firstPack && !IsMpeg2PackHeaderAhead(file)) return ScanMpeg1System;
 
-    file.ReadBits(2);
-    uint64_t scrBase = ReadClock33(file);
-    file.ReadBits(1);
-    uint64_t scr27MHz = scrBase * 300 + file.ReadBits(9);
+    PackHeader pack = ReadPackHeader(file);
+    uint64_t scr27MHz = pack.Scr27MHz();
     if (state.firstPack) {
-        table.firstScrMs = static_cast<double>(scr27MHz) / 27000.0;
+        table.firstScrMs = static_cast<double>(scr27MHz) / kScrTicksPerMs;
         state.firstPack = false;
     }
-    state.currentScr = static_cast<long double>(scr27MHz) / 300.0L;
-
-    file.ReadBits(1);
-    table.programMuxRate = file.ReadBits(22);
-    file.ReadBits(7);
-    uint32_t stuffing = file.ReadBits(3);
-    state.declaredEnd = start + (kPackHeaderBytes + stuffing) * 8.0;
-    file.SkipBytes(stuffing);
+    state.currentScr = static_cast<long double>(scr27MHz) / kScrExtensionsPerBase;
+    table.programMuxRate = pack.programMuxRate;
+    state.declaredEnd = pack.declaredEndBit;
     return std::nullopt;
 }
 
-void ReadSystemHeader(BitstreamFile& file, ScanState& state) {
+void CountSystemHeader(BitstreamFile& file, ScanState& state) {
     ++table.systemHeaderCount;
-    // header_length: the stream entries below are not bounded by it
-    state.declaredEnd = file.BitPosition() + 16 + file.ReadBits(16) * 8.0;
-    file.ReadBits(1);
-    table.rateBound = file.ReadBits(22);
-    file.ReadBits(1);
-    table.audioBound = file.ReadBits(6);
-    table.fixedFlag = file.ReadBits(1);
-    file.ReadBits(1);  // CSPS_flag
-    table.audioLockFlag = file.ReadBits(1);
-    table.videoLockFlag = file.ReadBits(1);
-    file.ReadBits(1);
-    table.videoBound = file.ReadBits(5);
-    file.ReadBits(1);  // packet_rate_restriction_flag
-    file.ReadBits(7);
-    while (file.PeekBits(1) == 1) {
-        uint32_t id = file.ReadBits(8);
-        file.ReadBits(2);
-        table.stdBufferBoundScale[id] = file.ReadBits(1);
-        table.stdBufferSizeBound[id] = file.ReadBits(13);
-        table.stdBufferBoundListed[id] = true;
-    }
+    SystemHeader header = ReadSystemHeader(file, [](const StreamBufferBound& bound) {
+        table.stdBufferBoundScale[bound.streamId] = bound.scale;
+        table.stdBufferSizeBound[bound.streamId] = bound.size;
+        table.stdBufferBoundListed[bound.streamId] = true;
+    });
+    state.declaredEnd = header.declaredEndBit;
+    table.rateBound = header.rateBound;
+    table.audioBound = header.audioBound;
+    table.fixedFlag = header.fixedFlag;
+    table.audioLockFlag = header.audioLockFlag;
+    table.videoLockFlag = header.videoLockFlag;
+    table.videoBound = header.videoBound;
 }
 
 // Counts the header's time stamps against the clock of the current pack.
 void CountTimeStamps(uint8_t id, const PesHeader& header, const ScanState& state) {
     if (header.ptsDtsFlags != 2 && header.ptsDtsFlags != 3) return;
     if (table.firstPtsPending[id]) {
-        table.firstPtsMs[id] = static_cast<double>(header.pts) / 90.0;
+        table.firstPtsMs[id] = static_cast<double>(header.pts) / kBaseTicksPerMs;
         table.firstPtsPending[id] = false;
     }
     if (header.pts <= state.currentScr) ++table.ptsUnderflows;
@@ -156,27 +138,28 @@ void CountDvdSubstream(uint8_t sub, int payloadSize) {
     }
 }
 
-Stop ReadPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
+Stop CountPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
     ++table.pesPacketCount;
     ++table.packetCount[id];
-    uint32_t length = file.ReadBits(16);
-    state.declaredEnd = file.BitPosition() + length * 8.0;
+    PesPacketHeader packet = ReadPesPacketHeader(file, id);
+    uint32_t length = packet.packetLength;
+    state.declaredEnd = packet.declaredEndBit;
     table.maxPesPacketLength = std::max(table.maxPesPacketLength, length);
     uint32_t scrambling = 0;
     std::optional<uint8_t> sub;
     bool dvdPrivate = table.isDvd && id == kPrivateStream1Id;
 
-    if (HasNoPesHeader(id)) {
+    if (!packet.hasHeader) {
         file.SkipBytes(length);
         table.payloadBytes[id] += length;
     } else {
         ++state.packetsInPack;
         table.maxPacketsPerPack = std::max(table.maxPacketsPerPack, state.packetsInPack);
-        PesHeader header = ReadPesHeader(file);
+        const PesHeader& header = packet.header;
         if (header.packHeaderField) return ScanPackHeaderInPes;
-        CountTimeStamps(static_cast<uint8_t>(id), header, state);
+        CountTimeStamps(id, header, state);
         scrambling = header.scrambling;
-        int payloadSize = static_cast<int>(length) - header.headerDataLength - 3;
+        int payloadSize = packet.PayloadSize();
         // An empty payload has no substream byte: reading one would eat the next
         // start code.
         if (payloadSize >= 1) sub = static_cast<uint8_t>(file.ReadBits(8));
@@ -202,12 +185,12 @@ Stop Dispatch(BitstreamFile& file, uint32_t code, ScanState& state) {
         case kProgramEndCode:
             return std::nullopt;
         case kPackStartCode:
-            return ReadPackHeader(file, state);
+            return CountPack(file, state);
         case kSystemHeaderStartCode:
-            ReadSystemHeader(file, state);
+            CountSystemHeader(file, state);
             return std::nullopt;
         default:
-            return ReadPesPacket(file, static_cast<uint8_t>(code & 0xFF), state);
+            return CountPesPacket(file, StreamIdOf(code), state);
     }
 }
 
@@ -247,15 +230,13 @@ ScanResult Scan(BitstreamFile& file, int timeLimitSeconds) {
 
     ScanState state;
     while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
-        uint32_t code = file.ReadBits(32);
-        if ((code >> 8) != kStartCodePrefix) {
-            if (!file.FindPattern(kStartCodePrefix, 24)) return ScanSyncLost;
-            code = 0x100 + file.ReadBits(8);
-        }
-        state.lastCode = code;
-        if (Stop stop = Dispatch(file, code, state)) return *stop;
+        std::optional<uint32_t> code = ReadNextStartCode(file);
+        if (!code) return ScanSyncLost;
+        state.lastCode = *code;
+        if (Stop stop = Dispatch(file, *code, state)) return *stop;
         // The limit counts stream time from the first pack, whatever its clock.
-        double streamMs = static_cast<double>(state.currentScr / 90.0L) - table.firstScrMs;
+        double streamMs =
+            static_cast<double>(state.currentScr / kBaseTicksPerMs) - table.firstScrMs;
         if (timeLimitSeconds != 0 && timeLimitSeconds * 1000.0 < streamMs) {
             state.stoppedByTime = true;
             break;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "input/pes_header.h"
+#include "input/program_stream_walker.h"
 
 enum ScanResult : int {
     ScanOk = 0,  // program end code read, or the time limit reached
@@ -20,12 +20,9 @@ enum ScanResult : int {
     ScanNoEndCode = 10,  // end of file or cancel before the program end code
 };
 
-// Start codes and stream ids of ISO/IEC 13818-1, 2.5.3 and table 2-18.
+// The sync byte of every transport stream packet (ISO/IEC 13818-1, 2.4.3.2), by which
+// the first pass tells a transport stream from a program stream.
 constexpr uint8_t kTransportSyncByte = 0x47;
-// System header entries that stand for every stream of a kind (2.5.3.6), as DVD
-// files write them.
-constexpr int kAllAudioStreamsId = 0xB8;
-constexpr int kAllVideoStreamsId = 0xB9;
 
 // DVD substreams of private stream 1, named by the first payload byte.
 constexpr uint8_t kFirstAc3Substream = 0x80;

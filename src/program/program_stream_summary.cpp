@@ -10,14 +10,13 @@ namespace {
 constexpr double kBytesPerMB = 1048576.0;
 // The MPEG audio total has always been shown in units of 1,038,336 bytes.
 constexpr double kAudioBytesPerMB = 1038336.0;
-constexpr uint32_t kBitsPerSecondPerRateUnit = 400;  // 50 bytes/s
 constexpr uint32_t kNoMaximum = 4294967295u;
 constexpr int32_t kMeasuredYes = 1;
 constexpr int32_t kMeasuredNo = 0;
 
 void WriteSystemHeaderLines(const StreamIdTable& table, bool& failed) {
     const SystemReference& ref = ReferenceProfile.system;
-    uint32_t rateBoundBps = table.rateBound * kBitsPerSecondPerRateUnit;
+    uint32_t rateBoundBps = table.rateBound * kMuxRateUnitBitsPerSecond;
     LogInfo("Rate Bound = %d bps -> %d Kbps", rateBoundBps, rateBoundBps / 1024);
     LogInfo("Video Bound = %d active video streams", table.videoBound);
     LogInfo("Audio Bound = %d active audio streams", table.audioBound);
@@ -188,7 +187,7 @@ int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& pat
                failed);
     CheckEqual("Packets per Pack = %d", ref.PacketsPerPack, table.maxPacketsPerPack,
                table.maxPacketsPerPack, 0, failed);
-    uint32_t muxRateKbps = table.programMuxRate * kBitsPerSecondPerRateUnit / 1024;
+    uint32_t muxRateKbps = table.programMuxRate * kMuxRateUnitBitsPerSecond / 1024;
     CheckRange("Program Mux Rate = %d Kbps", 0, kNotSet, muxRateKbps, muxRateKbps, 0, failed);
     int muxRateLine = GetLineCounter();
     WriteTimingErrorLines(table, failed);

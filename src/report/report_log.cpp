@@ -38,10 +38,12 @@ class DiscardSink : public ReportSink {
     void PumpEvents() override {}
 };
 
-// Everything the log keeps for the process, in one place.
+DiscardSink discardSink;
+
+// Everything the log keeps for the process, in one place; a fresh value is the state of
+// a fresh process.
 struct LogState {
-    DiscardSink discard;
-    ReportSink* sink = &discard;
+    ReportSink* sink = &discardSink;
     LineFormat format;
     int lineCounter = 0;
     bool printOnlyErrors = false;
@@ -54,7 +56,7 @@ LogState& State() {
     return state;
 }
 
-// Lock-free, so that a signal handler may set it.
+// Beside the state rather than in it: lock-free, so that a signal handler may set it.
 std::atomic<bool> cancelRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
@@ -99,7 +101,12 @@ std::string TimeText(const char* strftimeFormat, std::time_t when) {
 
 }  // namespace
 
-void SetReportSink(ReportSink* sink) { State().sink = sink ? sink : &State().discard; }
+void ResetReportLog() {
+    State() = LogState{};
+    ClearCancelRequest();
+}
+
+void SetReportSink(ReportSink* sink) { State().sink = sink ? sink : &discardSink; }
 
 void SetPrintOnlyErrors(bool on) { State().printOnlyErrors = on; }
 

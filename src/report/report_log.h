@@ -7,6 +7,11 @@
 
 #include "report/report_sink.h"
 
+// Back to the state of a fresh process: no sink, the line counter at 0, the line format
+// carried from line to line at its start, print-only-errors off, no remembered status
+// text, no cancel request. Tests start from it, so none depends on the one run before.
+void ResetReportLog();
+
 // Binds the log to a front end; nullptr discards everything. The sink must outlive
 // its binding.
 void SetReportSink(ReportSink* sink);

@@ -129,7 +129,7 @@ void CheckRecommendedMuxRate(const StreamIdTable& table) {
         static_cast<double>(packSize) / static_cast<double>(packSize - kPackOverheadBytes);
     double needed = std::ceil(ratio * runState.elementaryBitrateSum);
     double recommended = std::ceil(needed * 0.02) * 50;
-    uint32_t actual = table.programMuxRate * 400;
+    uint32_t actual = table.programMuxRate * kMuxRateUnitBitsPerSecond;
     if (!(actual < recommended) || ReferenceProfile.system.ProgramMuxRateMin != 1) return;
 
     std::string text = FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps",

@@ -1,6 +1,7 @@
 // Video stream parser.
 #include "video/video_parser.h"
 
+#include "input/start_code_search.h"
 #include "input/stream_reader.h"
 #include "report/report_log.h"
 #include "video/video_statistics.h"
@@ -68,7 +69,7 @@ class VideoParser {
     // Stops before the first sequence header's start code value, noting the bytes before
     // its prefix; false when the stream has none.
     bool FindFirstSequenceHeader() {
-        while (reader_.FindPattern(0x000001, 24)) {
+        while (reader_.FindPattern(kStartCodePrefix, kStartCodePrefixBits)) {
             uint32_t prefixEnd = reader_.BytesRead();
             if (reader_.PeekBits(8) == kSequenceHeaderCode) {
                 bytesBeforeSequenceHeader_ = prefixEnd - 3;
@@ -117,7 +118,7 @@ class VideoParser {
     // value of a new sequence header; false when the stream's data ends first.
     bool FindSequenceAfterEndCode() {
         reader_.ReadBits(8);
-        while (reader_.FindPattern(0x000001, 24)) {
+        while (reader_.FindPattern(kStartCodePrefix, kStartCodePrefixBits)) {
             if (reader_.PeekBits(8) == kSequenceHeaderCode) return true;
         }
         return false;
@@ -140,7 +141,7 @@ class VideoParser {
     }
 
     // No further start code: the walk ends, and the end of data decides the status.
-    Stop NextStartCode() { return !reader_.FindPattern(0x000001, 24); }
+    Stop NextStartCode() { return !reader_.FindPattern(kStartCodePrefix, kStartCodePrefixBits); }
 
     void Skip(int bits) {
         for (; bits >= 32; bits -= 32) reader_.ReadBits(32);

@@ -23,6 +23,9 @@ struct GopRecord {
     std::string structure;  // "I", "P", "B" per picture header, in stream order
 };
 
+// bit_rate_value counts units of 400 bit/s (ISO/IEC 13818-2, 6.3.3).
+constexpr uint32_t kBitRateValueUnitBitsPerSecond = 400;
+
 struct VideoStreamInfo {
     uint32_t status;
     uint32_t horizontalSize;

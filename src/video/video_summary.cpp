@@ -154,7 +154,7 @@ void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
 
 void WriteBitrateLines(const VideoStreamInfo& v, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
-    uint32_t nominalBps = v.bitRateValue * 400;
+    uint32_t nominalBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
     LogInfo("Nominal bitrate (Sequence Header) = %d bps -> %d Kbps", nominalBps, nominalBps >> 10);
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
     CheckRange("Average Bitrate = %d Kbps", 0, ref.VideoAvgBitrate, averageKbps, averageKbps, 0,

@@ -132,6 +132,29 @@ TEST_F(ReportLogTest, ErrorMessageShowsABoxAndTheFailVerdictOnly) {
     EXPECT_EQ(Verdict::Pass, bound.sink.CurrentVerdict());
 }
 
+// Everything a run leaves behind is gone after the reset: nothing carries over to the
+// next test, as nothing carries over to a fresh process.
+TEST_F(ReportLogTest, ResetLeavesNothingOfTheRunBefore) {
+    SetStatusText("Old status");
+    SetPrintOnlyErrors(true);
+    LogFail("*red, bold and 16 px");
+    RequestCancel();
+    ResetReportLog();
+    EXPECT_EQ(0, GetLineCounter());
+    EXPECT_FALSE(GetPrintOnlyErrors());
+    EXPECT_FALSE(IsCancelRequested());
+    LogInfo("to no sink");
+    EXPECT_EQ(1u, Lines().size());
+
+    MemorySink fresh;
+    SetReportSink(&fresh);
+    LogInfo("info");
+    EXPECT_EQ((ReportLine{"info", false, LineColour::Default, 11}), fresh.Lines().back());
+    SetProgress(5);
+    EXPECT_EQ(" (05%)", fresh.StatusText());
+    SetReportSink(&bound.sink);
+}
+
 TEST_F(ReportLogTest, CancelFlag) {
     EXPECT_FALSE(IsCancelRequested());
     RequestCancel();

@@ -42,16 +42,11 @@ std::string FixturePath(const std::string& name) {
 }
 
 BoundSink::BoundSink() {
+    ResetReportLog();
     SetReportSink(&sink);
-    SetPrintOnlyErrors(false);
-    ClearCancelRequest();
 }
 
-BoundSink::~BoundSink() {
-    SetReportSink(nullptr);
-    SetPrintOnlyErrors(false);
-    ClearCancelRequest();
-}
+BoundSink::~BoundSink() { ResetReportLog(); }
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();

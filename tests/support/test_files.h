@@ -29,8 +29,8 @@ class TempDir {
 Bytes ReadFileBytes(const std::string& path);
 std::string FixturePath(const std::string& name);
 
-// Binds a memory sink to the report log for the life of the object, with
-// print-only-errors off and no cancel request.
+// Binds a memory sink to a freshly reset report log for the life of the object, and
+// resets the log again when it ends.
 class BoundSink {
   public:
     BoundSink();
