@@ -64,7 +64,8 @@ std::vector<ProfileWarning> profileWarnings;
 ProfileOrigin profileOrigin;
 
 // Each key of a section: where the profile holds it, the field it is read into and its
-// value when absent.
+// value when absent. The loader reads these and the checks name their keys from them, so
+// each name is written once.
 template <typename Section, typename Value>
 struct KeyField {
     std::string_view section;
@@ -162,7 +163,7 @@ constexpr bool EachFieldOnce(const KeyField<Section, Value> (&table)[N]) {
     return true;
 }
 
-// Every field has exactly one row: no field is missed by the loader.
+// Every field has exactly one row: no field is missed by the loader, and KeyOf finds each.
 // (The sizes assume fields without padding between them, as they are laid out now.)
 static_assert(EachFieldOnce(kSystemKeys) && EachFieldOnce(kVideoKeys) &&
               EachFieldOnce(kAudioKeys) && EachFieldOnce(kAudioRealKeys));
@@ -184,6 +185,21 @@ void LoadAll(ProfileReader& reader) {
     LoadSection(reader, kVideoKeys, ReferenceProfile.video);
     LoadSection(reader, kAudioKeys, ReferenceProfile.audio);
     LoadSection(reader, kAudioRealKeys, ReferenceProfile.audio);
+}
+
+template <typename Section, typename Value, size_t N>
+const KeyField<Section, Value>& RowOf(const KeyField<Section, Value> (&table)[N],
+                                      Value Section::*field) {
+    // Never the end: every field has a row (asserted above).
+    return *std::find_if(std::begin(table), std::end(table),
+                         [&](const KeyField<Section, Value>& row) { return row.field == field; });
+}
+
+template <typename Key, typename Section, typename Value, size_t N>
+Key KeyIn(const KeyField<Section, Value> (&table)[N], const Section& section,
+          Value Section::*field) {
+    const KeyField<Section, Value>& row = RowOf(table, field);
+    return Key{{row.section, row.name}, section.*field};
 }
 
 bool IsKnownSection(const std::string& name) {
@@ -257,6 +273,21 @@ void LoadNoReferenceProfile() {
 
 const ProfileOrigin& ReferenceProfileOrigin() { return profileOrigin; }
 
+ProfileKey KeyOf(const SystemReference& section, int32_t SystemReference::*field) {
+    return KeyIn<ProfileKey>(kSystemKeys, section, field);
+}
+
+ProfileKey KeyOf(const VideoReference& section, int32_t VideoReference::*field) {
+    return KeyIn<ProfileKey>(kVideoKeys, section, field);
+}
+
+ProfileKey KeyOf(const AudioReference& section, int32_t AudioReference::*field) {
+    return KeyIn<ProfileKey>(kAudioKeys, section, field);
+}
+
+RealProfileKey KeyOf(const AudioReference& section, double AudioReference::*field) {
+    return KeyIn<RealProfileKey>(kAudioRealKeys, section, field);
+}
 
 const std::vector<ProfileWarning>& ProfileWarnings() { return profileWarnings; }
 
