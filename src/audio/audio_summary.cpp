@@ -81,80 +81,98 @@ const char* EmphasisText(int32_t emphasis) {
 void WriteHeaderLines(const AudioStreamInfo& a, bool& failed) {
     const AudioReference& ref = ReferenceProfile.audio;
     LogInfo("Found %u sync words", static_cast<uint32_t>(a.syncWords));
-    CheckRange("Audio Sync Losses: %d", 0, static_cast<uint32_t>(ref.AudioSyncLossesMax),
-               static_cast<uint32_t>(a.syncLosses), a.syncLosses, 0, failed);
+    CheckRange(FormatReportLine("Audio Sync Losses: %d", a.syncLosses), 0,
+               KeyOf(ref, &AudioReference::AudioSyncLossesMax), a.syncLosses, failed);
     if (a.layer == kLayerReserved) {
-        CheckEqual(LayerText(a.layer), 1, 0, 0, 0, failed);
+        CheckAlwaysFails(LayerText(a.layer), failed);
     } else {
-        CheckEqual(LayerText(a.layer), ref.Layer, LayerNumber(a.layer), 0, 0, failed);
+        CheckEqual(LayerText(a.layer), KeyOf(ref, &AudioReference::Layer), LayerNumber(a.layer),
+                   failed);
     }
     // A switching bitrate prints the mean of the frames, judged as a constant one would be.
-    CheckEqual("bitrate = %d Kbps", ref.AudioBitrate, a.bitrateKbps, a.bitrateKbps, 0, failed);
+    CheckEqual(FormatReportLine("bitrate = %d Kbps", a.bitrateKbps),
+               KeyOf(ref, &AudioReference::AudioBitrate), a.bitrateKbps, failed);
     if (a.bitrateMinKbps != a.bitrateMaxKbps) {
         LogInfo("Variable bitrate: %d to %d Kbps", a.bitrateMinKbps, a.bitrateMaxKbps);
     }
     GetRunState().elementaryBitrateSum += static_cast<uint32_t>(a.bitrateKbps) * 1024;
-    CheckEqual("Frequency = %d Hz", ref.SamplingFrequency, a.samplingFrequency, a.samplingFrequency,
-               0, failed);
+    CheckEqual(FormatReportLine("Frequency = %d Hz", a.samplingFrequency),
+               KeyOf(ref, &AudioReference::SamplingFrequency), a.samplingFrequency, failed);
     bool noCrc = a.protectionBit != 0;
     CheckEqual(noCrc ? "Error protection = Disabled" : "Error protection = Enabled",
-               ref.ErrorProtection, noCrc ? 1 : 0, 0, 0, failed);
-    CheckEqual("Private flag = %d", ref.PrivateFlag, a.privateBit, a.privateBit, 0, failed);
+               KeyOf(ref, &AudioReference::ErrorProtection), noCrc ? 1 : 0, failed);
+    CheckEqual(FormatReportLine("Private flag = %d", a.privateBit),
+               KeyOf(ref, &AudioReference::PrivateFlag), a.privateBit, failed);
     int32_t mode = a.mode & 3;
-    bool allowed = (static_cast<uint32_t>(ref.Mode) >> mode) & 1;
-    CheckEqual(ModeText(mode), allowed ? 1 : 0, 1, 0, 0, failed);
+    CheckMaskAllows(ModeText(mode), KeyOf(ref, &AudioReference::Mode), static_cast<uint32_t>(mode),
+                    failed);
     if (const char* extension = ModeExtensionText(a.layer, mode, a.modeExtension)) {
         LogInfo("%s", extension);
     }
-    CheckEqual("Copyright flag = %d", ref.CopyrightFlag, a.copyrightFlag, a.copyrightFlag, 0,
+    CheckEqual(FormatReportLine("Copyright flag = %d", a.copyrightFlag),
+               KeyOf(ref, &AudioReference::CopyrightFlag), a.copyrightFlag, failed);
+    CheckEqual(FormatReportLine("Original flag = %d", a.originalFlag),
+               KeyOf(ref, &AudioReference::OriginalFlag), a.originalFlag, failed);
+    CheckEqual(EmphasisText(a.emphasis & 3), KeyOf(ref, &AudioReference::Emphasis), a.emphasis,
                failed);
-    CheckEqual("Original flag = %d", ref.OriginalFlag, a.originalFlag, a.originalFlag, 0, failed);
-    CheckEqual(EmphasisText(a.emphasis & 3), ref.Emphasis, a.emphasis, 0, 0, failed);
 }
 
+// Written only for more clipped samples than the key allows, compared as the range
+// check compares: a key that is not set gives an information line above 65535.
 void WriteClippedLine(const char* format, int32_t clipped, bool& failed) {
-    auto key = static_cast<uint32_t>(ReferenceProfile.audio.MaxSamplesClipped);
-    if (static_cast<uint32_t>(clipped) > key) {
-        CheckRange(format, kNotSet, key, static_cast<uint32_t>(clipped), clipped, 0, failed);
+    ProfileKey key = KeyOf(ReferenceProfile.audio, &AudioReference::MaxSamplesClipped);
+    if (static_cast<uint32_t>(clipped) > static_cast<uint32_t>(key.value)) {
+        CheckRange(FormatReportLine(format, clipped), kNoLimit, key, clipped, failed);
     }
 }
 
-// One level line: judged when the stream was decoded; in header mode nothing was
+// A level line is judged when the stream was decoded; in header mode nothing was
 // measured, and the line says so without a check.
-void WriteLevelLine(const char* label, const char* unit, double min, double max, double value,
-                    bool decoded, bool& failed) {
-    if (!decoded) {
-        LogInfo("%s = not measured", label);
-        return;
-    }
+bool WroteNotMeasured(const char* label, bool decoded) {
+    if (!decoded) LogInfo("%s = not measured", label);
+    return !decoded;
+}
+
+std::string LevelLine(const char* label, const char* unit, double value) {
     std::string format = std::string(label) + " = %0.1f " + unit;
-    CheckRangeReal(format.c_str(), min, max, value, failed);
+    return FormatReportLine(format.c_str(), value);
+}
+
+void WriteLevelLine(const char* label, const char* unit, RealProfileKey max, double value,
+                    bool decoded, bool& failed) {
+    if (WroteNotMeasured(label, decoded)) return;
+    CheckRangeReal(LevelLine(label, unit, value), kRealNotSet, max, value, failed);
+}
+
+// At least RMSReference, at most RMSReference + RMSTolerance.
+void WriteRmsLine(const char* label, double value, bool decoded, bool& failed) {
+    const AudioReference& ref = ReferenceProfile.audio;
+    if (WroteNotMeasured(label, decoded)) return;
+    CheckRangeRealWithTolerance(LevelLine(label, "dB", value),
+                                KeyOf(ref, &AudioReference::RMSReference),
+                                KeyOf(ref, &AudioReference::RMSTolerance), value, failed);
 }
 
 void WriteLevelLines(const AudioStreamInfo& a, bool decoded, bool& failed) {
     const AudioReference& ref = ReferenceProfile.audio;
-    WriteLevelLine("Left Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcLeft, decoded,
-                   failed);
-    WriteLevelLine("Right Channel DC Level", "dBFS", kRealNotSet, ref.MaxDCLevel, a.dcRight,
-                   decoded, failed);
-    WriteLevelLine("Left Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakLeft,
-                   decoded, failed);
+    RealProfileKey maxDc = KeyOf(ref, &AudioReference::MaxDCLevel);
+    RealProfileKey maxPeak = KeyOf(ref, &AudioReference::MaxPeakValue);
+    WriteLevelLine("Left Channel DC Level", "dBFS", maxDc, a.dcLeft, decoded, failed);
+    WriteLevelLine("Right Channel DC Level", "dBFS", maxDc, a.dcRight, decoded, failed);
+    WriteLevelLine("Left Channel Peak Level", "dBFS", maxPeak, a.peakLeft, decoded, failed);
     if (decoded) {
         WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
     }
-    WriteLevelLine("Right Channel Peak Level", "dBFS", kRealNotSet, ref.MaxPeakValue, a.peakRight,
-                   decoded, failed);
+    WriteLevelLine("Right Channel Peak Level", "dBFS", maxPeak, a.peakRight, decoded, failed);
     if (decoded) {
         WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight,
                          failed);
     }
-    double rmsMax = ref.RMSReference + ref.RMSTolerance;
-    WriteLevelLine("Left Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsLeft, decoded,
-                   failed);
-    WriteLevelLine("Right Channel RMS Level", "dB", ref.RMSReference, rmsMax, a.rmsRight, decoded,
-                   failed);
-    WriteLevelLine("Difference Left-Right RMS Level", "dB", kRealNotSet, ref.RMSLeftRightDiff,
-                   std::fabs(a.rmsLeft - a.rmsRight), decoded, failed);
+    WriteRmsLine("Left Channel RMS Level", a.rmsLeft, decoded, failed);
+    WriteRmsLine("Right Channel RMS Level", a.rmsRight, decoded, failed);
+    WriteLevelLine("Difference Left-Right RMS Level", "dB",
+                   KeyOf(ref, &AudioReference::RMSLeftRightDiff), std::fabs(a.rmsLeft - a.rmsRight),
+                   decoded, failed);
 }
 
 // The playing time the cross-stream check compares with the video: decoded, or in
@@ -188,7 +206,7 @@ bool WriteStatusLine(int id, AudioStatus status) {
             LogInfo("Elementary Stream %X is a MPEG Audio Stream", id);
             return true;
         case AudioBadIdBit:
-            CheckEqual("Bad ID Bit", 1, 0, 0, 0, run.runFailed);
+            CheckAlwaysFails("Bad ID Bit", run.runFailed);
             return true;
         case AudioNoInitialSync:
             ReportError(

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <iterator>
 #include <map>
 #include <string_view>
 
@@ -24,13 +25,13 @@ class ProfileReader {
   public:
     explicit ProfileReader(const IniFile& ini) : ini_(ini) {}
 
-    int32_t ReadInt(const char* section, const char* key, int32_t defaultValue) {
+    int32_t Read(std::string_view section, std::string_view key, int32_t defaultValue) {
         known_.emplace(KnownName(section, key), ValueKind::Integer);
-        return ini_.ReadInt(section, key, defaultValue);
+        return ini_.ReadInt(std::string(section), std::string(key), defaultValue);
     }
-    double ReadReal(const char* section, const char* key, double defaultValue) {
+    double Read(std::string_view section, std::string_view key, double defaultValue) {
         known_.emplace(KnownName(section, key), ValueKind::Real);
-        return ini_.ReadReal(section, key, defaultValue);
+        return ini_.ReadReal(std::string(section), std::string(key), defaultValue);
     }
     bool KnowsKey(const std::string& section, const std::string& key) const {
         return known_.count(KnownName(section, key)) > 0;
@@ -45,8 +46,8 @@ class ProfileReader {
     }
 
   private:
-    static std::string KnownName(const std::string& section, const std::string& key) {
-        return LowerIniName(section) + '\n' + LowerIniName(key);
+    static std::string KnownName(std::string_view section, std::string_view key) {
+        return LowerIniName(std::string(section)) + '\n' + LowerIniName(std::string(key));
     }
 
     enum class ValueKind { Integer, Real };
@@ -62,79 +63,143 @@ constexpr std::array<std::string_view, 5> kKnownSections = {"system", "processin
 std::vector<ProfileWarning> profileWarnings;
 ProfileOrigin profileOrigin;
 
-void LoadSystem(ProfileReader& reader, SystemReference& s) {
-    auto read = [&](const char* key, int32_t defaultValue = kNotSet) {
-        return reader.ReadInt("System", key, defaultValue);
-    };
-    s.SystemHeadersMin = read("SystemHeadersMin");
-    s.MPEGPackSize = read("MPEGPackSize");
-    s.PacketsPerPack = read("PacketsPerPack");
-    s.PacketSCRTimingError = read("PacketSCRTimingError");
-    s.PacketPTSDTSOutSync = read("PacketPTSDTSOutSync");
-    s.SystemVBR = read("SystemVBR");
-    s.ProgramMuxRateMin = read("ProgramMuxRateMin");
-    s.VideoStreams = read("VideoStreams");
-    s.AudioStreams = read("AudioStreams");
-    s.MPEGAudioStreams = read("MPEGAudioStreams");
-    s.MPEGVideoStreams = read("MPEGVideoStreams");
-    s.ProgramEndCodeRequired = read("ProgramEndCodeRequired");
-    s.DurationAudioVideoDifference = read("DurationAudioVideoDifference", kTimeKeyNotSet);
-    s.DelayAudioVideoDifference = read("DelayAudioVideoDifference", kTimeKeyNotSet);
-    s.MaxTimeToProcess = reader.ReadInt("Processing", "MaxTimeToProcess", kTimeKeyNotSet);
+// Each key of a section: where the profile holds it, the field it is read into and its
+// value when absent. The loader reads these and the checks name their keys from them, so
+// each name is written once.
+template <typename Section, typename Value>
+struct KeyField {
+    std::string_view section;
+    std::string_view name;
+    Value Section::*field;
+    Value defaultValue;
+};
+
+using SystemKey = KeyField<SystemReference, int32_t>;
+using VideoKey = KeyField<VideoReference, int32_t>;
+using AudioKey = KeyField<AudioReference, int32_t>;
+using AudioRealKey = KeyField<AudioReference, double>;
+
+constexpr SystemKey kSystemKeys[] = {
+    {"System", "SystemHeadersMin", &SystemReference::SystemHeadersMin, kNotSet},
+    {"System", "MPEGPackSize", &SystemReference::MPEGPackSize, kNotSet},
+    {"System", "PacketsPerPack", &SystemReference::PacketsPerPack, kNotSet},
+    {"System", "PacketSCRTimingError", &SystemReference::PacketSCRTimingError, kNotSet},
+    {"System", "PacketPTSDTSOutSync", &SystemReference::PacketPTSDTSOutSync, kNotSet},
+    {"System", "SystemVBR", &SystemReference::SystemVBR, kNotSet},
+    {"System", "ProgramMuxRateMin", &SystemReference::ProgramMuxRateMin, kNotSet},
+    {"System", "VideoStreams", &SystemReference::VideoStreams, kNotSet},
+    {"System", "AudioStreams", &SystemReference::AudioStreams, kNotSet},
+    {"System", "MPEGAudioStreams", &SystemReference::MPEGAudioStreams, kNotSet},
+    {"System", "MPEGVideoStreams", &SystemReference::MPEGVideoStreams, kNotSet},
+    {"System", "ProgramEndCodeRequired", &SystemReference::ProgramEndCodeRequired, kNotSet},
+    {"System", "DurationAudioVideoDifference", &SystemReference::DurationAudioVideoDifference,
+     kTimeKeyNotSet},
+    {"System", "DelayAudioVideoDifference", &SystemReference::DelayAudioVideoDifference,
+     kTimeKeyNotSet},
+    {"Processing", "MaxTimeToProcess", &SystemReference::MaxTimeToProcess, kTimeKeyNotSet},
+};
+
+constexpr VideoKey kVideoKeys[] = {
+    {"Video", "SequenceHeaderAligned", &VideoReference::SequenceHeaderAligned, kNotSet},
+    {"Video", "SequenceHeadersMin", &VideoReference::SequenceHeadersMin, kNotSet},
+    {"Video", "HorizontalSize", &VideoReference::HorizontalSize, kNotSet},
+    {"Video", "VerticalSize", &VideoReference::VerticalSize, kNotSet},
+    {"Video", "FrameRate", &VideoReference::FrameRate, kNotSet},
+    {"Video", "AspectRatio", &VideoReference::AspectRatio, kNotSet},
+    {"Video", "VBVBufferSize", &VideoReference::VBVBufferSize, kNotSet},
+    {"Video", "ProfileAndLevel", &VideoReference::ProfileAndLevel, kNotSet},
+    {"Video", "CBR_VBR", &VideoReference::CBR_VBR, kNotSet},
+    {"Video", "ChromaFormat", &VideoReference::ChromaFormat, kNotSet},
+    {"Video", "PictureStructure", &VideoReference::PictureStructure, kNotSet},
+    {"Video", "IntraDCPrecision", &VideoReference::IntraDCPrecision, kNotSet},
+    {"Video", "TopFieldFirst", &VideoReference::TopFieldFirst, kNotSet},
+    {"Video", "DCTType", &VideoReference::DCTType, kNotSet},
+    {"Video", "QuantizationScale", &VideoReference::QuantizationScale, kNotSet},
+    {"Video", "ScanType", &VideoReference::ScanType, kNotSet},
+    {"Video", "ProgressiveFrame", &VideoReference::ProgressiveFrame, kNotSet},
+    {"Video", "FirstGOPClosed", &VideoReference::FirstGOPClosed, kNotSet},
+    {"Video", "AllGOPClosed", &VideoReference::AllGOPClosed, kNotSet},
+    {"Video", "GOPLengthMax", &VideoReference::GOPLengthMax, kNotSet},
+    {"Video", "FramesIRequired", &VideoReference::FramesIRequired, kNotSet},
+    {"Video", "FramesPRequired", &VideoReference::FramesPRequired, kNotSet},
+    {"Video", "FramesBRequired", &VideoReference::FramesBRequired, kNotSet},
+    {"Video", "VideoPeakBitrate", &VideoReference::VideoPeakBitrate, kNotSet},
+    {"Video", "VideoAvgBitrate", &VideoReference::VideoAvgBitrate, kNotSet},
+    {"Video", "VideoEndCodeRequired", &VideoReference::VideoEndCodeRequired, kNotSet},
+};
+
+constexpr AudioKey kAudioKeys[] = {
+    {"Audio", "DecodeAudio", &AudioReference::DecodeAudio, kNotSet},
+    {"Audio", "AudioSyncLossesMax", &AudioReference::AudioSyncLossesMax, kNotSet},
+    {"Audio", "MPEG", &AudioReference::MPEG, kNotSet},
+    {"Audio", "Layer", &AudioReference::Layer, kNotSet},
+    {"Audio", "AudioBitrate", &AudioReference::AudioBitrate, kNotSet},
+    {"Audio", "SamplingFrequency", &AudioReference::SamplingFrequency, kNotSet},
+    {"Audio", "ErrorProtection", &AudioReference::ErrorProtection, kNotSet},
+    {"Audio", "PrivateFlag", &AudioReference::PrivateFlag, kNotSet},
+    {"Audio", "Mode", &AudioReference::Mode, kNotSet},
+    {"Audio", "ModeExtension", &AudioReference::ModeExtension, kNotSet},
+    {"Audio", "CopyrightFlag", &AudioReference::CopyrightFlag, kNotSet},
+    {"Audio", "OriginalFlag", &AudioReference::OriginalFlag, kNotSet},
+    {"Audio", "Emphasis", &AudioReference::Emphasis, kNotSet},
+    {"Audio", "MaxSamplesClipped", &AudioReference::MaxSamplesClipped, kNotSet},
+};
+
+constexpr AudioRealKey kAudioRealKeys[] = {
+    {"Audio", "MaxDCLevel", &AudioReference::MaxDCLevel, kRealNotSet},
+    {"Audio", "MaxPeakValue", &AudioReference::MaxPeakValue, kRealNotSet},
+    {"Audio", "RMSReference", &AudioReference::RMSReference, kRealNotSet},
+    {"Audio", "RMSTolerance", &AudioReference::RMSTolerance, kRealNotSet},
+    {"Audio", "RMSLeftRightDiff", &AudioReference::RMSLeftRightDiff, kRealNotSet},
+};
+
+template <typename Section, typename Value, size_t N>
+constexpr bool EachFieldOnce(const KeyField<Section, Value> (&table)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        for (size_t j = i + 1; j < N; ++j) {
+            if (table[i].field == table[j].field || table[i].name == table[j].name) return false;
+        }
+    }
+    return true;
 }
 
-void LoadVideo(ProfileReader& reader, VideoReference& v) {
-    auto read = [&](const char* key) { return reader.ReadInt("Video", key, kNotSet); };
-    v.SequenceHeaderAligned = read("SequenceHeaderAligned");
-    v.SequenceHeadersMin = read("SequenceHeadersMin");
-    v.HorizontalSize = read("HorizontalSize");
-    v.VerticalSize = read("VerticalSize");
-    v.FrameRate = read("FrameRate");
-    v.AspectRatio = read("AspectRatio");
-    v.VBVBufferSize = read("VBVBufferSize");
-    v.ProfileAndLevel = read("ProfileAndLevel");
-    v.CBR_VBR = read("CBR_VBR");
-    v.ChromaFormat = read("ChromaFormat");
-    v.PictureStructure = read("PictureStructure");
-    v.IntraDCPrecision = read("IntraDCPrecision");
-    v.TopFieldFirst = read("TopFieldFirst");
-    v.DCTType = read("DCTType");
-    v.QuantizationScale = read("QuantizationScale");
-    v.ScanType = read("ScanType");
-    v.ProgressiveFrame = read("ProgressiveFrame");
-    v.FirstGOPClosed = read("FirstGOPClosed");
-    v.AllGOPClosed = read("AllGOPClosed");
-    v.GOPLengthMax = read("GOPLengthMax");
-    v.FramesIRequired = read("FramesIRequired");
-    v.FramesPRequired = read("FramesPRequired");
-    v.FramesBRequired = read("FramesBRequired");
-    v.VideoPeakBitrate = read("VideoPeakBitrate");
-    v.VideoAvgBitrate = read("VideoAvgBitrate");
-    v.VideoEndCodeRequired = read("VideoEndCodeRequired");
+// Every field has exactly one row: no field is missed by the loader, and KeyOf finds each.
+// (The sizes assume fields without padding between them, as they are laid out now.)
+static_assert(EachFieldOnce(kSystemKeys) && EachFieldOnce(kVideoKeys) &&
+              EachFieldOnce(kAudioKeys) && EachFieldOnce(kAudioRealKeys));
+static_assert(sizeof(SystemReference) == std::size(kSystemKeys) * sizeof(int32_t));
+static_assert(sizeof(VideoReference) == std::size(kVideoKeys) * sizeof(int32_t));
+static_assert(sizeof(AudioReference) ==
+              std::size(kAudioKeys) * sizeof(int32_t) + std::size(kAudioRealKeys) * sizeof(double));
+
+template <typename Section, typename Value, size_t N>
+void LoadSection(ProfileReader& reader, const KeyField<Section, Value> (&table)[N],
+                 Section& section) {
+    for (const KeyField<Section, Value>& row : table) {
+        section.*row.field = reader.Read(row.section, row.name, row.defaultValue);
+    }
 }
 
-void LoadAudio(ProfileReader& reader, AudioReference& a) {
-    auto read = [&](const char* key) { return reader.ReadInt("Audio", key, kNotSet); };
-    auto readReal = [&](const char* key) { return reader.ReadReal("Audio", key, kRealNotSet); };
-    a.DecodeAudio = read("DecodeAudio");
-    a.AudioSyncLossesMax = read("AudioSyncLossesMax");
-    a.MPEG = read("MPEG");
-    a.Layer = read("Layer");
-    a.AudioBitrate = read("AudioBitrate");
-    a.SamplingFrequency = read("SamplingFrequency");
-    a.ErrorProtection = read("ErrorProtection");
-    a.PrivateFlag = read("PrivateFlag");
-    a.Mode = read("Mode");
-    a.ModeExtension = read("ModeExtension");
-    a.CopyrightFlag = read("CopyrightFlag");
-    a.OriginalFlag = read("OriginalFlag");
-    a.Emphasis = read("Emphasis");
-    a.MaxSamplesClipped = read("MaxSamplesClipped");
-    a.MaxDCLevel = readReal("MaxDCLevel");
-    a.MaxPeakValue = readReal("MaxPeakValue");
-    a.RMSReference = readReal("RMSReference");
-    a.RMSTolerance = readReal("RMSTolerance");
-    a.RMSLeftRightDiff = readReal("RMSLeftRightDiff");
+void LoadAll(ProfileReader& reader) {
+    LoadSection(reader, kSystemKeys, ReferenceProfile.system);
+    LoadSection(reader, kVideoKeys, ReferenceProfile.video);
+    LoadSection(reader, kAudioKeys, ReferenceProfile.audio);
+    LoadSection(reader, kAudioRealKeys, ReferenceProfile.audio);
+}
+
+template <typename Section, typename Value, size_t N>
+const KeyField<Section, Value>& RowOf(const KeyField<Section, Value> (&table)[N],
+                                      Value Section::*field) {
+    // Never the end: every field has a row (asserted above).
+    return *std::find_if(std::begin(table), std::end(table),
+                         [&](const KeyField<Section, Value>& row) { return row.field == field; });
+}
+
+template <typename Key, typename Section, typename Value, size_t N>
+Key KeyIn(const KeyField<Section, Value> (&table)[N], const Section& section,
+          Value Section::*field) {
+    const KeyField<Section, Value>& row = RowOf(table, field);
+    return Key{{row.section, row.name}, section.*field};
 }
 
 bool IsKnownSection(const std::string& name) {
@@ -192,9 +257,7 @@ void LoadReferenceProfileFrom(const std::string& path) {
     profileOrigin = {false, path, IniFileReadError(path).value_or("")};
     IniFile ini = IniFile::Load(path);
     ProfileReader reader(ini);
-    LoadSystem(reader, ReferenceProfile.system);
-    LoadVideo(reader, ReferenceProfile.video);
-    LoadAudio(reader, ReferenceProfile.audio);
+    LoadAll(reader);
     profileWarnings = FindUnknownNames(ini, reader, path);
 }
 
@@ -203,14 +266,28 @@ void LoadReferenceProfile() { LoadReferenceProfileFrom(DefaultReferenceProfilePa
 void LoadNoReferenceProfile() {
     IniFile nothing;
     ProfileReader reader(nothing);
-    LoadSystem(reader, ReferenceProfile.system);
-    LoadVideo(reader, ReferenceProfile.video);
-    LoadAudio(reader, ReferenceProfile.audio);
+    LoadAll(reader);
     profileWarnings.clear();
     profileOrigin = ProfileOrigin{};
 }
 
 const ProfileOrigin& ReferenceProfileOrigin() { return profileOrigin; }
+
+ProfileKey KeyOf(const SystemReference& section, int32_t SystemReference::*field) {
+    return KeyIn<ProfileKey>(kSystemKeys, section, field);
+}
+
+ProfileKey KeyOf(const VideoReference& section, int32_t VideoReference::*field) {
+    return KeyIn<ProfileKey>(kVideoKeys, section, field);
+}
+
+ProfileKey KeyOf(const AudioReference& section, int32_t AudioReference::*field) {
+    return KeyIn<ProfileKey>(kAudioKeys, section, field);
+}
+
+RealProfileKey KeyOf(const AudioReference& section, double AudioReference::*field) {
+    return KeyIn<RealProfileKey>(kAudioRealKeys, section, field);
+}
 
 const std::vector<ProfileWarning>& ProfileWarnings() { return profileWarnings; }
 

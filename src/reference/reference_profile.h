@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "report/compliance_checks.h"
+
 struct SystemReference {
     int32_t SystemHeadersMin;
     int32_t MPEGPackSize;
@@ -97,6 +99,14 @@ void LoadReferenceProfileFrom(const std::string& path);
 void LoadReferenceProfile();
 // Every field its default, on purpose: no profile at all.
 void LoadNoReferenceProfile();
+
+// The key a field of a section holds, named as the profile spells it, with the value the
+// section gives it: what a compliance check carries, so that outputs can say which key
+// judged a line. KeyOf(ref, &VideoReference::AspectRatio) is [Video] AspectRatio.
+ProfileKey KeyOf(const SystemReference& section, int32_t SystemReference::*field);
+ProfileKey KeyOf(const VideoReference& section, int32_t VideoReference::*field);
+ProfileKey KeyOf(const AudioReference& section, int32_t AudioReference::*field);
+RealProfileKey KeyOf(const AudioReference& section, double AudioReference::*field);
 
 // Where the values of the last load came from, for the report to say.
 struct ProfileOrigin {

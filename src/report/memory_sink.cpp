@@ -10,15 +10,31 @@ void MemorySink::ReplaceLine(int index, const ReportLine& line) {
         lines_.push_back(line);
         return;
     }
-    lines_[index] = line;
+    lines_[static_cast<size_t>(index)] = line;
 }
 
 void MemorySink::InsertLine(int index, const ReportLine& line) {
     index = std::clamp(index, 0, static_cast<int>(lines_.size()));
     lines_.insert(lines_.begin() + index, line);
+    for (CheckRecord& record : checkRecords_) {
+        if (record.line >= index) ++record.line;
+    }
 }
 
-void MemorySink::ClearLines() { lines_.clear(); }
+void MemorySink::ClearLines() {
+    lines_.clear();
+    checkRecords_.clear();
+}
+
+void MemorySink::RecordCheck(const CheckRecord& record) {
+    auto sameLine = std::find_if(checkRecords_.begin(), checkRecords_.end(),
+                                 [&](const CheckRecord& r) { return r.line == record.line; });
+    if (record.line != kLineNotWritten && sameLine != checkRecords_.end()) {
+        *sameLine = record;
+    } else {
+        checkRecords_.push_back(record);
+    }
+}
 
 std::vector<std::string> MemorySink::Texts() const {
     std::vector<std::string> texts;

@@ -12,6 +12,8 @@ class MemorySink : public ReportSink {
     void ReplaceLine(int index, const ReportLine& line) override;
     void InsertLine(int index, const ReportLine& line) override;
     void ClearLines() override;
+    // A record of a line that already has one replaces it (a line judged again).
+    void RecordCheck(const CheckRecord& record) override;
     void ShowStatusText(const std::string& text) override;
     void ShowProgress(int percent) override;
     void ShowVerdict(Verdict verdict) override;
@@ -20,6 +22,8 @@ class MemorySink : public ReportSink {
 
     const std::vector<ReportLine>& Lines() const { return lines_; }
     std::vector<std::string> Texts() const;
+    // In the order the checks were made; their lines follow the lines inserted before them.
+    const std::vector<CheckRecord>& CheckRecords() const { return checkRecords_; }
     const std::string& StatusText() const { return statusText_; }
     int Progress() const { return progress_; }
     Verdict CurrentVerdict() const { return verdict_; }
@@ -29,6 +33,7 @@ class MemorySink : public ReportSink {
 
   private:
     std::vector<ReportLine> lines_;
+    std::vector<CheckRecord> checkRecords_;
     std::string statusText_;
     int progress_ = 0;
     Verdict verdict_ = Verdict::None;

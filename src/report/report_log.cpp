@@ -165,6 +165,8 @@ int LogWarning(const char* format, ...) {
     return counter;
 }
 
+void RecordCheck(const CheckRecord& record) { State().sink->RecordCheck(record); }
+
 void LogFailAt(const std::string& text, int n) {
     State().sink->ReplaceLine(n, FailureLine(text));
     State().lineCounter = n + 1;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "report/check_record.h"
+
 enum class LineColour { Default, Red, Green, Yellow };
 
 enum class Verdict { None, Pass, Fail };
@@ -28,6 +30,10 @@ class ReportSink {
     // Inserts before line `index`; an index at or past the end appends.
     virtual void InsertLine(int index, const ReportLine& line) = 0;
     virtual void ClearLines() = 0;
+    // What the check that wrote a line judged, handed over after the line (or, when
+    // only errors are printed, in place of it). Front ends that show no more than the
+    // lines ignore it.
+    virtual void RecordCheck(const CheckRecord&) {}
 
     virtual void ShowStatusText(const std::string& text) = 0;
     virtual void ShowProgress(int percent) = 0;

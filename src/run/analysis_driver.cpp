@@ -26,6 +26,10 @@ constexpr int kShortestTimeLimitSeconds = 300;
 // Bytes of a pack that carry no elementary data: pack header 14, system header 21,
 // PES header 6 and 16 more.
 constexpr uint32_t kPackOverheadBytes = 57;
+// ProgramEndCodeRequired 1 accepts a file without a program end code.
+constexpr int32_t kNoEndCodeAccepted = 1;
+// ProgramMuxRateMin 1 holds the mux rate to what the streams need; any other value not.
+constexpr int32_t kMuxRateHeldToStreams = 1;
 
 void StartRun() {
     int maxTime = ReferenceProfile.system.MaxTimeToProcess;
@@ -109,8 +113,10 @@ void HandleScanResult(ScanResult result, const std::string& path) {
             ReportError("Pack header field flag value not allowed in program streams");
             break;
         case ScanNoEndCode:
-            CheckEqual("Missing Progam End Code...", ReferenceProfile.system.ProgramEndCodeRequired,
-                       1, 1, 1, failed);
+            CheckAcceptedWhenKeyIs(
+                "Missing Progam End Code...",
+                KeyOf(ReferenceProfile.system, &SystemReference::ProgramEndCodeRequired),
+                kNoEndCodeAccepted, failed);
             return;
         default:
             ReportError("Unknown Error...!!");
@@ -119,40 +125,51 @@ void HandleScanResult(ScanResult result, const std::string& path) {
     failed = true;
 }
 
+// What the mux rate judgement records: the declared rate in bit/s at least the
+// recommended one, a minimum ProgramMuxRateMin sets.
+CheckRecord MuxRateRecord(CheckOutcome outcome, uint32_t actualBps, double recommendedBps,
+                          int line) {
+    CheckRecord record;
+    record.kind = CheckKind::RealRange;
+    record.outcome = outcome;
+    record.measured = actualBps;
+    record.min = {KeyOf(ReferenceProfile.system, &SystemReference::ProgramMuxRateMin).name,
+                  recommendedBps};
+    record.max = {{}, kRealNotSet};
+    record.line = line;
+    return record;
+}
+
 // The declared mux rate against what the elementary streams need, with the pack
 // overhead of each pack added. Decided only now, so the section's pass line is
 // rewritten (or, when it was never written, inserted) in place.
 void CheckRecommendedMuxRate(const StreamIdTable& table) {
     uint32_t packSize = table.maxPackSize;
     if (packSize <= kPackOverheadBytes) return;  // no payload room: nothing to recommend
+    if (ReferenceProfile.system.ProgramMuxRateMin != kMuxRateHeldToStreams) return;
     double ratio =
         static_cast<double>(packSize) / static_cast<double>(packSize - kPackOverheadBytes);
     double needed = std::ceil(ratio * runState.elementaryBitrateSum);
     double recommended = std::ceil(needed * 0.02) * 50;
     uint32_t actual = table.programMuxRate * kMuxRateUnitBitsPerSecond;
-    if (!(actual < recommended) || ReferenceProfile.system.ProgramMuxRateMin != 1) return;
+    if (!(actual < recommended)) {
+        int passLine = GetPrintOnlyErrors() ? kLineNotWritten : runState.muxRateLine - 1;
+        RecordCheck(MuxRateRecord(CheckOutcome::Pass, actual, recommended, passLine));
+        return;
+    }
 
     std::string text = FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps",
                                         actual / 1024, static_cast<int>(recommended / 1024));
+    int failureLine;
     if (GetPrintOnlyErrors()) {
-        LogFailInsertAt(text, runState.muxRateLine);
+        failureLine = runState.muxRateLine;
+        LogFailInsertAt(text, failureLine);
     } else {
-        LogFailAt(text, runState.muxRateLine - 1);
+        failureLine = runState.muxRateLine - 1;
+        LogFailAt(text, failureLine);
     }
+    RecordCheck(MuxRateRecord(CheckOutcome::Failure, actual, recommended, failureLine));
     runState.runFailed = true;
-}
-
-// A difference in milliseconds against its tolerance key (0: not set).
-void WriteToleranceLine(const std::string& text, int32_t toleranceKey, double valueMs) {
-    auto tolerance = static_cast<uint32_t>(toleranceKey);
-    if (tolerance == 0) {
-        LogInfo("%s", text.c_str());
-    } else if (std::fabs(valueMs) <= tolerance) {
-        if (!GetPrintOnlyErrors()) LogPass("%s", text.c_str());
-    } else {
-        runState.runFailed = true;
-        LogFail("*%s", text.c_str());
-    }
 }
 
 }  // namespace
@@ -177,13 +194,14 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
         LogInfo("Initial Delay Audio to Video (PTS based): %s", missing);
         return;
     }
-    WriteToleranceLine(FormatReportLine("Duration Difference from Video to Audio = %0.0f msec",
-                                        durationDifferenceMs),
-                       ref.DurationAudioVideoDifference, durationDifferenceMs);
+    CheckWithinTolerance(FormatReportLine("Duration Difference from Video to Audio = %0.0f msec",
+                                          durationDifferenceMs),
+                         KeyOf(ref, &SystemReference::DurationAudioVideoDifference),
+                         durationDifferenceMs, runState.runFailed);
     double delayMs = runState.audioFirstPtsMs - runState.videoFirstPtsMs;
-    WriteToleranceLine(
+    CheckWithinTolerance(
         FormatReportLine("Initial Delay Audio to Video (PTS based) = %0.0f msec ", delayMs),
-        ref.DelayAudioVideoDifference, delayMs);
+        KeyOf(ref, &SystemReference::DelayAudioVideoDifference), delayMs, runState.runFailed);
 }
 
 namespace {

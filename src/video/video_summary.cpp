@@ -13,11 +13,26 @@
 
 namespace {
 
-constexpr uint32_t kNoMaximum = 0xFFFFFFFFu;
 constexpr uint32_t kMainProfileAtMainLevel = 0x48;  // profile_and_level_indication
 constexpr uint32_t kVariableBitrateVbvDelay = 0xFFFF;
 constexpr uint32_t kChroma420 = 1;
 constexpr uint32_t kFramePicture = 3;
+// frame_rate_code (ISO/IEC 13818-2, table 6-4)
+constexpr uint32_t kFrameRate25 = 3;
+constexpr uint32_t kFrameRate2997 = 4;
+// The values of PictureStructure, ProfileAndLevel, CBR_VBR and AllGOPClosed that accept
+// each of their lines.
+constexpr int32_t kFieldPicturesAccepted = 0;
+constexpr int32_t kFramePicturesAccepted = 3;
+constexpr int32_t kOtherThanMainProfileAccepted = 0;
+constexpr int32_t kVariableBitrateAccepted = 1;
+constexpr int32_t kConstantBitrateAccepted = 0;
+constexpr int32_t kAllClosedAccepted = 1;
+constexpr int32_t kSomeOpenAccepted = 0;
+// VideoEndCodeRequired 0 accepts a stream without a sequence end code.
+constexpr int32_t kNoEndCodeAccepted = 0;
+// The shortest GOP there is: a minimum that is judged even without GOPLengthMax.
+constexpr uint32_t kShortestGop = 1;
 
 // Quotients that have no value for an empty divisor print 0.
 uint64_t Quotient(uint64_t dividend, uint64_t divisor) {
@@ -28,9 +43,9 @@ double RealQuotient(double dividend, double divisor) {
 }
 
 // "Yes"/"No" style lines: the text for the measured flag, judged by the key.
-void CheckFlag(const char* yesText, const char* noText, int32_t key, uint32_t measured,
+void CheckFlag(const char* yesText, const char* noText, ProfileKey key, uint32_t measured,
                bool& failed) {
-    CheckEqual(measured ? yesText : noText, key, measured ? 1 : 0, 0, 0, failed);
+    CheckEqual(measured ? yesText : noText, key, measured ? 1 : 0, failed);
 }
 
 const char* AspectRatioText(uint32_t code) {
@@ -53,82 +68,98 @@ void WritePictureStructureLine(const VideoStreamInfo& v, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
     bool frames = v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
     bool fields = v.fieldPairCount > 0;
+    ProfileKey key = KeyOf(ref, &VideoReference::PictureStructure);
     if (frames && fields) {
         // Field pictures in use: judged as a field-picture stream.
-        CheckEqual("Picture Structure = Frame and Field", ref.PictureStructure, 0, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Picture Structure = Frame and Field", key, kFieldPicturesAccepted,
+                               failed);
     } else if (frames) {
-        CheckEqual("Picture Structure = Frame", ref.PictureStructure, 3, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Picture Structure = Frame", key, kFramePicturesAccepted, failed);
     } else {
-        CheckEqual("Picture Structure = Field", ref.PictureStructure, 0, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Picture Structure = Field", key, kFieldPicturesAccepted, failed);
         LogInfo("Picture Structure = Field");
     }
 }
 
 void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& table, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
-    CheckEqual("Horizontal Size = %d", ref.HorizontalSize, v.horizontalSize, v.horizontalSize, 0,
-               failed);
-    CheckEqual("Vertical Size = %d", ref.VerticalSize, v.verticalSize, v.verticalSize, 0, failed);
+    CheckEqual(FormatReportLine("Horizontal Size = %d", v.horizontalSize),
+               KeyOf(ref, &VideoReference::HorizontalSize), v.horizontalSize, failed);
+    CheckEqual(FormatReportLine("Vertical Size = %d", v.verticalSize),
+               KeyOf(ref, &VideoReference::VerticalSize), v.verticalSize, failed);
     if (const char* aspect = AspectRatioText(v.aspectRatioCode)) {
-        CheckEqual(aspect, ref.AspectRatio, v.aspectRatioCode, 0, 0, failed);
+        CheckEqual(aspect, KeyOf(ref, &VideoReference::AspectRatio), v.aspectRatioCode, failed);
     } else {
-        CheckEqual("Aspect Ratio = Invalid", 0, 1, 0, 0, failed);
+        CheckAlwaysFails("Aspect Ratio = Invalid", failed);
     }
-    if (v.frameRateCode == 3) {
-        CheckEqual("Frame Rate = 25 fps", ref.FrameRate, 3, 0, 0, failed);
-    } else if (v.frameRateCode == 4) {
-        CheckEqual("Frame Rate = 29.97 fps", ref.FrameRate, 4, 0, 0, failed);
+    ProfileKey frameRate = KeyOf(ref, &VideoReference::FrameRate);
+    if (v.frameRateCode == kFrameRate25) {
+        CheckEqual("Frame Rate = 25 fps", frameRate, v.frameRateCode, failed);
+    } else if (v.frameRateCode == kFrameRate2997) {
+        CheckEqual("Frame Rate = 29.97 fps", frameRate, v.frameRateCode, failed);
     } else {
-        CheckEqual("Frame Rate = Invalid", 0, 1, 0, 0, failed);
+        CheckAlwaysFails("Frame Rate = Invalid", failed);
     }
     WriteBufferBoundLine(table, id);
-    CheckEqual("VBV Buffer Size = %d -> (%d KB)", ref.VBVBufferSize, v.vbvBufferSize,
-               v.vbvBufferSize, v.vbvBufferSize * 2, failed);
+    CheckEqual(
+        FormatReportLine("VBV Buffer Size = %d -> (%d KB)", v.vbvBufferSize, v.vbvBufferSize * 2),
+        KeyOf(ref, &VideoReference::VBVBufferSize), v.vbvBufferSize, failed);
+    ProfileKey cbrVbr = KeyOf(ref, &VideoReference::CBR_VBR);
     if (v.profileAndLevel != kMainProfileAtMainLevel) {
-        CheckEqual("Stream Type = Invalid", ref.ProfileAndLevel, 0, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Stream Type = Invalid",
+                               KeyOf(ref, &VideoReference::ProfileAndLevel),
+                               kOtherThanMainProfileAccepted, failed);
     } else if (v.vbvDelay == kVariableBitrateVbvDelay) {
-        CheckEqual("Stream Type = MPEG-2 MP@ML VBR", ref.CBR_VBR, 1, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Stream Type = MPEG-2 MP@ML VBR", cbrVbr, kVariableBitrateAccepted,
+                               failed);
     } else {
-        CheckEqual("Stream Type = MPEG-2 MP@ML CBR", ref.CBR_VBR, 0, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Stream Type = MPEG-2 MP@ML CBR", cbrVbr, kConstantBitrateAccepted,
+                               failed);
     }
-    CheckFlag("Chroma Format = 4:2:0", "Chroma Format = Invalid", ref.ChromaFormat,
-              v.chromaFormat == kChroma420, failed);
+    CheckFlag("Chroma Format = 4:2:0", "Chroma Format = Invalid",
+              KeyOf(ref, &VideoReference::ChromaFormat), v.chromaFormat == kChroma420, failed);
     WritePictureStructureLine(v, failed);
-    CheckEqual("Intra DC Precision = %d", ref.IntraDCPrecision, v.intraDcPrecision,
-               v.intraDcPrecision + 8, 0, failed);
-    CheckFlag("Top Field First = Yes", "Top Field First = No", ref.TopFieldFirst, v.topFieldFirst,
-              failed);
-    CheckFlag("DCT Type = Frame", "DCT Type = Field", ref.DCTType, v.framePredFrameDct, failed);
-    CheckFlag("Quant. Scale = Nonlinear", "Quant. Scale = Linear", ref.QuantizationScale,
-              v.qScaleType, failed);
-    CheckFlag("Scan Type = Alternate", "Scan Type = ZigZag", ref.ScanType, v.alternateScan, failed);
-    CheckFlag("Frame Type = Progressive", "Frame Type = Interlaced", ref.ProgressiveFrame,
-              v.progressiveFrame, failed);
+    CheckEqual(FormatReportLine("Intra DC Precision = %d", v.intraDcPrecision + 8),
+               KeyOf(ref, &VideoReference::IntraDCPrecision), v.intraDcPrecision, failed);
+    CheckFlag("Top Field First = Yes", "Top Field First = No",
+              KeyOf(ref, &VideoReference::TopFieldFirst), v.topFieldFirst, failed);
+    CheckFlag("DCT Type = Frame", "DCT Type = Field", KeyOf(ref, &VideoReference::DCTType),
+              v.framePredFrameDct, failed);
+    CheckFlag("Quant. Scale = Nonlinear", "Quant. Scale = Linear",
+              KeyOf(ref, &VideoReference::QuantizationScale), v.qScaleType, failed);
+    CheckFlag("Scan Type = Alternate", "Scan Type = ZigZag", KeyOf(ref, &VideoReference::ScanType),
+              v.alternateScan, failed);
+    CheckFlag("Frame Type = Progressive", "Frame Type = Interlaced",
+              KeyOf(ref, &VideoReference::ProgressiveFrame), v.progressiveFrame, failed);
 }
 
 void WriteGopLines(const VideoStreamInfo& v, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
     LogInfo("Number of GOPs = %d", v.gopCount);
-    CheckFlag("First GOP Closed = Yes", "First GOP Closed = No", ref.FirstGOPClosed,
-              v.firstGopClosed, failed);
+    CheckFlag("First GOP Closed = Yes", "First GOP Closed = No",
+              KeyOf(ref, &VideoReference::FirstGOPClosed), v.firstGopClosed, failed);
+    ProfileKey allClosed = KeyOf(ref, &VideoReference::AllGOPClosed);
     if (v.closedGopCount == v.gopCount) {
-        CheckEqual("Number of Closed GOP = All", ref.AllGOPClosed, 1, 0, 0, failed);
+        CheckAcceptedWhenKeyIs("Number of Closed GOP = All", allClosed, kAllClosedAccepted, failed);
     } else {
-        CheckEqual("Number of Closed GOP = %d", ref.AllGOPClosed, 0, v.closedGopCount, 0, failed);
+        CheckAcceptedWhenKeyIs(FormatReportLine("Number of Closed GOP = %d", v.closedGopCount),
+                               allClosed, kSomeOpenAccepted, failed);
     }
-    CheckRange("Max. frames per GOP (without first & last) = %d", 1, ref.GOPLengthMax,
-               v.maxGopLength, v.maxGopLength, 0, failed);
-    CheckRange("Min. frames per GOP (without first & last) = %d", 1, ref.GOPLengthMax,
-               v.minGopLength, v.minGopLength, 0, failed);
+    ProfileKey lengthMax = KeyOf(ref, &VideoReference::GOPLengthMax);
+    CheckRange(FormatReportLine("Max. frames per GOP (without first & last) = %d", v.maxGopLength),
+               kShortestGop, lengthMax, v.maxGopLength, failed);
+    CheckRange(FormatReportLine("Min. frames per GOP (without first & last) = %d", v.minGopLength),
+               kShortestGop, lengthMax, v.minGopLength, failed);
     LogInfo("Avg. frames per GOP (Total) = %.2f", RealQuotient(v.frameCount, v.gopCount));
 }
 
 // The three lines of one picture type: count and share, average size, total and share.
 void WritePictureTypeLines(const char* countFormat, const char* averageFormat,
-                           const char* totalFormat, int32_t requiredKey, uint32_t count,
+                           const char* totalFormat, ProfileKey requiredKey, uint32_t count,
                            uint64_t bytes, const VideoStreamInfo& v, bool& failed) {
     auto share = static_cast<int32_t>(Quotient(uint64_t{count} * 100, v.frameCount));
-    CheckRange(countFormat, requiredKey, kNoMaximum, count, count, share, failed);
+    CheckRange(FormatReportLine(countFormat, count, share), requiredKey, kUnreachableMax, count,
+               failed);
     LogInfo(averageFormat, static_cast<unsigned long long>(Quotient(bytes, count) >> 10));
     LogInfo(totalFormat, static_cast<unsigned long long>(bytes),
             static_cast<uint32_t>(RealQuotient(static_cast<double>(bytes) * 100.0,
@@ -142,14 +173,17 @@ void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
     LogInfo("Average Frame Size = %llu",
             static_cast<unsigned long long>(Quotient(v.totalFrameBytes, v.frameCount)));
     WritePictureTypeLines("Frames I = %d -> %d%", "Avg. Frame I Size = %llu KB",
-                          "Frames I Total Size = %llu bytes, size %d%", ref.FramesIRequired,
-                          v.iFrameCount, v.iFrameBytes, v, failed);
+                          "Frames I Total Size = %llu bytes, size %d%",
+                          KeyOf(ref, &VideoReference::FramesIRequired), v.iFrameCount,
+                          v.iFrameBytes, v, failed);
     WritePictureTypeLines("Frames P = %d -> %d%", "Avg. Frame P Size = %llu KB",
-                          "Frames P Total Size = %llu bytes, size %d%", ref.FramesPRequired,
-                          v.pFrameCount, v.pFrameBytes, v, failed);
+                          "Frames P Total Size = %llu bytes, size %d%",
+                          KeyOf(ref, &VideoReference::FramesPRequired), v.pFrameCount,
+                          v.pFrameBytes, v, failed);
     WritePictureTypeLines("Frames B = %d -> %d%", "Avg. Frame B Size = %llu KB",
-                          "Frames B Total Size = %llu bytes, size %d%", ref.FramesBRequired,
-                          v.bFrameCount, v.bFrameBytes, v, failed);
+                          "Frames B Total Size = %llu bytes, size %d%",
+                          KeyOf(ref, &VideoReference::FramesBRequired), v.bFrameCount,
+                          v.bFrameBytes, v, failed);
 }
 
 void WriteBitrateLines(const VideoStreamInfo& v, bool& failed) {
@@ -157,12 +191,12 @@ void WriteBitrateLines(const VideoStreamInfo& v, bool& failed) {
     uint32_t nominalBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
     LogInfo("Nominal bitrate (Sequence Header) = %d bps -> %d Kbps", nominalBps, nominalBps >> 10);
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
-    CheckRange("Average Bitrate = %d Kbps", 0, ref.VideoAvgBitrate, averageKbps, averageKbps, 0,
-               failed);
+    CheckRange(FormatReportLine("Average Bitrate = %d Kbps", averageKbps), 0,
+               KeyOf(ref, &VideoReference::VideoAvgBitrate), averageKbps, failed);
     GetRunState().elementaryBitrateSum += averageKbps * 1024;
     auto peakKbps = static_cast<uint32_t>(v.peakKbps);
-    CheckRange("Peak Bitrate (1 sec) = %d Kbps", 0, ref.VideoPeakBitrate, peakKbps, peakKbps, 0,
-               failed);
+    CheckRange(FormatReportLine("Peak Bitrate (1 sec) = %d Kbps", peakKbps), 0,
+               KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
 }
 
 void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& table) {
@@ -184,10 +218,11 @@ void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     }
     LogInfo("Video Delay Stream %X = %0.01f ms", id, delayMs);
     LogInfo("Number of Frames = %d -> %0.2f Sec", v.frameCount, seconds);
-    CheckRange("Number of Sequence Headers = %d", ref.SequenceHeadersMin, kNoMaximum,
-               v.sequenceHeaderCount, v.sequenceHeaderCount, 0, failed);
+    CheckRange(FormatReportLine("Number of Sequence Headers = %d", v.sequenceHeaderCount),
+               KeyOf(ref, &VideoReference::SequenceHeadersMin), kUnreachableMax,
+               v.sequenceHeaderCount, failed);
     CheckFlag("Sequence Headers Aligned = Yes", "Sequence Headers Aligned = No",
-              ref.SequenceHeaderAligned, v.sequenceHeadersAligned, failed);
+              KeyOf(ref, &VideoReference::SequenceHeaderAligned), v.sequenceHeadersAligned, failed);
     WriteFormatLines(id, v, table, failed);
     WriteGopLines(v, failed);
     WriteFrameLines(v, failed);
@@ -202,8 +237,10 @@ void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table) {
             LogInfo("Elementary Stream %X is a MPEG-2 Video Stream", id);
             break;
         case VideoNoEndCode:
-            CheckEqual("Sequence_end_code NOT FOUND, in Stream %X!!",
-                       ReferenceProfile.video.VideoEndCodeRequired, 0, id, 0, run.runFailed);
+            CheckAcceptedWhenKeyIs(
+                FormatReportLine("Sequence_end_code NOT FOUND, in Stream %X!!", id),
+                KeyOf(ReferenceProfile.video, &VideoReference::VideoEndCodeRequired),
+                kNoEndCodeAccepted, run.runFailed);
             break;
         case VideoNotMpeg2:
             ReportError(

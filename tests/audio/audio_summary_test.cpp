@@ -79,6 +79,33 @@ TEST_F(AudioSummaryTest, ChecksAgainstTheAudioKeys) {
     EXPECT_TRUE(Contains(lines, "Mode = joint_stereo (intensity_stereo and/or ms_stereo)"));
 }
 
+// Mode is a bit mask over mode codes (1 stereo, 2 joint stereo, 4 dual, 8 single): the
+// mode line passes when the stream's bit is set and fails otherwise, and is never an
+// information line: a profile without the key (65535) has every mode's bit set.
+TEST_F(AudioSummaryTest, ModeKeyIsABitMask) {
+    struct Case {
+        const char* profile;
+        bool passes;
+    };
+    AudioFrameFields joint;
+    joint.mode = 1;
+    const std::string line = "Mode = joint_stereo (intensity_stereo and/or ms_stereo)";
+    for (const Case& c :
+         {Case{"", true}, Case{"Mode=2\n", true}, Case{"Mode=1\n", false}, Case{"Mode=0\n", false},
+          Case{"Mode=-1\n", true}, Case{"Mode=0xFFFFFFFF\n", true}, Case{"Mode=65534\n", true},
+          Case{"Mode=65536\n", false}}) {
+        std::vector<std::string> lines =
+            Section(PacketizeAudio(AudioFrames(5, joint)), std::string("[Audio]\n") + c.profile);
+        std::string expected = c.passes ? line : "*" + line;
+        EXPECT_TRUE(Contains(lines, expected)) << c.profile;
+        auto written = std::find_if(bound_.sink.Lines().begin(), bound_.sink.Lines().end(),
+                                    [&](const ReportLine& l) { return l.text == expected; });
+        ASSERT_NE(bound_.sink.Lines().end(), written) << c.profile;
+        EXPECT_EQ(c.passes ? LineColour::Green : LineColour::Red, written->colour) << c.profile;
+        EXPECT_TRUE(written->bold) << c.profile;
+    }
+}
+
 TEST_F(AudioSummaryTest, StatusLines) {
     AudioFrameFields badId;
     badId.id = 0;

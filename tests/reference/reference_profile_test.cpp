@@ -51,6 +51,37 @@ TEST(ReferenceProfile, ReadsEveryGroupAndSection) {
     EXPECT_EQ(3.0, p.audio.RMSTolerance);
 }
 
+// A check names its key as the profile spells it, with the value of the section it is
+// given.
+TEST(ReferenceProfile, KeyOfNamesTheKeyOfAField) {
+    TempDir dir;
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini",
+                                           "[video]\naspectratio=3\n[Processing]\n"
+                                           "MaxTimeToProcess=600\n[Audio]\nMode=0xFFFFFFFF\n"
+                                           "RMSTolerance=2.5\n"));
+    const ReferenceProfileData& p = ReferenceProfile;
+    ProfileKey aspect = KeyOf(p.video, &VideoReference::AspectRatio);
+    EXPECT_EQ((KeyName{"Video", "AspectRatio"}), aspect.name);
+    EXPECT_EQ(3, aspect.value);
+    ProfileKey time = KeyOf(p.system, &SystemReference::MaxTimeToProcess);
+    EXPECT_EQ((KeyName{"Processing", "MaxTimeToProcess"}), time.name);
+    EXPECT_EQ(600, time.value);
+    ProfileKey vbr = KeyOf(p.system, &SystemReference::SystemVBR);
+    EXPECT_EQ((KeyName{"System", "SystemVBR"}), vbr.name);
+    EXPECT_EQ(kNotSet, vbr.value);
+    ProfileKey mode = KeyOf(p.audio, &AudioReference::Mode);
+    EXPECT_EQ((KeyName{"Audio", "Mode"}), mode.name);
+    EXPECT_EQ(-1, mode.value);
+    RealProfileKey tolerance = KeyOf(p.audio, &AudioReference::RMSTolerance);
+    EXPECT_EQ((KeyName{"Audio", "RMSTolerance"}), tolerance.name);
+    EXPECT_EQ(2.5, tolerance.value);
+    EXPECT_EQ(kRealNotSet, KeyOf(p.audio, &AudioReference::MaxDCLevel).value);
+
+    VideoReference own = p.video;
+    own.AspectRatio = 2;
+    EXPECT_EQ(2, KeyOf(own, &VideoReference::AspectRatio).value);
+}
+
 TEST(ReferenceProfile, EveryLoadReplacesEveryField) {
     TempDir dir;
     std::string path = dir.WriteText("MpegReference.ini", "[Video]\nHorizontalSize=720\n");

@@ -432,6 +432,46 @@ TEST_F(CrossStreamTest, WithPrintOnlyErrorsTheFailureIsInsertedInPlace) {
     EXPECT_EQ(expected, std::vector<std::string>(texts.begin(), texts.begin() + 6));
 }
 
+// The mux rate is judged at the end of the run, by ProgramMuxRateMin: its record points
+// at the rewritten line, or at the line inserted when only errors are printed, which
+// moves the records of the lines after it.
+TEST_F(CrossStreamTest, MuxRateJudgementIsRecordedOnItsLine) {
+    for (bool errorsOnly : {false, true}) {
+        SetPrintOnlyErrors(errorsOnly);
+        Section(100, "[System]\nProgramMuxRateMin=1\nVideoStreams=7\n");
+        GetRunState().elementaryBitrateSum = 1000000;
+        WriteCrossStreamChecks(GetStreamIdTable());
+        const std::vector<CheckRecord>& records = bound_.sink.CheckRecords();
+        auto keyed = [&](std::string_view key) {
+            return std::find_if(records.begin(), records.end(), [&](const CheckRecord& r) {
+                return r.min.key.key == key || r.reference.key.key == key;
+            });
+        };
+        auto muxRate = keyed("ProgramMuxRateMin");
+        ASSERT_NE(records.end(), muxRate) << errorsOnly;
+        EXPECT_EQ(CheckOutcome::Failure, muxRate->outcome);
+        EXPECT_EQ(40000, muxRate->measured);
+        EXPECT_EQ(1028650, muxRate->min.value);  // ceil(1e6 * 2048 / 1991) up to 50 bps
+        ASSERT_GE(muxRate->line, 0);
+        EXPECT_EQ("*Program Mux Rate = 39 Kbps, Min. Recommended = 1004 Kbps",
+                  bound_.sink.Lines()[static_cast<size_t>(muxRate->line)].text);
+        auto streams = keyed("VideoStreams");
+        ASSERT_NE(records.end(), streams) << errorsOnly;
+        ASSERT_GE(streams->line, 0);
+        EXPECT_EQ("*Number of Video Streams: 1",
+                  bound_.sink.Lines()[static_cast<size_t>(streams->line)].text);
+    }
+
+    SetPrintOnlyErrors(false);
+    Section(12858, "[System]\nProgramMuxRateMin=1\n");
+    GetRunState().elementaryBitrateSum = 5000000;
+    WriteCrossStreamChecks(GetStreamIdTable());
+    const CheckRecord& pass = bound_.sink.CheckRecords().back();
+    EXPECT_EQ((KeyName{"System", "ProgramMuxRateMin"}), pass.min.key);
+    EXPECT_EQ(CheckOutcome::Pass, pass.outcome);
+    EXPECT_EQ(GetRunState().muxRateLine - 1, pass.line);
+}
+
 TEST_F(CrossStreamTest, ToleranceLines) {
     struct Case {
         const char* profile;
@@ -506,6 +546,61 @@ TEST_F(CrossStreamTest, ToleranceFailureIsRedAndMarked) {
     EXPECT_EQ((ReportLine{"*Duration Difference from Video to Audio = 40 msec", true,
                           LineColour::Red, 16}),
               line);
+}
+
+// What a line of each outcome looks like in the report.
+bool LineShows(const ReportLine& line, CheckOutcome outcome) {
+    bool marked = !line.text.empty() && line.text[0] == '*';
+    switch (outcome) {
+        case CheckOutcome::Information:
+            return !line.bold && !marked;
+        case CheckOutcome::Pass:
+            return line.bold && line.colour == LineColour::Green && !marked;
+        case CheckOutcome::Warning:
+            return line.bold && line.colour == LineColour::Yellow && marked;
+        case CheckOutcome::Failure:
+            return line.bold && line.colour == LineColour::Red && marked;
+    }
+    return false;
+}
+
+// Whole runs on the sample, with the bundled profile and with one that fails many keys,
+// with every line and with errors only: each pass, warning or failure line a check wrote
+// has exactly one record, and every record points at a line of its outcome. The version
+// line and the verdict are the only other lines of these runs that look judged.
+TEST_F(DriverTest, EveryJudgedLineHasItsCheckRecord) {
+    Bytes sample = ReadFileBytes(ZEMBRA_DATA_DIR "/sample.mpg");
+    Bytes bundled = ReadFileBytes(ZEMBRA_DATA_DIR "/MpegReference.ini");
+    const std::string failing =
+        "[System]\nSystemHeadersMin=100\nMPEGPackSize=1\nVideoStreams=7\nMPEGAudioStreams=0\n"
+        "ProgramMuxRateMin=1\nDurationAudioVideoDifference=1\n[Video]\nHorizontalSize=1\n"
+        "GOPLengthMax=0\nFramesIRequired=1000\nVideoPeakBitrate=0\n[Audio]\nDecodeAudio=1\n"
+        "Mode=0\nRMSReference=100\nMaxPeakValue=-200\nAudioSyncLossesMax=0\n";
+    for (const std::string& profile : {std::string(bundled.begin(), bundled.end()), failing}) {
+        for (bool errorsOnly : {false, true}) {
+            Profile(profile);
+            SetPrintOnlyErrors(errorsOnly);
+            Run(sample);
+            const std::vector<ReportLine>& lines = bound_.sink.Lines();
+            std::vector<int> judged;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                // The version line keeps the height the last line of a run left.
+                bool notACheck = lines[i].text.rfind(VersionText(), 0) == 0 ||
+                                 lines[i].text.rfind("Compliance Test: ", 0) == 0;
+                if (lines[i].heightPx >= 15 && !notACheck) judged.push_back(static_cast<int>(i));
+            }
+            std::vector<int> recorded;
+            for (const CheckRecord& record : bound_.sink.CheckRecords()) {
+                if (record.line == kLineNotWritten) continue;
+                if (record.outcome != CheckOutcome::Information) recorded.push_back(record.line);
+                EXPECT_TRUE(LineShows(lines[static_cast<size_t>(record.line)], record.outcome))
+                    << lines[static_cast<size_t>(record.line)].text;
+            }
+            std::sort(recorded.begin(), recorded.end());
+            EXPECT_EQ(judged, recorded) << profile << errorsOnly;
+            EXPECT_EQ(GetRunState().runFailed || !errorsOnly, !judged.empty());
+        }
+    }
 }
 
 }  // namespace
