@@ -7,7 +7,6 @@
 #include <ctime>
 
 #include "report/report_format.h"
-#include "run/analysis_driver.h"
 #include "version.h"
 
 namespace {
@@ -130,11 +129,11 @@ void LogHeading(const char* format, ...) {
     va_end(args);
 }
 
-void LogVersionLine() {
+void LogVersionLine(std::time_t runStart) {
     State().format.bold = true;  // added to the current style, nothing else changes
     std::time_t now = std::time(nullptr);
     std::string line =
-        VersionText() + " - " + TimeText("%x", now) + "  " + TimeText("%X", RunStartTime());
+        VersionText() + " - " + TimeText("%x", now) + "  " + TimeText("%X", runStart);
     AppendInCurrentFormat(line.substr(0, kReportLineMax));
 }
 

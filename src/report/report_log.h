@@ -3,6 +3,7 @@
 // the operator's Cancel request. They act on one process-wide log bound to a sink.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "report/report_sink.h"
@@ -27,7 +28,8 @@ const std::string& VersionText();
 // Each returns the line counter after the call where it returns anything.
 int LogInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogHeading(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void LogVersionLine();
+// The version text, today's date and the run's start time, which the caller keeps.
+void LogVersionLine(std::time_t runStart);
 int LogFail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int LogPass(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int LogWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -259,7 +259,7 @@ int AnalyzeFile(const char* path) {
     StartRun();
     ClearReport();
     SetStatusText("Processing Program Stream...");
-    LogVersionLine();
+    LogVersionLine(runState.startTime);
     WriteProfileLines();
     WriteFramingLines(path);
     if (!path) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <ctime>
+
 #include "support/test_files.h"
 
 namespace {
@@ -40,12 +43,16 @@ TEST_F(ReportLogTest, InformationAfterFailureIsRegularSmallAndRed) {
 
 TEST_F(ReportLogTest, VersionLineAddsBoldAndKeepsColourAndHeight) {
     LogPass("green");
-    LogVersionLine();
+    std::time_t runStart = std::time(nullptr) - 3600;  // the caller's, not the clock's
+    LogVersionLine(runStart);
     const ReportLine& version = Lines().back();
     EXPECT_TRUE(version.bold);
     EXPECT_EQ(LineColour::Green, version.colour);
     EXPECT_EQ(15, version.heightPx);
     EXPECT_EQ(0u, version.text.find("Zembra v1.4.0.131 - "));
+    char startText[64];
+    std::strftime(startText, sizeof startText, "  %X", std::localtime(&runStart));
+    EXPECT_EQ(version.text.size() - std::strlen(startText), version.text.rfind(startText));
 }
 
 TEST_F(ReportLogTest, CounterCountsWrittenLines) {
@@ -64,7 +71,7 @@ TEST_F(ReportLogTest, PrintOnlyErrorsLeavesOutInformationOnly) {
     SetPrintOnlyErrors(true);
     EXPECT_EQ(0, LogInfo("dropped"));
     LogHeading("heading");
-    LogVersionLine();
+    LogVersionLine(std::time(nullptr));
     LogFail("fail");
     LogWarning("warn");
     EXPECT_EQ(4, LogInfo("dropped too"));
