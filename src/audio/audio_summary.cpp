@@ -209,8 +209,7 @@ bool WriteStatusLine(int id, AudioStatus status) {
             CheckAlwaysFails("Bad ID Bit", run.runFailed);
             return true;
         case AudioNoInitialSync:
-            ReportError(
-                FormatReportLine("Elementary Stream %X is not a MPEG Audio Stream", id));
+            ReportError(FormatReportLine("Elementary Stream %X is not a MPEG Audio Stream", id));
             break;
         default:
             ReportError(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));

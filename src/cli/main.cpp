@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
     // is analysed (--no-profile runs without one on purpose).
     if (!options.noProfile) {
         if (std::optional<std::string> error = IniFileReadError(profilePath)) {
-            return UsageError("cannot read the reference profile \"" + profilePath + "\": " +
-                              *error);
+            return UsageError("cannot read the reference profile \"" + profilePath +
+                              "\": " + *error);
         }
     }
     if (std::optional<std::string> error = FindOutputOverInput(options)) return UsageError(*error);

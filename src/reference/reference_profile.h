@@ -110,9 +110,9 @@ RealProfileKey KeyOf(const AudioReference& section, double AudioReference::*fiel
 
 // Where the values of the last load came from, for the report to say.
 struct ProfileOrigin {
-    bool none = true;         // no profile: LoadNoReferenceProfile, or nothing loaded yet
-    std::string path;         // the file read, or that could not be read
-    std::string readError;    // why it could not be read; empty when it was read
+    bool none = true;       // no profile: LoadNoReferenceProfile, or nothing loaded yet
+    std::string path;       // the file read, or that could not be read
+    std::string readError;  // why it could not be read; empty when it was read
 };
 const ProfileOrigin& ReferenceProfileOrigin();
 

@@ -225,4 +225,3 @@ bool IsCancelRequested() { return cancelRequested.load(std::memory_order_relaxed
 void ClearCancelRequest() { cancelRequested.store(false, std::memory_order_relaxed); }
 
 void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
-

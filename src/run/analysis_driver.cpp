@@ -41,11 +41,9 @@ void StartRun() {
     runState = fresh;
 }
 
-// Names in the profile that Zembra does not know: a check the operator meant to set is
-// not made, and the report says so first. A warning, not a failure of the file.
 // Which profile judged the file, so that a saved report is an audit record (written as a
-// heading, so that print-only-errors keeps it too), then what the profile holds that
-// Zembra cannot use.
+// heading, so that print-only-errors keeps it too), then the names in it that Zembra does
+// not know: a check the operator meant to set is not made. Warnings, not failures.
 void WriteProfileLines() {
     const ProfileOrigin& origin = ReferenceProfileOrigin();
     if (origin.none) {
@@ -75,19 +73,24 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+std::string FolderText(const std::string& path) {
+    return "\"" + path + "\" is a folder, not a file";
+}
+
 // What is wrong with a file that could not be read, in words: a folder is a folder, an
 // empty file is empty, otherwise the system's reason after the usual text.
 std::string OpenFailureText(const std::string& path) {
     const BitstreamFile& file = GetBitstreamFile();
     switch (file.LastOpenFailure()) {
         case BitstreamFile::OpenFailure::Folder:
-            return "\"" + path + "\" is a folder, not a file";
+            return FolderText(path);
         case BitstreamFile::OpenFailure::Empty:
             return "File \"" + path + "\" is empty";
         case BitstreamFile::OpenFailure::NotRegularFile:
             return "Unable to open file \"" + path + "\" for reading.\nIt is not a regular file.";
         default:
-            return "Unable to open file \"" + path + "\" for reading.\n" + file.LastOpenError() + ".";
+            return "Unable to open file \"" + path + "\" for reading.\n" + file.LastOpenError() +
+                   ".";
     }
 }
 
@@ -97,7 +100,7 @@ void HandleScanResult(ScanResult result, const std::string& path) {
         case ScanOk:
             return;
         case ScanBadExtension:
-            ReportError(IsFolder(path) ? "\"" + path + "\" is a folder, not a file"
+            ReportError(IsFolder(path) ? FolderText(path)
                                        : "Bad extension for file \"" + path + "\"..!");
             break;
         case ScanOpenFailed:

@@ -20,8 +20,9 @@ constexpr uint32_t kDataPartitioning = 0;  // scalable_mode
 constexpr uint32_t kSpatialScalability = 1;
 constexpr uint32_t kTemporalScalability = 3;
 constexpr uint32_t kFramePicture = 3;          // picture_structure
-constexpr uint32_t kLargeVerticalSize = 2800;
-constexpr uint32_t kFieldsOfAFieldPair = 2;  // above it slices carry 3 more bits
+constexpr uint32_t kLargeVerticalSize = 2800;  // above it slices carry 3 more bits
+constexpr uint32_t kFieldsOfAFieldPair = 2;
+constexpr uint32_t kStartCodeBytes = 4;  // prefix and value
 
 // Where the extensions and user data stand (ISO/IEC 13818-2, 6.2.2.2).
 enum class Level { AfterSequence = 0, AfterGop = 1, AfterPicture = 2 };
@@ -69,12 +70,16 @@ class VideoParser {
     // Stops before the first sequence header's start code value, noting the bytes before
     // its prefix; false when the stream has none.
     bool FindFirstSequenceHeader() {
+        if (!FindStartCode(kSequenceHeaderCode)) return false;
+        bytesBeforeSequenceHeader_ = reader_.BytesRead() - kStartCodeBytes;
+        return true;
+    }
+
+    // Passes over everything up to the next start code of this value and stops before
+    // the value (which the look-ahead holds, so BytesRead counts it); false at the end.
+    bool FindStartCode(uint32_t value) {
         while (reader_.FindPattern(kStartCodePrefix, kStartCodePrefixBits)) {
-            uint32_t prefixEnd = reader_.BytesRead();
-            if (reader_.PeekBits(8) == kSequenceHeaderCode) {
-                bytesBeforeSequenceHeader_ = prefixEnd - 3;
-                return true;
-            }
+            if (reader_.PeekBits(8) == value) return true;
         }
         return false;
     }
@@ -118,10 +123,7 @@ class VideoParser {
     // value of a new sequence header; false when the stream's data ends first.
     bool FindSequenceAfterEndCode() {
         reader_.ReadBits(8);
-        while (reader_.FindPattern(kStartCodePrefix, kStartCodePrefixBits)) {
-            if (reader_.PeekBits(8) == kSequenceHeaderCode) return true;
-        }
-        return false;
+        return FindStartCode(kSequenceHeaderCode);
     }
 
     // The data ended before a sequence end code: missing, unless the time limit cut it.
@@ -355,8 +357,8 @@ class VideoParser {
     // The coded frame that the picture just parsed completes, if it completes one.
     void EndFrame() {
         bool fieldPair = IsFieldPicture();
-        uint32_t fields = DisplayFieldsOfFrame(progressiveSequence_, fieldPair,
-                                               repeatFirstField_, topFieldFirst_);
+        uint32_t fields = DisplayFieldsOfFrame(progressiveSequence_, fieldPair, repeatFirstField_,
+                                               topFieldFirst_);
         EndPicture(reader_.BytesRead(), fields, fieldPair);
     }
 

@@ -179,10 +179,10 @@ void FinishVideoStream() {
     info.peakKbps = Kilobits(info.peakGroupBytes);
     // The average frame period's bytes times the whole-number frame rate.
     double framePeriods = static_cast<double>(info.displayFields) / 2.0;
-    info.averageKbps = info.displayFields == 0 ? 0.0
-                                               : static_cast<double>(info.totalFrameBytes) /
-                                                     framePeriods * info.nominalFrameRate * 8.0 /
-                                                     1024.0;
+    info.averageKbps = info.displayFields == 0
+                           ? 0.0
+                           : static_cast<double>(info.totalFrameBytes) / framePeriods *
+                                 info.nominalFrameRate * 8.0 / 1024.0;
     // Groups of 24, 30 or 60 frames last 1.001 s at 23.976, 29.97 and 59.94 fps.
     if (IsNtscRate(info.frameRateCode)) {
         info.peakKbps *= 1000.0 / 1001.0;

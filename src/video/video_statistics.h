@@ -19,8 +19,8 @@ struct GopRecord {
     uint32_t closedGop;
     uint32_t brokenLink;
     uint32_t pendingSequenceHeaders;  // counted and not yet shown on a GOP row
-    uint32_t picturesInGop;  // coded frames since the GOP header
-    std::string structure;  // "I", "P", "B" per picture header, in stream order
+    uint32_t picturesInGop;           // coded frames since the GOP header
+    std::string structure;            // "I", "P", "B" per picture header, in stream order
 };
 
 // bit_rate_value counts units of 400 bit/s (ISO/IEC 13818-2, 6.3.3).
@@ -70,7 +70,7 @@ struct VideoStreamInfo {
     uint64_t bFrameBytes;
     uint32_t sequenceHeadersAligned;
     uint32_t bytesBeforeSequenceHeader;  // a capture's start, passed over
-    double peakKbps;  // 1 Kbit = 1024 bits
+    double peakKbps;                     // 1 Kbit = 1024 bits
     double averageKbps;
 };
 

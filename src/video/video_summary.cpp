@@ -66,7 +66,8 @@ const char* AspectRatioText(uint32_t code) {
 // What the stream's coded frames use; without any frame, what its first picture said.
 void WritePictureStructureLine(const VideoStreamInfo& v, bool& failed) {
     const VideoReference& ref = ReferenceProfile.video;
-    bool frames = v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
+    bool frames =
+        v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
     bool fields = v.fieldPairCount > 0;
     ProfileKey key = KeyOf(ref, &VideoReference::PictureStructure);
     if (frames && fields) {

@@ -151,10 +151,11 @@ TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
     FileState before(stream);
     for (const Case& c : {Case{dir_.Path() + "/none.ini", "No such file or directory"},
                           Case{folder, "it is a folder"}}) {
-        CliRun run = Run("--profile '" + c.profile + "' --output '" + report + "' '" + stream + "'");
+        CliRun run =
+            Run("--profile '" + c.profile + "' --output '" + report + "' '" + stream + "'");
         EXPECT_EQ(2, run.exitCode) << c.profile;
-        EXPECT_EQ("zembra-cli: cannot read the reference profile \"" + c.profile + "\": " +
-                      c.reason + "\n",
+        EXPECT_EQ("zembra-cli: cannot read the reference profile \"" + c.profile +
+                      "\": " + c.reason + "\n",
                   run.err);
         EXPECT_EQ("", run.out);
         EXPECT_FALSE(std::ifstream(report).good()) << "no report without a verdict";
@@ -162,8 +163,7 @@ TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
     }
     CliRun none = Run("--no-profile '" + stream + "'");
     EXPECT_EQ(0, none.exitCode) << none.err;
-    EXPECT_NE(std::string::npos,
-              none.out.find("\nReference profile: none, no key is set\n"));
+    EXPECT_NE(std::string::npos, none.out.find("\nReference profile: none, no key is set\n"));
     EXPECT_EQ(2, Run("--no-profile --profile '" + folder + "' '" + stream + "'").exitCode);
 }
 

@@ -62,10 +62,10 @@ TEST_F(SummaryTest, BufferBoundsFromTheEntryOfTheStreamOrOfItsKind) {
         Section(file, "");
         ClearReport();
         WriteBufferBoundLine(GetStreamIdTable(), c.id);
-        EXPECT_EQ(std::vector<std::string>{"P-STD Buffer Size Bound = " +
-                                           std::to_string(c.kilobytes) +
-                                           " KB (From System Header)"},
-                  bound_.sink.Texts())
+        EXPECT_EQ(
+            std::vector<std::string>{"P-STD Buffer Size Bound = " + std::to_string(c.kilobytes) +
+                                     " KB (From System Header)"},
+            bound_.sink.Texts())
             << std::hex << c.id;
     }
 }
@@ -76,7 +76,8 @@ TEST_F(SummaryTest, FileEndLines) {
     cut.resize(cut.size() - 100);
     Section(cut, "");
     EXPECT_TRUE(Has("*File ends inside a packet: the last packet lacks 100 bytes"));
-    EXPECT_EQ(LineColour::Red, LineWith("*File ends inside a packet: the last packet lacks 100 bytes").colour);
+    EXPECT_EQ(LineColour::Red,
+              LineWith("*File ends inside a packet: the last packet lacks 100 bytes").colour);
     EXPECT_TRUE(failed_);
 
     Bytes tail = MakeSimpleStream(2);

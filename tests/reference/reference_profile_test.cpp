@@ -192,9 +192,9 @@ TEST(ReferenceProfile, UnreadableValuesAreWarned) {
         bool warned;
     };
     const Case cases[] = {
-        {"HorizontalSize=720px", true},   {"HorizontalSize=720 # PAL", true},
-        {"HorizontalSize=0x2D0", false},  {"HorizontalSize=", false},
-        {"RMSTolerance=3 dB", true},      {"RMSTolerance=-3,5", false},
+        {"HorizontalSize=720px", true},  {"HorizontalSize=720 # PAL", true},
+        {"HorizontalSize=0x2D0", false}, {"HorizontalSize=", false},
+        {"RMSTolerance=3 dB", true},     {"RMSTolerance=-3,5", false},
         {"Station=Channel 5", false},  // not a key of [Video]: warned as unknown instead
     };
     TempDir dir;

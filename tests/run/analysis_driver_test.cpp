@@ -339,7 +339,8 @@ TEST_F(DriverTest, CancelDuringAStreamIsAFailureLine) {
     };
     for (const Case& c :
          {Case{"Processing Elementary Video Stream", "*Analysis cancelled during video stream E0"},
-          Case{"Processing Elementary Audio Stream", "*Analysis cancelled during audio stream C0"}}) {
+          Case{"Processing Elementary Audio Stream",
+               "*Analysis cancelled during audio stream C0"}}) {
         CancelInPhaseSink sink(c.status);
         SetReportSink(&sink);
         Run(MakeSimpleStream(3));

@@ -89,21 +89,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // mpeg2enc -p: 72 coded frames, 36 with repeat_pict (ffprobe), so 180 fields:
         // 3.003 s on screen; 145905 video bytes (ffprobe) in 3.003 s are 379.6 Kbps.
-        TraitFixture{"pulldown_ntsc.mpg",
-                     {"Number of Frames = 72 -> 3.00 Sec",
-                      "Video Stream Duration: 3.00 sec -> 3:00 (secs:frames)",
-                      "Average Bitrate = 379 Kbps",
-                      "Max. frames per GOP (without first & last) = 18",
-                      "Duration Difference from Video to Audio = -24 msec"}},
+        TraitFixture{
+            "pulldown_ntsc.mpg",
+            {"Number of Frames = 72 -> 3.00 Sec",
+             "Video Stream Duration: 3.00 sec -> 3:00 (secs:frames)", "Average Bitrate = 379 Kbps",
+             "Max. frames per GOP (without first & last) = 18",
+             "Duration Difference from Video to Audio = -24 msec"}},
         // A 25-frame slate and a 75-frame spot, each ended by its sequence end code.
         TraitFixture{"joined_sequences.mpg",
                      {"Elementary Stream E0 is a MPEG-2 Video Stream",
                       "Number of Frames = 100 -> 4.00 Sec", "Number of GOPs = 7"}},
         // 50 frames in 2 s without GOP headers; 110407 video bytes (ffprobe): 431.3 Kbps.
-        TraitFixture{"no_gop_headers.mpg",
-                     {"Number of Frames = 50 -> 2.00 Sec", "Number of GOPs = 0",
-                      "Average Bitrate = 431 Kbps",
-                      "*Min. frames per GOP (without first & last) = 0"}},
+        TraitFixture{
+            "no_gop_headers.mpg",
+            {"Number of Frames = 50 -> 2.00 Sec", "Number of GOPs = 0",
+             "Average Bitrate = 431 Kbps", "*Min. frames per GOP (without first & last) = 0"}},
         // Cut at a pack boundary: 5480 video bytes before the first sequence header,
         // 64 coded frames after it (ffprobe on the demuxed stream).
         TraitFixture{"capture_midstream.mpg",

@@ -216,8 +216,8 @@ TEST_F(VideoParserTest, JoinedSequencesAreAllWalked) {
     std::vector<Case> cases = {
         {"spot with its end code", Sequence(2).EndCode().Build(), VideoOk},
         {"spot without an end code", Sequence(2).Build(), VideoNoEndCode},
-        {"stuffing after the last end code", VideoEsBuilder(Sequence(2)).EndCode().Raw(Bytes(40, 0)).Build(),
-         VideoOk},
+        {"stuffing after the last end code",
+         VideoEsBuilder(Sequence(2)).EndCode().Raw(Bytes(40, 0)).Build(), VideoOk},
     };
     for (const Case& c : cases) {
         Bytes es = slate;
@@ -255,7 +255,8 @@ TEST_F(VideoParserTest, CaptureStartingMidStream) {
         EXPECT_EQ(c.start.size(), Info().bytesBeforeSequenceHeader) << c.what;
         EXPECT_EQ(8u, Info().frameCount) << c.what;
         EXPECT_EQ(2u, Info().gopCount) << c.what;
-        EXPECT_EQ(wholeBytes, Info().totalFrameBytes) << c.what;  // the skipped bytes are in no frame
+        EXPECT_EQ(wholeBytes, Info().totalFrameBytes)
+            << c.what;  // the skipped bytes are in no frame
     }
 }
 

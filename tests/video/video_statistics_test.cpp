@@ -108,7 +108,10 @@ TEST_F(VideoStatisticsTest, GopLengthIgnoresTimeCodes) {
         uint32_t framesPerGop;
     };
     std::vector<Case> cases = {
-        {"every GOP stamped 00:00:00:00", 3, {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}}, 12},
+        {"every GOP stamped 00:00:00:00",
+         3,
+         {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
+         12},
         {"a time code restart", 3, {{10, 0, 0, 0, 0}, {10, 0, 0, 12, 0}, {0, 0, 0, 0, 0}}, 12},
         {"pull-down: 12 pictures, 15 frames of time code",
          4,

@@ -142,7 +142,9 @@ TEST_F(VideoSummaryTest, PictureStructureOfTheWholeStream) {
     };
     std::vector<Case> cases = {
         {"frame pictures", {frame, frame}, {"*Picture Structure = Frame"}},
-        {"field pictures", {top, bottom}, {"Picture Structure = Field", "Picture Structure = Field"}},
+        {"field pictures",
+         {top, bottom},
+         {"Picture Structure = Field", "Picture Structure = Field"}},
         {"field pictures after a frame picture",
          {frame, top, bottom},
          {"Picture Structure = Frame and Field"}},
@@ -166,13 +168,19 @@ TEST_F(VideoSummaryTest, PictureStructureOfTheWholeStream) {
 TEST_F(VideoSummaryTest, SkippedStartIsAWarning) {
     Bytes es = VideoEsBuilder().Slice(7, 200).Picture(3).Build();
     size_t skipped = es.size();
-    Bytes rest = VideoEsBuilder().SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0)
-                     .Picture(1).EndCode().Build();
+    Bytes rest = VideoEsBuilder()
+                     .SequenceHeader()
+                     .SequenceExtension()
+                     .GopHeader(0, 0, 0, 0)
+                     .Picture(1)
+                     .EndCode()
+                     .Build();
     es.insert(es.end(), rest.begin(), rest.end());
     std::vector<std::string> lines = Section(PacketizeVideo(es, 500), "");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ("Elementary Stream E0 is a MPEG-2 Video Stream", lines[0]);
-    EXPECT_EQ(std::to_string(skipped) + " bytes skipped before the first sequence header", lines[1]);
+    EXPECT_EQ(std::to_string(skipped) + " bytes skipped before the first sequence header",
+              lines[1]);
     for (const ReportLine& line : bound_.sink.Lines()) {
         if (line.text == lines[1]) {
             EXPECT_EQ(LineColour::Yellow, line.colour);
@@ -185,8 +193,9 @@ TEST_F(VideoSummaryTest, SkippedStartIsAWarning) {
 TEST_F(VideoSummaryTest, RejectedStreamsShowAMessageAndTheirReason) {
     Bytes mpeg1 =
         PacketizeVideo(VideoEsBuilder().SequenceHeader().GopHeader(0, 0, 0, 0).Build(), 500);
-    EXPECT_EQ(std::vector<std::string>{"*Elementary Stream E0 is a MPEG-1 Video Stream (Not Valid)!!"},
-              Section(mpeg1, ""));
+    EXPECT_EQ(
+        std::vector<std::string>{"*Elementary Stream E0 is a MPEG-1 Video Stream (Not Valid)!!"},
+        Section(mpeg1, ""));
     ASSERT_FALSE(bound_.sink.ErrorBoxes().empty());
     EXPECT_EQ("Elementary Stream E0 is a MPEG-1 Video Stream (Not Valid)!!",
               bound_.sink.ErrorBoxes().back());
