@@ -20,9 +20,9 @@ std::string EnvPath(const char* name) {
 
 void HeaderScan(benchmark::State& state) {
     ScanProgramStream(BenchFile(), 0);
-    uint32_t payload = GetStreamIdTable().payloadBytes[0xC0];
+    StreamExtent extent = StreamExtentOf(GetStreamIdTable(), 0xC0);
     for (auto _ : state) {
-        if (ScanAudioHeaders(BenchFile(), 0xC0, payload) != AudioOk) {
+        if (ScanAudioHeaders(BenchFile(), 0xC0, extent) != AudioOk) {
             state.SkipWithError("the bench file has no MPEG audio stream 0xC0");
             return;
         }
@@ -34,9 +34,9 @@ void HeaderScan(benchmark::State& state) {
 void MeasureLevels(benchmark::State& state) {
     std::string path = EnvPath("ZEMBRA_BENCH_LONG_AUDIO");
     ScanProgramStream(path, 0);
-    uint32_t payload = GetStreamIdTable().payloadBytes[0xC0];
+    StreamExtent extent = StreamExtentOf(GetStreamIdTable(), 0xC0);
     for (auto _ : state) {
-        if (MeasureAudioLevels(path, 0xC0, payload, 0) != AudioOk) {
+        if (MeasureAudioLevels(path, 0xC0, extent, 0) != AudioOk) {
             state.SkipWithError("ZEMBRA_BENCH_LONG_AUDIO does not decode");
             return;
         }

@@ -11,7 +11,8 @@ namespace {
 void VideoWalk(benchmark::State& state) {
     ScanProgramStream(BenchFile(), 0);
     for (auto _ : state) {
-        VideoStatus status = AnalyzeVideoStream(BenchFile(), 0xE0, 0);
+        VideoStatus status =
+            AnalyzeVideoStream(BenchFile(), 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0), 0);
         if (status != VideoOk && status != VideoNoEndCode) {
             state.SkipWithError("the bench file has no MPEG-2 video stream 0xE0");
             return;

@@ -6,6 +6,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string path = WriteAsElementaryStream(data, size, 0xC0);
     ScanProgramStream(path, 0);
-    ScanAudioHeaders(path, 0xC0, GetStreamIdTable().payloadBytes[0xC0]);
+    ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
     return 0;
 }

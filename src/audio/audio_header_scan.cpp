@@ -325,11 +325,11 @@ int32_t AudioFrameLength(int32_t layer, int32_t bitrateIndex, int32_t samplingIn
     return padding;
 }
 
-AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint64_t /*payloadBytes*/) {
+AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent) {
     AudioStreamInfo& info = AudioHeaderRecord(streamId);
     info = AudioStreamInfo{};
     StreamReader& reader = GetStreamReader();
-    reader.Open(path, streamId);
+    reader.Open(path, streamId, extent);
     AudioHeaderScanner scanner;
     std::vector<uint8_t> piece(kReadBytes);
     while (!scanner.Stopped()) {

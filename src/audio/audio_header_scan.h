@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "audio/audio_stream_info.h"
+#include "input/stream_reader.h"
 
-// Fills AudioHeaderRecord(streamId); payloadBytes is not used by the scan.
-AudioStatus ScanAudioHeaders(const std::string& path, int streamId, uint64_t payloadBytes);
+// Fills AudioHeaderRecord(streamId); `extent` comes from the first pass.
+AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent);
 
 // Bytes of one frame: Layer I in four-byte slots, Layers II and III in bytes; the
 // padding adds one slot. 0 for a frequency of 0.

@@ -257,7 +257,7 @@ void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
     AnalyzeLoudnessInterleaved(pcm, frames, channels);
 }
 
-AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint64_t payloadBytes,
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
                                int timeLimitSeconds) {
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);
@@ -268,11 +268,11 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint64_t p
     state.clipRun[0] = state.clipRun[1] = 0;
     state.clipCount[0] = state.clipCount[1] = 0;
     state.decodedTotal = 0;
-    state.payloadBytes = payloadBytes;
+    state.payloadBytes = extent.payloadBytes;
     ResetLoudnessAnalysis();
 
     StreamReader& reader = GetStreamReader();
-    reader.Open(path, streamId);
+    reader.Open(path, streamId, extent);
     AudioHeaderScanner scanner;
     DecoderInput input(reader, scanner);
     state.input = &input;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "audio/audio_stream_info.h"
+#include "input/stream_reader.h"
 
 // Fills AudioDecodeRecord(streamId). Decoding stops at the end of the stream, on Cancel,
 // on a decoder error, or once the decoder's position passes timeLimitSeconds (0: no
@@ -13,7 +14,7 @@
 // their way to the decoder (which begins at the first frame header the scan finds), and
 // after the time limit of the rest of the stream, so both modes show the same header
 // lines.
-AudioStatus MeasureAudioLevels(const std::string& path, int streamId, uint64_t payloadBytes,
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
                                int timeLimitSeconds);
 
 // Takes one block of little-endian 16-bit PCM (two interleaved channels when stereo is

@@ -230,9 +230,9 @@ void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
         SetStatusText("Processing Elementary Audio Stream...");
         ClearCancelRequest();
         SetProgress(0);
-        AudioStatus status = decode ? MeasureAudioLevels(path, id, table.payloadBytes[id],
+        AudioStatus status = decode ? MeasureAudioLevels(path, id, StreamExtentOf(table, id),
                                                          GetRunState().timeLimitSeconds)
-                                    : ScanAudioHeaders(path, id, table.payloadBytes[id]);
+                                    : ScanAudioHeaders(path, id, StreamExtentOf(table, id));
         NoteCancelledPhase(FormatReportLine("audio stream %X", id));
         SetProgress(100);
         SetStatusText("");

@@ -9,29 +9,27 @@
 #include "input/bitstream_file.h"
 #include "input/program_stream_walker.h"
 #include "input/start_code_search.h"
-#include "program/program_stream_scan.h"
 
 StreamReader& GetStreamReader() {
     static StreamReader reader;
     return reader;
 }
 
-bool StreamReader::Open(const std::string& path, int streamId) {
+bool StreamReader::Open(const std::string& path, int streamId, const StreamExtent& extent) {
     Close();
     file_ = &GetBitstreamFile();
     if (!file_->Open(path)) return false;
-    const StreamIdTable& table = GetStreamIdTable();
     try {
-        payload_.assign(table.maxPesPacketLength, 0);
+        payload_.assign(extent.maxPesPacketLength, 0);
     } catch (const std::bad_alloc&) {
         std::puts("Not enough memory...!!");
         file_->Close();
         return false;
     }
-    packetBudget_ = table.pesPacketCount;
+    packetBudget_ = extent.pesPacketCount;
     // Start where the first pass found the first pack, so that what comes before it
     // (a program stream map, say) spends none of the budget.
-    file_->SkipBytes(table.firstPackOffset);
+    file_->SkipBytes(extent.firstPackOffset);
     streamId_ = streamId;
     exhausted_ = false;
     return FetchPayload();

@@ -14,10 +14,20 @@
 
 class BitstreamFile;
 
+// What the first pass tells a stream's pass: where the first pack starts, how many PES
+// packets of any id to walk (a first pass cut by the time limit cuts every stream alike),
+// the longest PES packet, and the stream's own payload bytes.
+struct StreamExtent {
+    uint64_t firstPackOffset = 0;
+    uint32_t pesPacketCount = 0;
+    uint32_t maxPesPacketLength = 0;
+    uint64_t payloadBytes = 0;
+};
+
 class StreamReader {
   public:
     // Opens the file and loads the first payload of the stream; false when there is none.
-    bool Open(const std::string& path, int streamId);
+    bool Open(const std::string& path, int streamId, const StreamExtent& extent);
     void Close();
 
     int ReadBit();

@@ -260,6 +260,11 @@ void ResetStreamIdTable() {
 
 const StreamIdTable& GetStreamIdTable() { return table; }
 
+StreamExtent StreamExtentOf(const StreamIdTable& scanned, int streamId) {
+    return {scanned.firstPackOffset, scanned.pesPacketCount, scanned.maxPesPacketLength,
+            scanned.payloadBytes[streamId]};
+}
+
 double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id) {
     if (scanned.firstPtsPending[id]) return 0.0;
     return scanned.firstPtsMs[id] - scanned.firstScrMs;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "input/program_stream_walker.h"
+#include "input/stream_reader.h"
 
 enum ScanResult : int {
     ScanOk = 0,  // program end code read, or the time limit reached
@@ -87,6 +88,8 @@ struct StreamIdTable {
 ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds);
 void ResetStreamIdTable();
 const StreamIdTable& GetStreamIdTable();
+// What a stream's pass needs of the first pass.
+StreamExtent StreamExtentOf(const StreamIdTable& scanned, int streamId);
 // A stream's first PTS counted from the first pack's SCR, in ms; 0 without a PTS.
 double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id);
 // The system header entry that bounds the stream's buffer: its own, or else the entry

@@ -32,9 +32,11 @@ using Stop = bool;
 
 class VideoParser {
   public:
-    VideoParser(const std::string& path, int streamId, int timeLimitSeconds)
+    VideoParser(const std::string& path, int streamId, const StreamExtent& extent,
+                int timeLimitSeconds)
         : path_(path),
           streamId_(streamId),
+          extent_(extent),
           timeLimitSeconds_(timeLimitSeconds),
           reader_(GetStreamReader()),
           info_(GetVideoStreamInfo(streamId)) {}
@@ -54,7 +56,7 @@ class VideoParser {
     // A capture cut from a longer recording may start anywhere: what comes before the
     // first sequence header is passed over and reported.
     VideoStatus Detect() {
-        reader_.Open(path_, streamId_);
+        reader_.Open(path_, streamId_, extent_);
         VideoStatus status = VideoOk;
         if (!FindFirstSequenceHeader()) {
             status = VideoNotMpeg2;
@@ -85,7 +87,7 @@ class VideoParser {
     }
 
     VideoStatus Walk() {
-        reader_.Open(path_, streamId_);
+        reader_.Open(path_, streamId_, extent_);
         reader_.SkipBytes(bytesBeforeSequenceHeader_);
         SkipBeforeSequenceHeader(bytesBeforeSequenceHeader_);
         if (NextStartCode() || ParseSequenceHeader() || ParseSequenceExtension()) {
@@ -396,6 +398,7 @@ class VideoParser {
 
     const std::string& path_;
     int streamId_;
+    StreamExtent extent_;
     int timeLimitSeconds_;
     StreamReader& reader_;
     VideoStreamInfo& info_;
@@ -414,6 +417,7 @@ class VideoParser {
 
 }  // namespace
 
-VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, int timeLimitSeconds) {
-    return VideoParser(path, streamId, timeLimitSeconds).Analyze();
+VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, const StreamExtent& extent,
+                               int timeLimitSeconds) {
+    return VideoParser(path, streamId, extent, timeLimitSeconds).Analyze();
 }

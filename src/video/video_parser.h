@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "input/stream_reader.h"
+
 enum VideoStatus : uint32_t {
     VideoOk = 0,  // sequence end code, cancel, or data cut by the time limit
     VideoNotMpeg2 = 1,
@@ -25,6 +27,7 @@ constexpr uint32_t kExtensionStartCode = 0xB5;
 constexpr uint32_t kSequenceEndCode = 0xB7;
 constexpr uint32_t kGroupStartCode = 0xB8;
 
-// Needs the first pass's table. timeLimitSeconds (0: none) only decides whether a
+// `extent` comes from the first pass. timeLimitSeconds (0: none) only decides whether a
 // stream cut short without a sequence end code is missing it.
-VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, int timeLimitSeconds);
+VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, const StreamExtent& extent,
+                               int timeLimitSeconds);

@@ -275,7 +275,8 @@ void RunVideoPhase(const std::string& path, const StreamIdTable& table) {
         SetStatusText("Processing Elementary Video Stream...");
         ClearCancelRequest();
         SetProgress(0);
-        VideoStatus status = AnalyzeVideoStream(path, id, GetRunState().timeLimitSeconds);
+        VideoStatus status =
+            AnalyzeVideoStream(path, id, StreamExtentOf(table, id), GetRunState().timeLimitSeconds);
         NoteCancelledPhase(FormatReportLine("video stream %X", id));
         SetProgress(100);
         SetStatusText("");

@@ -34,9 +34,9 @@ TEST_P(AudioFixtureTest, HeaderScanAndDecodingAgreeWithIndependentTools) {
     const AudioFixture& c = GetParam();
     std::string path = FixturePath(c.name);
     ScanProgramStream(path, 0);
-    uint32_t payload = GetStreamIdTable().payloadBytes[0xC0];
+    StreamExtent extent = StreamExtentOf(GetStreamIdTable(), 0xC0);
 
-    ASSERT_EQ(AudioOk, ScanAudioHeaders(path, 0xC0, payload));
+    ASSERT_EQ(AudioOk, ScanAudioHeaders(path, 0xC0, extent));
     const AudioStreamInfo& h = AudioHeaderRecord(0xC0);
     EXPECT_EQ(c.layer, h.layer);
     EXPECT_EQ(c.bitrateKbps, h.bitrateKbps);
@@ -47,7 +47,7 @@ TEST_P(AudioFixtureTest, HeaderScanAndDecodingAgreeWithIndependentTools) {
     EXPECT_EQ(0, h.syncLosses);
     EXPECT_EQ(0u, h.skippedBytes);
 
-    ASSERT_EQ(AudioOk, MeasureAudioLevels(path, 0xC0, payload, 0));
+    ASSERT_EQ(AudioOk, MeasureAudioLevels(path, 0xC0, extent, 0));
     const AudioStreamInfo& d = AudioDecodeRecord(0xC0);
     EXPECT_EQ(c.layer, d.layer);
     EXPECT_EQ(c.bitrateKbps, d.bitrateKbps);
@@ -93,7 +93,7 @@ TEST(AudioFixtures, VariableBitrateRange) {
     BoundSink bound;
     std::string path = FixturePath("mp3_vbr.mpg");
     ScanProgramStream(path, 0);
-    ScanAudioHeaders(path, 0xC0, 0);
+    ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
     // ffprobe's frame sizes: 96 to 768 bytes, 32 to 256 kbit/s at 48 kHz.
     EXPECT_EQ(32, AudioHeaderRecord(0xC0).bitrateMinKbps);
     EXPECT_EQ(256, AudioHeaderRecord(0xC0).bitrateMaxKbps);
@@ -120,8 +120,10 @@ TEST(AudioFixtures, CaptureCutAtAPackBoundary) {
         uint32_t skipped = (576 - dropped % 576) % 576;
         for (bool decode : {false, true}) {
             const AudioStreamInfo& a = decode ? AudioDecodeRecord(0xC0) : AudioHeaderRecord(0xC0);
-            EXPECT_EQ(AudioOk, decode ? MeasureAudioLevels(path, 0xC0, 0, 0)
-                                      : ScanAudioHeaders(path, 0xC0, 0));
+            EXPECT_EQ(
+                AudioOk,
+                decode ? MeasureAudioLevels(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0), 0)
+                       : ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0)));
             EXPECT_EQ(cut.frames, a.syncWords) << cut.packs << decode;
             EXPECT_EQ(skipped, a.skippedBytes) << cut.packs << decode;
             EXPECT_EQ(skipped ? 1 : 0, a.syncLosses) << cut.packs << decode;
@@ -136,13 +138,13 @@ TEST(AudioFixtures, ClippingAndSilence) {
     BoundSink bound;
     std::string clipping = FixturePath("mp2_clipping.mpg");
     ScanProgramStream(clipping, 0);
-    MeasureAudioLevels(clipping, 0xC0, GetStreamIdTable().payloadBytes[0xC0], 0);
+    MeasureAudioLevels(clipping, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0), 0);
     EXPECT_GT(AudioDecodeRecord(0xC0).clippedLeft, 100);
     EXPECT_GT(AudioDecodeRecord(0xC0).clippedRight, 100);
 
     std::string silence = FixturePath("mp2_silence.mpg");
     ScanProgramStream(silence, 0);
-    MeasureAudioLevels(silence, 0xC0, GetStreamIdTable().payloadBytes[0xC0], 0);
+    MeasureAudioLevels(silence, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0), 0);
     const AudioStreamInfo& s = AudioDecodeRecord(0xC0);
     char text[32];
     std::snprintf(text, sizeof text, "%0.1f %0.1f %0.1f", s.peakLeft, s.dcLeft, s.rmsLeft);

@@ -20,7 +20,7 @@ class HeaderScanTest : public ::testing::Test {
     const AudioStreamInfo& Scan(const Bytes& es, size_t payloadSize = 2000) {
         std::string path = dir_.Write("a.mpg", PacketizeAudio(es, payloadSize));
         ScanProgramStream(path, 0);
-        ScanAudioHeaders(path, 0xC0, GetStreamIdTable().payloadBytes[0xC0]);
+        ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
         return AudioHeaderRecord(0xC0);
     }
     TempDir dir_;
@@ -160,7 +160,8 @@ TEST_P(StartTest, ScanBeginsAtTheFirstConfirmedHeader) {
     // Through the payload reader, with packets that do not end on frame boundaries.
     std::string path = dir_.Write("a.mpg", PacketizeAudio(c.es, 333));
     ScanProgramStream(path, 0);
-    EXPECT_EQ(c.status, ScanAudioHeaders(path, 0xC0, 0)) << c.what;
+    EXPECT_EQ(c.status, ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0)))
+        << c.what;
     const AudioStreamInfo& a = AudioHeaderRecord(0xC0);
     EXPECT_EQ(c.skippedBytes, a.skippedBytes) << c.what;
     EXPECT_EQ(c.syncLosses, a.syncLosses) << c.what;
@@ -549,10 +550,10 @@ TEST(HeaderScanReference, AgreesWithTheEarlierScanOnStreamsWithoutTheNewTraits) 
         std::string path = dir.Write("r.mpg", PacketizeAudio(es, 1 + random() % 2500));
         ScanProgramStream(path, 0);
         StreamReader& reader = GetStreamReader();
-        reader.Open(path, 0xC0);
+        reader.Open(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
         AudioStreamInfo reference = ReferenceScan(reader).Run();
         reader.Close();
-        ScanAudioHeaders(path, 0xC0, 0);
+        ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
         const AudioStreamInfo& a = AudioHeaderRecord(0xC0);
         // A false header inside garbage with another bitrate index that a header happens
         // to follow at its length is now a frame: the stream then shows two bitrates,

@@ -99,7 +99,7 @@ class LevelsTest : public ::testing::Test {
     }
     void TearDown() override { SetAudioDecoder(nullptr); }
     const AudioStreamInfo& Measure(int timeLimit = 0) {
-        MeasureAudioLevels(path_, 0xC0, GetStreamIdTable().payloadBytes[0xC0], timeLimit);
+        MeasureAudioLevels(path_, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0), timeLimit);
         return AudioDecodeRecord(0xC0);
     }
     TempDir dir_;

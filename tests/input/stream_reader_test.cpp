@@ -29,7 +29,7 @@ class StreamReaderTest : public ::testing::Test {
     StreamReader& Open(const Bytes& file, int id = 0xE0, int timeLimit = 0) {
         std::string path = dir_.Write("f.mpg", file);
         ScanProgramStream(path, timeLimit);
-        reader_.Open(path, id);
+        reader_.Open(path, id, StreamExtentOf(GetStreamIdTable(), id));
         return reader_;
     }
     void TearDown() override { reader_.Close(); }
@@ -177,7 +177,7 @@ TEST_F(StreamReaderTest, APacketLongerThanAtTheFirstPassIsReadWhole) {
     dir_.Write("f.mpg",
                StreamBuilder().Pack(3600).Pes(0xE0, Payload(Counting(3000, 0))).EndCode().Build());
     StreamReader& r = GetStreamReader();
-    ASSERT_TRUE(r.Open(path, 0xE0));
+    ASSERT_TRUE(r.Open(path, 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0)));
     for (size_t i = 0; i < 2999; ++i) ASSERT_EQ(i & 0xFF, r.ReadBits(8)) << i;
     EXPECT_EQ(2999u & 0xFF, r.ReadBits(8));
     EXPECT_TRUE(r.AtEnd());

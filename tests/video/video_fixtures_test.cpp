@@ -28,7 +28,8 @@ TEST_P(VideoFixtureTest, WalkAgreesWithIndependentTools) {
     const VideoFixture& c = GetParam();
     std::string path = FixturePath(c.name);
     ScanProgramStream(path, 0);
-    EXPECT_EQ(c.status, AnalyzeVideoStream(path, 0xE0, 0));
+    EXPECT_EQ(c.status,
+              AnalyzeVideoStream(path, 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0), 0));
     const VideoStreamInfo& v = GetVideoStreamInfo(0xE0);
     EXPECT_EQ(c.frames, v.frameCount);
     EXPECT_EQ(c.iFrames, v.iFrameCount);

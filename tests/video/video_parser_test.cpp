@@ -28,7 +28,7 @@ class VideoParserTest : public ::testing::Test {
     VideoStatus Analyze(const Bytes& file, int timeLimit = 0) {
         std::string path = dir_.Write("v.mpg", file);
         ScanProgramStream(path, 0);
-        return AnalyzeVideoStream(path, 0xE0, timeLimit);
+        return AnalyzeVideoStream(path, 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0), timeLimit);
     }
     const VideoStreamInfo& Info() { return GetVideoStreamInfo(0xE0); }
     TempDir dir_;
@@ -199,7 +199,7 @@ TEST_F(VideoParserTest, CancelIsHonouredAfterARepeatedSequenceHeader) {
     std::string path = dir_.Write("v.mpg", file);
     ScanProgramStream(path, 0);
     RequestCancel();
-    EXPECT_EQ(VideoOk, AnalyzeVideoStream(path, 0xE0, 0));
+    EXPECT_EQ(VideoOk, AnalyzeVideoStream(path, 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0), 0));
     ClearCancelRequest();
     EXPECT_EQ(4u, Info().frameCount);  // the first GOP only
     EXPECT_EQ(2u, Info().sequenceHeaderCount);
