@@ -12,7 +12,6 @@
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
 #include "report/report_log.h"
-#include "run/analysis_driver.h"
 
 namespace {
 
@@ -78,7 +77,8 @@ const char* EmphasisText(int32_t emphasis) {
     }
 }
 
-void WriteHeaderLines(const AudioStreamInfo& a, bool& failed) {
+void WriteHeaderLines(const AudioStreamInfo& a, AudioPhaseResult& result) {
+    bool& failed = result.failed;
     const AudioReference& ref = ReferenceProfile.audio;
     LogInfo("Found %u sync words", static_cast<uint32_t>(a.syncWords));
     CheckRange(FormatReportLine("Audio Sync Losses: %d", a.syncLosses), 0,
@@ -95,7 +95,7 @@ void WriteHeaderLines(const AudioStreamInfo& a, bool& failed) {
     if (a.bitrateMinKbps != a.bitrateMaxKbps) {
         LogInfo("Variable bitrate: %d to %d Kbps", a.bitrateMinKbps, a.bitrateMaxKbps);
     }
-    GetRunState().elementaryBitrateSum += static_cast<uint32_t>(a.bitrateKbps) * 1024;
+    result.bitrateSumBps += static_cast<uint32_t>(a.bitrateKbps) * 1024;
     CheckEqual(FormatReportLine("Frequency = %d Hz", a.samplingFrequency),
                KeyOf(ref, &AudioReference::SamplingFrequency), a.samplingFrequency, failed);
     bool noCrc = a.protectionBit != 0;
@@ -184,29 +184,27 @@ double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
            a.samplingFrequency;
 }
 
-void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& table) {
-    RunState& run = GetRunState();
-    bool& failed = run.runFailed;
+void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& table,
+                      AudioPhaseResult& run) {
     double delayMs = FirstPtsFromClockStartMs(table, id);
     LogInfo("Audio Delay Stream %X = %0.01f ms", id, delayMs);
-    run.audioMeasured = true;
-    run.audioFirstPtsMs = delayMs;
+    run.measured = true;
+    run.firstPtsMs = delayMs;
     LogInfo("Audio decoded bytes = %d -> %0.2f Sec", a.decodedBytes, a.decodedSeconds);
-    run.audioDurationSeconds = AudioDurationSeconds(a, decoded);
+    run.durationSeconds = AudioDurationSeconds(a, decoded);
     WriteBufferBoundLine(table, id);
-    WriteHeaderLines(a, failed);
-    WriteLevelLines(a, decoded, failed);
+    WriteHeaderLines(a, run);
+    WriteLevelLines(a, decoded, run.failed);
 }
 
 // The status line; false when the stream has no detail lines.
-bool WriteStatusLine(int id, AudioStatus status) {
-    RunState& run = GetRunState();
+bool WriteStatusLine(int id, AudioStatus status, AudioPhaseResult& run) {
     switch (status) {
         case AudioOk:
             LogInfo("Elementary Stream %X is a MPEG Audio Stream", id);
             return true;
         case AudioBadIdBit:
-            CheckAlwaysFails("Bad ID Bit", run.runFailed);
+            CheckAlwaysFails("Bad ID Bit", run.failed);
             return true;
         case AudioNoInitialSync:
             ReportError(FormatReportLine("Elementary Stream %X is not a MPEG Audio Stream", id));
@@ -215,13 +213,15 @@ bool WriteStatusLine(int id, AudioStatus status) {
             ReportError(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
             break;
     }
-    run.runFailed = true;
+    run.failed = true;
     return false;
 }
 
 }  // namespace
 
-void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
+AudioPhaseResult RunAudioPhase(const std::string& path, const StreamIdTable& table,
+                               int timeLimitSeconds) {
+    AudioPhaseResult result;
     LogInfo(" ");
     LogHeading("Begin Audio Streams Summary:");
     bool decode = ReferenceProfile.audio.DecodeAudio == kDecodeAudioOn;
@@ -230,21 +230,24 @@ void RunAudioPhase(const std::string& path, const StreamIdTable& table) {
         SetStatusText("Processing Elementary Audio Stream...");
         ClearCancelRequest();
         SetProgress(0);
-        AudioStatus status = decode ? MeasureAudioLevels(path, id, StreamExtentOf(table, id),
-                                                         GetRunState().timeLimitSeconds)
-                                    : ScanAudioHeaders(path, id, StreamExtentOf(table, id));
-        NoteCancelledPhase(FormatReportLine("audio stream %X", id));
+        AudioStatus status =
+            decode ? MeasureAudioLevels(path, id, StreamExtentOf(table, id), timeLimitSeconds)
+                   : ScanAudioHeaders(path, id, StreamExtentOf(table, id));
+        if (IsCancelRequested() && result.cancelledPhase.empty()) {
+            result.cancelledPhase = FormatReportLine("audio stream %X", id);
+        }
         SetProgress(100);
         SetStatusText("");
-        if (WriteStatusLine(id, status)) {
+        if (WriteStatusLine(id, status, result)) {
             const AudioStreamInfo& a = decode ? AudioDecodeRecord(id) : AudioHeaderRecord(id);
             // A capture cut inside a frame: the skip is a warning (its sync loss is judged
             // by AudioSyncLossesMax).
             if (a.skippedBytes > 0) {
                 LogWarning("%u bytes skipped before the first audio frame", a.skippedBytes);
             }
-            WriteDetailLines(id, a, decode, table);
+            WriteDetailLines(id, a, decode, table, result);
         }
     }
     LogHeading("End Audio Streams Summary.");
+    return result;
 }

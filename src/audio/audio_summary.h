@@ -4,8 +4,20 @@
 // checks, and every such stream adds its bitrate to the elementary sum.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct StreamIdTable;
 
-void RunAudioPhase(const std::string& path, const StreamIdTable& table);
+// What the phase hands back to the run.
+struct AudioPhaseResult {
+    bool failed = false;         // a line or an error failed the file
+    bool measured = false;       // a stream reached its detail lines
+    double durationSeconds = 0;  // playing time of the last such stream
+    double firstPtsMs = 0;       // its first PTS after the first SCR
+    uint32_t bitrateSumBps = 0;  // what its streams add to the elementary sum
+    std::string cancelledPhase;  // the stream the operator cancelled, if any
+};
+
+AudioPhaseResult RunAudioPhase(const std::string& path, const StreamIdTable& table,
+                               int timeLimitSeconds);

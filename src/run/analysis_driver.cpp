@@ -221,6 +221,34 @@ std::string ElapsedAsTimeOfDay() {
     return std::string(text, length);
 }
 
+// The first phase the operator cancelled, noted before the next phase clears the flag.
+void NoteCancelledPhase(const std::string& phase) {
+    if (!phase.empty() && runState.cancelledPhase.empty()) runState.cancelledPhase = phase;
+}
+
+// The driver assembles what the phases return; the last stream measured wins.
+void TakeVideoResult(const VideoPhaseResult& video) {
+    runState.runFailed = runState.runFailed || video.failed;
+    runState.elementaryBitrateSum += video.bitrateSumBps;
+    NoteCancelledPhase(video.cancelledPhase);
+    if (!video.measured) return;
+    runState.videoMeasured = true;
+    runState.videoDurationSeconds = video.durationSeconds;
+    runState.videoWholeSeconds = video.wholeSeconds;
+    runState.videoRemainingFrames = video.remainingFrames;
+    runState.videoFirstPtsMs = video.firstPtsMs;
+}
+
+void TakeAudioResult(const AudioPhaseResult& audio) {
+    runState.runFailed = runState.runFailed || audio.failed;
+    runState.elementaryBitrateSum += audio.bitrateSumBps;
+    NoteCancelledPhase(audio.cancelledPhase);
+    if (!audio.measured) return;
+    runState.audioMeasured = true;
+    runState.audioDurationSeconds = audio.durationSeconds;
+    runState.audioFirstPtsMs = audio.firstPtsMs;
+}
+
 void WriteEndOfRun() {
     if (!runState.cancelledPhase.empty()) {
         runState.runFailed = true;
@@ -250,10 +278,6 @@ void WriteEndOfRun() {
 
 RunState& GetRunState() { return runState; }
 
-void NoteCancelledPhase(const std::string& phase) {
-    if (IsCancelRequested() && runState.cancelledPhase.empty()) runState.cancelledPhase = phase;
-}
-
 bool IsAnalysisRunning() { return runState.busy; }
 
 std::time_t RunStartTime() { return runState.startTime; }
@@ -274,7 +298,7 @@ int AnalyzeFile(const char* path) {
     ClearCancelRequest();
     SetProgress(0);
     ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds);
-    NoteCancelledPhase("the program stream pass");
+    if (IsCancelRequested()) NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();
     SetProgress(100);
     SetStatusText("");
@@ -284,9 +308,11 @@ int AnalyzeFile(const char* path) {
         runState.muxRateLine = WriteProgramStreamSummary(table, path, GetBitstreamFile().FileSize(),
                                                          runState.runFailed);
         // A cancel during the first pass skips the elementary streams.
-        if (!IsCancelRequested()) RunVideoPhase(path, table);
+        if (!IsCancelRequested())
+            TakeVideoResult(RunVideoPhase(path, table, runState.timeLimitSeconds));
         // A cancel during the last video stream skips the audio phase.
-        if (!IsCancelRequested()) RunAudioPhase(path, table);
+        if (!IsCancelRequested())
+            TakeAudioResult(RunAudioPhase(path, table, runState.timeLimitSeconds));
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();

@@ -31,10 +31,6 @@ struct RunState {
 
 RunState& GetRunState();
 
-// Called at the end of each phase, before the next one clears the cancel flag: a run
-// whose reading was cancelled says so in its report and never passes.
-void NoteCancelledPhase(const std::string& phase);
-
 // Analyses the file and writes the whole report. Returns 1 for a null path,
 // otherwise 0 once the run has ended, whatever its verdict (see GetRunState()).
 int AnalyzeFile(const char* path);

@@ -7,7 +7,6 @@
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
 #include "report/report_log.h"
-#include "run/analysis_driver.h"
 #include "video/video_parser.h"
 #include "video/video_statistics.h"
 
@@ -187,31 +186,32 @@ void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
                           v.bFrameBytes, v, failed);
 }
 
-void WriteBitrateLines(const VideoStreamInfo& v, bool& failed) {
+void WriteBitrateLines(const VideoStreamInfo& v, VideoPhaseResult& result) {
+    bool& failed = result.failed;
     const VideoReference& ref = ReferenceProfile.video;
     uint32_t nominalBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
     LogInfo("Nominal bitrate (Sequence Header) = %d bps -> %d Kbps", nominalBps, nominalBps >> 10);
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
     CheckRange(FormatReportLine("Average Bitrate = %d Kbps", averageKbps), 0,
                KeyOf(ref, &VideoReference::VideoAvgBitrate), averageKbps, failed);
-    GetRunState().elementaryBitrateSum += averageKbps * 1024;
+    result.bitrateSumBps += averageKbps * 1024;
     auto peakKbps = static_cast<uint32_t>(v.peakKbps);
     CheckRange(FormatReportLine("Peak Bitrate (1 sec) = %d Kbps", peakKbps), 0,
                KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
 }
 
-void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& table) {
-    RunState& run = GetRunState();
-    bool& failed = run.runFailed;
+void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& table,
+                      VideoPhaseResult& run) {
+    bool& failed = run.failed;
     const VideoReference& ref = ReferenceProfile.video;
     double seconds = VideoDurationSeconds(v);
     uint64_t framePeriods = DisplayFramePeriods(v);
     double delayMs = FirstPtsFromClockStartMs(table, id);
-    run.videoMeasured = true;
-    run.videoFirstPtsMs = delayMs;
-    run.videoDurationSeconds = seconds;
-    run.videoWholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
-    run.videoRemainingFrames =
+    run.measured = true;
+    run.firstPtsMs = delayMs;
+    run.durationSeconds = seconds;
+    run.wholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
+    run.remainingFrames =
         v.nominalFrameRate == 0 ? 0 : static_cast<uint32_t>(framePeriods % v.nominalFrameRate);
     if (v.bytesBeforeSequenceHeader > 0) {
         LogWarning("%u bytes skipped before the first sequence header",
@@ -227,11 +227,11 @@ void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     WriteFormatLines(id, v, table, failed);
     WriteGopLines(v, failed);
     WriteFrameLines(v, failed);
-    WriteBitrateLines(v, failed);
+    WriteBitrateLines(v, run);
 }
 
-void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table) {
-    RunState& run = GetRunState();
+void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table,
+                      VideoPhaseResult& run) {
     const VideoStreamInfo& info = GetVideoStreamInfo(id);
     switch (status) {
         case VideoOk:
@@ -241,33 +241,35 @@ void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table) {
             CheckAcceptedWhenKeyIs(
                 FormatReportLine("Sequence_end_code NOT FOUND, in Stream %X!!", id),
                 KeyOf(ReferenceProfile.video, &VideoReference::VideoEndCodeRequired),
-                kNoEndCodeAccepted, run.runFailed);
+                kNoEndCodeAccepted, run.failed);
             break;
         case VideoNotMpeg2:
             ReportError(
                 FormatReportLine("Elementary Stream %X is not a MPEG-2 Video Stream!!", id));
-            run.runFailed = true;
+            run.failed = true;
             return;
         case VideoMpeg1:
             ReportError(FormatReportLine(
                 "Elementary Stream %X is a MPEG-1 Video Stream (Not Valid)!!", id));
-            run.runFailed = true;
+            run.failed = true;
             return;
         case VideoPictureTypeError:
             ReportError(FormatReportLine("Picture Type Error, in Stream %X!!", id));
-            run.runFailed = true;
+            run.failed = true;
             return;
         default:
             ReportError(FormatReportLine("ERROR: Unknown Error, in Stream %X!!", id));
-            run.runFailed = true;
+            run.failed = true;
             return;
     }
-    WriteDetailLines(id, info, table);
+    WriteDetailLines(id, info, table, run);
 }
 
 }  // namespace
 
-void RunVideoPhase(const std::string& path, const StreamIdTable& table) {
+VideoPhaseResult RunVideoPhase(const std::string& path, const StreamIdTable& table,
+                               int timeLimitSeconds) {
+    VideoPhaseResult result;
     LogInfo(" ");
     LogHeading("Begin Video Streams Summary:");
     for (int id = kFirstVideoStreamId; id <= kLastVideoStreamId; ++id) {
@@ -276,12 +278,15 @@ void RunVideoPhase(const std::string& path, const StreamIdTable& table) {
         ClearCancelRequest();
         SetProgress(0);
         VideoStatus status =
-            AnalyzeVideoStream(path, id, StreamExtentOf(table, id), GetRunState().timeLimitSeconds);
-        NoteCancelledPhase(FormatReportLine("video stream %X", id));
+            AnalyzeVideoStream(path, id, StreamExtentOf(table, id), timeLimitSeconds);
+        if (IsCancelRequested() && result.cancelledPhase.empty()) {
+            result.cancelledPhase = FormatReportLine("video stream %X", id);
+        }
         SetProgress(100);
         SetStatusText("");
-        WriteStreamLines(id, status, table);
+        WriteStreamLines(id, status, table, result);
     }
     LogHeading("End Video Streams Summary.");
     LogHeading(" ");
+    return result;
 }
