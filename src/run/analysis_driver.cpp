@@ -226,12 +226,19 @@ void NoteCancelledPhase(const std::string& phase) {
     if (!phase.empty() && runState.cancelledPhase.empty()) runState.cancelledPhase = phase;
 }
 
-// The driver assembles what the phases return; the last stream measured wins.
+// The driver assembles what the phases return: a failure, the bitrate their streams add
+// and a cancel count whatever was measured; true when a stream was measured, whose
+// figures then replace the earlier ones (the last stream measured wins).
+template <typename PhaseResult>
+bool TakeCommonResult(const PhaseResult& phase) {
+    runState.runFailed = runState.runFailed || phase.failed;
+    runState.elementaryBitrateSum += phase.bitrateSumBps;
+    NoteCancelledPhase(phase.cancelledPhase);
+    return phase.measured;
+}
+
 void TakeVideoResult(const VideoPhaseResult& video) {
-    runState.runFailed = runState.runFailed || video.failed;
-    runState.elementaryBitrateSum += video.bitrateSumBps;
-    NoteCancelledPhase(video.cancelledPhase);
-    if (!video.measured) return;
+    if (!TakeCommonResult(video)) return;
     runState.videoMeasured = true;
     runState.videoDurationSeconds = video.durationSeconds;
     runState.videoWholeSeconds = video.wholeSeconds;
@@ -240,10 +247,7 @@ void TakeVideoResult(const VideoPhaseResult& video) {
 }
 
 void TakeAudioResult(const AudioPhaseResult& audio) {
-    runState.runFailed = runState.runFailed || audio.failed;
-    runState.elementaryBitrateSum += audio.bitrateSumBps;
-    NoteCancelledPhase(audio.cancelledPhase);
-    if (!audio.measured) return;
+    if (!TakeCommonResult(audio)) return;
     runState.audioMeasured = true;
     runState.audioDurationSeconds = audio.durationSeconds;
     runState.audioFirstPtsMs = audio.firstPtsMs;
