@@ -219,20 +219,19 @@ bool WriteStatusLine(int id, AudioStatus status, AudioPhaseResult& run) {
 
 }  // namespace
 
-AudioPhaseResult RunAudioPhase(const std::string& path, const StreamIdTable& table,
-                               int timeLimitSeconds) {
+bool DecodesAudio(const AudioReference& ref) { return ref.DecodeAudio == kDecodeAudioOn; }
+
+AudioPhaseResult RunAudioPhase(const StreamIdTable& table,
+                               const std::function<uint32_t(int id)>& finishPass) {
     AudioPhaseResult result;
     LogInfo(" ");
     LogHeading("Begin Audio Streams Summary:");
-    bool decode = ReferenceProfile.audio.DecodeAudio == kDecodeAudioOn;
+    bool decode = DecodesAudio(ReferenceProfile.audio);
     for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
         if (table.packetCount[id] == 0) continue;
         SetStatusText("Processing Elementary Audio Stream...");
-        ClearCancelRequest();
         SetProgress(0);
-        AudioStatus status =
-            decode ? MeasureAudioLevels(path, id, StreamExtentOf(table, id), timeLimitSeconds)
-                   : ScanAudioHeaders(path, id, StreamExtentOf(table, id));
+        auto status = static_cast<AudioStatus>(finishPass(id));
         if (IsCancelRequested() && result.cancelledPhase.empty()) {
             result.cancelledPhase = FormatReportLine("audio stream %X", id);
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct StreamIdTable;
@@ -19,5 +20,11 @@ struct AudioPhaseResult {
     std::string cancelledPhase;  // the stream the operator cancelled, if any
 };
 
-AudioPhaseResult RunAudioPhase(const std::string& path, const StreamIdTable& table,
-                               int timeLimitSeconds);
+struct AudioReference;
+// DecodeAudio=1: the streams are decoded and their levels measured.
+bool DecodesAudio(const AudioReference& ref);
+
+// Writes the section once the first pass has ended: `finishPass(id)` waits for the
+// stream's pass (decoding, or the header scan alone) and returns its status.
+AudioPhaseResult RunAudioPhase(const StreamIdTable& table,
+                               const std::function<uint32_t(int id)>& finishPass);

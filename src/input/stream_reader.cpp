@@ -6,44 +6,87 @@
 #include <cstring>
 #include <new>
 
-#include "input/bitstream_file.h"
 #include "input/program_stream_walker.h"
 #include "input/start_code_search.h"
 
-StreamReader& GetStreamReader() {
-    static StreamReader reader;
-    return reader;
-}
-
-bool StreamReader::Open(const std::string& path, int streamId, const StreamExtent& extent) {
-    Close();
-    file_ = &GetBitstreamFile();
-    if (!file_->Open(path)) return false;
+bool FilePayloadSource::Open(const std::string& path, int streamId, const StreamExtent& extent) {
+    if (!file_.Open(path)) return false;
     try {
         payload_.assign(extent.maxPesPacketLength, 0);
     } catch (const std::bad_alloc&) {
         std::puts("Not enough memory...!!");
-        file_->Close();
+        file_.Close();
         return false;
     }
     packetBudget_ = extent.pesPacketCount;
     // Start where the first pass found the first pack, so that what comes before it
     // (a program stream map, say) spends none of the budget.
-    file_->SkipBytes(extent.firstPackOffset);
+    file_.SkipBytes(extent.firstPackOffset);
     streamId_ = streamId;
+    return true;
+}
+
+// Walks the file to the next non-empty payload of the stream. Every PES packet met uses
+// one unit of the budget, and the packet that uses the last unit is still delivered.
+std::span<const uint8_t> FilePayloadSource::NextPayload(bool& packetMet) {
+    while (packetBudget_ > 0 && !file_.AtEnd()) {
+        std::optional<uint32_t> code = ReadNextStartCode(file_);
+        if (!code || *code == kProgramEndCode) return {};
+        if (*code == kPackStartCode) {
+            ReadPackHeader(file_);
+            continue;
+        }
+        if (*code == kSystemHeaderStartCode) {
+            ReadSystemHeader(file_, [](const StreamBufferBound&) {});
+            continue;
+        }
+        packetMet = true;
+        --packetBudget_;
+        uint8_t id = StreamIdOf(*code);
+        PesPacketHeader packet = ReadPesPacketHeader(file_, id);
+        int payloadSize = packet.PayloadSize();
+        if (payloadSize <= 0) continue;  // an empty payload delivers nothing
+        // Packets without a header (padding, private stream 2, ...) carry no elementary
+        // stream: their bytes are never delivered, whatever the id asked for.
+        if (id != streamId_ || !packet.hasHeader) {
+            file_.SkipBytes(static_cast<uint64_t>(payloadSize));
+            continue;
+        }
+        // The file may have grown a longer packet since the first pass sized the buffer.
+        if (payload_.size() < static_cast<size_t>(payloadSize)) payload_.resize(payloadSize);
+        size_t copied = file_.CopyBytes(payload_.data(), static_cast<size_t>(payloadSize));
+        if (copied > 0) return {payload_.data(), copied};
+    }
+    return {};
+}
+
+bool StreamReader::Open(PayloadSource& source) {
+    Close();
+    return Start(source);
+}
+
+bool StreamReader::Open(const std::string& path, int streamId, const StreamExtent& extent) {
+    Close();
+    fileSource_ = std::make_unique<FilePayloadSource>();
+    if (!fileSource_->Open(path, streamId, extent)) return false;
+    return Start(*fileSource_);
+}
+
+bool StreamReader::Start(PayloadSource& source) {
+    source_ = &source;
     exhausted_ = false;
     return FetchPayload();
 }
 
 void StreamReader::Close() {
-    if (file_) file_->Close();
-    std::vector<uint8_t>().swap(payload_);
+    source_ = nullptr;
+    fileSource_.reset();
+    payload_ = nullptr;
     payloadSize_ = 0;
     position_ = 0;
     bitOffset_ = 0;
     lookahead_ = 0;
     lookaheadCount_ = 0;
-    packetBudget_ = 0;
     exhausted_ = true;
     newPacket_ = false;
     bytesRead_ = 0;
@@ -51,47 +94,14 @@ void StreamReader::Close() {
 
 bool StreamReader::FetchPayload() {
     position_ = 0;
-    payloadSize_ = 0;
-    if (!LoadNextPayload()) {
+    std::span<const uint8_t> next = source_->NextPayload(newPacket_);
+    payload_ = next.data();
+    payloadSize_ = next.size();
+    if (next.empty()) {
         exhausted_ = true;
         return false;
     }
     return true;
-}
-
-// Walks the file to the next non-empty payload of the stream. Every PES packet met uses
-// one unit of the budget, and the packet that uses the last unit is still delivered.
-bool StreamReader::LoadNextPayload() {
-    BitstreamFile& file = *file_;
-    while (packetBudget_ > 0 && !file.AtEnd()) {
-        std::optional<uint32_t> code = ReadNextStartCode(file);
-        if (!code || *code == kProgramEndCode) return false;
-        if (*code == kPackStartCode) {
-            ReadPackHeader(file);
-            continue;
-        }
-        if (*code == kSystemHeaderStartCode) {
-            ReadSystemHeader(file, [](const StreamBufferBound&) {});
-            continue;
-        }
-        newPacket_ = true;
-        --packetBudget_;
-        uint8_t id = StreamIdOf(*code);
-        PesPacketHeader packet = ReadPesPacketHeader(file, id);
-        int payloadSize = packet.PayloadSize();
-        if (payloadSize <= 0) continue;  // an empty payload delivers nothing
-        // Packets without a header (padding, private stream 2, ...) carry no elementary
-        // stream: their bytes are never delivered, whatever the id asked for.
-        if (id != streamId_ || !packet.hasHeader) {
-            file.SkipBytes(static_cast<uint64_t>(payloadSize));
-            continue;
-        }
-        // The file may have grown a longer packet since the first pass sized the buffer.
-        if (payload_.size() < static_cast<size_t>(payloadSize)) payload_.resize(payloadSize);
-        payloadSize_ = file.CopyBytes(payload_.data(), static_cast<size_t>(payloadSize));
-        if (payloadSize_ > 0) return true;
-    }
-    return false;
 }
 
 // After the last byte of a payload has been taken, the next one is loaded at once.
@@ -175,7 +185,7 @@ size_t StreamReader::TakeBytes(uint8_t* into, size_t count) {
             continue;
         }
         size_t step = std::min(count - taken, payloadSize_ - position_);
-        if (into) std::memcpy(into + taken, payload_.data() + position_, step);
+        if (into) std::memcpy(into + taken, payload_ + position_, step);
         taken += step;
         AdvanceBuffer(step);
     }
@@ -207,8 +217,8 @@ bool StreamReader::FindStartCodePrefix() {
             zeros = byte == 0 ? std::min(zeros + 1, 2) : 0;
             continue;
         }
-        const uint8_t* start = payload_.data() + position_;
-        const uint8_t* end = payload_.data() + payloadSize_;
+        const uint8_t* start = payload_ + position_;
+        const uint8_t* end = payload_ + payloadSize_;
         size_t found = FindPrefixEnd(start, end, zeros);
         AdvanceBuffer(found == kPrefixNotFound ? static_cast<size_t>(end - start) : found);
         if (found != kPrefixNotFound) return true;

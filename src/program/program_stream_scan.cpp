@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "input/bitstream_file.h"
+#include "input/payload_fan_out.h"
 #include "input/program_stream_walker.h"
 #include "report/report_log.h"
 
@@ -21,6 +22,7 @@ struct ScanState {
     bool firstPack = true;
     bool stoppedByTime = false;
     uint32_t lastCode = 0;
+    PayloadFanOut* fanOut = nullptr;  // where the analysed streams' payloads go, if anywhere
     double declaredEnd = 0;  // bit position where the last pack, header or packet ends
 };
 
@@ -139,6 +141,7 @@ void CountDvdSubstream(uint8_t sub, int payloadSize) {
 }
 
 Stop CountPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
+    if (state.fanOut) state.fanOut->NotePacket(id);
     ++table.pesPacketCount;
     ++table.packetCount[id];
     PesPacketHeader packet = ReadPesPacketHeader(file, id);
@@ -160,12 +163,17 @@ Stop CountPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
         CountTimeStamps(id, header, state);
         scrambling = header.scrambling;
         int payloadSize = packet.PayloadSize();
-        // An empty payload has no substream byte: reading one would eat the next
-        // start code.
-        if (payloadSize >= 1) sub = static_cast<uint8_t>(file.ReadBits(8));
         table.payloadBytes[id] += AtLeastZero(payloadSize);
-        if (dvdPrivate && sub) CountDvdSubstream(*sub, payloadSize);
-        if (payloadSize > 1) file.SkipBytes(static_cast<uint64_t>(payloadSize - 1));
+        if (state.fanOut && state.fanOut->Carries(id)) {
+            // An analysed stream (never DVD private stream 1): its pass takes the payload.
+            state.fanOut->DeliverPayload(id, file, AtLeastZero(payloadSize));
+        } else {
+            // An empty payload has no substream byte: reading one would eat the next
+            // start code.
+            if (payloadSize >= 1) sub = static_cast<uint8_t>(file.ReadBits(8));
+            if (dvdPrivate && sub) CountDvdSubstream(*sub, payloadSize);
+            if (payloadSize > 1) file.SkipBytes(static_cast<uint64_t>(payloadSize - 1));
+        }
     }
 
     if (dvdPrivate) {
@@ -223,12 +231,13 @@ void NoteFileEnd(const BitstreamFile& file, const ScanState& state) {
 }
 
 // The scan proper, with the file open; every return closes it through the caller.
-ScanResult Scan(BitstreamFile& file, int timeLimitSeconds) {
+ScanResult Scan(BitstreamFile& file, int timeLimitSeconds, PayloadFanOut* fanOut) {
     table.streamKind = FindStreamStart(file);
     if (table.streamKind != StreamKindPack) return ScanNotProgramStream;
     table.firstPackOffset = static_cast<uint64_t>(file.BitPosition() / 8);
 
     ScanState state;
+    state.fanOut = fanOut;
     while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
         std::optional<uint32_t> code = ReadNextStartCode(file);
         if (!code) return ScanSyncLost;
@@ -279,7 +288,8 @@ int BufferBoundEntry(const StreamIdTable& scanned, int id) {
     return id;
 }
 
-ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds) {
+ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds,
+                             PayloadFanOut* fanOut) {
     ResetStreamIdTable();
     std::string extension = LowerExtension(path);
     ScanResult result;
@@ -291,10 +301,11 @@ ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds) {
             result = ScanOpenFailed;
         } else {
             table.isDvd = extension == ".vob";
-            result = Scan(file, timeLimitSeconds);
+            result = Scan(file, timeLimitSeconds, fanOut);
             file.Close();
         }
     }
+    if (fanOut) fanOut->Finish();
     table.result = result;
     return result;
 }

@@ -1,6 +1,7 @@
 // The first pass over the whole file: is it an MPEG-2 program stream (ISO/IEC
 // 13818-1, 2.5.3), and what do its packs, system headers and PES packets hold.
-// Fills the process-wide StreamIdTable that the rest of the run reads.
+// Fills the process-wide StreamIdTable that the rest of the run reads, and may hand the
+// analysed streams' payloads to their passes on the way, so that a run reads the file once.
 #pragma once
 
 #include <array>
@@ -85,7 +86,11 @@ struct StreamIdTable {
     uint32_t audioStreamCount;
 };
 
-ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds);
+class PayloadFanOut;
+// With a fan-out, each PES payload of the streams it carries goes to that stream's pass
+// as the file is read, and every pass gets the end of its stream when the scan ends.
+ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds,
+                             PayloadFanOut* fanOut = nullptr);
 void ResetStreamIdTable();
 const StreamIdTable& GetStreamIdTable();
 // What a stream's pass needs of the first pass.

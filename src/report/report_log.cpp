@@ -220,6 +220,8 @@ void SetProgress(int percent) {
     sink.PumpEvents();
 }
 
+void PumpFrontEndEvents() { State().sink->PumpEvents(); }
+
 bool IsCancelRequested() { return cancelRequested.load(std::memory_order_relaxed); }
 
 void ClearCancelRequest() { cancelRequested.store(false, std::memory_order_relaxed); }

@@ -52,6 +52,8 @@ void SetVerdictFail();
 void ClearReport();
 void SetStatusText(const std::string& text);
 void SetProgress(int percent);
+// Lets the front end's pending events run (its Cancel among them) while the run waits.
+void PumpFrontEndEvents();
 
 bool IsCancelRequested();
 void ClearCancelRequest();

@@ -15,6 +15,7 @@
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
 #include "report/report_log.h"
+#include "run/stream_passes.h"
 #include "video/video_summary.h"
 
 namespace {
@@ -301,7 +302,10 @@ int AnalyzeFile(const char* path) {
 
     ClearCancelRequest();
     SetProgress(0);
-    ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds);
+    // The first pass reads the file once for the whole run, handing each stream's
+    // payloads to its pass as it goes.
+    StreamPasses passes(path, runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio));
+    ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds, &passes.FanOut());
     if (IsCancelRequested()) NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();
     SetProgress(100);
@@ -312,11 +316,15 @@ int AnalyzeFile(const char* path) {
         runState.muxRateLine = WriteProgramStreamSummary(table, path, GetBitstreamFile().FileSize(),
                                                          runState.runFailed);
         // A cancel during the first pass skips the elementary streams.
-        if (!IsCancelRequested())
-            TakeVideoResult(RunVideoPhase(path, table, runState.timeLimitSeconds));
-        // A cancel during the last video stream skips the audio phase.
-        if (!IsCancelRequested())
-            TakeAudioResult(RunAudioPhase(path, table, runState.timeLimitSeconds));
+        if (!IsCancelRequested()) {
+            TakeVideoResult(RunVideoPhase(
+                table, [&](int id) { return passes.FinishVideoPass(id, table); }));
+        }
+        // A cancel seen while the video section is written skips the audio phase.
+        if (!IsCancelRequested()) {
+            TakeAudioResult(RunAudioPhase(
+                table, [&](int id) { return passes.FinishAudioPass(id, table); }));
+        }
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();

@@ -3,7 +3,10 @@
 // files. Nothing is done with them while no listener is registered.
 #pragma once
 
-struct VideoStreamInfo;
+#include <functional>
+#include <vector>
+
+#include "video/video_statistics.h"
 
 class VideoListener {
   public:
@@ -22,3 +25,20 @@ class VideoListener {
 // nullptr unregisters. The listener must outlive its registration.
 void SetVideoListener(VideoListener* listener);
 VideoListener& CurrentVideoListener();
+bool IsVideoListenerRegistered();
+
+// What a stream's pass tells its listener, kept to be told to the registered listener
+// later on the thread that owns it, when the stream's section is written.
+class RecordedVideoEvents : public VideoListener {
+  public:
+    void InitGopGrid() override;
+    void InitBitrateGrid() override;
+    void AddGopRow(const VideoStreamInfo& info) override;
+    void AddBitrateSample(double kilobits) override;
+    void DrawBitrateGraph(double averageKbps) override;
+    // Tells everything kept, in order, and forgets it.
+    void ReplayInto(VideoListener& listener);
+
+  private:
+    std::vector<std::function<void(VideoListener&)>> events_;
+};

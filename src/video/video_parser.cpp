@@ -4,6 +4,7 @@
 #include "input/start_code_search.h"
 #include "input/stream_reader.h"
 #include "report/report_log.h"
+#include "video/video_listener.h"
 #include "video/video_statistics.h"
 
 namespace {
@@ -32,40 +33,31 @@ using Stop = bool;
 
 class VideoParser {
   public:
-    VideoParser(const std::string& path, int streamId, const StreamExtent& extent,
-                int timeLimitSeconds)
-        : path_(path),
-          streamId_(streamId),
-          extent_(extent),
-          timeLimitSeconds_(timeLimitSeconds),
-          reader_(GetStreamReader()),
-          info_(GetVideoStreamInfo(streamId)) {}
+    VideoParser(StreamReader& reader, int streamId, int timeLimitSeconds, VideoListener& listener)
+        : timeLimitSeconds_(timeLimitSeconds),
+          reader_(reader),
+          stats_(streamId, listener),
+          info_(stats_.Info()) {}
 
+    // A capture cut from a longer recording may start anywhere: what comes before the
+    // first sequence header is passed over and reported. MPEG-2 video has a sequence
+    // extension right after each sequence header (ISO/IEC 13818-2, 6.2.2.1); MPEG-1
+    // video has none.
     VideoStatus Analyze() {
-        ResetVideoStreamInfo(streamId_);
-        VideoStatus detected = Detect();
-        if (detected != VideoOk) {
-            info_.status = detected;
-            return detected;
+        if (!FindFirstSequenceHeader()) return Reject(VideoNotMpeg2);
+        stats_.SkipBeforeSequenceHeader(bytesBeforeSequenceHeader_);
+        ReadSequenceHeaderFields();
+        if (NextStartCode() || reader_.PeekBits(8) != kExtensionStartCode) {
+            return Reject(VideoMpeg1);
         }
+        stats_.NoteSequenceHeader();
+        if (ParseSequenceExtension()) return EndOfData();
         return Walk();
     }
 
   private:
-    // A short first look: a sequence header, then an extension (MPEG-2) or not (MPEG-1).
-    // A capture cut from a longer recording may start anywhere: what comes before the
-    // first sequence header is passed over and reported.
-    VideoStatus Detect() {
-        reader_.Open(path_, streamId_, extent_);
-        VideoStatus status = VideoOk;
-        if (!FindFirstSequenceHeader()) {
-            status = VideoNotMpeg2;
-        } else {
-            reader_.ReadBits(8);
-            NextStartCode();
-            if (reader_.ReadBits(8) != kExtensionStartCode) status = VideoMpeg1;
-        }
-        reader_.Close();
+    VideoStatus Reject(VideoStatus status) {
+        stats_.Reject(status);
         return status;
     }
 
@@ -87,12 +79,6 @@ class VideoParser {
     }
 
     VideoStatus Walk() {
-        reader_.Open(path_, streamId_, extent_);
-        reader_.SkipBytes(bytesBeforeSequenceHeader_);
-        SkipBeforeSequenceHeader(bytesBeforeSequenceHeader_);
-        if (NextStartCode() || ParseSequenceHeader() || ParseSequenceExtension()) {
-            return EndOfData();
-        }
         bool atSequenceLevel = true;
         for (;;) {
             if (atSequenceLevel && ParseExtensionsAndUserData(Level::AfterSequence)) {
@@ -139,8 +125,7 @@ class VideoParser {
     }
 
     VideoStatus Finish() {
-        FinishVideoStream();
-        reader_.Close();
+        stats_.FinishVideoStream();
         return static_cast<VideoStatus>(info_.status);
     }
 
@@ -158,6 +143,12 @@ class VideoParser {
     }
 
     Stop ParseSequenceHeader() {
+        ReadSequenceHeaderFields();
+        stats_.NoteSequenceHeader();
+        return NextStartCode();
+    }
+
+    void ReadSequenceHeaderFields() {
         if (!reader_.IsNewPacket()) info_.sequenceHeadersAligned = 0;
         reader_.ReadBits(8);
         info_.horizontalSize = reader_.ReadBits(12);
@@ -171,8 +162,6 @@ class VideoParser {
         reader_.ReadBits(1);  // constrained_parameters_flag
         SkipQuantiserMatrixIfLoaded();
         SkipQuantiserMatrixIfLoaded();
-        NoteSequenceHeader();
-        return NextStartCode();
     }
 
     Stop ParseSequenceExtension() {
@@ -273,7 +262,7 @@ class VideoParser {
 
     Stop ParseGopHeader() {
         reader_.ClearNewPacket();
-        BeginGop();  // emits the previous GOP's row before its fields are replaced
+        stats_.BeginGop();  // emits the previous GOP's row before its fields are replaced
         GopRecord& gop = info_.gop;
         reader_.ReadBits(8);
         gop.dropFrameFlag = reader_.ReadBits(1);
@@ -284,7 +273,7 @@ class VideoParser {
         gop.pictures = reader_.ReadBits(6);
         gop.closedGop = reader_.ReadBits(1);
         gop.brokenLink = reader_.ReadBits(1);
-        NoteGopHeader();
+        stats_.NoteGopHeader();
         return NextStartCode();
     }
 
@@ -296,7 +285,7 @@ class VideoParser {
         pictureType_ = type;
         // The second field picture of a frame belongs to the frame its first field began.
         secondField_ = firstFieldPending_;
-        if (!secondField_) NotePicture(type);
+        if (!secondField_) stats_.NotePicture(type);
         // Zeros read past the end of a cut stream are no picture type at all.
         bool typeRead = !reader_.AtEnd();
         if (typeRead && type != kIPicture && type != kPPicture && type != kBPicture) {
@@ -349,8 +338,8 @@ class VideoParser {
             return;
         }
         if (secondField_) {
-            EndPicture(reader_.BytesRead(), kFieldsOfAFieldPair, true);
-            NotePicture(pictureType_);
+            stats_.EndPicture(reader_.BytesRead(), kFieldsOfAFieldPair, true);
+            stats_.NotePicture(pictureType_);
         }
         secondField_ = false;
         firstFieldPending_ = false;
@@ -361,7 +350,7 @@ class VideoParser {
         bool fieldPair = IsFieldPicture();
         uint32_t fields = DisplayFieldsOfFrame(progressiveSequence_, fieldPair, repeatFirstField_,
                                                topFieldFirst_);
-        EndPicture(reader_.BytesRead(), fields, fieldPair);
+        stats_.EndPicture(reader_.BytesRead(), fields, fieldPair);
     }
 
     Stop ParseSliceHeader() {
@@ -396,11 +385,9 @@ class VideoParser {
         return false;
     }
 
-    const std::string& path_;
-    int streamId_;
-    StreamExtent extent_;
     int timeLimitSeconds_;
     StreamReader& reader_;
+    VideoStatistics stats_;
     VideoStreamInfo& info_;
     uint32_t progressiveSequence_ = 0;
     uint32_t pictureStructure_ = 0;
@@ -417,7 +404,14 @@ class VideoParser {
 
 }  // namespace
 
+VideoStatus AnalyzeVideoStream(StreamReader& reader, int streamId, int timeLimitSeconds,
+                               VideoListener& listener) {
+    return VideoParser(reader, streamId, timeLimitSeconds, listener).Analyze();
+}
+
 VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, const StreamExtent& extent,
                                int timeLimitSeconds) {
-    return VideoParser(path, streamId, extent, timeLimitSeconds).Analyze();
+    StreamReader reader;
+    reader.Open(path, streamId, extent);
+    return AnalyzeVideoStream(reader, streamId, timeLimitSeconds, CurrentVideoListener());
 }

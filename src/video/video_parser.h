@@ -27,7 +27,14 @@ constexpr uint32_t kExtensionStartCode = 0xB5;
 constexpr uint32_t kSequenceEndCode = 0xB7;
 constexpr uint32_t kGroupStartCode = 0xB8;
 
-// `extent` comes from the first pass. timeLimitSeconds (0: none) only decides whether a
-// stream cut short without a sequence end code is missing it.
+class VideoListener;
+
+// Walks the stream the reader delivers, from its start to its end; GOP rows and bitrate
+// samples go to the listener. timeLimitSeconds (0: none) only decides whether a stream
+// cut short without a sequence end code is missing it.
+VideoStatus AnalyzeVideoStream(StreamReader& reader, int streamId, int timeLimitSeconds,
+                               VideoListener& listener);
+// One stream walked from the file itself, `extent` from the first pass; GOP rows and
+// bitrate samples go to the registered listener.
 VideoStatus AnalyzeVideoStream(const std::string& path, int streamId, const StreamExtent& extent,
                                int timeLimitSeconds);

@@ -9,19 +9,18 @@
 
 namespace {
 
-// Everything the statistics keep for the process, in one place.
-struct StatisticsState {
-    std::array<VideoStreamInfo, 16> records{};
-    VideoStreamInfo* current = &records[0];
-    uint32_t pictureType = 0;
-    uint32_t frameBoundary = 0;  // BytesRead at the end of the last frame
-    uint64_t groupBytes = 0;     // bytes of the one-second group being filled
-    uint32_t groupFields = 0;    // its display time in field periods
-    VideoListener silent;
-    VideoListener* listener = &silent;
-};
+// One record per video stream id, for the life of the program: each stream's pass
+// writes its own.
+std::array<VideoStreamInfo, 16> records{};
 
-StatisticsState state;
+VideoListener silentListener;
+VideoListener* registeredListener = &silentListener;
+
+VideoStreamInfo FreshRecord() {
+    VideoStreamInfo info{};
+    info.sequenceHeadersAligned = 1;
+    return info;
+}
 
 bool IsNtscRate(uint32_t frameRateCode) {
     return frameRateCode == 1 || frameRateCode == 4 || frameRateCode == 7;
@@ -41,10 +40,38 @@ double Kilobits(uint64_t bytes) { return static_cast<double>(bytes) * 8.0 / 1024
 }  // namespace
 
 void SetVideoListener(VideoListener* listener) {
-    state.listener = listener ? listener : &state.silent;
+    registeredListener = listener ? listener : &silentListener;
 }
 
-VideoListener& CurrentVideoListener() { return *state.listener; }
+VideoListener& CurrentVideoListener() { return *registeredListener; }
+
+bool IsVideoListenerRegistered() { return registeredListener != &silentListener; }
+
+void RecordedVideoEvents::InitGopGrid() {
+    events_.emplace_back([](VideoListener& listener) { listener.InitGopGrid(); });
+}
+
+void RecordedVideoEvents::InitBitrateGrid() {
+    events_.emplace_back([](VideoListener& listener) { listener.InitBitrateGrid(); });
+}
+
+void RecordedVideoEvents::AddGopRow(const VideoStreamInfo& info) {
+    events_.emplace_back([info](VideoListener& listener) { listener.AddGopRow(info); });
+}
+
+void RecordedVideoEvents::AddBitrateSample(double kilobits) {
+    events_.emplace_back([kilobits](VideoListener& listener) { listener.AddBitrateSample(kilobits); });
+}
+
+void RecordedVideoEvents::DrawBitrateGraph(double averageKbps) {
+    events_.emplace_back(
+        [averageKbps](VideoListener& listener) { listener.DrawBitrateGraph(averageKbps); });
+}
+
+void RecordedVideoEvents::ReplayInto(VideoListener& listener) {
+    for (const auto& event : events_) event(listener);
+    events_.clear();
+}
 
 uint32_t NominalFrameRate(uint32_t frameRateCode) {
     // frame_rate_code of ISO/IEC 13818-2, table 6-4, rounded up to whole frames.
@@ -68,55 +95,54 @@ uint32_t DisplayFieldsOfFrame(bool progressiveSequence, bool fieldPair, bool rep
 
 VideoStreamInfo& GetVideoStreamInfo(int streamId) {
     int index = std::clamp(streamId - kFirstVideoStreamId, 0, 15);
-    return state.records[static_cast<size_t>(index)];
+    return records[static_cast<size_t>(index)];
 }
 
-void ResetVideoStreamInfo(int streamId) {
-    VideoStreamInfo& info = GetVideoStreamInfo(streamId);
-    info = VideoStreamInfo{};
-    info.sequenceHeadersAligned = 1;
-    state.current = &info;
-    state.pictureType = 0;
-    state.frameBoundary = 0;
-    state.groupBytes = 0;
-    state.groupFields = 0;
-    state.listener->InitGopGrid();
-    state.listener->InitBitrateGrid();
+VideoStatistics::VideoStatistics(int streamId, VideoListener& listener)
+    : info_(GetVideoStreamInfo(streamId)), listener_(listener) {
+    info_ = FreshRecord();
+    listener_.InitGopGrid();
+    listener_.InitBitrateGrid();
 }
 
-void SkipBeforeSequenceHeader(uint32_t bytes) {
-    state.current->bytesBeforeSequenceHeader = bytes;
-    state.frameBoundary = bytes;
+void VideoStatistics::Reject(uint32_t status) {
+    info_ = FreshRecord();
+    info_.status = status;
 }
 
-void NoteSequenceHeader() {
-    VideoStreamInfo& info = *state.current;
+void VideoStatistics::SkipBeforeSequenceHeader(uint32_t bytes) {
+    info_.bytesBeforeSequenceHeader = bytes;
+    frameBoundary_ = bytes;
+}
+
+void VideoStatistics::NoteSequenceHeader() {
+    VideoStreamInfo& info = info_;
     ++info.sequenceHeaderCount;
     ++info.gop.pendingSequenceHeaders;
     // Every stream has sequence headers; GOP headers are optional.
     info.nominalFrameRate = NominalFrameRate(info.frameRateCode);
 }
 
-void BeginGop() {
-    VideoStreamInfo& info = *state.current;
+void VideoStatistics::BeginGop() {
+    VideoStreamInfo& info = info_;
     ++info.gopCount;
     if (info.gopCount == 1) return;
     if (info.gopCount > 2) MeasureGopLength(info);
-    state.listener->AddGopRow(info);
+    listener_.AddGopRow(info);
     if (info.gop.pendingSequenceHeaders > 0) --info.gop.pendingSequenceHeaders;
     info.gop.picturesInGop = 0;
     info.gop.structure.clear();
 }
 
-void NoteGopHeader() {
-    VideoStreamInfo& info = *state.current;
+void VideoStatistics::NoteGopHeader() {
+    VideoStreamInfo& info = info_;
     if (info.gopCount == 1) info.firstGopClosed = info.gop.closedGop;
     if (info.gop.closedGop == 1) ++info.closedGopCount;
 }
 
-void NotePicture(uint32_t pictureCodingType) {
-    VideoStreamInfo& info = *state.current;
-    state.pictureType = pictureCodingType;
+void VideoStatistics::NotePicture(uint32_t pictureCodingType) {
+    VideoStreamInfo& info = info_;
+    pictureType_ = pictureCodingType;
     ++info.gop.picturesInGop;
     switch (pictureCodingType) {
         case kIPicture:
@@ -136,14 +162,14 @@ void NotePicture(uint32_t pictureCodingType) {
     }
 }
 
-void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair) {
-    VideoStreamInfo& info = *state.current;
+void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair) {
+    VideoStreamInfo& info = info_;
     ++info.frameCount;
     ++(fieldPair ? info.fieldPairCount : info.framePictureCount);
     info.displayFields += displayFields;
-    uint32_t size = bytesRead - state.frameBoundary;  // modulo 2^32, past 4 GiB too
-    state.frameBoundary = bytesRead;
-    switch (state.pictureType) {
+    uint32_t size = bytesRead - frameBoundary_;  // modulo 2^32, past 4 GiB too
+    frameBoundary_ = bytesRead;
+    switch (pictureType_) {
         case kIPicture:
             info.iFrameBytes += size;
             break;
@@ -160,22 +186,22 @@ void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair) {
     info.maxFrameSize = std::max(info.maxFrameSize, size);
     if (info.minFrameSize == 0 || size < info.minFrameSize) info.minFrameSize = size;
     info.totalFrameBytes += size;
-    state.groupBytes += size;
-    state.groupFields += displayFields;
+    groupBytes_ += size;
+    groupFields_ += displayFields;
     // One group per second of display time at the nominal rate, closed by the frame
     // that reaches it; none while that rate is unknown.
     uint32_t fieldsPerSecond = 2 * info.nominalFrameRate;
-    if (fieldsPerSecond != 0 && state.groupFields >= fieldsPerSecond) {
-        state.listener->AddBitrateSample(Kilobits(state.groupBytes));
-        info.peakGroupBytes = std::max(info.peakGroupBytes, state.groupBytes);
-        state.groupBytes = 0;
-        state.groupFields -= fieldsPerSecond;
+    if (fieldsPerSecond != 0 && groupFields_ >= fieldsPerSecond) {
+        listener_.AddBitrateSample(Kilobits(groupBytes_));
+        info.peakGroupBytes = std::max(info.peakGroupBytes, groupBytes_);
+        groupBytes_ = 0;
+        groupFields_ -= fieldsPerSecond;
     }
 }
 
-void FinishVideoStream() {
-    VideoStreamInfo& info = *state.current;
-    state.listener->AddGopRow(info);
+void VideoStatistics::FinishVideoStream() {
+    VideoStreamInfo& info = info_;
+    listener_.AddGopRow(info);
     info.peakKbps = Kilobits(info.peakGroupBytes);
     // The average frame period's bytes times the whole-number frame rate.
     double framePeriods = static_cast<double>(info.displayFields) / 2.0;
@@ -188,5 +214,5 @@ void FinishVideoStream() {
         info.peakKbps *= 1000.0 / 1001.0;
         info.averageKbps *= 1000.0 / 1001.0;
     }
-    state.listener->DrawBitrateGraph(info.averageKbps);
+    listener_.DrawBitrateGraph(info.averageKbps);
 }

@@ -93,16 +93,36 @@ uint32_t DisplayFieldsOfFrame(bool progressiveSequence, bool fieldPair, bool rep
 
 VideoStreamInfo& GetVideoStreamInfo(int streamId);  // 0xE0 to 0xEF
 
-// The parser's events, acting on the stream being parsed.
-void ResetVideoStreamInfo(int streamId);
-// The first frame starts after the bytes passed over before the first sequence header.
-void SkipBeforeSequenceHeader(uint32_t bytes);
-// After the sequence header's fields are read: counts, and takes its frame rate.
-void NoteSequenceHeader();
-void BeginGop();
-void NoteGopHeader();
-// Once per coded frame: its picture type (the first field's for a field pair).
-void NotePicture(uint32_t pictureCodingType);
-// A coded frame has ended at bytesRead, to be shown for displayFields field periods.
-void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair);
-void FinishVideoStream();
+class VideoListener;
+
+// The statistics of one stream's walk, acting on the parser's header events. Passes of
+// different streams may run at once, each with its own statistics.
+class VideoStatistics {
+  public:
+    // Starts the stream's record afresh and tells the listener a new stream begins.
+    VideoStatistics(int streamId, VideoListener& listener);
+
+    VideoStreamInfo& Info() { return info_; }
+    // The record as it was before the walk, with only the status set (a stream that
+    // is not MPEG-2 video shows nothing else).
+    void Reject(uint32_t status);
+    // The first frame starts after the bytes passed over before the first sequence header.
+    void SkipBeforeSequenceHeader(uint32_t bytes);
+    // After the sequence header's fields are read: counts, and takes its frame rate.
+    void NoteSequenceHeader();
+    void BeginGop();
+    void NoteGopHeader();
+    // Once per coded frame: its picture type (the first field's for a field pair).
+    void NotePicture(uint32_t pictureCodingType);
+    // A coded frame has ended at bytesRead, to be shown for displayFields field periods.
+    void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair);
+    void FinishVideoStream();
+
+  private:
+    VideoStreamInfo& info_;
+    VideoListener& listener_;
+    uint32_t pictureType_ = 0;
+    uint32_t frameBoundary_ = 0;  // BytesRead at the end of the last frame
+    uint64_t groupBytes_ = 0;     // bytes of the one-second group being filled
+    uint32_t groupFields_ = 0;    // its display time in field periods
+};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct StreamIdTable;
@@ -20,5 +21,7 @@ struct VideoPhaseResult {
     std::string cancelledPhase;    // the stream the operator cancelled, if any
 };
 
-VideoPhaseResult RunVideoPhase(const std::string& path, const StreamIdTable& table,
-                               int timeLimitSeconds);
+// Writes the section once the first pass has ended: `finishPass(id)` waits for the
+// stream's pass and returns its status.
+VideoPhaseResult RunVideoPhase(const StreamIdTable& table,
+                               const std::function<uint32_t(int id)>& finishPass);

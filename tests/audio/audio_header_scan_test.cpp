@@ -549,7 +549,7 @@ TEST(HeaderScanReference, AgreesWithTheEarlierScanOnStreamsWithoutTheNewTraits) 
         Bytes es = RandomConstantBitrateStream(random, i % 2 == 1);
         std::string path = dir.Write("r.mpg", PacketizeAudio(es, 1 + random() % 2500));
         ScanProgramStream(path, 0);
-        StreamReader& reader = GetStreamReader();
+        StreamReader reader;
         reader.Open(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
         AudioStreamInfo reference = ReferenceScan(reader).Run();
         reader.Close();

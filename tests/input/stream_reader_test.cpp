@@ -35,7 +35,7 @@ class StreamReaderTest : public ::testing::Test {
     void TearDown() override { reader_.Close(); }
     TempDir dir_;
     BoundSink bound_;
-    StreamReader& reader_ = GetStreamReader();
+    StreamReader reader_;
 };
 
 TEST_F(StreamReaderTest, ReadsAcrossPacketsOfOtherStreams) {
@@ -176,7 +176,7 @@ TEST_F(StreamReaderTest, APacketLongerThanAtTheFirstPassIsReadWhole) {
     ASSERT_EQ(18u, GetStreamIdTable().maxPesPacketLength);
     dir_.Write("f.mpg",
                StreamBuilder().Pack(3600).Pes(0xE0, Payload(Counting(3000, 0))).EndCode().Build());
-    StreamReader& r = GetStreamReader();
+    StreamReader r;
     ASSERT_TRUE(r.Open(path, 0xE0, StreamExtentOf(GetStreamIdTable(), 0xE0)));
     for (size_t i = 0; i < 2999; ++i) ASSERT_EQ(i & 0xFF, r.ReadBits(8)) << i;
     EXPECT_EQ(2999u & 0xFF, r.ReadBits(8));

@@ -629,21 +629,30 @@ class ChangingFileSink : public MemorySink {
     bool done_ = false;
 };
 
-TEST_F(DriverTest, FileRemovedOrShrunkBetweenPasses) {
+// The report without the lines that change from run to run: the version line's date and
+// the processing time.
+std::vector<std::string> WithoutTimes(std::vector<std::string> texts) {
+    std::erase_if(texts, [](const std::string& line) {
+        return line.rfind("Processing time: ", 0) == 0 || line.rfind("Zembra v", 0) == 0;
+    });
+    return texts;
+}
+
+// A run reads the file once: a spot replaced or cut on its share once the first pass has
+// read it can neither change the report nor mix another file's bytes into it.
+TEST_F(DriverTest, FileChangedAfterTheFirstPassLeavesTheReportAlone) {
+    Bytes spot = ReadFileBytes(FixturePath("mplex_generic.mpg"));
+    std::string path = dir_.Write("spot.mpg", spot);
+    AnalyzeFile(path.c_str());
+    std::vector<std::string> untouched = WithoutTimes(bound_.sink.Texts());
     for (bool remove : {true, false}) {
-        std::string path = dir_.Write("spot.mpg", ReadFileBytes(FixturePath("mplex_generic.mpg")));
+        dir_.Write("spot.mpg", spot);
         ChangingFileSink sink(path, remove);
         SetReportSink(&sink);
         AnalyzeFile(path.c_str());
         SetReportSink(&bound_.sink);
-        auto texts = sink.Texts();
-        ASSERT_GE(texts.size(), 4u);
-        EXPECT_EQ(0u, texts[texts.size() - 4].find("Compliance Test: ")) << remove;
-        if (remove) {
-            EXPECT_EQ("Compliance Test: Fail!!", texts[texts.size() - 4]);
-            ASSERT_FALSE(sink.ErrorBoxes().empty());
-            EXPECT_EQ("Unable to open file " + path + " for reading.", sink.ErrorBoxes()[0]);
-        }
+        EXPECT_EQ(untouched, WithoutTimes(sink.Texts())) << remove;
+        EXPECT_TRUE(sink.ErrorBoxes().empty()) << remove;
     }
 }
 

@@ -101,7 +101,7 @@ TEST(LongProgrammeTest, SparseWriterCarriesIslandsAcrossPackets) {
     WriteSparseProgramStream(path, es);
     ASSERT_EQ(ScanOk, ScanProgramStream(path, 0));
     EXPECT_EQ(3u, GetStreamIdTable().packetCount[kStreamId]);
-    StreamReader& reader = GetStreamReader();
+    StreamReader reader;
     ASSERT_TRUE(reader.Open(path, kStreamId, StreamExtentOf(GetStreamIdTable(), kStreamId)));
     Bytes read(dense.size() + 1);
     EXPECT_EQ(dense.size(), reader.ReadBytes(read.data(), read.size()));

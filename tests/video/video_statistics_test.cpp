@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "video/video_listener.h"
 
 namespace {
@@ -40,20 +42,18 @@ class RecordingListener : public VideoListener {
 
 class VideoStatisticsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetVideoListener(&listener_);
-        ResetVideoStreamInfo(0xE0);
-    }
-    void TearDown() override { SetVideoListener(nullptr); }
+    void SetUp() override { Restart(); }
+    // A new stream's walk begins.
+    void Restart() { stats_.emplace(0xE0, listener_); }
     VideoStreamInfo& Info() { return GetVideoStreamInfo(0xE0); }
     // A sequence header: its frame rate counts from here on.
     void Sequence(uint32_t frameRateCode = 3) {
         Info().frameRateCode = frameRateCode;
-        NoteSequenceHeader();
+        stats_->NoteSequenceHeader();
     }
     void Gop(uint32_t h, uint32_t m, uint32_t s, uint32_t p, bool closed = false,
              bool drop = false) {
-        BeginGop();
+        stats_->BeginGop();
         GopRecord& gop = Info().gop;
         gop.hours = h;
         gop.minutes = m;
@@ -61,15 +61,15 @@ class VideoStatisticsTest : public ::testing::Test {
         gop.pictures = p;
         gop.closedGop = closed;
         gop.dropFrameFlag = drop;
-        NoteGopHeader();
+        stats_->NoteGopHeader();
     }
     // Coded frames of one type and size, each shown for `fields` field periods.
     void Frames(int count, uint32_t type, uint32_t size, uint32_t fields = 2,
                 bool fieldPair = false) {
         for (int i = 0; i < count; ++i) {
-            NotePicture(type);
+            stats_->NotePicture(type);
             bytes_ += size;  // wraps past 4 GiB, as the reader's byte count does
-            EndPicture(bytes_, fields, fieldPair);
+            stats_->EndPicture(bytes_, fields, fieldPair);
         }
     }
     // Soft 3:2 pull-down: coded frames shown for 3 and 2 fields in turn.
@@ -77,6 +77,7 @@ class VideoStatisticsTest : public ::testing::Test {
         for (int i = 0; i < count; ++i) Frames(1, kBPicture, size, i % 2 == 0 ? 3 : 2);
     }
     RecordingListener listener_;
+    std::optional<VideoStatistics> stats_;
     uint32_t bytes_ = 0;
 };
 
@@ -90,7 +91,7 @@ TEST_F(VideoStatisticsTest, GopLengthsInCodedFramesLeaveOutFirstAndLast) {
     Frames(9, kPPicture, 100);
     Gop(0, 0, 1, 11);
     Frames(4, kPPicture, 100);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(15u, Info().maxGopLength);
     EXPECT_EQ(9u, Info().minGopLength);
     EXPECT_EQ(4u, Info().gopCount);
@@ -121,7 +122,7 @@ TEST_F(VideoStatisticsTest, GopLengthIgnoresTimeCodes) {
         {"unknown frame rate", 15, {{0, 0, 0, 5, 0}, {0, 0, 0, 9, 0}, {0, 0, 0, 3, 0}}, 4},
     };
     for (const Case& c : cases) {
-        ResetVideoStreamInfo(0xE0);
+        Restart();
         Sequence(c.frameRateCode);
         for (const auto& tc : c.timeCodes) {
             Gop(tc[0], tc[1], tc[2], tc[3], false, tc[4]);
@@ -139,7 +140,7 @@ TEST_F(VideoStatisticsTest, FewerThanThreeGopsMeasureNothing) {
     Frames(12, kIPicture, 100);
     Gop(0, 0, 0, 12);
     Frames(12, kIPicture, 100);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(0u, Info().maxGopLength);
     EXPECT_EQ(0u, Info().minGopLength);
 }
@@ -170,7 +171,7 @@ TEST_F(VideoStatisticsTest, OneSecondGroupsAndBitrates) {
     Frames(25, kPPicture, 1024);
     Frames(25, kPPicture, 2048);
     Frames(12, kPPicture, 4096);  // an incomplete group: in the totals only
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     ASSERT_EQ(2u, listener_.samples.size());
     EXPECT_DOUBLE_EQ(200.0, listener_.samples[0]);
     EXPECT_DOUBLE_EQ(400.0, listener_.samples[1]);
@@ -185,7 +186,7 @@ TEST_F(VideoStatisticsTest, NtscRatesAreCorrectedBy1000Over1001) {
     Sequence(4);
     Gop(0, 0, 0, 0);
     Frames(30, kPPicture, 1024);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     ASSERT_EQ(1u, listener_.samples.size());
     EXPECT_DOUBLE_EQ(240.0, listener_.samples[0]);  // the sample itself is not corrected
     EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().peakKbps);
@@ -197,7 +198,7 @@ TEST_F(VideoStatisticsTest, SoftPulldownRunsByDisplayTime) {
     Sequence(4);
     Gop(0, 0, 0, 0);
     PulldownFrames(240, 1024);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(240u, Info().frameCount);
     EXPECT_DOUBLE_EQ(10.0, VideoDurationSeconds(Info()));
     EXPECT_EQ(300u, DisplayFramePeriods(Info()));
@@ -232,7 +233,7 @@ TEST_F(VideoStatisticsTest, ByteTotalsOfALongProgramme) {
     Gop(0, 0, 0, 0);
     Frames(25, kIPicture, 100'000'000);
     Frames(25, kPPicture, 100'000'000);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(5'000'000'000u, Info().totalFrameBytes);
     EXPECT_EQ(2'500'000'000u, Info().iFrameBytes);
     EXPECT_EQ(2'500'000'000u, Info().pFrameBytes);
@@ -250,7 +251,7 @@ TEST_F(VideoStatisticsTest, GopRowsAndSequenceHeaderMarks) {
     Sequence();
     Gop(10, 0, 0, 4);
     Frames(1, kPPicture, 10);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     // A sequence header before a later GOP shows on the row of the GOP before it.
     std::vector<GopRow> expected = {{"10:00:00:00", 3, "IBB", true, true},
                                     {"10:00:00:03", 1, "I", false, true},
@@ -263,7 +264,7 @@ TEST_F(VideoStatisticsTest, GopRowsAndSequenceHeaderMarks) {
 TEST_F(VideoStatisticsTest, NoGopHeaders) {
     Sequence();
     Frames(50, kIPicture, 1024);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(2u, listener_.samples.size());
     EXPECT_DOUBLE_EQ(200.0, Info().averageKbps);
     EXPECT_DOUBLE_EQ(2.0, VideoDurationSeconds(Info()));
@@ -274,14 +275,14 @@ TEST_F(VideoStatisticsTest, NoGopHeaders) {
 TEST_F(VideoStatisticsTest, UnknownFrameRateAndNoFramesNeverFault) {
     Sequence(0);
     Frames(3, kIPicture, 100);
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_TRUE(listener_.samples.empty());
     EXPECT_EQ(0.0, Info().averageKbps);
     EXPECT_EQ(0.0, VideoDurationSeconds(Info()));
 
-    ResetVideoStreamInfo(0xE0);
+    Restart();
     EXPECT_TRUE(listener_.rows.empty());
-    FinishVideoStream();
+    stats_->FinishVideoStream();
     EXPECT_EQ(0.0, Info().averageKbps);
     EXPECT_EQ(1u, Info().sequenceHeadersAligned);
 }
