@@ -77,9 +77,9 @@ const char* EmphasisText(int32_t emphasis) {
     }
 }
 
-void WriteHeaderLines(const AudioStreamInfo& a, AudioPhaseResult& result) {
+void WriteHeaderLines(const AudioReference& ref, const AudioStreamInfo& a,
+                      AudioPhaseResult& result) {
     bool& failed = result.failed;
-    const AudioReference& ref = ReferenceProfile.audio;
     LogInfo("Found %u sync words", static_cast<uint32_t>(a.syncWords));
     CheckRange(FormatReportLine("Audio Sync Losses: %d", a.syncLosses), 0,
                KeyOf(ref, &AudioReference::AudioSyncLossesMax), a.syncLosses, failed);
@@ -119,8 +119,9 @@ void WriteHeaderLines(const AudioStreamInfo& a, AudioPhaseResult& result) {
 
 // Written only for more clipped samples than the key allows, compared as the range
 // check compares: a key that is not set gives an information line above 65535.
-void WriteClippedLine(const char* format, int32_t clipped, bool& failed) {
-    ProfileKey key = KeyOf(ReferenceProfile.audio, &AudioReference::MaxSamplesClipped);
+void WriteClippedLine(const AudioReference& ref, const char* format, int32_t clipped,
+                      bool& failed) {
+    ProfileKey key = KeyOf(ref, &AudioReference::MaxSamplesClipped);
     if (static_cast<uint32_t>(clipped) > static_cast<uint32_t>(key.value)) {
         CheckRange(FormatReportLine(format, clipped), kNoLimit, key, clipped, failed);
     }
@@ -145,31 +146,32 @@ void WriteLevelLine(const char* label, const char* unit, RealProfileKey max, dou
 }
 
 // At least RMSReference, at most RMSReference + RMSTolerance.
-void WriteRmsLine(const char* label, double value, bool decoded, bool& failed) {
-    const AudioReference& ref = ReferenceProfile.audio;
+void WriteRmsLine(const AudioReference& ref, const char* label, double value, bool decoded,
+                  bool& failed) {
     if (WroteNotMeasured(label, decoded)) return;
     CheckRangeRealWithTolerance(LevelLine(label, "dB", value),
                                 KeyOf(ref, &AudioReference::RMSReference),
                                 KeyOf(ref, &AudioReference::RMSTolerance), value, failed);
 }
 
-void WriteLevelLines(const AudioStreamInfo& a, bool decoded, bool& failed) {
-    const AudioReference& ref = ReferenceProfile.audio;
+void WriteLevelLines(const AudioReference& ref, const AudioStreamInfo& a, bool decoded,
+                     bool& failed) {
     RealProfileKey maxDc = KeyOf(ref, &AudioReference::MaxDCLevel);
     RealProfileKey maxPeak = KeyOf(ref, &AudioReference::MaxPeakValue);
     WriteLevelLine("Left Channel DC Level", "dBFS", maxDc, a.dcLeft, decoded, failed);
     WriteLevelLine("Right Channel DC Level", "dBFS", maxDc, a.dcRight, decoded, failed);
     WriteLevelLine("Left Channel Peak Level", "dBFS", maxPeak, a.peakLeft, decoded, failed);
     if (decoded) {
-        WriteClippedLine("Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft, failed);
+        WriteClippedLine(ref, "Possibly %d Samples Clipped on Left Channel...!!", a.clippedLeft,
+                         failed);
     }
     WriteLevelLine("Right Channel Peak Level", "dBFS", maxPeak, a.peakRight, decoded, failed);
     if (decoded) {
-        WriteClippedLine("Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight,
+        WriteClippedLine(ref, "Possibly %d Samples Clipped on Right Channel...!!", a.clippedRight,
                          failed);
     }
-    WriteRmsLine("Left Channel RMS Level", a.rmsLeft, decoded, failed);
-    WriteRmsLine("Right Channel RMS Level", a.rmsRight, decoded, failed);
+    WriteRmsLine(ref, "Left Channel RMS Level", a.rmsLeft, decoded, failed);
+    WriteRmsLine(ref, "Right Channel RMS Level", a.rmsRight, decoded, failed);
     WriteLevelLine("Difference Left-Right RMS Level", "dB",
                    KeyOf(ref, &AudioReference::RMSLeftRightDiff), std::fabs(a.rmsLeft - a.rmsRight),
                    decoded, failed);
@@ -184,8 +186,8 @@ double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
            a.samplingFrequency;
 }
 
-void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& table,
-                      AudioPhaseResult& run) {
+void WriteDetailLines(const AudioReference& ref, int id, const AudioStreamInfo& a, bool decoded,
+                      const StreamIdTable& table, AudioPhaseResult& run) {
     double delayMs = FirstPtsFromClockStartMs(table, id);
     LogInfo("Audio Delay Stream %X = %0.01f ms", id, delayMs);
     run.measured = true;
@@ -193,8 +195,8 @@ void WriteDetailLines(int id, const AudioStreamInfo& a, bool decoded, const Stre
     LogInfo("Audio decoded bytes = %d -> %0.2f Sec", a.decodedBytes, a.decodedSeconds);
     run.durationSeconds = AudioDurationSeconds(a, decoded);
     WriteBufferBoundLine(table, id);
-    WriteHeaderLines(a, run);
-    WriteLevelLines(a, decoded, run.failed);
+    WriteHeaderLines(ref, a, run);
+    WriteLevelLines(ref, a, decoded, run.failed);
 }
 
 // The status line; false when the stream has no detail lines.
@@ -221,12 +223,12 @@ bool WriteStatusLine(int id, AudioStatus status, AudioPhaseResult& run) {
 
 bool DecodesAudio(const AudioReference& ref) { return ref.DecodeAudio == kDecodeAudioOn; }
 
-AudioPhaseResult RunAudioPhase(const StreamIdTable& table,
+AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass) {
     AudioPhaseResult result;
     LogInfo(" ");
     LogHeading("Begin Audio Streams Summary:");
-    bool decode = DecodesAudio(ReferenceProfile.audio);
+    bool decode = DecodesAudio(ref);
     for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
         if (table.packetCount[id] == 0) continue;
         SetStatusText("Processing Elementary Audio Stream...");
@@ -244,7 +246,7 @@ AudioPhaseResult RunAudioPhase(const StreamIdTable& table,
             if (a.skippedBytes > 0) {
                 LogWarning("%u bytes skipped before the first audio frame", a.skippedBytes);
             }
-            WriteDetailLines(id, a, decode, table, result);
+            WriteDetailLines(ref, id, a, decode, table, result);
         }
     }
     LogHeading("End Audio Streams Summary.");

@@ -24,7 +24,7 @@ struct AudioReference;
 // DecodeAudio=1: the streams are decoded and their levels measured.
 bool DecodesAudio(const AudioReference& ref);
 
-// Writes the section once the first pass has ended: `finishPass(id)` waits for the
-// stream's pass (decoding, or the header scan alone) and returns its status.
-AudioPhaseResult RunAudioPhase(const StreamIdTable& table,
+// Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
+// the stream's pass (decoding, or the header scan alone) and returns its status.
+AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass);

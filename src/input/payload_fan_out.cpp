@@ -3,7 +3,9 @@
 
 PayloadFanOut::PayloadFanOut(StreamChoice carries, StreamStart start,
                              PayloadQueue::WhileWaiting whileWaiting)
-    : carries_(std::move(carries)), start_(std::move(start)), whileWaiting_(std::move(whileWaiting)) {}
+    : carries_(std::move(carries)),
+      start_(std::move(start)),
+      whileWaiting_(std::move(whileWaiting)) {}
 
 void PayloadFanOut::NotePacket(uint8_t id) {
     ++packets_;

@@ -14,8 +14,7 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
 }  // namespace
 
-PayloadQueue::PayloadQueue(WhileWaiting whileWaiting)
-    : whileWaiting_(std::move(whileWaiting)) {
+PayloadQueue::PayloadQueue(WhileWaiting whileWaiting) : whileWaiting_(std::move(whileWaiting)) {
     filling_ = TakeSpareChunk();
 }
 

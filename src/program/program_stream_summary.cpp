@@ -19,8 +19,7 @@ constexpr int32_t kVariableBitrateAccepted = 1;
 constexpr int32_t kStreamAccepted = 1;
 constexpr int32_t kSubstreamAccepted = 0;
 
-void WriteSystemHeaderLines(const StreamIdTable& table, bool& failed) {
-    const SystemReference& ref = ReferenceProfile.system;
+void WriteSystemHeaderLines(const SystemReference& ref, const StreamIdTable& table, bool& failed) {
     uint32_t rateBoundBps = table.rateBound * kMuxRateUnitBitsPerSecond;
     LogInfo("Rate Bound = %d bps -> %d Kbps", rateBoundBps, rateBoundBps / 1024);
     LogInfo("Video Bound = %d active video streams", table.videoBound);
@@ -37,8 +36,7 @@ void WriteSystemHeaderLines(const StreamIdTable& table, bool& failed) {
     if (table.audioLockFlag == 1) LogInfo("Audio Sampling Rate is locked to SCR");
 }
 
-void WriteTimingErrorLines(const StreamIdTable& table, bool& failed) {
-    const SystemReference& ref = ReferenceProfile.system;
+void WriteTimingErrorLines(const SystemReference& ref, const StreamIdTable& table, bool& failed) {
     ProfileKey timingError = KeyOf(ref, &SystemReference::PacketSCRTimingError);
     if (table.ptsUnderflows > 0) {
         CheckRange("PTS underflow (Mux Error)...!!", kNoLimit, timingError, table.ptsUnderflows,
@@ -55,8 +53,8 @@ void WriteTimingErrorLines(const StreamIdTable& table, bool& failed) {
     }
 }
 
-void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
-    const ProfileKey mpegAudio = KeyOf(ReferenceProfile.system, &SystemReference::MPEGAudioStreams);
+void WriteSubstreamLines(const SystemReference& ref, const StreamIdTable& table, bool& failed) {
+    const ProfileKey mpegAudio = KeyOf(ref, &SystemReference::MPEGAudioStreams);
     for (int sub = 0; sub <= 0xFF; ++sub) {
         uint32_t packets = table.substreamPacketCount[sub];
         if (packets == 0) continue;
@@ -93,8 +91,8 @@ void WriteSubstreamLines(const StreamIdTable& table, bool& failed) {
     }
 }
 
-void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
-    const SystemReference& ref = ReferenceProfile.system;
+void WriteStreamLines(const SystemReference& ref, const StreamIdTable& table, int id,
+                      bool& failed) {
     uint32_t packets = table.packetCount[id];
     auto bytes = static_cast<unsigned long long>(table.payloadBytes[id]);
     if (id >= kFirstAudioStreamId && id <= kLastAudioStreamId) {
@@ -124,7 +122,7 @@ void WriteStreamLines(const StreamIdTable& table, int id, bool& failed) {
         case kPrivateStream1Id:
             LogInfo("Private Stream 1, ID: %X, packets = %u, Total = %llu KB", id, packets,
                     bytes / 1024);
-            if (table.isDvd) WriteSubstreamLines(table, failed);
+            if (table.isDvd) WriteSubstreamLines(ref, table, failed);
             break;
         case kPaddingStreamId:
             LogInfo("Padding Stream, packets = %u, Total = %llu KB", packets, bytes / 1024);
@@ -182,9 +180,8 @@ void WriteFileEndLines(const StreamIdTable& table, bool& failed) {
 
 }  // namespace
 
-int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
-                              uint64_t fileSize, bool& failed) {
-    const SystemReference& ref = ReferenceProfile.system;
+int WriteProgramStreamSummary(const SystemReference& ref, const StreamIdTable& table,
+                              const std::string& path, uint64_t fileSize, bool& failed) {
     if (table.isDvd) {
         LogInfo("File \"%s\" is a DVD MPEG-2 Program Stream", path.c_str());
     } else {
@@ -197,7 +194,7 @@ int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& pat
     CheckRange(FormatReportLine("System headers = %d", table.systemHeaderCount),
                KeyOf(ref, &SystemReference::SystemHeadersMin), kUnreachableMax,
                table.systemHeaderCount, failed);
-    if (table.systemHeaderCount > 0) WriteSystemHeaderLines(table, failed);
+    if (table.systemHeaderCount > 0) WriteSystemHeaderLines(ref, table, failed);
     CheckEqual(FormatReportLine("MPEG Pack Size = %d", table.maxPackSize),
                KeyOf(ref, &SystemReference::MPEGPackSize), table.maxPackSize, failed);
     CheckEqual(FormatReportLine("Packets per Pack = %d", table.maxPacketsPerPack),
@@ -207,7 +204,7 @@ int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& pat
     // CheckRecommendedMuxRate).
     LogProvisionalPass(FormatReportLine("Program Mux Rate = %d Kbps", muxRateKbps));
     int muxRateLine = GetLineCounter();
-    WriteTimingErrorLines(table, failed);
+    WriteTimingErrorLines(ref, table, failed);
     LogInfo("Total PES packets = %d", table.pesPacketCount);
     LogInfo("PES Packet Lenght Max. = %d", table.maxPesPacketLength);
     CheckEqual(FormatReportLine("Number of Video Streams: %d", table.videoStreamCount),
@@ -215,7 +212,7 @@ int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& pat
     CheckEqual(FormatReportLine("Number of Audio Streams: %d", table.audioStreamCount),
                KeyOf(ref, &SystemReference::AudioStreams), table.audioStreamCount, failed);
     for (int id = 0; id <= 0xFF; ++id) {
-        if (table.packetCount[id] != 0) WriteStreamLines(table, id, failed);
+        if (table.packetCount[id] != 0) WriteStreamLines(ref, table, id, failed);
     }
     LogHeading("End Program Streams Summary.");
     LogHeading(" ");

@@ -6,10 +6,12 @@
 
 #include "program/program_stream_scan.h"
 
+struct SystemReference;
+
 // Writes the section up to its closing headings; sets `failed` on a failed check.
 // Returns the line counter right after the "Program Mux Rate" line.
-int WriteProgramStreamSummary(const StreamIdTable& table, const std::string& path,
-                              uint64_t fileSize, bool& failed);
+int WriteProgramStreamSummary(const SystemReference& ref, const StreamIdTable& table,
+                              const std::string& path, uint64_t fileSize, bool& failed);
 
 // The elementary stream's P-STD buffer bound from the system header, when there is one
 // (ISO/IEC 13818-1, 2.5.3.6: units of 1024 bytes with the scale bit set, else 128).

@@ -313,17 +313,20 @@ int AnalyzeFile(const char* path) {
     HandleScanResult(result, path);
 
     if (!runState.runFailed) {
-        runState.muxRateLine = WriteProgramStreamSummary(table, path, GetBitstreamFile().FileSize(),
-                                                         runState.runFailed);
+        runState.muxRateLine =
+            WriteProgramStreamSummary(ReferenceProfile.system, table, path,
+                                      GetBitstreamFile().FileSize(), runState.runFailed);
         // A cancel during the first pass skips the elementary streams.
         if (!IsCancelRequested()) {
-            TakeVideoResult(RunVideoPhase(
-                table, [&](int id) { return passes.FinishVideoPass(id, table); }));
+            TakeVideoResult(RunVideoPhase(ReferenceProfile.video, table, [&](int id) {
+                return passes.FinishVideoPass(id, table);
+            }));
         }
         // A cancel seen while the video section is written skips the audio phase.
         if (!IsCancelRequested()) {
-            TakeAudioResult(RunAudioPhase(
-                table, [&](int id) { return passes.FinishAudioPass(id, table); }));
+            TakeAudioResult(RunAudioPhase(ReferenceProfile.audio, table, [&](int id) {
+                return passes.FinishAudioPass(id, table);
+            }));
         }
         WriteCrossStreamChecks(table);
     }

@@ -60,7 +60,8 @@ void RecordedVideoEvents::AddGopRow(const VideoStreamInfo& info) {
 }
 
 void RecordedVideoEvents::AddBitrateSample(double kilobits) {
-    events_.emplace_back([kilobits](VideoListener& listener) { listener.AddBitrateSample(kilobits); });
+    events_.emplace_back(
+        [kilobits](VideoListener& listener) { listener.AddBitrateSample(kilobits); });
 }
 
 void RecordedVideoEvents::DrawBitrateGraph(double averageKbps) {

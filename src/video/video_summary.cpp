@@ -63,8 +63,7 @@ const char* AspectRatioText(uint32_t code) {
 }
 
 // What the stream's coded frames use; without any frame, what its first picture said.
-void WritePictureStructureLine(const VideoStreamInfo& v, bool& failed) {
-    const VideoReference& ref = ReferenceProfile.video;
+void WritePictureStructureLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     bool frames =
         v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
     bool fields = v.fieldPairCount > 0;
@@ -81,8 +80,8 @@ void WritePictureStructureLine(const VideoStreamInfo& v, bool& failed) {
     }
 }
 
-void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& table, bool& failed) {
-    const VideoReference& ref = ReferenceProfile.video;
+void WriteFormatLines(const VideoReference& ref, int id, const VideoStreamInfo& v,
+                      const StreamIdTable& table, bool& failed) {
     CheckEqual(FormatReportLine("Horizontal Size = %d", v.horizontalSize),
                KeyOf(ref, &VideoReference::HorizontalSize), v.horizontalSize, failed);
     CheckEqual(FormatReportLine("Vertical Size = %d", v.verticalSize),
@@ -118,7 +117,7 @@ void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
     }
     CheckFlag("Chroma Format = 4:2:0", "Chroma Format = Invalid",
               KeyOf(ref, &VideoReference::ChromaFormat), v.chromaFormat == kChroma420, failed);
-    WritePictureStructureLine(v, failed);
+    WritePictureStructureLine(ref, v, failed);
     CheckEqual(FormatReportLine("Intra DC Precision = %d", v.intraDcPrecision + 8),
                KeyOf(ref, &VideoReference::IntraDCPrecision), v.intraDcPrecision, failed);
     CheckFlag("Top Field First = Yes", "Top Field First = No",
@@ -133,8 +132,7 @@ void WriteFormatLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
               KeyOf(ref, &VideoReference::ProgressiveFrame), v.progressiveFrame, failed);
 }
 
-void WriteGopLines(const VideoStreamInfo& v, bool& failed) {
-    const VideoReference& ref = ReferenceProfile.video;
+void WriteGopLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     LogInfo("Number of GOPs = %d", v.gopCount);
     CheckFlag("First GOP Closed = Yes", "First GOP Closed = No",
               KeyOf(ref, &VideoReference::FirstGOPClosed), v.firstGopClosed, failed);
@@ -166,8 +164,7 @@ void WritePictureTypeLines(const char* countFormat, const char* averageFormat,
                                                static_cast<double>(v.totalFrameBytes))));
 }
 
-void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
-    const VideoReference& ref = ReferenceProfile.video;
+void WriteFrameLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     LogInfo("Max. Frame Size = %d", v.maxFrameSize);
     LogInfo("Min. Frame Size = %d", v.minFrameSize);
     LogInfo("Average Frame Size = %llu",
@@ -186,9 +183,9 @@ void WriteFrameLines(const VideoStreamInfo& v, bool& failed) {
                           v.bFrameBytes, v, failed);
 }
 
-void WriteBitrateLines(const VideoStreamInfo& v, VideoPhaseResult& result) {
+void WriteBitrateLines(const VideoReference& ref, const VideoStreamInfo& v,
+                       VideoPhaseResult& result) {
     bool& failed = result.failed;
-    const VideoReference& ref = ReferenceProfile.video;
     uint32_t nominalBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
     LogInfo("Nominal bitrate (Sequence Header) = %d bps -> %d Kbps", nominalBps, nominalBps >> 10);
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
@@ -200,10 +197,9 @@ void WriteBitrateLines(const VideoStreamInfo& v, VideoPhaseResult& result) {
                KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
 }
 
-void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& table,
-                      VideoPhaseResult& run) {
+void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& v,
+                      const StreamIdTable& table, VideoPhaseResult& run) {
     bool& failed = run.failed;
-    const VideoReference& ref = ReferenceProfile.video;
     double seconds = VideoDurationSeconds(v);
     uint64_t framePeriods = DisplayFramePeriods(v);
     double delayMs = FirstPtsFromClockStartMs(table, id);
@@ -224,14 +220,14 @@ void WriteDetailLines(int id, const VideoStreamInfo& v, const StreamIdTable& tab
                v.sequenceHeaderCount, failed);
     CheckFlag("Sequence Headers Aligned = Yes", "Sequence Headers Aligned = No",
               KeyOf(ref, &VideoReference::SequenceHeaderAligned), v.sequenceHeadersAligned, failed);
-    WriteFormatLines(id, v, table, failed);
-    WriteGopLines(v, failed);
-    WriteFrameLines(v, failed);
-    WriteBitrateLines(v, run);
+    WriteFormatLines(ref, id, v, table, failed);
+    WriteGopLines(ref, v, failed);
+    WriteFrameLines(ref, v, failed);
+    WriteBitrateLines(ref, v, run);
 }
 
-void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table,
-                      VideoPhaseResult& run) {
+void WriteStreamLines(const VideoReference& ref, int id, VideoStatus status,
+                      const StreamIdTable& table, VideoPhaseResult& run) {
     const VideoStreamInfo& info = GetVideoStreamInfo(id);
     switch (status) {
         case VideoOk:
@@ -240,8 +236,7 @@ void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table,
         case VideoNoEndCode:
             CheckAcceptedWhenKeyIs(
                 FormatReportLine("Sequence_end_code NOT FOUND, in Stream %X!!", id),
-                KeyOf(ReferenceProfile.video, &VideoReference::VideoEndCodeRequired),
-                kNoEndCodeAccepted, run.failed);
+                KeyOf(ref, &VideoReference::VideoEndCodeRequired), kNoEndCodeAccepted, run.failed);
             break;
         case VideoNotMpeg2:
             ReportError(
@@ -262,12 +257,12 @@ void WriteStreamLines(int id, VideoStatus status, const StreamIdTable& table,
             run.failed = true;
             return;
     }
-    WriteDetailLines(id, info, table, run);
+    WriteDetailLines(ref, id, info, table, run);
 }
 
 }  // namespace
 
-VideoPhaseResult RunVideoPhase(const StreamIdTable& table,
+VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass) {
     VideoPhaseResult result;
     LogInfo(" ");
@@ -282,7 +277,7 @@ VideoPhaseResult RunVideoPhase(const StreamIdTable& table,
         }
         SetProgress(100);
         SetStatusText("");
-        WriteStreamLines(id, status, table, result);
+        WriteStreamLines(ref, id, status, table, result);
     }
     LogHeading("End Video Streams Summary.");
     LogHeading(" ");

@@ -8,6 +8,7 @@
 #include <string>
 
 struct StreamIdTable;
+struct VideoReference;
 
 // What the phase hands back to the run.
 struct VideoPhaseResult {
@@ -21,7 +22,7 @@ struct VideoPhaseResult {
     std::string cancelledPhase;    // the stream the operator cancelled, if any
 };
 
-// Writes the section once the first pass has ended: `finishPass(id)` waits for the
-// stream's pass and returns its status.
-VideoPhaseResult RunVideoPhase(const StreamIdTable& table,
+// Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
+// the stream's pass and returns its status.
+VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass);

@@ -21,7 +21,7 @@ class SummaryTest : public ::testing::Test {
         ScanProgramStream(path_, 0);
         ClearReport();
         failed_ = false;
-        muxRateLine_ = WriteProgramStreamSummary(GetStreamIdTable(), path_, bytes.size(), failed_);
+        muxRateLine_ = WriteProgramStreamSummary(ReferenceProfile.system, GetStreamIdTable(), path_, bytes.size(), failed_);
         return bound_.sink.Texts();
     }
     bool Has(const std::string& line) { return Contains(bound_.sink.Texts(), line); }

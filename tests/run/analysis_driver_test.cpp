@@ -382,8 +382,8 @@ class CrossStreamTest : public DriverTest {
         ScanProgramStream(path_, 0);
         ClearReport();
         GetRunState() = RunState{};
-        GetRunState().muxRateLine =
-            WriteProgramStreamSummary(GetStreamIdTable(), path_, 0, GetRunState().runFailed);
+        GetRunState().muxRateLine = WriteProgramStreamSummary(
+            ReferenceProfile.system, GetStreamIdTable(), path_, 0, GetRunState().runFailed);
     }
 };
 
