@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Zembra and runs every test. With --sanitize: in build-sanitize/, with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. With --tsan: in build-tsan/, with
+# ThreadSanitizer, without the desktop application (Qt is not built with it, so its
+# own threads would be reported).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -16,6 +18,11 @@ fi
 if [ "${1:-}" = "--sanitize" ]; then
     export BUILD_DIR="${BUILD_DIR:-$root/build-sanitize}"
     "$root/scripts/build.sh" -DZEMBRA_SANITIZE=ON
+elif [ "${1:-}" = "--tsan" ]; then
+    export BUILD_DIR="${BUILD_DIR:-$root/build-tsan}"
+    # A race report fails the test that shows it.
+    export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1}"
+    "$root/scripts/build.sh" -DZEMBRA_TSAN=ON -DZEMBRA_BUILD_GUI=OFF
 else
     "$root/scripts/build.sh"
 fi

@@ -290,15 +290,18 @@ TEST_F(DriverTest, CancelDuringTheFirstPass) {
     sink.cancelAt = 3;  // ClearReport, SetProgress(0), then the first MiB
     SetReportSink(&sink);
     StreamBuilder b;
-    for (int i = 0; b.Size() < 2 * BitstreamFile::kBlockSize; ++i) {
+    constexpr size_t kPackSize = 2048;
+    for (int i = 0; b.Size() < 4 * BitstreamFile::kBlockSize; ++i) {
         size_t start = b.Size();
         PesFields f;
         f.payload = Bytes(1500, 0);
-        b.Pack(3600 * (i + 1)).Pes(0xE0, f).PadPackTo(start, 2048);
+        b.Pack(3600 * (i + 1)).Pes(0xE0, f).PadPackTo(start, kPackSize);
     }
     path_ = dir_.Write("big.mpg", b.EndCode().Build());
     AnalyzeFile(path_.c_str());
     SetReportSink(&bound_.sink);
+    // The reading stopped within a MiB of the Cancel, pressed at the first MiB.
+    EXPECT_LE(GetStreamIdTable().packCount * kPackSize, 2 * BitstreamFile::kBlockSize);
     auto texts = sink.Texts();
     EXPECT_EQ("Missing Progam End Code...", texts[8]);
     EXPECT_FALSE(sink.Lines()[8].bold);
