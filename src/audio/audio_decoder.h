@@ -10,7 +10,6 @@ struct DecoderCallbacks {
     // Up to count bytes of the stream into buffer; 0 at its end.
     size_t (*read)(void* context, uint8_t* buffer, size_t count);
     void* unused;
-    uint32_t (*length)(void* context);    // the stream's payload bytes
     uint32_t (*position)(void* context);  // payload bytes consumed so far
 };
 

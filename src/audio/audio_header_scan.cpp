@@ -325,11 +325,9 @@ int32_t AudioFrameLength(int32_t layer, int32_t bitrateIndex, int32_t samplingIn
     return padding;
 }
 
-AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent) {
+AudioStatus ScanAudioHeaders(StreamReader& reader, int streamId) {
     AudioStreamInfo& info = AudioHeaderRecord(streamId);
     info = AudioStreamInfo{};
-    StreamReader& reader = GetStreamReader();
-    reader.Open(path, streamId, extent);
     AudioHeaderScanner scanner;
     std::vector<uint8_t> piece(kReadBytes);
     while (!scanner.Stopped()) {
@@ -338,7 +336,14 @@ AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const Stream
         scanner.Feed(piece.data(), got);
     }
     scanner.Finish();
-    reader.Close();
     info = scanner.Record();
     return static_cast<AudioStatus>(info.status);
+}
+
+AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent) {
+    StreamReader reader;
+    reader.Open(path, streamId, extent);
+    AudioStatus status = ScanAudioHeaders(reader, streamId);
+    reader.Close();
+    return status;
 }

@@ -14,7 +14,10 @@
 #include "audio/audio_stream_info.h"
 #include "input/stream_reader.h"
 
-// Fills AudioHeaderRecord(streamId); `extent` comes from the first pass.
+// Fills AudioHeaderRecord(streamId) from the payload of a reader already opened on that
+// stream; the reader stays open.
+AudioStatus ScanAudioHeaders(StreamReader& reader, int streamId);
+// The same over a reader of its own; `extent` comes from the first pass.
 AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent);
 
 // Bytes of one frame: Layer I in four-byte slots, Layers II and III in bytes; the

@@ -109,9 +109,9 @@ struct MeasurementState {
     uint32_t clipRun[2] = {0, 0};
     uint32_t clipCount[2] = {0, 0};
     uint32_t decodedTotal = 0;
-    uint64_t payloadBytes = 0;
     std::array<float, kPcmBufferBytes / 2> floats;  // and as floats, still interleaved
     DecoderInput* input = nullptr;                  // of the stream being decoded
+    StreamReader* reader = nullptr;                 // the same
 };
 
 MeasurementState state;
@@ -120,12 +120,7 @@ size_t DecoderRead(void*, uint8_t* buffer, size_t count) {
     return state.input ? state.input->Read(buffer, count) : 0;
 }
 
-// The decoder's length operation is 32-bit: past 4 GiB it reads as the largest length.
-uint32_t DecoderLength(void*) {
-    return static_cast<uint32_t>(std::min<uint64_t>(state.payloadBytes, UINT32_MAX));
-}
-
-uint32_t DecoderPosition(void*) { return GetStreamReader().BytesRead(); }
+uint32_t DecoderPosition(void*) { return state.reader ? state.reader->BytesRead() : 0; }
 
 // One channel of a block, every kStride-th sample from `first`: the sum and the
 // extremes in one loop without a dependency from sample to sample; the clip runs in a
@@ -257,8 +252,7 @@ void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
     AnalyzeLoudnessInterleaved(pcm, frames, channels);
 }
 
-AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
-                               int timeLimitSeconds) {
+AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds) {
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);
     info = AudioStreamInfo{};
@@ -268,15 +262,13 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const Stre
     state.clipRun[0] = state.clipRun[1] = 0;
     state.clipCount[0] = state.clipCount[1] = 0;
     state.decodedTotal = 0;
-    state.payloadBytes = extent.payloadBytes;
     ResetLoudnessAnalysis();
 
-    StreamReader& reader = GetStreamReader();
-    reader.Open(path, streamId, extent);
     AudioHeaderScanner scanner;
     DecoderInput input(reader, scanner);
     state.input = &input;
-    DecoderCallbacks callbacks{DecoderRead, nullptr, DecoderLength, DecoderPosition};
+    state.reader = &reader;
+    DecoderCallbacks callbacks{DecoderRead, nullptr, DecoderPosition};
     AudioDecoder& decoder = CurrentAudioDecoder();
     if (decoder.Create(callbacks, nullptr) != 0) {
         info.status = AudioDecoderCreateFailed;
@@ -295,7 +287,7 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const Stre
         }
     }
     state.input = nullptr;
-    reader.Close();
+    state.reader = nullptr;
 
     ComputeLevels(info);
     info.decodedBytes = static_cast<int32_t>(state.decodedTotal);
@@ -305,4 +297,13 @@ AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const Stre
                                                    : 0.0;
     if (info.status == AudioOk) TakeHeaderScan(scanner, info);
     return static_cast<AudioStatus>(info.status);
+}
+
+AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
+                               int timeLimitSeconds) {
+    StreamReader reader;
+    reader.Open(path, streamId, extent);
+    AudioStatus status = MeasureAudioLevels(reader, streamId, timeLimitSeconds);
+    reader.Close();
+    return status;
 }
