@@ -9,6 +9,12 @@ namespace {
 
 constexpr size_t kFeedBytes = 16384;
 
+// libmpg123 is set up once for the process, by whichever thread gets here first.
+bool Mpg123Ready() {
+    static const bool ready = mpg123_init() == MPG123_OK;
+    return ready;
+}
+
 class Mpg123Decoder : public AudioDecoder {
   public:
     int Create(const DecoderCallbacks& callbacks, void* context) override {
@@ -18,7 +24,7 @@ class Mpg123Decoder : public AudioDecoder {
         decodedBytes_ = 0;
         channels_ = 0;
         rate_ = 0;
-        if (mpg123_init() != MPG123_OK) return 1;
+        if (!Mpg123Ready()) return 1;
         int error = MPG123_OK;
         handle_ = mpg123_new(nullptr, &error);
         if (!handle_) return 1;
@@ -111,11 +117,31 @@ class Mpg123Decoder : public AudioDecoder {
     long rate_ = 0;
 };
 
-Mpg123Decoder mpg123Decoder;
-AudioDecoder* currentDecoder = &mpg123Decoder;
+// A test's decoder behind a measurement's own: the test keeps and destroys its decoder.
+class ForwardingDecoder : public AudioDecoder {
+  public:
+    explicit ForwardingDecoder(AudioDecoder& target) : target_(target) {}
+    int Create(const DecoderCallbacks& callbacks, void* context) override {
+        return target_.Create(callbacks, context);
+    }
+    int Decode(uint8_t* pcm, int32_t size, int32_t* written) override {
+        return target_.Decode(pcm, size, written);
+    }
+    void GetFormat(DecoderFormatInfo* format) override { target_.GetFormat(format); }
+    void GetPosition(int32_t* milliseconds) override { target_.GetPosition(milliseconds); }
+    void Destroy() override { target_.Destroy(); }
+
+  private:
+    AudioDecoder& target_;
+};
+
+AudioDecoder* testDecoder = nullptr;
 
 }  // namespace
 
-AudioDecoder& CurrentAudioDecoder() { return *currentDecoder; }
+std::unique_ptr<AudioDecoder> MakeAudioDecoder() {
+    if (testDecoder) return std::make_unique<ForwardingDecoder>(*testDecoder);
+    return std::make_unique<Mpg123Decoder>();
+}
 
-void SetAudioDecoder(AudioDecoder* decoder) { currentDecoder = decoder ? decoder : &mpg123Decoder; }
+void SetAudioDecoder(AudioDecoder* decoder) { testDecoder = decoder; }

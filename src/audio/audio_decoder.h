@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 struct DecoderCallbacks {
     // Up to count bytes of the stream into buffer; 0 at its end.
@@ -50,6 +51,10 @@ class AudioDecoder {
     virtual void Destroy() = 0;
 };
 
-// libmpg123 unless a test put another decoder in its place (nullptr restores it).
-AudioDecoder& CurrentAudioDecoder();
+// A decoder of its own for one measurement, so that streams can be decoded at once on
+// different threads: a new libmpg123 decoder, or one that hands every operation to the
+// decoder a test put in place.
+std::unique_ptr<AudioDecoder> MakeAudioDecoder();
+// Puts a test's decoder in place of libmpg123 (nullptr restores it); set between
+// measurements, never during one.
 void SetAudioDecoder(AudioDecoder* decoder);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "audio/audio_decoder.h"
@@ -269,12 +270,12 @@ AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimit
     state.input = &input;
     state.reader = &reader;
     DecoderCallbacks callbacks{DecoderRead, nullptr, DecoderPosition};
-    AudioDecoder& decoder = CurrentAudioDecoder();
-    if (decoder.Create(callbacks, nullptr) != 0) {
+    std::unique_ptr<AudioDecoder> decoder = MakeAudioDecoder();
+    if (decoder->Create(callbacks, nullptr) != 0) {
         info.status = AudioDecoderCreateFailed;
     } else {
-        DecodeStream(decoder, info, format, timeLimitSeconds);
-        decoder.Destroy();
+        DecodeStream(*decoder, info, format, timeLimitSeconds);
+        decoder->Destroy();
     }
     if (info.status == AudioOk) {
         // Past the time limit the scan still reads every frame header, as header mode
