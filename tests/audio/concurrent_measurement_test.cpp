@@ -32,24 +32,26 @@ Bytes ElementaryStream(const std::string& fixture) {
     reader.Open(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0));
     Bytes es;
     uint8_t piece[4096];
-    while (size_t got = reader.ReadBytes(piece, sizeof piece)) es.insert(es.end(), piece, piece + got);
+    while (size_t got = reader.ReadBytes(piece, sizeof piece)) {
+        es.insert(es.end(), piece, piece + got);
+    }
     reader.Close();
     return es;
 }
 
 // Every field, doubles to the last bit, so that any difference shows.
 std::string Describe(const AudioStreamInfo& a) {
-    char text[512];
+    char text[1024];
     std::snprintf(text, sizeof text,
                   "status %d losses %d layer %d bitrate %d/%d (%d-%d) rate %d/%d padding %d "
                   "protection %d private %d mode %d/%d flags %d%d emphasis %d dc %a %a peak %a "
                   "%a clipped %d %d rms %a %a sync %d decoded %d %a skipped %u",
-                  a.status, a.syncLosses, a.layer, a.bitrateIndex, a.bitrateKbps,
-                  a.bitrateMinKbps, a.bitrateMaxKbps, a.samplingIndex, a.samplingFrequency,
-                  a.paddingBit, a.protectionBit, a.privateBit, a.mode, a.modeExtension,
-                  a.copyrightFlag, a.originalFlag, a.emphasis, a.dcLeft, a.dcRight, a.peakLeft,
-                  a.peakRight, a.clippedLeft, a.clippedRight, a.rmsLeft, a.rmsRight, a.syncWords,
-                  a.decodedBytes, a.decodedSeconds, a.skippedBytes);
+                  a.status, a.syncLosses, a.layer, a.bitrateIndex, a.bitrateKbps, a.bitrateMinKbps,
+                  a.bitrateMaxKbps, a.samplingIndex, a.samplingFrequency, a.paddingBit,
+                  a.protectionBit, a.privateBit, a.mode, a.modeExtension, a.copyrightFlag,
+                  a.originalFlag, a.emphasis, a.dcLeft, a.dcRight, a.peakLeft, a.peakRight,
+                  a.clippedLeft, a.clippedRight, a.rmsLeft, a.rmsRight, a.syncWords, a.decodedBytes,
+                  a.decodedSeconds, a.skippedBytes);
     return text;
 }
 
@@ -79,7 +81,8 @@ class ConcurrentAudioTest : public ::testing::TestWithParam<bool> {
 TEST_P(ConcurrentAudioTest, TwoStreamsAtOnceGiveWhatEachGivesAlone) {
     // Streams that differ in layer, bitrate, levels and stream id.
     Stream streams[2] = {
-        {dir_.Write("a.mpg", OnePacketStream(ElementaryStream("mp2_dc_offset.mpg"), 0xC0)), 0xC0,
+        {dir_.Write("a.mpg", OnePacketStream(ElementaryStream("mp2_dc_offset.mpg"), 0xC0)),
+         0xC0,
          {}},
         {dir_.Write("b.mpg", OnePacketStream(ElementaryStream("mp3_48k.mpg"), 0xC1)), 0xC1, {}},
     };
