@@ -2,7 +2,6 @@
 #include "audio/audio_levels.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -101,80 +100,7 @@ class DecoderInput {
     bool ended_ = false;
 };
 
-// Everything the measurement keeps for the stream being decoded, in one place.
-struct MeasurementState {
-    int32_t frameCount = 0;
-    // Sample sums in 64 bits: a long stream with an offset overflows 32.
-    int64_t sampleSum[2] = {0, 0};
-    int32_t peak[2] = {0, 0};
-    uint32_t clipRun[2] = {0, 0};
-    uint32_t clipCount[2] = {0, 0};
-    uint32_t decodedTotal = 0;
-    std::array<float, kPcmBufferBytes / 2> floats;  // and as floats, still interleaved
-    DecoderInput* input = nullptr;                  // of the stream being decoded
-    StreamReader* reader = nullptr;                 // the same
-};
-
-MeasurementState state;
-
-size_t DecoderRead(void*, uint8_t* buffer, size_t count) {
-    return state.input ? state.input->Read(buffer, count) : 0;
-}
-
-uint32_t DecoderPosition(void*) { return state.reader ? state.reader->BytesRead() : 0; }
-
-// One channel of a block, every kStride-th sample from `first`: the sum and the
-// extremes in one loop without a dependency from sample to sample; the clip runs in a
-// second loop, only when the block reaches full scale at all.
-template <int32_t kStride>
-void TakeChannel(int c, const int16_t* samples, int32_t first, int32_t frames) {
-    int32_t sum = 0;  // at most 8192 samples of 32768 a block
-    int16_t highest = 0;
-    int16_t lowest = 0;
-    for (int32_t i = 0; i < frames; ++i) {
-        int16_t sample = samples[first + i * kStride];
-        sum += sample;
-        highest = std::max(highest, sample);
-        lowest = std::min(lowest, sample);
-    }
-    state.sampleSum[c] += sum;
-    state.peak[c] = std::max({state.peak[c], int32_t{highest}, -int32_t{lowest}});
-    if (highest != 32767 && lowest != -32768) {
-        if (frames > 0) state.clipRun[c] = 0;
-        return;
-    }
-    uint32_t run = state.clipRun[c];
-    for (int32_t i = 0; i < frames; ++i) {
-        int16_t sample = samples[first + i * kStride];
-        run = (sample == 32767 || sample == -32768) ? run + 1 : 0;
-        state.clipCount[c] += run >= 2;  // a run of k full-scale samples counts k - 1
-    }
-    state.clipRun[c] = run;
-}
-
 double Dbfs(double value) { return 20.0 * std::log10(value / kFullScale); }
-
-void ComputeLevels(AudioStreamInfo& info) {
-    double* dc[2] = {&info.dcLeft, &info.dcRight};
-    double* peak[2] = {&info.peakLeft, &info.peakRight};
-    int32_t* clipped[2] = {&info.clippedLeft, &info.clippedRight};
-    for (int c = 0; c < 2; ++c) {
-        *peak[c] = Dbfs(state.peak[c] ? state.peak[c] : kSilentLevel);
-        // A run of k full-scale samples counts k - 1; the report adds 2 to a nonzero count.
-        *clipped[c] = state.clipCount[c] ? static_cast<int32_t>(state.clipCount[c] + 2) : 0;
-        int64_t mean = state.frameCount ? std::llabs(state.sampleSum[c]) / state.frameCount : 0;
-        double level = Dbfs(mean ? static_cast<double>(mean) : kSilentLevel);
-        *dc[c] = level < kDcFloorDbfs ? kDcFloorDbfs : level;
-    }
-}
-
-void ConcludeLoudness(AudioStreamInfo& info) {
-    float left = 0;
-    float right = 0;
-    GetLoudnessLevels(left, right);
-    info.rmsLeft = left;
-    info.rmsRight = right;
-}
 
 // The header lines of decode mode are those of the header scan over the same bytes; the
 // decoder gives what only decoding measures. A scan that found no frame header at all
@@ -194,9 +120,124 @@ void TakeHeaderScan(const AudioHeaderScanner& scanner, AudioStreamInfo& info) {
     info = merged;
 }
 
+// Everything the measurement of one stream keeps, in one object that the decoder's
+// callbacks reach through their context: streams measured at once on different threads
+// share nothing.
+class LevelMeasurement {
+  public:
+    LevelMeasurement(StreamReader& reader, AudioHeaderScanner& scanner)
+        : reader_(reader), input_(reader, scanner) {}
+
+    static DecoderCallbacks Callbacks() { return {Read, nullptr, Position}; }
+
+    DecoderInput& Input() { return input_; }
+    void Decode(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInfo& format,
+                int timeLimitSeconds);
+    // The levels and the amount of decoded audio, into the record.
+    void Conclude(AudioStreamInfo& info, const DecoderFormatInfo& format) const;
+
+  private:
+    static size_t Read(void* context, uint8_t* buffer, size_t count) {
+        return static_cast<LevelMeasurement*>(context)->input_.Read(buffer, count);
+    }
+    static uint32_t Position(void* context) {
+        return static_cast<LevelMeasurement*>(context)->reader_.BytesRead();
+    }
+
+    void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo);
+    template <int32_t kStride>
+    void TakeChannel(int c, const int16_t* samples, int32_t first, int32_t frames);
+    void ComputeLevels(AudioStreamInfo& info) const;
+    void ConcludeLoudness(AudioStreamInfo& info) const;
+
+    StreamReader& reader_;
+    DecoderInput input_;
+    int32_t frameCount_ = 0;
+    // Sample sums in 64 bits: a long stream with an offset overflows 32.
+    int64_t sampleSum_[2] = {0, 0};
+    int32_t peak_[2] = {0, 0};
+    uint32_t clipRun_[2] = {0, 0};
+    uint32_t clipCount_[2] = {0, 0};
+    uint32_t decodedTotal_ = 0;
+    LoudnessAnalysis loudness_;
+};
+
+// One channel of a block, every kStride-th sample from `first`: the sum and the
+// extremes in one loop without a dependency from sample to sample; the clip runs in a
+// second loop, only when the block reaches full scale at all.
+template <int32_t kStride>
+void LevelMeasurement::TakeChannel(int c, const int16_t* samples, int32_t first, int32_t frames) {
+    int32_t sum = 0;  // at most 8192 samples of 32768 a block
+    int16_t highest = 0;
+    int16_t lowest = 0;
+    for (int32_t i = 0; i < frames; ++i) {
+        int16_t sample = samples[first + i * kStride];
+        sum += sample;
+        highest = std::max(highest, sample);
+        lowest = std::min(lowest, sample);
+    }
+    sampleSum_[c] += sum;
+    peak_[c] = std::max({peak_[c], int32_t{highest}, -int32_t{lowest}});
+    if (highest != 32767 && lowest != -32768) {
+        if (frames > 0) clipRun_[c] = 0;
+        return;
+    }
+    uint32_t run = clipRun_[c];
+    for (int32_t i = 0; i < frames; ++i) {
+        int16_t sample = samples[first + i * kStride];
+        run = (sample == 32767 || sample == -32768) ? run + 1 : 0;
+        clipCount_[c] += run >= 2;  // a run of k full-scale samples counts k - 1
+    }
+    clipRun_[c] = run;
+}
+
+// Takes one block of little-endian 16-bit PCM (two interleaved channels when stereo is
+// nonzero), as the decoder wrote it, into the statistics and the loudness analysis; on a
+// big-endian host the block is put into host order in place.
+void LevelMeasurement::AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
+    int32_t channels = stereo ? 2 : 1;
+    int32_t frames = std::min(byteCount / (2 * channels), kPcmBufferBytes / 2 / channels);
+    frameCount_ += frames;
+    if constexpr (std::endian::native == std::endian::big) {
+        for (int32_t i = 0; i < frames * channels; ++i) {
+            auto bytes = static_cast<uint16_t>(pcm[i]);
+            pcm[i] = static_cast<int16_t>((bytes >> 8) | (bytes << 8));
+        }
+    }
+    if (channels == 2) {
+        TakeChannel<2>(0, pcm, 0, frames);
+        TakeChannel<2>(1, pcm, 1, frames);
+    } else {
+        TakeChannel<1>(0, pcm, 0, frames);
+    }
+    loudness_.AnalyzeInterleaved(pcm, frames, channels);
+}
+
+void LevelMeasurement::ComputeLevels(AudioStreamInfo& info) const {
+    double* dc[2] = {&info.dcLeft, &info.dcRight};
+    double* peak[2] = {&info.peakLeft, &info.peakRight};
+    int32_t* clipped[2] = {&info.clippedLeft, &info.clippedRight};
+    for (int c = 0; c < 2; ++c) {
+        *peak[c] = Dbfs(peak_[c] ? peak_[c] : kSilentLevel);
+        // A run of k full-scale samples counts k - 1; the report adds 2 to a nonzero count.
+        *clipped[c] = clipCount_[c] ? static_cast<int32_t>(clipCount_[c] + 2) : 0;
+        int64_t mean = frameCount_ ? std::llabs(sampleSum_[c]) / frameCount_ : 0;
+        double level = Dbfs(mean ? static_cast<double>(mean) : kSilentLevel);
+        *dc[c] = level < kDcFloorDbfs ? kDcFloorDbfs : level;
+    }
+}
+
+void LevelMeasurement::ConcludeLoudness(AudioStreamInfo& info) const {
+    float left = 0;
+    float right = 0;
+    loudness_.Levels(left, right);
+    info.rmsLeft = left;
+    info.rmsRight = right;
+}
+
 // The decoding loop of one created decoder.
-void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInfo& format,
-                  int timeLimitSeconds) {
+void LevelMeasurement::Decode(AudioDecoder& decoder, AudioStreamInfo& info,
+                              DecoderFormatInfo& format, int timeLimitSeconds) {
     // The decoder writes little-endian 16-bit samples; they are read in place.
     std::vector<int16_t> pcm(kPcmBufferBytes / 2);
     bool first = true;
@@ -214,10 +255,10 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
             return;
         }
         written = std::clamp(written, 0, kPcmBufferBytes);
-        state.decodedTotal += static_cast<uint32_t>(written);
+        decodedTotal_ += static_cast<uint32_t>(written);
         if (first) {
             decoder.GetFormat(&format);
-            InitLoudnessAnalysis(format.samplingFrequency);
+            loudness_.Init(format.samplingFrequency);
             first = false;
         }
         AccumulateBlockStats(pcm.data(), written, format.stereo);
@@ -232,49 +273,28 @@ void DecodeStream(AudioDecoder& decoder, AudioStreamInfo& info, DecoderFormatInf
     }
 }
 
-}  // namespace
-
-void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo) {
-    int32_t channels = stereo ? 2 : 1;
-    int32_t frames = std::min(byteCount / (2 * channels), kPcmBufferBytes / 2 / channels);
-    state.frameCount += frames;
-    if constexpr (std::endian::native == std::endian::big) {
-        for (int32_t i = 0; i < frames * channels; ++i) {
-            auto bytes = static_cast<uint16_t>(pcm[i]);
-            pcm[i] = static_cast<int16_t>((bytes >> 8) | (bytes << 8));
-        }
-    }
-    if (channels == 2) {
-        TakeChannel<2>(0, pcm, 0, frames);
-        TakeChannel<2>(1, pcm, 1, frames);
-    } else {
-        TakeChannel<1>(0, pcm, 0, frames);
-    }
-    AnalyzeLoudnessInterleaved(pcm, frames, channels);
+void LevelMeasurement::Conclude(AudioStreamInfo& info, const DecoderFormatInfo& format) const {
+    ComputeLevels(info);
+    info.decodedBytes = static_cast<int32_t>(decodedTotal_);
+    int bytesPerFrame = format.stereo ? 4 : 2;
+    info.decodedSeconds = format.samplingFrequency ? static_cast<double>(decodedTotal_) /
+                                                         bytesPerFrame / format.samplingFrequency
+                                                   : 0.0;
 }
+
+}  // namespace
 
 AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds) {
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);
     info = AudioStreamInfo{};
-    state.frameCount = 0;
-    state.sampleSum[0] = state.sampleSum[1] = 0;
-    state.peak[0] = state.peak[1] = 0;
-    state.clipRun[0] = state.clipRun[1] = 0;
-    state.clipCount[0] = state.clipCount[1] = 0;
-    state.decodedTotal = 0;
-    ResetLoudnessAnalysis();
-
     AudioHeaderScanner scanner;
-    DecoderInput input(reader, scanner);
-    state.input = &input;
-    state.reader = &reader;
-    DecoderCallbacks callbacks{DecoderRead, nullptr, DecoderPosition};
+    LevelMeasurement measurement(reader, scanner);
     std::unique_ptr<AudioDecoder> decoder = MakeAudioDecoder();
-    if (decoder->Create(callbacks, nullptr) != 0) {
+    if (decoder->Create(LevelMeasurement::Callbacks(), &measurement) != 0) {
         info.status = AudioDecoderCreateFailed;
     } else {
-        DecodeStream(*decoder, info, format, timeLimitSeconds);
+        measurement.Decode(*decoder, info, format, timeLimitSeconds);
         decoder->Destroy();
     }
     if (info.status == AudioOk) {
@@ -283,19 +303,11 @@ AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimit
         if (IsCancelRequested()) {
             scanner.Stop();
         } else {
-            input.Drain();
+            measurement.Input().Drain();
             scanner.Finish();
         }
     }
-    state.input = nullptr;
-    state.reader = nullptr;
-
-    ComputeLevels(info);
-    info.decodedBytes = static_cast<int32_t>(state.decodedTotal);
-    int bytesPerFrame = format.stereo ? 4 : 2;
-    info.decodedSeconds = format.samplingFrequency ? static_cast<double>(state.decodedTotal) /
-                                                         bytesPerFrame / format.samplingFrequency
-                                                   : 0.0;
+    measurement.Conclude(info, format);
     if (info.status == AudioOk) TakeHeaderScan(scanner, info);
     return static_cast<AudioStatus>(info.status);
 }

@@ -19,8 +19,3 @@ AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimit
 // The same over a reader of its own; `extent` comes from the first pass.
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
                                int timeLimitSeconds);
-
-// Takes one block of little-endian 16-bit PCM (two interleaved channels when stereo is
-// nonzero), as the decoder wrote it, into the statistics and the loudness analysis; on a
-// big-endian host the block is put into host order in place.
-void AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int32_t stereo);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace {
@@ -17,6 +18,8 @@ constexpr double kLevelOffsetDb = 77.3654458154172;
 // sums would.
 typedef double Pair __attribute__((vector_size(16)));
 typedef float FloatPair __attribute__((vector_size(8)));
+
+}  // namespace
 
 struct LoudnessState {
     int halfWindow = 0;  // N
@@ -39,7 +42,7 @@ struct LoudnessState {
     std::array<int32_t, 8192> squares{};  // one decoded block's squared samples
 };
 
-LoudnessState state;
+namespace {
 
 // Half-window lengths: ceil(rate x 0.1f x 0.5) with 0.1 held in single precision.
 int HalfWindowFor(int32_t rate) {
@@ -75,7 +78,7 @@ int Bin(double power) {
 }
 
 // Squared Hamming window of 2N points, weights adding up to 0.5.
-void BuildWindow(int halfWindow) {
+void BuildWindow(LoudnessState& state, int halfWindow) {
     int length = 2 * halfWindow;
     double sum = 0;
     for (int i = 0; i < length; ++i) {
@@ -93,7 +96,7 @@ void BuildWindow(int halfWindow) {
 }
 
 // The old window is complete: count it; the new one becomes the old.
-void CompleteHalfWindow() {
+void CompleteHalfWindow(LoudnessState& state) {
     if (!state.first) {
         Pair old = state.oldSums[0] + state.oldSums[1];
         ++state.histLeft[Bin(old[0])];
@@ -108,7 +111,8 @@ void CompleteHalfWindow() {
 }
 
 // One frame's squared samples {left, right}, weighted, into one set of sums.
-inline void AddFrame(Pair squares, int j, Pair& newSums, Pair& oldSums) {
+inline void AddFrame(const LoudnessState& state, Pair squares, int j, Pair& newSums,
+                     Pair& oldSums) {
     newSums += squares * state.newWeights[j];
     oldSums += squares * state.oldWeights[j];
 }
@@ -124,9 +128,8 @@ float LevelOf(const std::array<uint32_t, kBins>& histogram) {
     return static_cast<float>(20 * std::log10(amplitudes / count) - kLevelOffsetDb);
 }
 
-}  // namespace
-
-void ResetLoudnessAnalysis() {
+// A new stream: no window counted, no sums carried over.
+void Reset(LoudnessState& state) {
     state.position = 0;
     state.first = true;
     for (int lane = 0; lane < 2; ++lane) state.newSums[lane] = state.oldSums[lane] = Pair{};
@@ -134,23 +137,10 @@ void ResetLoudnessAnalysis() {
     state.histRight.fill(0);
 }
 
-bool InitLoudnessAnalysis(int32_t sampleRate) {
-    // Reset before anything else: a previous stream's windows must not count for this one,
-    // whether or not its rate is supported.
-    ResetLoudnessAnalysis();
-    state.halfWindow = HalfWindowFor(sampleRate);
-    state.windowPresent = state.halfWindow != 0;
-    if (!state.windowPresent) return false;
-    BuildWindow(state.halfWindow);
-    return true;
-}
-
-namespace {
-
 // Runs of frames up to each half-window boundary, without a boundary test inside;
 // `frame(i)` gives frame i of the block as {left, right} in double precision.
 template <typename FrameAt>
-void AnalyzeFrames(int32_t frames, FrameAt frame) {
+void AnalyzeFrames(LoudnessState& state, int32_t frames, FrameAt frame) {
     const int n = state.halfWindow;
     for (int32_t k = 0; k < frames;) {
         int32_t run = std::min(frames - k, n - state.position);
@@ -159,38 +149,58 @@ void AnalyzeFrames(int32_t frames, FrameAt frame) {
         Pair old0 = state.oldSums[0], old1 = state.oldSums[1];
         int32_t i = 0;
         if (j % 2 == 1 && run > 0) {
-            AddFrame(frame(k), j, new1, old1);
+            AddFrame(state, frame(k), j, new1, old1);
             i = 1;
         }
         for (; i + 1 < run; i += 2) {
-            AddFrame(frame(k + i), j + i, new0, old0);
-            AddFrame(frame(k + i + 1), j + i + 1, new1, old1);
+            AddFrame(state, frame(k + i), j + i, new0, old0);
+            AddFrame(state, frame(k + i + 1), j + i + 1, new1, old1);
         }
-        if (i < run) AddFrame(frame(k + i), j + i, new0, old0);
+        if (i < run) AddFrame(state, frame(k + i), j + i, new0, old0);
         state.newSums[0] = new0;
         state.newSums[1] = new1;
         state.oldSums[0] = old0;
         state.oldSums[1] = old1;
         state.position += run;
         k += run;
-        if (state.position == n) CompleteHalfWindow();
+        if (state.position == n) CompleteHalfWindow(state);
     }
 }
 
 }  // namespace
 
-bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames, int32_t channels) {
+LoudnessAnalysis::LoudnessAnalysis() : state_(std::make_unique<LoudnessState>()) {}
+
+LoudnessAnalysis::~LoudnessAnalysis() = default;
+
+bool LoudnessAnalysis::Init(int32_t sampleRate) {
+    LoudnessState& state = *state_;
+    // Reset before anything else: a previous stream's windows must not count for this one,
+    // whether or not its rate is supported.
+    Reset(state);
+    state.halfWindow = HalfWindowFor(sampleRate);
+    state.windowPresent = state.halfWindow != 0;
+    if (!state.windowPresent) return false;
+    BuildWindow(state, state.halfWindow);
+    return true;
+}
+
+bool LoudnessAnalysis::AnalyzeBlock(const float* left, const float* right, int32_t frames,
+                                    int32_t channels) {
+    LoudnessState& state = *state_;
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
     if (channels == 1) right = left;
-    AnalyzeFrames(frames, [&](int32_t i) {
+    AnalyzeFrames(state, frames, [&](int32_t i) {
         Pair samples = __builtin_convertvector((FloatPair{left[i], right[i]}), Pair);
         return samples * samples;
     });
     return true;
 }
 
-bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels) {
+bool LoudnessAnalysis::AnalyzeInterleaved(const int16_t* samples, int32_t frames,
+                                          int32_t channels) {
+    LoudnessState& state = *state_;
     if (channels != 1 && channels != 2) return false;
     if (!state.windowPresent) return true;
     // The squares of 16-bit samples are exact in 32-bit integers, and so in doubles;
@@ -202,12 +212,12 @@ bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t 
         const int16_t* chunk = samples + first * channels;
         for (int32_t i = 0; i < count; ++i) squares[i] = int32_t{chunk[i]} * chunk[i];
         if (channels == 2) {
-            AnalyzeFrames(count / 2, [&](int32_t i) {
+            AnalyzeFrames(state, count / 2, [&](int32_t i) {
                 return Pair{static_cast<double>(squares[2 * i]),
                             static_cast<double>(squares[2 * i + 1])};
             });
         } else {
-            AnalyzeFrames(count, [&](int32_t i) {
+            AnalyzeFrames(state, count, [&](int32_t i) {
                 return Pair{static_cast<double>(squares[i]), static_cast<double>(squares[i])};
             });
         }
@@ -215,7 +225,7 @@ bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t 
     return true;
 }
 
-void GetLoudnessLevels(float& rmsLeft, float& rmsRight) {
-    rmsLeft = LevelOf(state.histLeft);
-    rmsRight = LevelOf(state.histRight);
+void LoudnessAnalysis::Levels(float& rmsLeft, float& rmsRight) const {
+    rmsLeft = LevelOf(state_->histLeft);
+    rmsRight = LevelOf(state_->histRight);
 }

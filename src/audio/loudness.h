@@ -6,18 +6,35 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 // The level of a channel without a single counted window.
 constexpr float kNoLoudness = -24601.0f;
 
-void ResetLoudnessAnalysis();
-// Resets the analysis first, then sets the window for the rate. False for a rate other
-// than 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025 and 8000 Hz; the stream's
-// blocks are then ignored and both levels read kNoLoudness.
-bool InitLoudnessAnalysis(int32_t sampleRate);
-// Samples are the integer sample values as floats; with one channel `right` is not read
-// and the left samples count for both. False for a channel count other than 1 or 2.
-bool AnalyzeLoudnessBlock(const float* left, const float* right, int32_t frames, int32_t channels);
-// The same for 16-bit samples stored left, right, left, ... (one a frame for mono).
-bool AnalyzeLoudnessInterleaved(const int16_t* samples, int32_t frames, int32_t channels);
-void GetLoudnessLevels(float& rmsLeft, float& rmsRight);
+// The window, its running sums and the histograms of one stream (a quarter of a
+// megabyte, kept on the heap).
+struct LoudnessState;
+
+// The analysis of one stream; streams analysed at once each have their own.
+class LoudnessAnalysis {
+  public:
+    LoudnessAnalysis();
+    ~LoudnessAnalysis();
+    LoudnessAnalysis(const LoudnessAnalysis&) = delete;
+    LoudnessAnalysis& operator=(const LoudnessAnalysis&) = delete;
+
+    // Starts a new stream: sets the window for the rate. False for a rate other than
+    // 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025 and 8000 Hz; the stream's
+    // blocks are then ignored and both levels read kNoLoudness.
+    bool Init(int32_t sampleRate);
+    // Samples are the integer sample values as floats; with one channel `right` is not
+    // read and the left samples count for both. False for a channel count other than 1
+    // or 2.
+    bool AnalyzeBlock(const float* left, const float* right, int32_t frames, int32_t channels);
+    // The same for 16-bit samples stored left, right, left, ... (one a frame for mono).
+    bool AnalyzeInterleaved(const int16_t* samples, int32_t frames, int32_t channels);
+    void Levels(float& rmsLeft, float& rmsRight) const;
+
+  private:
+    std::unique_ptr<LoudnessState> state_;
+};

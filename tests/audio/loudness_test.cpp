@@ -9,26 +9,32 @@
 
 namespace {
 
-// Feeds `frames` frames of a signal in blocks of `block` frames; returns both levels.
-template <typename Signal>
-std::pair<float, float> Levels(int rate, int frames, Signal signal, int block = 1152,
-                               int channels = 2) {
-    EXPECT_TRUE(InitLoudnessAnalysis(rate));
-    std::vector<float> left(block);
-    std::vector<float> right(block);
-    for (int start = 0; start < frames; start += block) {
-        int count = std::min(block, frames - start);
-        for (int i = 0; i < count; ++i) {
-            left[i] = signal(start + i, 0);
-            right[i] = signal(start + i, 1);
+// One analysis for all of a test, so that a stream that leaks into the next would show.
+class Loudness : public ::testing::Test {
+  protected:
+    // Feeds `frames` frames of a signal in blocks of `block` frames; returns both levels.
+    template <typename Signal>
+    std::pair<float, float> Levels(int rate, int frames, Signal signal, int block = 1152,
+                                   int channels = 2) {
+        EXPECT_TRUE(analysis_.Init(rate));
+        std::vector<float> left(block);
+        std::vector<float> right(block);
+        for (int start = 0; start < frames; start += block) {
+            int count = std::min(block, frames - start);
+            for (int i = 0; i < count; ++i) {
+                left[i] = signal(start + i, 0);
+                right[i] = signal(start + i, 1);
+            }
+            EXPECT_TRUE(analysis_.AnalyzeBlock(left.data(), right.data(), count, channels));
         }
-        EXPECT_TRUE(AnalyzeLoudnessBlock(left.data(), right.data(), count, channels));
+        float l = 0;
+        float r = 0;
+        analysis_.Levels(l, r);
+        return {l, r};
     }
-    float l = 0;
-    float r = 0;
-    GetLoudnessLevels(l, r);
-    return {l, r};
-}
+
+    LoudnessAnalysis analysis_;
+};
 
 auto Constant(float value) {
     return [value](int, int) { return value; };
@@ -40,13 +46,13 @@ std::string OneDecimal(float level) {
     return text;
 }
 
-TEST(Loudness, WindowCountAt48kHz) {
+TEST_F(Loudness, WindowCountAt48kHz) {
     // N = 2401: 4801 frames complete one half-window after the first; nothing counts.
     EXPECT_EQ(kNoLoudness, Levels(48000, 4801, Constant(1000)).first);
     EXPECT_NE(kNoLoudness, Levels(48000, 7203, Constant(1000)).first);
 }
 
-TEST(Loudness, LevelsKnownOnPaper) {
+TEST_F(Loudness, LevelsKnownOnPaper) {
     struct Case {
         const char* what;
         float value;
@@ -64,7 +70,7 @@ TEST(Loudness, LevelsKnownOnPaper) {
     EXPECT_FLOAT_EQ(expected, Levels(48000, 48000, Constant(1000)).first);
 }
 
-TEST(Loudness, FullScaleSine) {
+TEST_F(Loudness, FullScaleSine) {
     auto sine = [](int i, int) {
         return static_cast<float>(
             std::round(32767 * std::sin(2 * std::numbers::pi * 1000 * i / 48000)));
@@ -73,7 +79,7 @@ TEST(Loudness, FullScaleSine) {
     EXPECT_NEAR(6.9, level, 0.05);
 }
 
-TEST(Loudness, BlockSizesDoNotChangeTheResult) {
+TEST_F(Loudness, BlockSizesDoNotChangeTheResult) {
     auto noise = [](int i, int c) {
         return static_cast<float>((((i * 7919) % 20001) - 10000) / (c + 1));
     };
@@ -85,7 +91,7 @@ TEST(Loudness, BlockSizesDoNotChangeTheResult) {
     }
 }
 
-TEST(Loudness, InterleavedFramesGiveTheSameLevels) {
+TEST_F(Loudness, InterleavedFramesGiveTheSameLevels) {
     auto noise = [](int i, int c) {
         return static_cast<float>((((i * 7919) % 20001) - 10000) / (c + 1));
     };
@@ -95,33 +101,33 @@ TEST(Loudness, InterleavedFramesGiveTheSameLevels) {
         interleaved.push_back(static_cast<int16_t>(noise(i, 0)));
         interleaved.push_back(static_cast<int16_t>(noise(i, 1)));
     }
-    ASSERT_TRUE(InitLoudnessAnalysis(48000));
+    ASSERT_TRUE(analysis_.Init(48000));
     // One block larger than the squares are computed in at once, then smaller ones.
-    EXPECT_TRUE(AnalyzeLoudnessInterleaved(interleaved.data(), 10000, 2));
+    EXPECT_TRUE(analysis_.AnalyzeInterleaved(interleaved.data(), 10000, 2));
     for (int start = 10000; start < 20000; start += 1000) {
-        EXPECT_TRUE(AnalyzeLoudnessInterleaved(interleaved.data() + 2 * start, 1000, 2));
+        EXPECT_TRUE(analysis_.AnalyzeInterleaved(interleaved.data() + 2 * start, 1000, 2));
     }
     float l = 0;
     float r = 0;
-    GetLoudnessLevels(l, r);
+    analysis_.Levels(l, r);
     EXPECT_EQ(left, l);
     EXPECT_EQ(right, r);
 }
 
-TEST(Loudness, MonoCountsTheLeftForBoth) {
+TEST_F(Loudness, MonoCountsTheLeftForBoth) {
     auto ramp = [](int i, int c) { return static_cast<float>(c == 0 ? i % 3000 : 0); };
     auto [left, right] = Levels(32000, 32000, ramp, 1000, 1);
     EXPECT_EQ(left, right);
 }
 
-// One stream's windows never count for the next, whatever the next one's rate: the
-// tests also run all in one process, where a leak would show.
-TEST(Loudness, NothingLeaksIntoTheNextStream) {
+// One stream's windows never count for the next one of the same analysis, whatever the
+// next one's rate.
+TEST_F(Loudness, NothingLeaksIntoTheNextStream) {
     EXPECT_EQ("-20.4", OneDecimal(Levels(48000, 48000, Constant(1000)).first));
-    EXPECT_FALSE(InitLoudnessAnalysis(96000));
+    EXPECT_FALSE(analysis_.Init(96000));
     float left = 0;
     float right = 0;
-    GetLoudnessLevels(left, right);
+    analysis_.Levels(left, right);
     EXPECT_EQ(kNoLoudness, left);
     EXPECT_EQ(kNoLoudness, right);
 
@@ -130,18 +136,18 @@ TEST(Loudness, NothingLeaksIntoTheNextStream) {
     EXPECT_EQ(kNoLoudness, Levels(44100, 4000, Constant(1000)).first);
 }
 
-TEST(Loudness, UnsupportedRateAndChannelCount) {
-    EXPECT_FALSE(InitLoudnessAnalysis(96000));
+TEST_F(Loudness, UnsupportedRateAndChannelCount) {
+    EXPECT_FALSE(analysis_.Init(96000));
     float block[10] = {};
-    EXPECT_TRUE(AnalyzeLoudnessBlock(block, block, 10, 2));
+    EXPECT_TRUE(analysis_.AnalyzeBlock(block, block, 10, 2));
     float l = 0;
     float r = 0;
-    GetLoudnessLevels(l, r);
+    analysis_.Levels(l, r);
     EXPECT_EQ(kNoLoudness, l);
     EXPECT_EQ(kNoLoudness, r);
-    EXPECT_TRUE(InitLoudnessAnalysis(8000));
-    EXPECT_FALSE(AnalyzeLoudnessBlock(block, block, 10, 3));
-    EXPECT_TRUE(AnalyzeLoudnessBlock(block, block, 0, 2));
+    EXPECT_TRUE(analysis_.Init(8000));
+    EXPECT_FALSE(analysis_.AnalyzeBlock(block, block, 10, 3));
+    EXPECT_TRUE(analysis_.AnalyzeBlock(block, block, 0, 2));
 }
 
 }  // namespace
