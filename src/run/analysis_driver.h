@@ -1,5 +1,7 @@
-// One analysis run of one file: the report's framing, the first pass and its section,
-// the cross-stream checks, the processing time and the verdict.
+// One analysis run of one file: the report's framing, the first pass (the one reading of
+// the file, which feeds every stream's pass as it goes: stream_passes.h) and its
+// section, the video and audio sections from what the passes returned, the cross-stream
+// checks, the processing time and the verdict.
 #pragma once
 
 #include <chrono>
