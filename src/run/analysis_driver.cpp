@@ -304,7 +304,7 @@ int AnalyzeFile(const char* path) {
     SetProgress(0);
     // The first pass reads the file once for the whole run, handing each stream's
     // payloads to its pass as it goes.
-    StreamPasses passes(path, runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio));
+    StreamPasses passes(runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio));
     ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds, &passes.FanOut());
     if (IsCancelRequested()) NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();
@@ -318,15 +318,13 @@ int AnalyzeFile(const char* path) {
                                       GetBitstreamFile().FileSize(), runState.runFailed);
         // A cancel during the first pass skips the elementary streams.
         if (!IsCancelRequested()) {
-            TakeVideoResult(RunVideoPhase(ReferenceProfile.video, table, [&](int id) {
-                return passes.FinishVideoPass(id, table);
-            }));
+            TakeVideoResult(RunVideoPhase(ReferenceProfile.video, table,
+                                          [&](int id) { return passes.FinishVideoPass(id); }));
         }
         // A cancel seen while the video section is written skips the audio phase.
         if (!IsCancelRequested()) {
-            TakeAudioResult(RunAudioPhase(ReferenceProfile.audio, table, [&](int id) {
-                return passes.FinishAudioPass(id, table);
-            }));
+            TakeAudioResult(RunAudioPhase(ReferenceProfile.audio, table,
+                                          [&](int id) { return passes.FinishAudioPass(id); }));
         }
         WriteCrossStreamChecks(table);
     }

@@ -8,7 +8,6 @@
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
 #include "input/pes_header.h"
-#include "program/program_stream_scan.h"
 #include "report/report_log.h"
 #include "video/video_listener.h"
 #include "video/video_parser.h"
@@ -18,8 +17,9 @@ namespace {
 bool IsVideoStream(uint8_t id) { return id >= kFirstVideoStreamId && id <= kLastVideoStreamId; }
 bool IsAudioStream(uint8_t id) { return id >= kFirstAudioStreamId && id <= kLastAudioStreamId; }
 
-// What a pass that could not finish (out of memory) leaves: no status of its section's,
-// so that the section reports an unknown error for the stream.
+// What a pass that could not run or finish (no thread or memory to be had) leaves: no
+// status of its section's, so that the section reports an unknown error for the stream
+// and the file fails.
 constexpr uint32_t kPassFailed = 0xFFFF;
 
 }  // namespace
@@ -27,14 +27,12 @@ constexpr uint32_t kPassFailed = 0xFFFF;
 struct StreamPasses::Pass {
     PayloadQueue* queue = nullptr;
     std::thread thread;
-    bool onThread = false;  // false: no thread could be had; the pass reads the file later
     uint32_t status = kPassFailed;
     RecordedVideoEvents videoEvents;
 };
 
-StreamPasses::StreamPasses(const std::string& path, int timeLimitSeconds, bool decodeAudio)
-    : path_(path),
-      timeLimitSeconds_(timeLimitSeconds),
+StreamPasses::StreamPasses(int timeLimitSeconds, bool decodeAudio)
+    : timeLimitSeconds_(timeLimitSeconds),
       decodeAudio_(decodeAudio),
       recordVideoEvents_(IsVideoListenerRegistered()),
       fanOut_([](uint8_t id) { return IsVideoStream(id) || IsAudioStream(id); },
@@ -54,7 +52,6 @@ void StreamPasses::Start(uint8_t id, PayloadQueue& queue) {
     pass->queue = &queue;
     try {
         pass->thread = std::thread(&StreamPasses::Run, this, std::ref(*pass), id);
-        pass->onThread = true;
     } catch (const std::system_error&) {
         queue.Abandon();
     }
@@ -89,24 +86,14 @@ StreamPasses::Pass* StreamPasses::Finish(int id) {
     return pass;
 }
 
-uint32_t StreamPasses::FinishVideoPass(int id, const StreamIdTable& table) {
+uint32_t StreamPasses::FinishVideoPass(int id) {
     Pass* pass = Finish(id);
     if (!pass) return kPassFailed;
-    if (!pass->onThread) {
-        return AnalyzeVideoStream(path_, id, StreamExtentOf(table, id), timeLimitSeconds_);
-    }
     if (recordVideoEvents_) pass->videoEvents.ReplayInto(CurrentVideoListener());
     return pass->status;
 }
 
-uint32_t StreamPasses::FinishAudioPass(int id, const StreamIdTable& table) {
+uint32_t StreamPasses::FinishAudioPass(int id) {
     Pass* pass = Finish(id);
-    if (!pass) return kPassFailed;
-    if (!pass->onThread) {
-        StreamExtent extent = StreamExtentOf(table, id);
-        return static_cast<uint32_t>(decodeAudio_
-                                         ? MeasureAudioLevels(path_, id, extent, timeLimitSeconds_)
-                                         : ScanAudioHeaders(path_, id, extent));
-    }
-    return pass->status;
+    return pass ? pass->status : kPassFailed;
 }

@@ -8,15 +8,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "input/payload_fan_out.h"
 
-struct StreamIdTable;
-
 class StreamPasses {
   public:
-    StreamPasses(const std::string& path, int timeLimitSeconds, bool decodeAudio);
+    StreamPasses(int timeLimitSeconds, bool decodeAudio);
     // Ends every pass still running (its stream ends where the first pass stopped) and
     // waits for it.
     ~StreamPasses();
@@ -26,8 +23,8 @@ class StreamPasses {
     PayloadFanOut& FanOut() { return fanOut_; }
     // Waits for the stream's pass and returns its status. A video pass's GOP rows and
     // bitrate samples reach the registered listener now, on the caller's thread.
-    uint32_t FinishVideoPass(int id, const StreamIdTable& table);
-    uint32_t FinishAudioPass(int id, const StreamIdTable& table);
+    uint32_t FinishVideoPass(int id);
+    uint32_t FinishAudioPass(int id);
 
   private:
     struct Pass;
@@ -35,7 +32,6 @@ class StreamPasses {
     void Run(Pass& pass, uint8_t id);
     Pass* Finish(int id);
 
-    std::string path_;
     int timeLimitSeconds_;
     bool decodeAudio_;
     bool recordVideoEvents_;
