@@ -10,23 +10,13 @@
 #include <cstring>
 #include <new>
 
+#include "input/block_prefetcher.h"
 #include "input/start_code_search.h"
 #include "report/report_log.h"
 
 namespace {
 
 constexpr size_t kLoadPadding = 8;
-
-ssize_t ReadAt(int fd, uint8_t* into, size_t count, uint64_t offset) {
-    size_t total = 0;
-    while (total < count) {
-        ssize_t got = ::pread(fd, into + total, count - total, static_cast<off_t>(offset + total));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<size_t>(got);
-    }
-    return static_cast<ssize_t>(total);
-}
 
 }  // namespace
 
@@ -62,6 +52,16 @@ bool BitstreamFile::Open(const std::string& path) {
         ShowErrorMessage("Unable to allocate memory for bitstream file " + path + ".");
         return false;
     }
+    try {
+        prefetcher_ = std::make_unique<BlockPrefetcher>(kBlockSize, kLoadPadding);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        buffer_.reset();
+        openFailure_ = OpenFailure::System;
+        openError_ = std::strerror(ENOMEM);
+        ShowErrorMessage("Unable to allocate memory for bitstream file " + path + ".");
+        return false;
+    }
     fd_ = fd;
     fileSize_ = static_cast<uint64_t>(info.st_size);
     byteIndex_ = 0;
@@ -72,7 +72,7 @@ bool BitstreamFile::Open(const std::string& path) {
     nextBlockOffset_ = 0;
     atEnd_ = false;
     errno = 0;
-    if (Refill() == 0) {
+    if (ReadFirstBlock() == 0) {
         if (errno != 0) {
             NoteSystemFailure();
         } else {
@@ -91,6 +91,7 @@ void BitstreamFile::NoteSystemFailure() {
 }
 
 void BitstreamFile::Close() {
+    prefetcher_.reset();  // before the descriptor it reads from is closed
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     buffer_.reset();
@@ -100,15 +101,23 @@ void BitstreamFile::Close() {
     atEnd_ = true;
 }
 
-size_t BitstreamFile::Refill() {
-    ssize_t got = ReadAt(fd_, buffer_.get(), kBlockSize, nextBlockOffset_);
-    if (got <= 0) {
+size_t BitstreamFile::ReadFirstBlock() {
+    size_t got = ReadAt(fd_, buffer_.get(), kBlockSize, 0);
+    return TakeBlock(got);
+}
+
+size_t BitstreamFile::Refill() { return TakeBlock(prefetcher_->TakeInto(buffer_)); }
+
+// A whole block may have one after it: that one is read while this one is parsed.
+size_t BitstreamFile::TakeBlock(size_t got) {
+    if (got == 0) {
         atEnd_ = true;
         return 0;
     }
-    bytesInBuffer_ = static_cast<size_t>(got);
-    nextBlockOffset_ += bytesInBuffer_;
-    return bytesInBuffer_;
+    bytesInBuffer_ = got;
+    nextBlockOffset_ += got;
+    if (got == kBlockSize) prefetcher_->Request(fd_, nextBlockOffset_);
+    return got;
 }
 
 void BitstreamFile::ReportProgress() const {

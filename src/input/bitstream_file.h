@@ -1,13 +1,15 @@
 // Bit-level reading of the file under analysis, most significant bit first, in blocks
-// of 1 MiB. Every read returns 0 once the data has ended; callers test AtEnd().
-// The end flag is set as soon as the file's last byte has been taken.
-// Progress is reported once per MiB of whole-byte reading.
+// of 1 MiB; the next block is read on a thread of its own while the current one is parsed. Every
+// read returns 0 once the data has ended; callers test AtEnd(). The end flag is set as soon as the
+// file's last byte has been taken. Progress is reported once per MiB of whole-byte reading.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "input/block_prefetcher.h"
 
 class BitstreamFile {
   public:
@@ -87,11 +89,14 @@ class BitstreamFile {
     void FinishByte(bool bytePath);
     void Advance(size_t count);
     void EndOfBlock(bool bytePath);
+    size_t ReadFirstBlock();
     size_t Refill();
+    size_t TakeBlock(size_t got);
     void ReportProgress() const;
 
     int fd_ = -1;
     std::unique_ptr<uint8_t[]> buffer_;  // kBlockSize plus zeroed room for 8-byte loads
+    std::unique_ptr<BlockPrefetcher> prefetcher_;
     size_t bytesInBuffer_ = 0;
     size_t byteIndex_ = 0;
     int bitOffset_ = 0;  // bits of the current byte already taken (0 = byte boundary)

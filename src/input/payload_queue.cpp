@@ -7,9 +7,9 @@ namespace {
 
 // A chunk is handed over once it holds this much; it has room for one more whole PES
 // payload (at most 65535 bytes, ISO/IEC 13818-1 2.4.3.7 PES_packet_length) beyond it.
-constexpr size_t kChunkBytes = 32 * 1024;
+constexpr size_t kChunkBytes = 128 * 1024;
 constexpr size_t kChunkCapacity = kChunkBytes + 64 * 1024;
-constexpr size_t kQueuedChunksMax = 3;
+constexpr size_t kQueuedChunksMax = 4;
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
 }  // namespace
