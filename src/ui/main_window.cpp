@@ -118,7 +118,8 @@ void TForm1::BuildControls() {
     anchors->Add(BitrateBtn_, QRect(248, 388, 75, 21), kLeftBottom);
 
     // The label's text ends beside the verdict; it takes the room back to the Bitrate
-    // button and wraps onto a second line when the window is too narrow for one.
+    // button and from the report to the progress box, and wraps onto a second line when
+    // the window is too narrow for one.
     auto* label1 = new QLabel("Compliance Test: ", area);
     QFont labelFont = label1->font();
     labelFont.setPixelSize(13);
@@ -126,7 +127,7 @@ void TForm1::BuildControls() {
     label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label1->setWordWrap(true);
     label1->setObjectName("Label1");
-    anchors->Add(label1, QRect(331, 379, 161, 30), kWideBottom);
+    anchors->Add(label1, QRect(331, 376, 161, 36), kWideBottom);
     PassPanel_ = new QLabel(area);
     PassPanel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PassPanel_->setLineWidth(2);
