@@ -7,7 +7,10 @@
 # are ended on every exit.
 set -uo pipefail
 readonly kSkip=77
-readonly kStartSeconds=10
+readonly kStartSeconds=30
+# The command is ended well before ctest's own limit, so that the display and the window
+# manager are always ended here.
+readonly kCommandSeconds="${ZEMBRA_WINDOW_MANAGER_SECONDS:-240}"
 readonly kScreen="${ZEMBRA_TEST_SCREEN:-1280x1024x24}"
 
 skip() {
@@ -52,4 +55,4 @@ wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     skip "openbox did not start on $DISPLAY"
 
 export QT_QPA_PLATFORM=xcb
-"$@"
+timeout --kill-after=5 "$kCommandSeconds" "$@"
