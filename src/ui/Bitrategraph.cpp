@@ -224,8 +224,8 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     SetRowHeight(*BRGrid_, kRowHeight);
     int columnsWidth = 0;
     for (int column = 0; column < BitrateTableModel::Count; ++column) {
-        int width = FittedColumnWidth(*BRGrid_, column, kGridColumnWidths[column],
-                                      kWidestCells[column]);
+        int width =
+            FittedColumnWidth(*BRGrid_, column, kGridColumnWidths[column], kWidestCells[column]);
         BRGrid_->setColumnWidth(column, width);
         columnsWidth += width;
     }

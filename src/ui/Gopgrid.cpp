@@ -18,8 +18,8 @@ const char* const kTitles[GopTableModel::Count] = {
     "GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", ""};
 constexpr int kWidths[GopTableModel::Count] = {40, 80, 40, 120, 60, 64, 64};
 // The widest text a cell of each column holds; a structure wraps inside its cell.
-const char* const kWidestCells[GopTableModel::Count] = {"99999", "00:00:00:00", "999", "", "Yes",
-                                                        "Yes", ""};
+const char* const kWidestCells[GopTableModel::Count] = {"99999", "00:00:00:00", "999", "",
+                                                        "Yes",   "Yes",         ""};
 constexpr int kHintMilliseconds = 10000;
 constexpr int kRowHeight = 21;
 constexpr int kGridLeft = 1;
@@ -108,7 +108,8 @@ TGopForm::TGopForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     SetRowHeight(*GOPStringGrid_, kRowHeight);
     int columnsWidth = 0;
     for (int column = 0; column < GopTableModel::Count; ++column) {
-        int width = FittedColumnWidth(*GOPStringGrid_, column, kWidths[column], kWidestCells[column]);
+        int width =
+            FittedColumnWidth(*GOPStringGrid_, column, kWidths[column], kWidestCells[column]);
         GOPStringGrid_->setColumnWidth(column, width);
         columnsWidth += width;
     }

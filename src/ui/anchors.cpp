@@ -4,7 +4,8 @@
 #include <QEvent>
 #include <QWidget>
 
-Anchors::Anchors(QWidget* parent, QSize design) : QObject(parent), parent_(parent), design_(design) {
+Anchors::Anchors(QWidget* parent, QSize design)
+    : QObject(parent), parent_(parent), design_(design) {
     parent->installEventFilter(this);
 }
 

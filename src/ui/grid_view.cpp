@@ -29,7 +29,9 @@ QString WrappingHeader::Title(int logicalIndex) const {
     return model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
 }
 
-int WrappingHeader::Margin() const { return style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this); }
+int WrappingHeader::Margin() const {
+    return style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+}
 
 int WrappingHeader::NarrowestSection(int logicalIndex) const {
     int widest = 0;
@@ -42,9 +44,9 @@ int WrappingHeader::NarrowestSection(int logicalIndex) const {
 QSize WrappingHeader::sectionSizeFromContents(int logicalIndex) const {
     QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
     int textWidth = std::max(1, sectionSize(logicalIndex) - 2 * Margin());
-    QRect text = fontMetrics().boundingRect(QRect(0, 0, textWidth, kTallestTitle),
-                                            Qt::AlignCenter | Qt::TextWordWrap,
-                                            Title(logicalIndex));
+    QRect text =
+        fontMetrics().boundingRect(QRect(0, 0, textWidth, kTallestTitle),
+                                   Qt::AlignCenter | Qt::TextWordWrap, Title(logicalIndex));
     size.setHeight(std::max(size.height(), text.height() + 2 * Margin()));
     return size;
 }
@@ -52,7 +54,8 @@ QSize WrappingHeader::sectionSizeFromContents(int logicalIndex) const {
 void WrappingHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const {
     QHeaderView::initStyleOptionForIndex(option, logicalIndex);
     // The style hands the alignment to QPainter::drawText, which also takes text flags.
-    option->textAlignment = Qt::Alignment::fromInt(option->textAlignment.toInt() | Qt::TextWordWrap);
+    option->textAlignment =
+        Qt::Alignment::fromInt(option->textAlignment.toInt() | Qt::TextWordWrap);
 }
 
 void WrappingHeader::FitHeight() {
@@ -84,8 +87,8 @@ int FittedColumnWidth(const QTableView& grid, int column, int designWidth,
 }
 
 int GridWidthFor(const QTableView& grid, int columnsWidth) {
-    int scrollBar = grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                              grid.verticalScrollBar());
+    int scrollBar =
+        grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid.verticalScrollBar());
     return columnsWidth + scrollBar + 2 * grid.frameWidth();
 }
 

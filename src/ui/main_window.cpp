@@ -157,7 +157,8 @@ void TForm1::BuildControls() {
     auto* statusBar1 = new QStatusBar(area);
     statusBar1->setSizeGripEnabled(false);
     statusBar1->setObjectName("StatusBar1");
-    anchors->Add(statusBar1, QRect(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight),
+    anchors->Add(statusBar1,
+                 QRect(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight),
                  kWideBottom);
 
     connect(OpenFileBtn_, &QPushButton::clicked, this, &TForm1::OpenFileBtnClick);
@@ -251,9 +252,8 @@ void TForm1::ShowProgress(int percent) {
 
 void TForm1::ShowVerdict(Verdict verdict) {
     QPalette palette = PassPanel_->palette();
-    palette.setColor(QPalette::WindowText, ReportColour(verdict == Verdict::Pass
-                                                            ? LineColour::Green
-                                                            : LineColour::Red));
+    palette.setColor(QPalette::WindowText,
+                     ReportColour(verdict == Verdict::Pass ? LineColour::Green : LineColour::Red));
     PassPanel_->setPalette(palette);
     PassPanel_->setText(verdict == Verdict::Pass ? "Ok!" : verdict == Verdict::Fail ? "Fail!" : "");
 }

@@ -116,10 +116,12 @@ class MainWindowTest : public QObject {
             "Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile + "\", line 2";
         QCOMPARE(lines.at(1), "Reference profile: \"" + profile + "\"");
         QCOMPARE(lines.at(2), warning);
-        QCOMPARE(FormatOfLine(form, warning).foreground().color(), ReportColour(LineColour::Yellow));
+        QCOMPARE(FormatOfLine(form, warning).foreground().color(),
+                 ReportColour(LineColour::Yellow));
         QVERIFY(lines.contains("MPEG file size 2.08 MB"));
         QTextCharFormat rms = FormatOfLine(form, "Left Channel RMS Level = -14.2 dB");
-        QCOMPARE(rms.foreground().color(), ReportColour(LineColour::Green));  // a check, not information
+        QCOMPARE(rms.foreground().color(),
+                 ReportColour(LineColour::Green));  // a check, not information
         QCOMPARE(rms.fontWeight(), int(QFont::Bold));
         QCOMPARE(form.VerdictText(), QString("Ok!"));
     }

@@ -102,7 +102,8 @@ void ExpectTidy(QWidget* parent) {
     auto* box = qobject_cast<QGroupBox*>(parent);
     for (int i = 0; i < controls.size(); ++i) {
         QWidget* a = controls[i];
-        QVERIFY2(parent->rect().contains(a->geometry()), qPrintable("past the edge: " + Describe(a)));
+        QVERIFY2(parent->rect().contains(a->geometry()),
+                 qPrintable("past the edge: " + Describe(a)));
         QVERIFY2(TextFits(a), qPrintable("text cut: " + Describe(a)));
         if (box) {
             QVERIFY2(!a->geometry().intersects(TitleOf(box)),
@@ -287,7 +288,8 @@ class WindowLayoutTest : public QObject {
             QModelIndex first = model->index(0, 0);
             QVERIFY(!(model->flags(first) & Qt::ItemIsSelectable));
             QVERIFY(model->flags(model->index(0, 1)) & Qt::ItemIsSelectable);
-            QCOMPARE(first.data(Qt::BackgroundRole).value<QBrush>(), QApplication::palette().button());
+            QCOMPARE(first.data(Qt::BackgroundRole).value<QBrush>(),
+                     QApplication::palette().button());
         }
     }
 
@@ -298,7 +300,7 @@ class WindowLayoutTest : public QObject {
         struct Case {
             QTableView* grid;
             std::function<void()> copy;
-            int lastColumn;        // of the selection of rows 1 and 2 from column 1
+            int lastColumn;  // of the selection of rows 1 and 2 from column 1
             QStringList selected;
             QString firstOfAll;
             int allLines;
@@ -307,10 +309,18 @@ class WindowLayoutTest : public QObject {
         QString second = bitrates.Model().index(1, 1).data().toString();
         QString third = bitrates.Model().index(2, 1).data().toString();
         const Case cases[] = {
-            {form.GopForm().Grid(), [&] { form.GopForm().Copy1Click(); }, 2,
+            {form.GopForm().Grid(),
+             [&] { form.GopForm().Copy1Click(); },
+             2,
              {"00:00:00:15\t15", "00:00:01:05\t15"},
-             "GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\t", 8},
-            {bitrates.Grid(), [&] { bitrates.Copy1Click(); }, 1, {second, third}, "Sec.\tBitrate", 5},
+             "GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\t",
+             8},
+            {bitrates.Grid(),
+             [&] { bitrates.Copy1Click(); },
+             1,
+             {second, third},
+             "Sec.\tBitrate",
+             5},
         };
         for (const Case& c : cases) {
             QAbstractItemModel* model = c.grid->model();
@@ -368,7 +378,8 @@ class WindowLayoutTest : public QObject {
         form.DrawGraphic(4100.0);
         QCOMPARE(form.Series1()->points(),
                  QList<QPointF>({{0, 0}, {1, 4000.0}, {2, 4100.0}, {3, 4200.0}}));
-        QCOMPARE(form.Model().AsText(), QString("Sec.\tBitrate\n1\t4000.00\n2\t4100.00\n3\t4200.00\n"));
+        QCOMPARE(form.Model().AsText(),
+                 QString("Sec.\tBitrate\n1\t4000.00\n2\t4100.00\n3\t4200.00\n"));
     }
 
     // Labels stand at whole seconds and round kilobits per second, from 0, whatever the
@@ -473,9 +484,9 @@ class WindowLayoutTest : public QObject {
     // The side windows and the about box ask for a close box only.
     void SideWindowsHaveACloseBoxOnly() {
         TForm1 form(Data("MpegReference.ini").toStdString());
-        for (QWidget* window : {static_cast<QWidget*>(&form.GopForm()),
-                                static_cast<QWidget*>(&form.BitRateForm()),
-                                static_cast<QWidget*>(&form.AboutBox())}) {
+        for (QWidget* window :
+             {static_cast<QWidget*>(&form.GopForm()), static_cast<QWidget*>(&form.BitRateForm()),
+              static_cast<QWidget*>(&form.AboutBox())}) {
             Qt::WindowFlags flags = window->windowFlags();
             QVERIFY(flags & Qt::CustomizeWindowHint);
             QVERIFY(flags & Qt::WindowCloseButtonHint);

@@ -108,21 +108,24 @@ QPushButton* Button(QWidget& window, const QString& text) {
 // where the pointer already rests can go to the window that was there before).
 void Click(QWidget* control) {
     QPoint at = control->mapToGlobal(control->rect().center());
-    Tool("xdotool", {"mousemove", "--sync", QString::number(at.x() - 5), QString::number(at.y()),
-                     "mousemove", "--sync", QString::number(at.x()), QString::number(at.y()),
-                     "click", "1"});
+    Tool("xdotool",
+         {"mousemove", "--sync", QString::number(at.x() - 5), QString::number(at.y()), "mousemove",
+          "--sync", QString::number(at.x()), QString::number(at.y()), "click", "1"});
 }
 
 // A drag of the X server's pointer with a key held, in small steps as a hand moves.
 void Drag(const char* key, QPoint from, QPoint to) {
-    QStringList arguments = {"mousemove", "--sync", QString::number(from.x()),
-                             QString::number(from.y()), "keydown", key, "mousedown", "1"};
+    QStringList arguments = {
+        "mousemove", "--sync", QString::number(from.x()), QString::number(from.y()), "keydown", key,
+        "mousedown", "1"};
     for (int step = 1; step <= 5; ++step) {
         QPoint at = from + (to - from) * step / 5;
         arguments << "mousemove" << QString::number(at.x()) << QString::number(at.y()) << "sleep"
                   << "0.05";
     }
-    arguments << "mouseup" << "1" << "keyup" << key;
+    arguments << "mouseup"
+              << "1"
+              << "keyup" << key;
     Tool("xdotool", arguments);
     QTest::qWait(200);
 }
@@ -161,9 +164,10 @@ class WindowManagerTest : public QObject {
             form.show();
             form.GOPbtnClick();
             form.BitrateBtnClick();
-            const Place places[] = {{&form, {140, 90}, {700, 500}},
-                                    {&form.GopForm(), {520, 150}, {form.GopForm().width(), 420}},
-                                    {&form.BitRateForm(), {60, 420}, {form.BitRateForm().width(), 520}}};
+            const Place places[] = {
+                {&form, {140, 90}, {700, 500}},
+                {&form.GopForm(), {520, 150}, {form.GopForm().width(), 420}},
+                {&form.BitRateForm(), {60, 420}, {form.BitRateForm().width(), 520}}};
             for (const Place& place : places) {
                 QVERIFY(WaitExposedAndFramed(*place.window));
                 QString where = QString("start %1, %2").arg(start).arg(place.window->windowTitle());
@@ -236,9 +240,9 @@ class WindowManagerTest : public QObject {
     // apply; openbox keeps its own buttons whatever a window asks).
     void TitleBarsAskForACloseBoxOnly() {
         TForm1 form(Data("MpegReference.ini").toStdString());
-        for (QWidget* window : {static_cast<QWidget*>(&form.GopForm()),
-                                static_cast<QWidget*>(&form.BitRateForm()),
-                                static_cast<QWidget*>(&form.AboutBox())}) {
+        for (QWidget* window :
+             {static_cast<QWidget*>(&form.GopForm()), static_cast<QWidget*>(&form.BitRateForm()),
+              static_cast<QWidget*>(&form.AboutBox())}) {
             window->show();
             QVERIFY(WaitExposedAndFramed(*window));
             QList<unsigned> hints = Property(*window, "_MOTIF_WM_HINTS");
