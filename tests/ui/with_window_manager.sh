@@ -24,17 +24,22 @@ done
 
 xvfb_pid=""
 wm_pid=""
+display_file=""
 cleanup() {
+    [ -n "$display_file" ] && rm -f "$display_file"
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
 }
 trap cleanup EXIT
 
-# Waits until COMMAND succeeds, at most kStartSeconds.
+# Waits until COMMAND succeeds while process PID runs, at most kStartSeconds.
 wait_for() {
+    local pid=$1
+    shift
     for _ in $(seq $((kStartSeconds * 10))); do
         "$@" >/dev/null 2>&1 && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
         sleep 0.1
     done
     return 1
@@ -44,14 +49,13 @@ wait_for() {
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 "$kScreen" -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
-wait_for test -s "$display_file" || skip "Xvfb did not start"
+wait_for "$xvfb_pid" test -s "$display_file" || skip "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
-wait_for xdotool getdisplaygeometry || skip "display $DISPLAY does not answer"
+wait_for "$xvfb_pid" xdotool getdisplaygeometry || skip "display $DISPLAY does not answer"
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
-wait_for sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+wait_for "$wm_pid" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     skip "openbox did not start on $DISPLAY"
 
 export QT_QPA_PLATFORM=xcb
