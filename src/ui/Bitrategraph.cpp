@@ -37,10 +37,13 @@ constexpr int kTop = 48;
 constexpr int kChartWidth = 537;
 constexpr int kChartHeight = 393;
 constexpr int kMinimumHeight = 200;
+constexpr QPoint kDesignPosition(297, 175);
+constexpr int kDesignHeight = 473;
 constexpr int kRowHeight = 21;
 constexpr int kGridColumnWidths[BitrateTableModel::Count] = {40, 60};
 // The widest cell texts: seconds of a long programme, and kilobits per second up to the
-// highest video rate of any MPEG-2 level (ISO/IEC 13818-2 Table 8-13, 80 Mbit/s).
+// highest bitrate of any MPEG-2 profile and level (ISO/IEC 13818-2 clause 8, 100 Mbit/s
+// for High profile at High level: 97656 Kbps).
 const char* const kWidestCells[BitrateTableModel::Count] = {"99999", "99999.99"};
 // At most this many steps between the labels of an axis.
 constexpr int kTimeSteps = 10;
@@ -250,7 +253,7 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
                  Anchor::Left | Anchor::Top | Anchor::Bottom);
     setFixedWidth(design.width());
     setMinimumHeight(kMinimumHeight);
-    setGeometry(297, 175, design.width(), 473);
+    setGeometry(QRect(kDesignPosition, QSize(design.width(), kDesignHeight)));
 }
 
 QChart* TBitRateForm::Chart() const { return BRChart_->chart(); }
