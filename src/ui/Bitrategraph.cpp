@@ -19,13 +19,74 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
+
+#include "ui/anchors.h"
+#include "ui/grid_view.h"
+#include "ui/window_placement.h"
 
 namespace {
 
 const QColor kSkyBlue(166, 202, 240);
+// The design layout: the chart at the left, the grid beside it, both under an empty tool
+// strip.
+constexpr int kMargin = 8;
+constexpr int kGap = 7;
+constexpr int kToolStripHeight = 33;
+constexpr int kTop = 48;
 constexpr int kChartWidth = 537;
 constexpr int kChartHeight = 393;
+constexpr int kMinimumHeight = 200;
+constexpr QPoint kDesignPosition(297, 175);
+constexpr int kDesignHeight = 473;
+constexpr int kRowHeight = 21;
 constexpr int kGridColumnWidths[BitrateTableModel::Count] = {40, 60};
+// The widest cell texts: seconds of a long programme, and kilobits per second up to the
+// highest bitrate of any MPEG-2 profile and level (ISO/IEC 13818-2 clause 8, 100 Mbit/s
+// for High profile at High level: 97656 Kbps).
+const char* const kWidestCells[BitrateTableModel::Count] = {"99999", "99999.99"};
+// At most this many steps between the labels of an axis.
+constexpr int kTimeSteps = 10;
+constexpr int kBitrateSteps = 8;
+constexpr double kMinimumTimeStep = 1;  // whole seconds
+constexpr double kHeadroom = 1.05;      // above the highest value
+
+// The smallest step of 1, 2 or 5 times a power of ten that cuts `span` into at most
+// `steps` parts.
+double RoundStep(double span, int steps) {
+    if (!(span > 0)) return 1;
+    double raw = span / steps;
+    double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double multiple : {1.0, 2.0, 5.0}) {
+        if (multiple * power >= raw) return multiple * power;
+    }
+    return 10 * power;
+}
+
+// The step of an axis's labels for its range.
+double LabelStep(double min, double max, int steps, double minimumStep) {
+    return std::max(minimumStep, RoundStep(max - min, steps));
+}
+
+void SetLabelStep(QValueAxis* axis, double step) {
+    axis->setTickInterval(step);
+    axis->setLabelFormat(step >= 1 ? "%.0f" : "%g");
+}
+
+// Labels at round values, from 0, at every range the axis takes (fitting, zooming,
+// panning). The step follows a range change once the chart has taken it: changing it
+// while the axis lays out its labels breaks their layout.
+void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    SetLabelStep(axis, LabelStep(axis->min(), axis->max(), steps, minimumStep));
+    QObject::connect(
+        axis, &QValueAxis::rangeChanged, axis,
+        [axis, steps, minimumStep](double min, double max) {
+            SetLabelStep(axis, LabelStep(min, max, steps, minimumStep));
+        },
+        Qt::QueuedConnection);
+}
 
 // Zoom by dragging a rectangle with Shift and the left button; pan with Ctrl.
 class ZoomPanChartView : public QChartView {
@@ -80,9 +141,14 @@ int BitrateTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant BitrateTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::BackgroundRole && index.column() == Second) return FixedColumnBackground();
     if (role != Qt::DisplayRole || index.row() >= static_cast<int>(samples_.size())) return {};
     if (index.column() == Second) return QString::number(index.row() + 1);
     return QString::asprintf("%.2f", samples_[static_cast<size_t>(index.row())]);
+}
+
+Qt::ItemFlags BitrateTableModel::flags(const QModelIndex& index) const {
+    return index.column() == Second ? FixedColumnFlags() : QAbstractTableModel::flags(index);
 }
 
 QVariant BitrateTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -106,9 +172,8 @@ QString BitrateTableModel::AsText() const {
     return lines.join('\n') + '\n';
 }
 
-TBitRateForm::TBitRateForm() {
+TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     setWindowTitle("BitRateForm");
-    setGeometry(297, 175, 670, 473);
     auto* chart = new QChart;
     chart->legend()->hide();
     chart->setBackgroundBrush(kSkyBlue);
@@ -131,10 +196,9 @@ TBitRateForm::TBitRateForm() {
         series->attachAxis(time);
         series->attachAxis(bitrate);
     }
-    auto* toolStrip = new QFrame(this);  // stays empty
-    toolStrip->setGeometry(8, 8, 649, 33);
+    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
+    KeepTicksRound(bitrate, kBitrateSteps, 0);
     BRChart_ = new ZoomPanChartView(chart, this);
-    BRChart_->setGeometry(8, 48, kChartWidth, kChartHeight);
     BRChart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     BRChart_->setLineWidth(2);
     chart->setMargins(QMargins(3, 3, 3, 3));
@@ -150,6 +214,8 @@ TBitRateForm::TBitRateForm() {
     connect(undoZoom, &QAction::triggered, this, &TBitRateForm::UndoZoom1Click);
 
     BRGrid_ = new QTableView(this);
+    auto* header = new WrappingHeader(BRGrid_);
+    BRGrid_->setHorizontalHeader(header);
     BRGrid_->setModel(&model_);
     BRGrid_->verticalHeader()->hide();
     BRGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -158,18 +224,36 @@ TBitRateForm::TBitRateForm() {
     QFont font("Tahoma");
     font.setPointSize(8);
     BRGrid_->setFont(font);
-    int gridWidth = 0;
+    SetRowHeight(*BRGrid_, kRowHeight);
+    int columnsWidth = 0;
     for (int column = 0; column < BitrateTableModel::Count; ++column) {
-        BRGrid_->setColumnWidth(column, kGridColumnWidths[column]);
-        gridWidth += kGridColumnWidths[column];
+        int width =
+            FittedColumnWidth(*BRGrid_, column, kGridColumnWidths[column], kWidestCells[column]);
+        BRGrid_->setColumnWidth(column, width);
+        columnsWidth += width;
     }
-    BRGrid_->setGeometry(552, 48, gridWidth + 5, kChartHeight);
+    header->FitHeight();
     auto* copy = new QAction("Copy", BRGrid_);
     BRGrid_->setContextMenuPolicy(Qt::ActionsContextMenu);
     BRGrid_->addAction(copy);
     connect(copy, &QAction::triggered, this, &TBitRateForm::Copy1Click);
-    // Only the height may change: the chart and the grid follow it.
-    setFixedWidth(gridWidth + kChartWidth + 24);
+
+    // The chart and the grid side by side, growing with the window's height; the width
+    // is fixed by them.
+    int gridWidth = GridWidthFor(*BRGrid_, columnsWidth);
+    int gridLeft = kMargin + kChartWidth + kGap;
+    QSize design(gridLeft + gridWidth + kMargin, kTop + kChartHeight + kMargin);
+    auto* anchors = new Anchors(this, design);
+    auto* toolStrip = new QFrame(this);  // stays empty
+    anchors->Add(toolStrip, QRect(kMargin, kMargin, design.width() - 2 * kMargin, kToolStripHeight),
+                 Anchor::Left | Anchor::Top | Anchor::Right);
+    anchors->Add(BRChart_, QRect(kMargin, kTop, kChartWidth, kChartHeight),
+                 Anchor::Left | Anchor::Top | Anchor::Bottom);
+    anchors->Add(BRGrid_, QRect(gridLeft, kTop, gridWidth, kChartHeight),
+                 Anchor::Left | Anchor::Top | Anchor::Bottom);
+    setFixedWidth(design.width());
+    setMinimumHeight(kMinimumHeight);
+    setGeometry(QRect(kDesignPosition, QSize(design.width(), kDesignHeight)));
 }
 
 QChart* TBitRateForm::Chart() const { return BRChart_->chart(); }
@@ -196,7 +280,7 @@ void TBitRateForm::DrawGraphic(double averageKbps) {
     FitAxes();
 }
 
-// The full extent of both lines.
+// The full extent of both lines, the bitrate axis ending at a label.
 void TBitRateForm::FitAxes() {
     double maxX = 1;
     double maxY = 1;
@@ -206,22 +290,22 @@ void TBitRateForm::FitAxes() {
             maxY = std::max(maxY, p.y());
         }
     }
+    double top = maxY * kHeadroom;
+    double step = LabelStep(0, top, kBitrateSteps, 0);
+    top = std::ceil(top / step) * step;
+    auto* time = qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first());
+    auto* bitrate = qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first());
     Chart()->zoomReset();
-    Chart()->axes(Qt::Horizontal).first()->setRange(0, maxX);
-    Chart()->axes(Qt::Vertical).first()->setRange(0, maxY * 1.05);
+    SetLabelStep(time, LabelStep(0, maxX, kTimeSteps, kMinimumTimeStep));
+    SetLabelStep(bitrate, step);
+    time->setRange(0, maxX);
+    bitrate->setRange(0, top);
 }
 
-void TBitRateForm::showEvent(QShowEvent* event) {
-    pending_.clear();  // the samples formed so far are dropped, as closing does
-    QWidget::showEvent(event);
+void TBitRateForm::Copy1Click() {
+    QString selected = SelectedCellsText(*BRGrid_);
+    QApplication::clipboard()->setText(selected.isEmpty() ? model_.AsText() : selected);
 }
-
-void TBitRateForm::closeEvent(QCloseEvent* event) {
-    pending_.clear();
-    QWidget::closeEvent(event);
-}
-
-void TBitRateForm::Copy1Click() { QApplication::clipboard()->setText(model_.AsText()); }
 
 void TBitRateForm::CopyBitmaptoClipboard1Click() {
     QApplication::clipboard()->setImage(BRChart_->grab().toImage());

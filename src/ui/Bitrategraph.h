@@ -1,6 +1,8 @@
 // The bitrate graph window, TBitRateForm: the video bitrate of each second of the last
 // video stream analysed as a red line from the origin, its average as a green line, and
-// the same values in a two-column table. Drawn once, when the stream is finished.
+// the same values in a two-column table. Drawn once, when the stream is finished, with
+// every second of the stream: showing or closing the window meanwhile keeps the samples
+// formed so far.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -22,6 +24,7 @@ class BitrateTableModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void SetSamples(std::vector<double> samples);
     QString AsText() const;
@@ -44,16 +47,14 @@ class TBitRateForm : public QWidget {
     QLineSeries* Series2() const { return series2_; }
     BitrateTableModel& Model() { return model_; }
     QChart* Chart() const;
+    QChartView* ChartView() const { return BRChart_; }
+    QTableView* Grid() const { return BRGrid_; }
 
   public slots:
     void Copy1Click();
     void CopyBitmaptoClipboard1Click();
     void CopyMetafiletoClipboard1Click();
     void UndoZoom1Click();
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     void FitAxes();

@@ -8,6 +8,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ui/grid_view.h"
+#include "ui/window_placement.h"
 #include "video/video_statistics.h"
 
 namespace {
@@ -15,7 +17,13 @@ namespace {
 const char* const kTitles[GopTableModel::Count] = {
     "GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", ""};
 constexpr int kWidths[GopTableModel::Count] = {40, 80, 40, 120, 60, 64, 64};
+// The widest text a cell of each column holds; a structure wraps inside its cell.
+const char* const kWidestCells[GopTableModel::Count] = {"99999", "00:00:00:00", "999", "",
+                                                        "Yes",   "Yes",         ""};
 constexpr int kHintMilliseconds = 10000;
+constexpr int kRowHeight = 21;
+constexpr int kGridLeft = 1;
+constexpr int kMinimumHeight = 150;
 
 }  // namespace
 
@@ -35,8 +43,13 @@ QVariant GopTableModel::data(const QModelIndex& index, int role) const {
         if (column == Structure) return int(Qt::AlignLeft | Qt::AlignVCenter);
         return int(Qt::AlignCenter);
     }
+    if (role == Qt::BackgroundRole && index.column() == Number) return FixedColumnBackground();
     if (role != Qt::DisplayRole || index.row() >= static_cast<int>(rows_.size())) return {};
     return rows_[static_cast<size_t>(index.row())].value(index.column());
+}
+
+Qt::ItemFlags GopTableModel::flags(const QModelIndex& index) const {
+    return index.column() == Number ? FixedColumnFlags() : QAbstractTableModel::flags(index);
 }
 
 QVariant GopTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -78,33 +91,37 @@ QString GopTableModel::AsText() const {
     return lines.join('\n') + '\n';
 }
 
-TGopForm::TGopForm() {
+TGopForm::TGopForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     setWindowTitle("GOPs");
     setGeometry(228, 151, 530, 480);
     GOPStringGrid_ = new QTableView(this);
+    auto* header = new WrappingHeader(GOPStringGrid_);
+    GOPStringGrid_->setHorizontalHeader(header);
     GOPStringGrid_->setModel(&model_);
     GOPStringGrid_->verticalHeader()->hide();
-    GOPStringGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     GOPStringGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GOPStringGrid_->setWordWrap(true);
     GOPStringGrid_->setStyleSheet("QTableView { background-color: rgb(166, 202, 240); }");
     QFont font("Tahoma");  // the desktop's sans-serif where Tahoma is missing
     font.setPointSize(8);
     GOPStringGrid_->setFont(font);
-    GOPStringGrid_->horizontalHeader()->setFont(font);
-    int gridWidth = 0;
+    SetRowHeight(*GOPStringGrid_, kRowHeight);
+    int columnsWidth = 0;
     for (int column = 0; column < GopTableModel::Count; ++column) {
-        GOPStringGrid_->setColumnWidth(column, kWidths[column]);
-        gridWidth += kWidths[column];
+        int width =
+            FittedColumnWidth(*GOPStringGrid_, column, kWidths[column], kWidestCells[column]);
+        GOPStringGrid_->setColumnWidth(column, width);
+        columnsWidth += width;
     }
-    GOPStringGrid_->horizontalHeader()->setStretchLastSection(true);
+    header->setStretchLastSection(true);
+    header->FitHeight();
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 0, 0, 0);
+    layout->setContentsMargins(kGridLeft, 0, 0, 0);
     layout->addWidget(GOPStringGrid_);
-    setFixedWidth(gridWidth + 6);
-    setMinimumHeight(150);
+    setFixedWidth(kGridLeft + GridWidthFor(*GOPStringGrid_, columnsWidth));
+    setMinimumHeight(kMinimumHeight);
     // The comment on the "Structure" header stays readable for 10 s.
-    GOPStringGrid_->horizontalHeader()->setToolTipDuration(kHintMilliseconds);
+    header->setToolTipDuration(kHintMilliseconds);
     auto* copy = new QAction("Copy", this);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     addAction(copy);
@@ -126,4 +143,7 @@ void TGopForm::showEvent(QShowEvent* event) {
 
 void TGopForm::AddInfoToRow(const VideoStreamInfo& info) { model_.AddRow(info); }
 
-void TGopForm::Copy1Click() { QApplication::clipboard()->setText(model_.AsText()); }
+void TGopForm::Copy1Click() {
+    QString selected = SelectedCellsText(*GOPStringGrid_);
+    QApplication::clipboard()->setText(selected.isEmpty() ? model_.AsText() : selected);
+}

@@ -21,6 +21,7 @@ class GopTableModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void Clear();
     void AddRow(const VideoStreamInfo& info);
@@ -40,6 +41,7 @@ class TGopForm : public QWidget {
     void InitGopGrid();
     void AddInfoToRow(const VideoStreamInfo& info);
     GopTableModel& Model() { return model_; }
+    QTableView* Grid() const { return GOPStringGrid_; }
 
   public slots:
     void Copy1Click();

@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-TAboutBox::TAboutBox() {
+#include "ui/window_placement.h"
+
+TAboutBox::TAboutBox() : QDialog(nullptr, CloseBoxOnly(Qt::Dialog)) {
     setWindowTitle("About Zembra");
     setFixedSize(298, 213);
     QFont font = this->font();

@@ -36,6 +36,9 @@
 #include "report/report_log.h"
 #include "report/report_text_file.h"
 #include "run/analysis_driver.h"
+#include "ui/anchors.h"
+#include "ui/report_colours.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -44,55 +47,20 @@ constexpr int kClientWidth = 672;
 constexpr int kClientHeight = 474;
 constexpr int kMinimumWidth = 600;
 constexpr int kMinimumHeight = 300;
-const QColor kSkyBlue(166, 202, 240);
+constexpr int kDefaultWidth = 680;
+constexpr int kDefaultHeight = 520;
+// The group boxes' inner design sizes.
+constexpr QSize kFileGroupSize(657, 49);
+constexpr QSize kProgressGroupSize(kClientWidth, 41);
+constexpr int kStatusBarHeight = 18;
 
-QColor ColourOf(LineColour colour) {
-    switch (colour) {
-        case LineColour::Red:
-            return QColor(255, 0, 0);
-        case LineColour::Green:
-            return QColor(0, 128, 0);
-        case LineColour::Yellow:
-            return QColor(255, 255, 0);
-        case LineColour::Default:
-            break;
-    }
-    return QColor(0, 0, 0);
-}
-
-// A control placed at its design rectangle that keeps its distance to the anchored edges
-// when the client area grows or shrinks.
-struct Anchored {
-    QWidget* widget;
-    QRect design;
-    bool left, top, right, bottom;
-};
-
-class AnchoredArea : public QWidget {
-  public:
-    using QWidget::QWidget;
-    void Add(QWidget* widget, QRect design, bool left, bool top, bool right, bool bottom) {
-        controls_.push_back({widget, design, left, top, right, bottom});
-        widget->setGeometry(design);
-    }
-
-  protected:
-    void resizeEvent(QResizeEvent*) override {
-        int dx = width() - kClientWidth;
-        int dy = height() - kClientHeight;
-        for (const Anchored& a : controls_) {
-            QRect r = a.design;
-            if (a.right && a.left) r.setWidth(r.width() + dx);
-            if (a.right && !a.left) r.moveLeft(r.left() + dx);
-            if (a.bottom && a.top) r.setHeight(r.height() + dy);
-            if (a.bottom && !a.top) r.moveTop(r.top() + dy);
-            a.widget->setGeometry(r);
-        }
-    }
-
-  private:
-    std::vector<Anchored> controls_;
-};
+constexpr AnchorEdges kLeftTop = Anchor::Left | Anchor::Top;
+constexpr AnchorEdges kTopRight = Anchor::Top | Anchor::Right;
+constexpr AnchorEdges kLeftBottom = Anchor::Left | Anchor::Bottom;
+constexpr AnchorEdges kRightBottom = Anchor::Right | Anchor::Bottom;
+constexpr AnchorEdges kWide = Anchor::Left | Anchor::Top | Anchor::Right;
+constexpr AnchorEdges kWideBottom = Anchor::Left | Anchor::Right | Anchor::Bottom;
+constexpr AnchorEdges kAllSides = Anchor::Left | Anchor::Top | Anchor::Right | Anchor::Bottom;
 
 }  // namespace
 
@@ -103,7 +71,7 @@ TForm1::TForm1(std::string profilePath, std::string settingsPath)
     setWindowTitle(versionText_);
     BuildControls();
     BuildMenus();
-    resize(680, 520);
+    resize(kDefaultWidth, kDefaultHeight);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAcceptDrops(true);
     SetReportSink(this);
@@ -116,69 +84,82 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
-    auto* area = new AnchoredArea(this);
+    auto* area = new QWidget(this);
     setCentralWidget(area);
     QFont font = area->font();
     font.setPixelSize(11);
     area->setFont(font);
+    auto* anchors = new Anchors(area, QSize(kClientWidth, kClientHeight));
 
     auto* groupBox1 = new QGroupBox("MPEG File Name", area);
-    area->Add(groupBox1, QRect(8, 8, 657, 49), true, true, true, false);
+    anchors->Add(groupBox1, QRect(8, 8, 657, 49), kWide);
+    auto* fileAnchors = new Anchors(groupBox1, kFileGroupSize);
     FilePathBar_ = new QLineEdit(groupBox1);
     FilePathBar_->setReadOnly(true);
-    FilePathBar_->setGeometry(8, 16, 561, 21);
-    OpenFileBtn_ = new QPushButton("Open", area);
-    area->Add(OpenFileBtn_, QRect(584, 24, 75, 21), false, true, true, false);
+    fileAnchors->Add(FilePathBar_, QRect(8, 16, 561, 21), kWide);
+    OpenFileBtn_ = new QPushButton("Open", groupBox1);
+    fileAnchors->Add(OpenFileBtn_, QRect(576, 16, 75, 21), kTopRight);
 
     LogPanel_ = new QTextEdit(area);
     LogPanel_->setReadOnly(true);
     LogPanel_->setLineWrapMode(QTextEdit::NoWrap);
     QPalette palette = LogPanel_->palette();
-    palette.setColor(QPalette::Base, kSkyBlue);
+    palette.setColor(QPalette::Base, ReportBackground());
     LogPanel_->setPalette(palette);
-    area->Add(LogPanel_, QRect(8, 64, 657, 309), true, true, true, true);
+    anchors->Add(LogPanel_, QRect(8, 64, 657, 309), kAllSides);
 
     AnalyzeBtn_ = new QPushButton("Analyze", area);
-    area->Add(AnalyzeBtn_, QRect(8, 388, 75, 21), true, false, false, true);
+    anchors->Add(AnalyzeBtn_, QRect(8, 388, 75, 21), kLeftBottom);
     ButtonCancel_ = new QPushButton("Cancel", area);
-    area->Add(ButtonCancel_, QRect(88, 388, 75, 21), true, false, false, true);
+    anchors->Add(ButtonCancel_, QRect(88, 388, 75, 21), kLeftBottom);
     GOPbtn_ = new QPushButton("GOPs", area);
-    area->Add(GOPbtn_, QRect(168, 388, 75, 21), true, false, false, true);
+    anchors->Add(GOPbtn_, QRect(168, 388, 75, 21), kLeftBottom);
     BitrateBtn_ = new QPushButton("Bitrate", area);
-    area->Add(BitrateBtn_, QRect(248, 388, 75, 21), true, false, false, true);
+    anchors->Add(BitrateBtn_, QRect(248, 388, 75, 21), kLeftBottom);
 
+    // The label's text ends beside the verdict; it takes the room back to the Bitrate
+    // button and from the report to the progress box, and wraps onto a second line when
+    // the window is too narrow for one.
     auto* label1 = new QLabel("Compliance Test: ", area);
     QFont labelFont = label1->font();
     labelFont.setPixelSize(13);
     label1->setFont(labelFont);
-    area->Add(label1, QRect(384, 386, 108, 16), false, false, true, true);
+    label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label1->setWordWrap(true);
+    label1->setObjectName("Label1");
+    anchors->Add(label1, QRect(331, 376, 161, 36), kWideBottom);
     PassPanel_ = new QLabel(area);
     PassPanel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PassPanel_->setLineWidth(2);
     PassPanel_->setAlignment(Qt::AlignCenter);
     PassPanel_->setAutoFillBackground(true);
     QPalette panelPalette = PassPanel_->palette();
-    panelPalette.setColor(QPalette::Window, kSkyBlue);
+    panelPalette.setColor(QPalette::Window, ReportBackground());
     PassPanel_->setPalette(panelPalette);
     QFont verdictFont("Arial");
     verdictFont.setPixelSize(19);
     verdictFont.setItalic(true);
     PassPanel_->setFont(verdictFont);
-    area->Add(PassPanel_, QRect(496, 379, 89, 30), false, false, true, true);
+    anchors->Add(PassPanel_, QRect(496, 379, 89, 30), kRightBottom);
     ExitBtn_ = new QPushButton("Exit", area);
-    area->Add(ExitBtn_, QRect(592, 388, 75, 21), false, false, true, true);
+    anchors->Add(ExitBtn_, QRect(592, 388, 75, 21), kRightBottom);
 
     auto* groupBox2 = new QGroupBox("Analysis Progress", area);
-    area->Add(groupBox2, QRect(0, kClientHeight - 18 - 41, kClientWidth, 41), true, false, true,
-              true);
+    anchors->Add(groupBox2,
+                 QRect(0, kClientHeight - kStatusBarHeight - kProgressGroupSize.height(),
+                       kClientWidth, kProgressGroupSize.height()),
+                 kWideBottom);
+    auto* progressAnchors = new Anchors(groupBox2, kProgressGroupSize);
     ProgressBar1_ = new QProgressBar(groupBox2);
     ProgressBar1_->setRange(0, 100);
     ProgressBar1_->setTextVisible(false);
-    ProgressBar1_->setGeometry(8, 16, 657, 16);
+    progressAnchors->Add(ProgressBar1_, QRect(8, 16, 657, 16), kWideBottom);
     auto* statusBar1 = new QStatusBar(area);
     statusBar1->setSizeGripEnabled(false);
     statusBar1->setObjectName("StatusBar1");
-    area->Add(statusBar1, QRect(0, kClientHeight - 18, kClientWidth, 18), true, false, true, true);
+    anchors->Add(statusBar1,
+                 QRect(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight),
+                 kWideBottom);
 
     connect(OpenFileBtn_, &QPushButton::clicked, this, &TForm1::OpenFileBtnClick);
     connect(AnalyzeBtn_, &QPushButton::clicked, this, &TForm1::AnalyzeBtnClick);
@@ -218,7 +199,7 @@ void TForm1::BuildMenus() {
 QTextCharFormat TForm1::FormatOf(const ReportLine& line) const {
     QTextCharFormat format;
     format.setFontWeight(line.bold ? QFont::Bold : QFont::Normal);
-    format.setForeground(ColourOf(line.colour));
+    format.setForeground(ReportColour(line.colour));
     format.setFontPointSize(std::round(line.heightPx * 72.0 / LogPanel_->logicalDpiY()));
     return format;
 }
@@ -271,8 +252,8 @@ void TForm1::ShowProgress(int percent) {
 
 void TForm1::ShowVerdict(Verdict verdict) {
     QPalette palette = PassPanel_->palette();
-    palette.setColor(QPalette::WindowText, verdict == Verdict::Pass ? ColourOf(LineColour::Green)
-                                                                    : ColourOf(LineColour::Red));
+    palette.setColor(QPalette::WindowText,
+                     ReportColour(verdict == Verdict::Pass ? LineColour::Green : LineColour::Red));
     PassPanel_->setPalette(palette);
     PassPanel_->setText(verdict == Verdict::Pass ? "Ok!" : verdict == Verdict::Fail ? "Fail!" : "");
 }
@@ -361,9 +342,11 @@ void TForm1::dropEvent(QDropEvent* event) {
     OpenFile(urls.first().toLocalFile());
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!settingsRead_) ReadSettings();
+// The stored geometry is applied before the window first reaches the screen, so that the
+// window manager frames it where it was.
+void TForm1::setVisible(bool visible) {
+    if (visible && !settingsRead_) ReadSettings();
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -390,16 +373,17 @@ void TForm1::ReadSettings() {
     auto read = [&](const char* key, int32_t defaultValue) {
         return ini.ReadInt("Application", key, defaultValue);
     };
+    // The centring defaults use the size as applied, within the window's limits.
     auto place = [&](QWidget& window, const char* height, int32_t defaultHeight, const char* width,
                      int32_t defaultWidth, const char* top, const char* left) {
         int h = read(height, defaultHeight);
         int w = width ? read(width, defaultWidth) : window.width();
-        window.resize(w, h);
-        int y = read(top, (desktop.height() - window.height()) / 2);
-        int x = read(left, (desktop.width() - window.width()) / 2);
-        window.move(x, y);
+        QSize size = QSize(w, h).expandedTo(window.minimumSize()).boundedTo(window.maximumSize());
+        int y = read(top, (desktop.height() - size.height()) / 2);
+        int x = read(left, (desktop.width() - size.width()) / 2);
+        PlaceWindow(window, size, QPoint(x, y));
     };
-    place(*this, "FormHeight", 520, "FormWidth", 680, "FormTop", "FormLeft");
+    place(*this, "FormHeight", kDefaultHeight, "FormWidth", kDefaultWidth, "FormTop", "FormLeft");
     place(gopForm_, "GOPGridHeight", 480, "GOPGridWidth", 474, "GOPGridTop", "GOPGridLeft");
     place(bitRateForm_, "BitRateGraphHeight", 480, nullptr, 0, "BitRateGraphTop",
           "BitRateGraphLeft");
@@ -454,12 +438,12 @@ bool TForm1::SaveReport(const QString& path) {
 
 void TForm1::GOPbtnClick() {
     gopForm_.setWindowTitle(versionText_ + " - GOPs");
-    gopForm_.show();
+    BringForward(gopForm_);
 }
 
 void TForm1::BitrateBtnClick() {
     bitRateForm_.setWindowTitle(versionText_ + " - Video Bitrate");
-    bitRateForm_.show();
+    BringForward(bitRateForm_);
 }
 
 void TForm1::About1Click() {

@@ -88,8 +88,9 @@ class TForm1 : public QMainWindow, public ReportSink {
     void Copy1Click();
     void SelectAll1Click();
 
+    void setVisible(bool visible) override;
+
   protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

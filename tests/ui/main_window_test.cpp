@@ -24,6 +24,7 @@
 
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
+#include "ui/report_colours.h"
 #include "ui/settings.h"
 
 class MainWindowTest : public QObject {
@@ -54,7 +55,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.FilePath(), Data("sample.mpg"));
         QVERIFY(errors.isEmpty());
         QTextCharFormat pass = FormatOfLine(form, "Compliance Test: Pass");
-        QCOMPARE(pass.foreground().color(), QColor(0, 128, 0));
+        QCOMPARE(pass.foreground().color(), ReportColour(LineColour::Green));
         QCOMPARE(pass.fontWeight(), int(QFont::Bold));
     }
 
@@ -68,7 +69,7 @@ class MainWindowTest : public QObject {
         QString line = "Reference profile \"" + profile +
                        "\" cannot be read (No such file or directory): no key is set";
         QCOMPARE(form.ReportText().at(1), line);
-        QCOMPARE(FormatOfLine(form, line).foreground().color(), QColor(255, 255, 0));
+        QCOMPARE(FormatOfLine(form, line).foreground().color(), ReportColour(LineColour::Yellow));
         QVERIFY(form.ReportText().contains("Compliance Test: Pass"));
     }
 
@@ -82,9 +83,9 @@ class MainWindowTest : public QObject {
         TForm1 form(profile.toStdString());
         form.OpenFile(Data("sample.mpg"));
         QCOMPARE(FormatOfLine(form, "*Horizontal Size = 720").foreground().color(),
-                 QColor(255, 0, 0));
+                 ReportColour(LineColour::Red));
         QCOMPARE(FormatOfLine(form, "*Left Channel RMS Level = -14.2 dB").foreground().color(),
-                 QColor(255, 255, 0));
+                 ReportColour(LineColour::Yellow));
         QCOMPARE(form.VerdictText(), QString("Fail!"));
         QVERIFY(form.ReportText().contains("Compliance Test: Fail!!"));
     }
@@ -115,10 +116,12 @@ class MainWindowTest : public QObject {
             "Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile + "\", line 2";
         QCOMPARE(lines.at(1), "Reference profile: \"" + profile + "\"");
         QCOMPARE(lines.at(2), warning);
-        QCOMPARE(FormatOfLine(form, warning).foreground().color(), QColor(255, 255, 0));
+        QCOMPARE(FormatOfLine(form, warning).foreground().color(),
+                 ReportColour(LineColour::Yellow));
         QVERIFY(lines.contains("MPEG file size 2.08 MB"));
         QTextCharFormat rms = FormatOfLine(form, "Left Channel RMS Level = -14.2 dB");
-        QCOMPARE(rms.foreground().color(), QColor(0, 128, 0));  // a check, not information
+        QCOMPARE(rms.foreground().color(),
+                 ReportColour(LineColour::Green));  // a check, not information
         QCOMPARE(rms.fontWeight(), int(QFont::Bold));
         QCOMPARE(form.VerdictText(), QString("Ok!"));
     }
