@@ -69,7 +69,7 @@ for build in before now; do
     for profile in "$header" "$decode"; do
         read_bytes=$(bytes_read "$cli" --profile "$profile" "$long")
         awk -v b="$build" -v m="$(basename "$profile" .ini)" -v r="$read_bytes" -v s="$size" \
-            'BEGIN { printf "%-6s %-11s read %d bytes = %.3f x the file size\n", b, m, r, r / s }'
+            'BEGIN { printf "%-6s %-11s read %.0f bytes = %.3f x the file size\n", b, m, r, r / s }'
     done
 done
 
