@@ -17,17 +17,12 @@ mkdir -p "$out"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON -DZEMBRA_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
-# An ffmpeg clip: its video has no sequence end code, so the walk runs through every
-# copy instead of ending at the first copy's end code.
+. "$root/bench/support/make_clip.sh"
 clip="$out/clip.mpg"
 big="$out/big.mpg"
 small="$out/small.mpg"
 if [ ! -f "$big" ]; then
-    ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 \
-        -f lavfi -i sine=frequency=1000:sample_rate=48000 -t 10 -ac 2 \
-        -c:v mpeg2video -b:v 5000k -maxrate 5000k -bufsize 1835k -g 12 -bf 2 \
-        -flags:v +cgop+bitexact -mpv_flags +strict_gop -sc_threshold 1000000000 \
-        -c:a mp2 -b:a 192k -fflags +bitexact -f vob "$clip"
+    make_clip "$clip" 5000
     ffmpeg -v error -y -stream_loop 85 -i "$clip" -c copy -f vob "$big"
     ffmpeg -v error -y -stream_loop 10 -i "$clip" -c copy -f vob "$small"
 fi

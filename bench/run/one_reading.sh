@@ -28,15 +28,12 @@ build_cli "$baseline_src" "$out/build-baseline"
 now="$out/build-now/zembra-cli"
 before="$out/build-baseline/zembra-cli"
 
+. "$root/bench/support/make_clip.sh"
 clip="$out/clip_6m.mpg"
 long="$out/thirty_minutes.mpg"
 short="$out/three_minutes.mpg"
 if [ ! -f "$long" ]; then
-    ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 \
-        -f lavfi -i sine=frequency=1000:sample_rate=48000 -t 10 -ac 2 \
-        -c:v mpeg2video -b:v 6000k -maxrate 6000k -bufsize 1835k -g 12 -bf 2 \
-        -flags:v +cgop+bitexact -mpv_flags +strict_gop -sc_threshold 1000000000 \
-        -c:a mp2 -b:a 192k -fflags +bitexact -f vob "$clip"
+    make_clip "$clip" 6000
     ffmpeg -v error -y -stream_loop 179 -i "$clip" -c copy -f vob "$long"
     ffmpeg -v error -y -stream_loop 17 -i "$clip" -c copy -f vob "$short"
 fi
