@@ -52,16 +52,6 @@ bool BitstreamFile::Open(const std::string& path) {
         ShowErrorMessage("Unable to allocate memory for bitstream file " + path + ".");
         return false;
     }
-    try {
-        prefetcher_ = std::make_unique<BlockPrefetcher>(kBlockSize, kLoadPadding);
-    } catch (const std::bad_alloc&) {
-        ::close(fd);
-        buffer_.reset();
-        openFailure_ = OpenFailure::System;
-        openError_ = std::strerror(ENOMEM);
-        ShowErrorMessage("Unable to allocate memory for bitstream file " + path + ".");
-        return false;
-    }
     fd_ = fd;
     fileSize_ = static_cast<uint64_t>(info.st_size);
     byteIndex_ = 0;
@@ -106,7 +96,10 @@ size_t BitstreamFile::ReadFirstBlock() {
     return TakeBlock(got);
 }
 
-size_t BitstreamFile::Refill() { return TakeBlock(prefetcher_->TakeInto(buffer_)); }
+size_t BitstreamFile::Refill() {
+    if (!prefetcher_) return TakeBlock(ReadAt(fd_, buffer_.get(), kBlockSize, nextBlockOffset_));
+    return TakeBlock(prefetcher_->TakeInto(buffer_));
+}
 
 // A whole block may have one after it: that one is read while this one is parsed.
 size_t BitstreamFile::TakeBlock(size_t got) {
@@ -116,8 +109,19 @@ size_t BitstreamFile::TakeBlock(size_t got) {
     }
     bytesInBuffer_ = got;
     nextBlockOffset_ += got;
-    if (got == kBlockSize) prefetcher_->Request(fd_, nextBlockOffset_);
+    if (got == kBlockSize) RequestNextBlock();
     return got;
+}
+
+// A file of one block never needs the read-ahead; without memory or a thread for it,
+// the blocks are read when they are due.
+void BitstreamFile::RequestNextBlock() {
+    try {
+        if (!prefetcher_) prefetcher_ = std::make_unique<BlockPrefetcher>(kBlockSize, kLoadPadding);
+        prefetcher_->Request(fd_, nextBlockOffset_);
+    } catch (const std::exception&) {
+        prefetcher_.reset();
+    }
 }
 
 void BitstreamFile::ReportProgress() const {

@@ -92,6 +92,7 @@ class BitstreamFile {
     size_t ReadFirstBlock();
     size_t Refill();
     size_t TakeBlock(size_t got);
+    void RequestNextBlock();
     void ReportProgress() const;
 
     int fd_ = -1;

@@ -18,7 +18,8 @@ class BlockPrefetcher {
     BlockPrefetcher(const BlockPrefetcher&) = delete;
     BlockPrefetcher& operator=(const BlockPrefetcher&) = delete;
 
-    // Starts reading the block at `offset` of the file.
+    // Starts reading the block at `offset` of the file (the thread is made on the first
+    // request: std::system_error when it cannot be).
     void Request(int fd, uint64_t offset);
     // Waits for the block requested last and swaps it with `buffer` (a buffer of the same
     // size and padding); returns the bytes read, 0 at the end of the file or on an error.
