@@ -8,7 +8,9 @@ struct VideoStreamInfo;
 class VideoListener {
   public:
     virtual ~VideoListener() = default;
-    // A new video stream's analysis begins: forget the previous rows and samples.
+    // A new video stream's analysis begins (its stream_id, 0xE0 to 0xEF, comes first, for
+    // listeners that keep every stream): forget the previous rows and samples.
+    virtual void BeginVideoStream(int streamId) { (void)streamId; }
     virtual void InitGopGrid() {}
     virtual void InitBitrateGrid() {}
     // One GOP has ended; its row is made from info.gop.

@@ -80,6 +80,7 @@ void ResetVideoStreamInfo(int streamId) {
     state.frameBoundary = 0;
     state.groupBytes = 0;
     state.groupFields = 0;
+    state.listener->BeginVideoStream(streamId);
     state.listener->InitGopGrid();
     state.listener->InitBitrateGrid();
 }

@@ -10,8 +10,10 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
+#include "cli/file_capture.h"
 #include "cli/interrupt.h"
 #include "cli/video_csv.h"
+#include "output/text_report.h"
 #include "report/report_log.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
@@ -329,11 +331,13 @@ TEST(ConsoleSink, ColoursByTheKindOfLine) {
     LogInfo("info");
     SetReportSink(nullptr);
     EXPECT_EQ(LineColour::Red, sink.Lines()[1].colour);  // as the report log keeps it
+    std::vector<ShownLine> shown;
+    for (const ReportLine& line : sink.Lines()) shown.push_back({KindOfLine(line), line.text});
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);
-    sink.PrintReport(out, true);
-    sink.PrintReport(out, false);
+    PrintLines(out, shown, true);
+    PrintLines(out, shown, false);
     std::fclose(out);
     EXPECT_EQ(
         "\x1b[1m\x1b[31m*fail\x1b[0m\n"
