@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,17 +22,23 @@ using Clock = std::chrono::steady_clock;
 
 // How often the progress is shown while no result comes in.
 constexpr int kProgressIntervalMs = 1000;
-// How long to wait for a worker that closed its output to be reaped before looking again.
-constexpr int kReapIntervalMs = 20;
+// Where the system has no process descriptors: how long to wait for a worker that closed
+// its output to be reaped before looking again.
+constexpr int kReapIntervalMs = 1;
 constexpr size_t kReadBlock = 65536;
 
 struct Worker {
     size_t index = 0;
     pid_t pid = -1;
-    int fd = -1;  // its standard output; -1 once it has ended
+    int fd = -1;     // its standard output, non-blocking; -1 once it has ended
+    int pidFd = -1;  // readable once the process has ended; -1 where there is none
     std::string output;
     Clock::time_point start;
 };
+
+// A descriptor that polls readable once the process has ended (Linux 5.3); -1 where the
+// system has none. By system call: Debian 12's C library declares no C++ wrapper.
+int ProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -41,6 +48,9 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
                                   const BatchSettings& settings) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    // Only the reading end: a worker that leaves a process behind holding its output must
+    // not block the batch once the worker has ended.
+    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
     std::vector<std::string> args = {settings.executable};
     args.insert(args.end(), settings.workerArgs.begin(), settings.workerArgs.end());
     args.push_back("--");
@@ -62,17 +72,30 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
         ::close(pipeFds[0]);
         return std::nullopt;
     }
-    return Worker{index, pid, pipeFds[0], "", Clock::now()};
+    return Worker{index, pid, pipeFds[0], ProcessDescriptor(pid), "", Clock::now()};
 }
 
 // Reads what is there; false at the end of the worker's output.
 bool ReadAvailable(Worker& worker) {
     char block[kReadBlock];
-    ssize_t got = ::read(worker.fd, block, sizeof block);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-    if (got <= 0) return false;
-    worker.output.append(block, static_cast<size_t>(got));
-    return true;
+    while (true) {
+        ssize_t got = ::read(worker.fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EAGAIN) return true;
+        if (got <= 0) return false;
+        worker.output.append(block, static_cast<size_t>(got));
+    }
+}
+
+void CloseOutput(Worker& worker) {
+    if (worker.fd >= 0) ::close(worker.fd);
+    worker.fd = -1;
+}
+
+void CloseProcess(Worker& worker) {
+    CloseOutput(worker);
+    if (worker.pidFd >= 0) ::close(worker.pidFd);
+    worker.pidFd = -1;
 }
 
 std::string SignalText(int signal) {
@@ -125,10 +148,11 @@ class Batch {
     // Until some worker writes or ends, a time limit is due, or it is time for progress.
     void WaitForWorkers() {
         std::vector<pollfd> fds;
-        bool reaping = false;
+        bool reaping = false;  // a worker without a process descriptor closed its output
         for (const Worker& worker : running_) {
             if (worker.fd >= 0) fds.push_back({worker.fd, POLLIN, 0});
-            reaping = reaping || worker.fd < 0;
+            if (worker.pidFd >= 0) fds.push_back({worker.pidFd, POLLIN, 0});
+            reaping = reaping || (worker.fd < 0 && worker.pidFd < 0);
         }
         int timeout = reaping ? kReapIntervalMs : kProgressIntervalMs;
         if (settings_.fileTimeoutSeconds > 0) {
@@ -138,27 +162,23 @@ class Batch {
             }
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
-        for (const pollfd& fd : fds) {
-            if (!(fd.revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            for (Worker& worker : running_) {
-                if (worker.fd == fd.fd && !ReadAvailable(worker)) {
-                    ::close(worker.fd);
-                    worker.fd = -1;
-                }
-            }
+        for (Worker& worker : running_) {
+            if (worker.fd >= 0 && !ReadAvailable(worker)) CloseOutput(worker);
         }
         ReapEnded();
     }
 
-    // Workers that closed their output and have exited.
+    // Workers that have exited, with what they wrote before.
     void ReapEnded() {
         for (size_t i = 0; i < running_.size();) {
             Worker& worker = running_[i];
             int status = 0;
-            if (worker.fd >= 0 || ::waitpid(worker.pid, &status, WNOHANG) != worker.pid) {
+            if (::waitpid(worker.pid, &status, WNOHANG) != worker.pid) {
                 ++i;
                 continue;
             }
+            if (worker.fd >= 0) ReadAvailable(worker);  // what is left in the pipe
+            CloseProcess(worker);
             Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
                                                false, settings_.fileTimeoutSeconds));
             running_.erase(running_.begin() + static_cast<long>(i));
@@ -176,7 +196,7 @@ class Batch {
             ::kill(worker.pid, SIGKILL);
             int status = 0;
             ::waitpid(worker.pid, &status, 0);
-            if (worker.fd >= 0) ::close(worker.fd);
+            CloseProcess(worker);
             Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
                                                true, settings_.fileTimeoutSeconds));
             running_.erase(running_.begin() + static_cast<long>(i));
