@@ -147,12 +147,13 @@ std::vector<FileSeries> AllSeries(const std::vector<FileResult>& results) {
     return all;
 }
 
+// `pieces`: the text report's lines, or each file's JSON object.
 bool WriteDocument(const CliOptions& options, const std::vector<FileResult>& results,
-                   const std::string& profile, const std::vector<std::string>& reportText) {
+                   const std::string& profile, const std::vector<std::string>& pieces) {
     if (options.format == OutputFormat::Text) {
-        return WriteIfAsked(options.outputPath, reportText, "report");
+        return WriteIfAsked(options.outputPath, pieces, "report");
     }
-    std::string document = options.format == OutputFormat::Json ? RunJsonText(results, profile)
+    std::string document = options.format == OutputFormat::Json ? RunJsonText(pieces, profile)
                                                                 : RunJunitText(results, profile);
     if (options.outputPath.empty()) {
         std::fputs(document.c_str(), stdout);
@@ -174,14 +175,16 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
 
     std::vector<FileResult> results;
-    std::vector<std::string> reportText;
+    std::vector<std::string> pieces;  // made as the results come in, beside the workers
     BatchCallbacks callbacks;
     callbacks.result = [&](FileResult&& result) {
         if (options.format == OutputFormat::Text) {
             std::vector<ShownLine> lines = ShownLines(result, textOptions);
             progress.Clear();
             PrintLines(stdout, lines, colour);
-            for (std::string& text : Texts(lines)) reportText.push_back(std::move(text));
+            for (std::string& text : Texts(lines)) pieces.push_back(std::move(text));
+        } else if (options.format == OutputFormat::Json) {
+            pieces.push_back(FileJsonText(result));
         }
         results.push_back(std::move(result));
     };
@@ -199,7 +202,7 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
         exitCode = kExitFail;
     }
     std::string profile = options.noProfile ? "" : profilePath;
-    bool written = WriteDocument(options, results, profile, reportText);
+    bool written = WriteDocument(options, results, profile, pieces);
     written = WriteIfAsked(options.summaryPath, SummaryCsvLines(results), "summary") && written;
     std::vector<FileSeries> series = AllSeries(results);
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;

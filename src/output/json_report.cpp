@@ -20,11 +20,16 @@ std::string JsonDump(const json& document, int indent) {
     return document.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-std::string RunJsonText(const std::vector<FileResult>& results, const std::string& profilePath) {
-    json files = json::array();
-    for (const FileResult& result : results) files.push_back(ToJson(result));
-    json document = {{"tool", {{"name", "Zembra"}, {"version", VersionNumber()}}},
-                    {"profile", profilePath.empty() ? json(nullptr) : json(profilePath)},
-                    {"files", files}};
-    return JsonDump(document, 2) + "\n";
+std::string FileJsonText(const FileResult& result) { return JsonDump(ToJson(result), -1); }
+
+std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath) {
+    json head = {{"tool", {{"name", "Zembra"}, {"version", VersionNumber()}}},
+                 {"profile", profilePath.empty() ? json(nullptr) : json(profilePath)}};
+    std::string text = JsonDump(head, -1);
+    text.pop_back();  // the closing brace: the files follow
+    text += ",\"files\":[";
+    for (size_t i = 0; i < fileTexts.size(); ++i) {
+        text += (i == 0 ? "\n" : ",\n") + fileTexts[i];
+    }
+    return text + "\n]}\n";
 }

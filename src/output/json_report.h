@@ -9,8 +9,13 @@
 
 #include "output/file_result.h"
 
-// `profilePath` empty: the run had no profile (--no-profile).
-std::string RunJsonText(const std::vector<FileResult>& results, const std::string& profilePath);
+// One file's object on one line. A batch makes it as each file's result comes in, while
+// the other files are still being analysed, so that the JSON costs no more time than text.
+std::string FileJsonText(const FileResult& result);
+
+// The run's document around the files' objects, one file a line. `profilePath` empty: the
+// run had no profile (--no-profile).
+std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath);
 
 // JSON text in which bytes that are not UTF-8 (a file name in another encoding) become
 // U+FFFD.
