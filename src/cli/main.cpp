@@ -1,6 +1,7 @@
 // zembra-cli: analyse program stream files from the command line, for ingest pipelines.
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,8 @@ namespace {
 constexpr int kExitPass = 0;
 constexpr int kExitFail = 1;
 constexpr int kExitUsage = 2;
+// Each worker holds two descriptors; this many stay well inside the usual limit of 1024.
+constexpr int kMostJobs = 256;
 
 bool UseColour(const CliOptions& options) {
     const char* noColor = std::getenv("NO_COLOR");
@@ -114,7 +117,8 @@ BatchSettings WorkerSettings(const CliOptions& options, const std::string& profi
     bool oneFile = files == 1;
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
     unsigned cores = std::thread::hardware_concurrency();
-    settings.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
+    int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
+    settings.jobs = std::min(jobs, kMostJobs);
     settings.fileTimeoutSeconds = options.fileTimeoutSeconds;
     return settings;
 }

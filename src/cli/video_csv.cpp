@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "output/series_csv.h"
 #include "video/video_statistics.h"
 
 void VideoCsv::BeginVideoStream(int streamId) { streams_.push_back({streamId, {}, {}, 0}); }
@@ -35,12 +34,3 @@ void VideoCsv::AddBitrateSample(double kilobits) {
 }
 
 void VideoCsv::DrawBitrateGraph(double averageKbps) { Current().averageKbps = averageKbps; }
-
-std::vector<FileSeries> VideoCsv::LastStream() const {
-    if (streams_.empty()) return {};
-    return {FileSeries{"", streams_.back()}};
-}
-
-std::vector<std::string> VideoCsv::GopLines() const { return GopCsvLines(LastStream()); }
-
-std::vector<std::string> VideoCsv::BitrateLines() const { return BitrateCsvLines(LastStream()); }

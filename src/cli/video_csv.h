@@ -1,11 +1,12 @@
 // The GOP rows and one-second bitrate samples of every video stream analysed, kept for
-// the command line's --gops and --bitrate CSV files and its JSON figures.
+// the command line's --gops and --bitrate CSV files and its JSON figures. A stream whose
+// id was not announced (a listener driven by hand) is kept as stream 0.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "output/series_csv.h"
+#include "output/file_result.h"
 #include "video/video_listener.h"
 
 class VideoCsv : public VideoListener {
@@ -19,14 +20,9 @@ class VideoCsv : public VideoListener {
 
     // In the order the streams were analysed.
     const std::vector<VideoSeries>& Streams() const { return streams_; }
-    // CSV lines of the last stream, with a header row; the bitrate lines end with the
-    // average.
-    std::vector<std::string> GopLines() const;
-    std::vector<std::string> BitrateLines() const;
 
   private:
     VideoSeries& Current();
-    std::vector<FileSeries> LastStream() const;
 
     std::vector<VideoSeries> streams_;
 };

@@ -13,6 +13,7 @@
 #include "cli/file_capture.h"
 #include "cli/interrupt.h"
 #include "cli/video_csv.h"
+#include "output/series_csv.h"
 #include "output/text_report.h"
 #include "report/report_log.h"
 #include "support/comma_locale.h"
@@ -311,9 +312,10 @@ TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
     csv.AddBitrateSample(12.5);
     csv.AddBitrateSample(4010.2504);
     csv.DrawBitrateGraph(2011.3754);
+    ASSERT_EQ(1u, csv.Streams().size());
     EXPECT_EQ(
         (std::vector<std::string>{"Second,Kilobits", "1,12.500", "2,4010.250", "Average,2011.375"}),
-        csv.BitrateLines());
+        BitrateCsvLines({{"spot.mpg", csv.Streams().front()}}));
 }
 
 // On a terminal pass lines are green, failures red, warnings yellow; information lines
