@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -64,8 +65,8 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     pid_t pid = -1;
-    int error = ::posix_spawn(&pid, settings.executable.c_str(), &actions, nullptr, argv.data(),
-                              environ);
+    int error =
+        ::posix_spawn(&pid, settings.executable.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (error != 0) {
@@ -107,8 +108,7 @@ class Batch {
   public:
     Batch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
           const BatchCallbacks& callbacks)
-        : inputs_(inputs), settings_(settings), callbacks_(callbacks),
-          results_(inputs.size()) {}
+        : inputs_(inputs), settings_(settings), callbacks_(callbacks), results_(inputs.size()) {}
 
     void Run() {
         start_ = Clock::now();
@@ -261,8 +261,8 @@ FileResult WorkerOutcome(const std::string& path, const std::string& output, int
         return result;
     } catch (const nlohmann::ordered_json::exception&) {
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return ErrorResult(path, "The analysis ended without a result (exit status " +
-                                     std::to_string(code) + ")");
+        return ErrorResult(
+            path, "The analysis ended without a result (exit status " + std::to_string(code) + ")");
     }
 }
 

@@ -11,8 +11,8 @@
 #include "output/file_result.h"
 
 struct BatchSettings {
-    std::string executable;                // zembra-cli itself
-    std::vector<std::string> workerArgs;   // before "--" and the file
+    std::string executable;               // zembra-cli itself
+    std::vector<std::string> workerArgs;  // before "--" and the file
     int jobs = 1;
     double fileTimeoutSeconds = 0;  // 0: no limit
 };

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -41,7 +40,8 @@ const char* const kCliUsage =
     "                   each elementary stream, and the verdict\n"
     "                     zembra-cli --errors-only spot.mpg\n"
     "  --explain        end each judged line with the profile key and value that judged it\n"
-    "                     zembra-cli --explain spot.mpg   (*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9])\n"
+    "                     zembra-cli --explain spot.mpg   (*Aspect Ratio = 4:3   [AspectRatio = 3: "
+    "16:9])\n"
     "  --gops FILE      write the GOP table of the video streams as CSV (several streams:\n"
     "                   a File and a Stream column in front)\n"
     "                     zembra-cli --gops gops.csv spot.mpg\n"
@@ -120,7 +120,8 @@ std::string UsageMessage(const CLI::ParseError& e) {
     if (message.starts_with("The following argument")) {  // were (was) not expected: X
         return "unknown option " + message.substr(message.find(": ") + 2);
     }
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && message.find(" missing") != std::string::npos) {
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) &&
+        message.find(" missing") != std::string::npos) {
         return "option " + message.substr(0, message.find(':')) + " needs a value";
     }
     return message;

@@ -8,11 +8,11 @@
 enum class OutputFormat { Text, Json, Junit };
 
 struct CliOptions {
-    std::string profilePath;  // empty: MpegReference.ini beside the executable
-    std::string outputPath;   // empty: no report file
-    std::string gopsPath;     // empty: no GOP table file
-    std::string bitratePath;  // empty: no bitrate file
-    std::string summaryPath;  // empty: no CSV summary
+    std::string profilePath;      // empty: MpegReference.ini beside the executable
+    std::string outputPath;       // empty: no report file
+    std::string gopsPath;         // empty: no GOP table file
+    std::string bitratePath;      // empty: no bitrate file
+    std::string summaryPath;      // empty: no CSV summary
     std::string makeProfilePath;  // a reference spot to write a profile from
     OutputFormat format = OutputFormat::Text;
     bool noProfile = false;  // every check an information line, on purpose
@@ -25,7 +25,7 @@ struct CliOptions {
     double fileTimeoutSeconds = 0;  // 0: no limit
     // A batch's worker: analyses its one file and writes the result on standard output.
     bool worker = false;
-    bool workerStatus = false;  // the worker shows its phase on a terminal's standard error
+    bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
     std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };
 

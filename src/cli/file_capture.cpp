@@ -140,10 +140,14 @@ json AudioFigures(int id, const AudioStreamInfo& a, bool decoded, const StreamId
                     {"firstPtsMs", FirstPtsFromClockStartMs(t, id)},
                     {"decoded", decoded}};
     if (decoded) {
-        figures["levels"] = {{"dcLeftDbfs", a.dcLeft},       {"dcRightDbfs", a.dcRight},
-                             {"peakLeftDbfs", a.peakLeft},   {"peakRightDbfs", a.peakRight},
-                             {"rmsLeftDb", a.rmsLeft},       {"rmsRightDb", a.rmsRight},
-                             {"clippedLeft", a.clippedLeft}, {"clippedRight", a.clippedRight},
+        figures["levels"] = {{"dcLeftDbfs", a.dcLeft},
+                             {"dcRightDbfs", a.dcRight},
+                             {"peakLeftDbfs", a.peakLeft},
+                             {"peakRightDbfs", a.peakRight},
+                             {"rmsLeftDb", a.rmsLeft},
+                             {"rmsRightDb", a.rmsRight},
+                             {"clippedLeft", a.clippedLeft},
+                             {"clippedRight", a.clippedRight},
                              {"decodedSeconds", a.decodedSeconds}};
     }
     return figures;

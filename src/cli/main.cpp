@@ -94,7 +94,7 @@ int MakeProfile(const CliOptions& options) {
         return kExitPass;
     }
     return Written(SaveText(options.outputPath, text), options.outputPath, "profile") ? kExitPass
-                                                                                     : kExitFail;
+                                                                                      : kExitFail;
 }
 
 std::string ExecutablePath() {

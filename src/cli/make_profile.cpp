@@ -1,9 +1,11 @@
 // Writing a profile from a reference spot.
 #include "cli/make_profile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "reference/reference_profile.h"
 
@@ -74,7 +76,9 @@ class ProfileBuilder {
 std::string ProfileBuilder::Text(const std::string& referencePath) const {
     std::string text =
         "; Zembra reference profile measured from the reference spot\n"
-        "; \"" + referencePath + "\".\n"
+        "; \"" +
+        referencePath +
+        "\".\n"
         "; Each key holds the value that spot measured; edit them to the house rules.\n"
         "; A key left out (or set to 65535) judges nothing; its line is information.\n";
     for (const char* section : kSections) {
@@ -87,8 +91,8 @@ std::string ProfileBuilder::Text(const std::string& referencePath) const {
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         text += "\n[" + std::string(section) + "]\n";
         for (const auto& [order, named] : entries) {
-            text += "; " + named.second->comment + "\n" + named.first + "=" + named.second->text +
-                    "\n";
+            text +=
+                "; " + named.second->comment + "\n" + named.first + "=" + named.second->text + "\n";
         }
     }
     return text;
@@ -149,10 +153,9 @@ void AddCheck(ProfileBuilder& builder, const ResultLine& line) {
 // Keys whose line appears only when there is something to count or above the key: a
 // reference with nothing to count sets them to 0.
 void AddCountsWithoutLines(ProfileBuilder& builder) {
-    const std::pair<const char*, const char*> keys[] = {
-        {"System", "PacketSCRTimingError"},
-        {"System", "PacketPTSDTSOutSync"},
-        {"Audio", "MaxSamplesClipped"}};
+    const std::pair<const char*, const char*> keys[] = {{"System", "PacketSCRTimingError"},
+                                                        {"System", "PacketPTSDTSOutSync"},
+                                                        {"Audio", "MaxSamplesClipped"}};
     for (const auto& [section, key] : keys) {
         builder.Set(section, key, 0, "nothing counted in the reference");
     }

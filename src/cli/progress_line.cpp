@@ -1,6 +1,7 @@
 // Progress line text.
 #include "cli/progress_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -22,7 +23,7 @@ std::string ProgressLineText(const BatchProgress& p) {
                        " elapsed";
     if (p.done == 0 || p.done >= p.total) return text;
     // The files so far set the pace for the rest.
-    double left = p.elapsedSeconds / static_cast<double>(p.done) *
-                  static_cast<double>(p.total - p.done);
+    double left =
+        p.elapsedSeconds / static_cast<double>(p.done) * static_cast<double>(p.total - p.done);
     return text + ", about " + Clock(left) + " left";
 }

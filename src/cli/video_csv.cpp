@@ -24,9 +24,8 @@ void VideoCsv::AddGopRow(const VideoStreamInfo& info) {
     char timeCode[32];
     std::snprintf(timeCode, sizeof timeCode, "%02u:%02u:%02u:%02u", gop.hours, gop.minutes,
                   gop.seconds, gop.pictures);
-    Current().gops.push_back(
-        {timeCode, gop.picturesInGop, gop.structure, gop.closedGop != 0,
-         gop.pendingSequenceHeaders > 0});
+    Current().gops.push_back({timeCode, gop.picturesInGop, gop.structure, gop.closedGop != 0,
+                              gop.pendingSequenceHeaders > 0});
 }
 
 void VideoCsv::AddBitrateSample(double kilobits) {

@@ -70,9 +70,15 @@ std::vector<std::string> Row(const FileResult& result) {
     std::string first = result.verdict == FileVerdict::Error ? result.reason
                         : failures.empty()                   ? ""
                                                              : failures.front()->text;
-    return {result.path,         VerdictName(result.verdict), duration,
-            Joined(videoFormats), Joined(averages),            Joined(peaks),
-            Joined(gopLengths),   Joined(audioFormats),        std::to_string(failures.size()),
+    return {result.path,
+            VerdictName(result.verdict),
+            duration,
+            Joined(videoFormats),
+            Joined(averages),
+            Joined(peaks),
+            Joined(gopLengths),
+            Joined(audioFormats),
+            std::to_string(failures.size()),
             first};
 }
 

@@ -2,7 +2,6 @@
 #include "output/file_result.h"
 
 #include <array>
-#include <stdexcept>
 #include <utility>
 
 using json = nlohmann::ordered_json;
@@ -146,7 +145,8 @@ std::vector<const ResultLine*> FailureLines(const FileResult& result) {
     int verdict = VerdictLineIndex(result);
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];
-        bool failing = line.kind == LineKind::Fail || (line.kind == LineKind::Warning && line.check);
+        bool failing =
+            line.kind == LineKind::Fail || (line.kind == LineKind::Warning && line.check);
         if (failing && static_cast<int>(i) != verdict) failures.push_back(&line);
     }
     return failures;
@@ -161,10 +161,10 @@ json SeriesJson(const VideoSeries& series) {
                         {"closed", gop.closed},
                         {"sequenceHeader", gop.sequenceHeader}});
     }
-    return {{"gops", gops},
-            {"bitrate",
-             {{"kilobitsPerSecond", series.kilobitsPerSecond},
-              {"averageKbps", series.averageKbps}}}};
+    return {
+        {"gops", gops},
+        {"bitrate",
+         {{"kilobitsPerSecond", series.kilobitsPerSecond}, {"averageKbps", series.averageKbps}}}};
 }
 
 std::vector<VideoSeries> VideoSeriesOf(const FileResult& result) {

@@ -57,14 +57,16 @@ TestCase CaseOf(const ResultLine& line) {
 Suite SuiteOf(const FileResult& result) {
     Suite suite;
     if (result.verdict == FileVerdict::Error) {
-        suite.cases.push_back({"analysis", "report", TestCase::Errored, result.reason, result.reason});
+        suite.cases.push_back(
+            {"analysis", "report", TestCase::Errored, result.reason, result.reason});
         suite.errors = 1;
         return suite;
     }
     int verdict = VerdictLineIndex(result);
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];
-        if (static_cast<int>(i) == verdict || !(line.check || line.kind == LineKind::Fail)) continue;
+        if (static_cast<int>(i) == verdict || !(line.check || line.kind == LineKind::Fail))
+            continue;
         TestCase test = CaseOf(line);
         suite.failures += test.state == TestCase::Failed;
         suite.skipped += test.state == TestCase::Skipped;
@@ -145,8 +147,8 @@ std::string RunJunitText(const std::vector<FileResult>& results, const std::stri
         suites += SystemOut(result);
         suites += "  </testsuite>\n";
     }
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" +
-           Attribute("name", "zembra") + Attribute("tests", std::to_string(tests)) +
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" + Attribute("name", "zembra") +
+           Attribute("tests", std::to_string(tests)) +
            Attribute("failures", std::to_string(failures)) +
            Attribute("errors", std::to_string(errors)) +
            Attribute("skipped", std::to_string(skipped)) + Attribute("time", Seconds(seconds)) +

@@ -81,8 +81,14 @@ const std::map<std::string, Codes>& Meanings() {
     static const std::map<std::string, Codes> meanings = {
         {"AspectRatio", {{1, "1:1"}, {2, "4:3"}, {3, "16:9"}, {4, "2.21:1"}}},
         {"FrameRate",
-         {{1, "23.976 fps"}, {2, "24 fps"}, {3, "25 fps"}, {4, "29.97 fps"}, {5, "30 fps"},
-          {6, "50 fps"}, {7, "59.94 fps"}, {8, "60 fps"}}},
+         {{1, "23.976 fps"},
+          {2, "24 fps"},
+          {3, "25 fps"},
+          {4, "29.97 fps"},
+          {5, "30 fps"},
+          {6, "50 fps"},
+          {7, "59.94 fps"},
+          {8, "60 fps"}}},
         {"Layer", {{1, "Layer I"}, {2, "Layer II"}, {3, "Layer III"}}},
         {"Emphasis", {{0, "none"}, {1, "50/15 us"}, {2, "reserved"}, {3, "CCITT J.17"}}},
         {"SystemVBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
@@ -169,8 +175,8 @@ std::string ExplainCheck(const JudgedCheck& check) {
         if (value.key.empty()) {
             if (value.set) fixedLimits.push_back(LimitText(value, side));
         } else if (value.key == "ProgramMuxRateMin") {
-            parts.push_back("ProgramMuxRateMin = 1: recommended minimum " +
-                            Number(value.value) + " bit/s");
+            parts.push_back("ProgramMuxRateMin = 1: recommended minimum " + Number(value.value) +
+                            " bit/s");
         } else if (value.key == "RMSTolerance" && check.min && check.min->set && value.set) {
             parts.push_back("RMSTolerance = " + Number(value.value - check.min->value) + " dB");
         } else {

@@ -31,17 +31,17 @@ std::string StreamIdText(int streamId) {
 
 std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams) {
     bool several = streams.size() > 1;
-    std::vector<std::string> header = {"GOP #",     "TimeCode", "GOP Length", "Structure",
-                                       "Closed?", "Seq. Header?"};
+    std::vector<std::string> header = {"GOP #",     "TimeCode", "GOP Length",
+                                       "Structure", "Closed?",  "Seq. Header?"};
     std::vector<std::string> lines = {
         CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
     for (const FileSeries& stream : streams) {
         size_t number = 0;
         for (const GopRow& gop : stream.series.gops) {
-            lines.push_back(CsvRow(Joined(
-                Prefix(several, stream),
-                {std::to_string(++number), gop.timeCode, std::to_string(gop.length),
-                 gop.structure, YesNo(gop.closed), YesNo(gop.sequenceHeader)})));
+            lines.push_back(
+                CsvRow(Joined(Prefix(several, stream),
+                              {std::to_string(++number), gop.timeCode, std::to_string(gop.length),
+                               gop.structure, YesNo(gop.closed), YesNo(gop.sequenceHeader)})));
         }
     }
     return lines;
@@ -55,8 +55,8 @@ std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams)
     for (const FileSeries& stream : streams) {
         const std::vector<double>& samples = stream.series.kilobitsPerSecond;
         for (size_t i = 0; i < samples.size(); ++i) {
-            lines.push_back(CsvRow(Joined(Prefix(several, stream),
-                                          {std::to_string(i + 1), CsvDecimal(samples[i])})));
+            lines.push_back(CsvRow(
+                Joined(Prefix(several, stream), {std::to_string(i + 1), CsvDecimal(samples[i])})));
         }
         lines.push_back(CsvRow(
             Joined(Prefix(several, stream), {"Average", CsvDecimal(stream.series.averageKbps)})));

@@ -11,9 +11,11 @@ constexpr const char* kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
 size_t Utf8SequenceLength(const std::string& text, size_t at) {
     auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
     uint8_t lead = byte(at);
-    size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                  : (lead & 0xF8) == 0xF0  ? 4
-                                                           : 0;
+    size_t length = lead < 0x80             ? 1
+                    : (lead & 0xE0) == 0xC0 ? 2
+                    : (lead & 0xF0) == 0xE0 ? 3
+                    : (lead & 0xF8) == 0xF0 ? 4
+                                            : 0;
     if (length == 0 || at + length > text.size()) return 0;
     uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
     for (size_t i = 1; i < length; ++i) {

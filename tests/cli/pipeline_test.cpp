@@ -7,8 +7,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cli/batch.h"
 #include "cli/cli_options.h"
@@ -78,8 +78,8 @@ std::vector<std::string> Paths(const json& document) {
 TEST_F(PipelineTest, FoldersAndListsInTheOrderGiven) {
     std::string spots = Folder("spots");
     Folder("spots/sub/deeper");
-    for (const char* name : {"spots/c.Vob", "spots/a.mpg", "spots/sub/B.MPG",
-                             "spots/sub/deeper/d.mpeg"}) {
+    for (const char* name :
+         {"spots/c.Vob", "spots/a.mpg", "spots/sub/B.MPG", "spots/sub/deeper/d.mpeg"}) {
         dir_.Write(name, MakeSimpleStream(2));
     }
     dir_.WriteText("spots/notes.txt", "not a spot");
@@ -117,7 +117,8 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
         std::string reason;
     };
     std::vector<Case> cases = {
-        {missing, "Unable to open file \"" + missing + "\" for reading. No such file or directory."},
+        {missing,
+         "Unable to open file \"" + missing + "\" for reading. No such file or directory."},
         {empty, "No .mpg, .mpeg or .vob file in folder \"" + empty + "\""},
         {fifo, "Unable to open file \"" + fifo + "\" for reading. It is not a regular file."},
         {text, "File \"" + text + "\" is NOT a MPEG program stream!!"},
@@ -126,8 +127,8 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
     if (::geteuid() != 0) {  // root reads every file whatever its mode
         std::string locked = dir_.Write("locked.mpg", MakeSimpleStream(2));
         ::chmod(locked.c_str(), 0);
-        cases.push_back({locked, "Unable to open file \"" + locked +
-                                     "\" for reading. Permission denied."});
+        cases.push_back(
+            {locked, "Unable to open file \"" + locked + "\" for reading. Permission denied."});
     }
     std::string args = "--no-profile";
     for (const Case& c : cases) args += " " + Quoted(c.path);
@@ -188,13 +189,15 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
                              [] { return false; }};
     auto start = std::chrono::steady_clock::now();
     RunBatch(inputs, settings, callbacks);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 20.0) << "the hung worker was not stopped";
     ASSERT_EQ(inputs.size(), results.size());
     const std::pair<FileVerdict, std::string> expected[] = {
         {FileVerdict::Pass, ""},
         {FileVerdict::Error, "The analysis crashed (signal 11, Segmentation fault)"},
-        {FileVerdict::Error, "The analysis did not end within 2 seconds (--file-timeout); it was stopped"},
+        {FileVerdict::Error,
+         "The analysis did not end within 2 seconds (--file-timeout); it was stopped"},
         {FileVerdict::Error, "The analysis ended without a result (exit status 0)"},
         {FileVerdict::Error, "No spots"},
         {FileVerdict::Pass, ""},
@@ -229,20 +232,23 @@ TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
     CliRun run = Run("--explain --profile " + Quoted(kBundledProfile) + " --summary " +
                      Quoted(summary) + " " + Quoted(kSample) + " " + Quoted(dvd));
     EXPECT_EQ(1, run.exitCode) << run.err;
-    for (const char* line : {"*Aspect Ratio = Square 1:1   [AspectRatio = 3: 16:9]\n",
-                             "Horizontal Size = 720   [HorizontalSize = 720 pixels]\n",
-                             "Max. frames per GOP (without first & last) = 15   [GOPLengthMax = 15 frames]\n",
-                             "Mode = stereo   [Mode = 3: stereo, joint stereo]\n",
-                             "Compliance Test: Pass\n"}) {
+    for (const char* line :
+         {"*Aspect Ratio = Square 1:1   [AspectRatio = 3: 16:9]\n",
+          "Horizontal Size = 720   [HorizontalSize = 720 pixels]\n",
+          "Max. frames per GOP (without first & last) = 15   [GOPLengthMax = 15 frames]\n",
+          "Mode = stereo   [Mode = 3: stereo, joint stereo]\n", "Compliance Test: Pass\n"}) {
         EXPECT_NE(std::string::npos, run.out.find(line)) << line;
     }
-    EXPECT_EQ("path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
-              "gop_length,audio_format,failures,first_failure\r\n" +
-                  kSample + ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4011,4210,15,"
-                            "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,\r\n" +
-                  dvd + ",fail,2.00,MPEG-2 720x576 1:1 25 fps,2197,3334,12,,2,"
-                        "*Substream (DVD): AC3 Audio substream 80\r\n",
-              ReadText(summary));
+    EXPECT_EQ(
+        "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
+        "gop_length,audio_format,failures,first_failure\r\n" +
+            kSample +
+            ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4011,4210,15,"
+            "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,\r\n" +
+            dvd +
+            ",fail,2.00,MPEG-2 720x576 1:1 25 fps,2197,3334,12,,2,"
+            "*Substream (DVD): AC3 Audio substream 80\r\n",
+        ReadText(summary));
 }
 
 // --errors-only shows what print-only-errors shows, and the first line of each
@@ -269,7 +275,8 @@ TEST(ErrorsOnly, IsPrintOnlyErrorsWithTheStreamsFirstLines) {
         std::vector<ShownLine> lines = ShownLines(result, {true, false});
         for (const ResultLine& line : result.lines) {
             if (index < lines.size() && lines[index].text == line.text) {
-                bool extra = line.streamStart && (line.kind == LineKind::Info || line.kind == LineKind::Pass);
+                bool extra = line.streamStart &&
+                             (line.kind == LineKind::Info || line.kind == LineKind::Pass);
                 (extra ? streamLines : shown).push_back(line.text);
                 ++index;
             }
@@ -303,10 +310,11 @@ TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
     }
     CliRun printed = Run("--make-profile " + Quoted(kSample));
     EXPECT_EQ(0, printed.exitCode);
-    for (const char* text : {"\n[System]\n", "; measured: MPEG Pack Size = 2048\nMPEGPackSize=2048\n",
-                             "; measured: Horizontal Size = 720\nHorizontalSize=720\n",
-                             "; measured: Aspect Ratio = 16:9\nAspectRatio=3\n",
-                             "\nMode=1\n", "\nDecodeAudio=1\n", "\nGOPLengthMax=15\n"}) {
+    for (const char* text :
+         {"\n[System]\n", "; measured: MPEG Pack Size = 2048\nMPEGPackSize=2048\n",
+          "; measured: Horizontal Size = 720\nHorizontalSize=720\n",
+          "; measured: Aspect Ratio = 16:9\nAspectRatio=3\n", "\nMode=1\n", "\nDecodeAudio=1\n",
+          "\nGOPLengthMax=15\n"}) {
         EXPECT_NE(std::string::npos, printed.out.find(text)) << text << printed.out;
     }
     CliRun bad = Run("--make-profile " + Quoted(dir_.WriteText("x.mpg", "not a stream")));
@@ -322,14 +330,16 @@ TEST_F(PipelineTest, GopsAndBitratesOfSeveralFilesNameTheirFileAndStream) {
                      Quoted(kSample) + " " + Quoted(kSample));
     ASSERT_EQ(0, run.exitCode) << run.err;
     std::string table = ReadText(gops);
-    EXPECT_EQ(0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n" +
-                             kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"));
+    EXPECT_EQ(
+        0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n" +
+                       kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"));
     EXPECT_NE(std::string::npos, table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes\r\n" +
                                             kSample + ",E0,1,00:00:00:00,"));
     std::string rates = ReadText(bitrate);
     EXPECT_EQ(0u, rates.find("File,Stream,Second,Kilobits\r\n" + kSample + ",E0,1,"));
     size_t averages = 0;
-    for (size_t at = 0; (at = rates.find(",E0,Average,4010.", at)) != std::string::npos; ++at) ++averages;
+    for (size_t at = 0; (at = rates.find(",E0,Average,4010.", at)) != std::string::npos; ++at)
+        ++averages;
     EXPECT_EQ(2u, averages);
 }
 

@@ -24,8 +24,9 @@ JudgedValue Key(const char* section, const char* key, double value, bool set = t
 JudgedCheck Equal(const char* key, double measured, double reference, bool set = true) {
     JudgedCheck check;
     check.kind = CheckKind::Equal;
-    check.outcome = !set ? CheckOutcome::Information
-                         : measured == reference ? CheckOutcome::Pass : CheckOutcome::Failure;
+    check.outcome = !set                    ? CheckOutcome::Information
+                    : measured == reference ? CheckOutcome::Pass
+                                            : CheckOutcome::Failure;
     check.measured = measured;
     check.reference = Key("Video", key, reference, set);
     check.unit = KeyUnit(key);
@@ -53,16 +54,31 @@ FileResult FailingResult(const std::string& path) {
         {LineKind::Fail, "Compliance Test: Fail!!", {}, false},
         {LineKind::Heading, "End.", {}, false},
     };
-    VideoSeries series{0xE0, {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}}, {3000.5, 2999}, 2999.75};
-    json video = {{"id", 0xE0},           {"status", 0},          {"horizontalSize", 720},
-                  {"verticalSize", 576},  {"aspectRatioCode", 2}, {"frameRateCode", 3},
-                  {"bitRateBps", 5000000}, {"frames", 50},         {"gopCount", 5},
-                  {"gopLengthMax", 12},   {"durationSeconds", 2.0}, {"averageKbps", 2999.75},
+    VideoSeries series{
+        0xE0, {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}}, {3000.5, 2999}, 2999.75};
+    json video = {{"id", 0xE0},
+                  {"status", 0},
+                  {"horizontalSize", 720},
+                  {"verticalSize", 576},
+                  {"aspectRatioCode", 2},
+                  {"frameRateCode", 3},
+                  {"bitRateBps", 5000000},
+                  {"frames", 50},
+                  {"gopCount", 5},
+                  {"gopLengthMax", 12},
+                  {"durationSeconds", 2.0},
+                  {"averageKbps", 2999.75},
                   {"peakKbps", 3000.6}};
     video.update(SeriesJson(series));
-    json audio = {{"id", 0xC0},   {"status", 0},      {"layer", 2},    {"bitrateKbps", 192},
-                  {"samplingFrequencyHz", 48000}, {"mode", 1}, {"syncWords", 84},
-                  {"syncLosses", 0}, {"decoded", false}};
+    json audio = {{"id", 0xC0},
+                  {"status", 0},
+                  {"layer", 2},
+                  {"bitrateKbps", 192},
+                  {"samplingFrequencyHz", 48000},
+                  {"mode", 1},
+                  {"syncWords", 84},
+                  {"syncLosses", 0},
+                  {"decoded", false}};
     result.streams = {{"programStream", nullptr},
                       {"videoStreams", json::array({video})},
                       {"audioStreams", json::array({audio})}};
@@ -78,9 +94,9 @@ TEST(XmlText, EscapesMarkupAndKeepsEveryDocumentWellFormed) {
         {"plain", "plain"},
         {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&apos;"},
         {"line\nbreak\ttab", "line&#10;break&#9;tab"},
-        {std::string("nul\0bell\x07", 9), "nulbell"},         // not XML 1.0 characters
+        {std::string("nul\0bell\x07", 9), "nulbell"},              // not XML 1.0 characters
         {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},  // UTF-8 stays
-        {"latin1 \xE9t\xE9", "latin1 \xEF\xBF\xBDt\xEF\xBF\xBD"},   // not UTF-8
+        {"latin1 \xE9t\xE9", "latin1 \xEF\xBF\xBDt\xEF\xBF\xBD"},  // not UTF-8
         {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
         {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
         {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
@@ -172,12 +188,11 @@ TEST(FileResult, FailureLinesAreThoseThatFailTheFile) {
 TEST(TextReport, ErrorsOnlyKeepsEachStreamsFirstLineAndExplainNamesTheKey) {
     FileResult result = FailingResult("a.mpg");
     std::vector<std::string> errorsOnly = Texts(ShownLines(result, {true, false}));
-    EXPECT_EQ((std::vector<std::string>{"Begin Video Streams Summary:",
-                                        "Elementary Stream E0 is a MPEG-2 Video Stream",
-                                        "*Aspect Ratio = 4:3",
-                                        "1024 bytes skipped before the first sequence header",
-                                        "*File ends inside a packet: the last packet lacks 12 bytes",
-                                        "Result:", "Compliance Test: Fail!!", "End."}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "Begin Video Streams Summary:", "Elementary Stream E0 is a MPEG-2 Video Stream",
+                  "*Aspect Ratio = 4:3", "1024 bytes skipped before the first sequence header",
+                  "*File ends inside a packet: the last packet lacks 12 bytes",
+                  "Result:", "Compliance Test: Fail!!", "End."}),
               errorsOnly);
     std::vector<std::string> explained = Texts(ShownLines(result, {false, true}));
     EXPECT_EQ("Horizontal Size = 720   [HorizontalSize = 720 pixels]", explained[3]);
@@ -199,10 +214,11 @@ TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
     std::string xml = RunJunitText(results, "/srv/qc/MpegReference.ini");
     std::string path = dir.WriteText("junit.xml", xml);
     // A CI viewer reads the counts off the root and each suite; an XML parser must accept it.
-    EXPECT_EQ("testsuites tests=5 failures=2 errors=1 skipped=1\n"
-              "testsuite spots/<new> & \"final\".mpg tests=4 failures=2 errors=0 skipped=1\n"
-              "testsuite spots/gone.mpg tests=1 failures=0 errors=1 skipped=0\n",
-              JunitCounts(path));
+    EXPECT_EQ(
+        "testsuites tests=5 failures=2 errors=1 skipped=1\n"
+        "testsuite spots/<new> & \"final\".mpg tests=4 failures=2 errors=0 skipped=1\n"
+        "testsuite spots/gone.mpg tests=1 failures=0 errors=1 skipped=0\n",
+        JunitCounts(path));
     EXPECT_NE(std::string::npos,
               xml.find("<failure message=\"*Aspect Ratio = 4:3\" type=\"Video.AspectRatio\">"
                        "*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]</failure>"));
@@ -214,18 +230,22 @@ TEST(CsvSummary, OneRowPerFile) {
     FileResult passing = FailingResult("b.mpg");
     passing.verdict = FileVerdict::Pass;
     passing.lines = {{LineKind::Pass, "Compliance Test: Pass", {}, false}};
-    std::vector<std::string> lines = SummaryCsvLines(
-        {FailingResult("spots/a, \"cut\".mpg"), passing, ErrorResult("c.mpg", "File \"c.mpg\" is empty")});
+    std::vector<std::string> lines =
+        SummaryCsvLines({FailingResult("spots/a, \"cut\".mpg"), passing,
+                         ErrorResult("c.mpg", "File \"c.mpg\" is empty")});
     ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
-              "gop_length,audio_format,failures,first_failure",
-              lines[0]);
-    EXPECT_EQ("\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
-              "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3",
-              lines[1]);
-    EXPECT_EQ("b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
-              "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0,",
-              lines[2]);
+    EXPECT_EQ(
+        "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
+        "gop_length,audio_format,failures,first_failure",
+        lines[0]);
+    EXPECT_EQ(
+        "\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3",
+        lines[1]);
+    EXPECT_EQ(
+        "b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0,",
+        lines[2]);
     EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"", lines[3]);
 }
 
@@ -235,10 +255,11 @@ TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
     EXPECT_EQ((std::vector<std::string>{"GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
                                         "1,00:00:00:00,12,IBBP,Yes,Yes"}),
               GopCsvLines({{"a.mpg", e0}}));
-    EXPECT_EQ((std::vector<std::string>{
-                  "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
-                  "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes", "\"b,c.mpg\",E1,1,00:00:00:00,6,IP,No,No"}),
-              GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}));
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
+            "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes", "\"b,c.mpg\",E1,1,00:00:00:00,6,IP,No,No"}),
+        GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}));
     EXPECT_EQ((std::vector<std::string>{"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250",
                                         "a.mpg,E0,Average,100.250", "a.mpg,E1,Average,0.000"}),
               BitrateCsvLines({{"a.mpg", e0}, {"a.mpg", e1}}));

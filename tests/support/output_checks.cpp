@@ -17,8 +17,8 @@ CommandOutput RunCommand(const std::string& command) {
 }
 
 std::string SchemaErrors(const std::string& jsonPath) {
-    CommandOutput run = RunCommand("python3 '" ZEMBRA_JSON_VALIDATOR "' '" ZEMBRA_JSON_SCHEMA
-                                   "' '" + jsonPath + "'");
+    CommandOutput run = RunCommand(
+        "python3 '" ZEMBRA_JSON_VALIDATOR "' '" ZEMBRA_JSON_SCHEMA "' '" + jsonPath + "'");
     if (run.exitCode == 0) return "";
     return run.text.empty() ? "validator exit status " + std::to_string(run.exitCode) : run.text;
 }
