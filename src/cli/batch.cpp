@@ -252,6 +252,10 @@ FileResult WorkerOutcome(const std::string& path, const std::string& output, int
         return ErrorResult(path, "The analysis did not end within " + std::string(seconds) +
                                      " seconds (--file-timeout); it was stopped");
     }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) {
+        // Ctrl-C twice, or once before the worker could take it as a cancel.
+        return ErrorResult(path, "The analysis was interrupted (Ctrl-C)");
+    }
     if (WIFSIGNALED(status)) {
         return ErrorResult(path, "The analysis crashed (" + SignalText(WTERMSIG(status)) + ")");
     }

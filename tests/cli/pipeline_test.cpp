@@ -165,6 +165,7 @@ std::string HostileWorker(const TempDir& dir) {
                                        "for file; do :; done\n"
                                        "case \"$file\" in\n"
                                        "  *crash*) kill -SEGV $$ ;;\n"
+                                       "  *ctrl-c*) kill -INT $$ ;;\n"
                                        "  *hang*) exec sleep 60 ;;\n"
                                        "  *garbage*) echo garbage; exit 0 ;;\n"
                                        "esac\n"
@@ -179,6 +180,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
                                       {dir_.Path() + "/crash.mpg", ""},
                                       {dir_.Path() + "/hang.mpg", ""},
                                       {dir_.Path() + "/garbage.mpg", ""},
+                                      {dir_.Path() + "/ctrl-c.mpg", ""},
                                       {dir_.Path() + "/nothing", "No spots"},
                                       {good, ""}};
     BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0};
@@ -199,6 +201,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
         {FileVerdict::Error,
          "The analysis did not end within 2 seconds (--file-timeout); it was stopped"},
         {FileVerdict::Error, "The analysis ended without a result (exit status 0)"},
+        {FileVerdict::Error, "The analysis was interrupted (Ctrl-C)"},
         {FileVerdict::Error, "No spots"},
         {FileVerdict::Pass, ""},
     };
@@ -208,8 +211,8 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
         EXPECT_EQ(expected[i].second, results[i].reason) << i;
     }
     ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(6u, progress.back().done);
-    EXPECT_EQ(4u, progress.back().failed);
+    EXPECT_EQ(7u, progress.back().done);
+    EXPECT_EQ(5u, progress.back().failed);
 }
 
 TEST(ProgressLine, CountsFailuresAndEstimatesTheRest) {
