@@ -215,6 +215,24 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     EXPECT_EQ(5u, progress.back().failed);
 }
 
+// On a terminal (here the pseudo-terminal of script(1)) a batch shows its progress on
+// standard error, and clears it before each report and at the end.
+TEST_F(PipelineTest, ABatchShowsItsProgressOnATerminal) {
+    if (RunCommand("command -v script").exitCode != 0) GTEST_SKIP() << "script(1) is missing";
+    std::string bad = dir_.WriteText("bad.mpg", "not a stream");
+    std::string log = dir_.Path() + "/terminal.txt";
+    RunCommand("script -qec \"'" ZEMBRA_CLI_PATH "' --no-color --jobs 1 " + Quoted(kSample) + " " +
+               Quoted(bad) + " >/dev/null\" " + Quoted(log));
+    std::string terminal = ReadText(log);
+    size_t first = terminal.find("\r1/2 files, 0 failed, 00:00:");
+    ASSERT_NE(std::string::npos, first) << terminal;
+    EXPECT_NE(std::string::npos, terminal.find(" elapsed, about 00:00:", first));
+    size_t last = terminal.find("\r2/2 files, 1 failed, 00:00:", first);
+    ASSERT_NE(std::string::npos, last) << terminal;
+    EXPECT_EQ(last + 30, terminal.find(" elapsed\x1b[K", last)) << "no estimate once done";
+    EXPECT_NE(std::string::npos, terminal.rfind("\r\x1b[K")) << "the line is cleared";
+}
+
 TEST(ProgressLine, CountsFailuresAndEstimatesTheRest) {
     struct Case {
         BatchProgress progress;
@@ -332,6 +350,7 @@ TEST_F(PipelineTest, GopsAndBitratesOfSeveralFilesNameTheirFileAndStream) {
     CliRun run = Run("--gops " + Quoted(gops) + " --bitrate " + Quoted(bitrate) + " " +
                      Quoted(kSample) + " " + Quoted(kSample));
     ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("", run.err) << "no progress line in a pipe";
     std::string table = ReadText(gops);
     EXPECT_EQ(
         0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n" +
