@@ -14,6 +14,9 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
+
+#include "output/json_report.h"
 
 extern char** environ;
 
@@ -131,13 +134,14 @@ class Batch {
             size_t index = next_++;
             const BatchInput& input = inputs_[index];
             if (!input.error.empty()) {
-                Finish(index, ErrorResult(input.path, input.error));
+                Finish(index, {ErrorResult(input.path, input.error), ""});
                 continue;
             }
             std::optional<Worker> worker = StartWorker(index, input.path, settings_);
             if (!worker) {
-                Finish(index, ErrorResult(input.path, "Unable to start a worker process: " +
-                                                          std::string(std::strerror(errno))));
+                Finish(index, {ErrorResult(input.path, "Unable to start a worker process: " +
+                                                           std::string(std::strerror(errno))),
+                               ""});
                 continue;
             }
             running_.push_back(std::move(*worker));
@@ -203,9 +207,9 @@ class Batch {
         }
     }
 
-    void Finish(size_t index, FileResult result) {
+    void Finish(size_t index, BatchResult result) {
         ++progress_.done;
-        if (result.verdict != FileVerdict::Pass) ++progress_.failed;
+        if (result.result.verdict != FileVerdict::Pass) ++progress_.failed;
         results_[index] = std::move(result);
         ShowProgress();
     }
@@ -233,7 +237,7 @@ class Batch {
     const std::vector<BatchInput>& inputs_;
     const BatchSettings& settings_;
     const BatchCallbacks& callbacks_;
-    std::vector<std::optional<FileResult>> results_;
+    std::vector<std::optional<BatchResult>> results_;
     std::vector<Worker> running_;
     size_t next_ = 0;
     size_t handedOver_ = 0;
@@ -244,29 +248,42 @@ class Batch {
 
 }  // namespace
 
-FileResult WorkerOutcome(const std::string& path, const std::string& output, int status,
-                         bool timedOut, double timeoutSeconds) {
+std::string WorkerMessage(const FileResult& result) {
+    nlohmann::ordered_json tree = ToJson(result);
+    std::string json = JsonDump(tree, -1);
+    std::vector<uint8_t> packed =
+        nlohmann::ordered_json::to_msgpack({{"result", tree}, {"json", json}});
+    return std::string(packed.begin(), packed.end());
+}
+
+BatchResult WorkerOutcome(const std::string& path, const std::string& output, int status,
+                          bool timedOut, double timeoutSeconds) {
     if (timedOut) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds);
-        return ErrorResult(path, "The analysis did not end within " + std::string(seconds) +
-                                     " seconds (--file-timeout); it was stopped");
+        return {ErrorResult(path, "The analysis did not end within " + std::string(seconds) +
+                                      " seconds (--file-timeout); it was stopped"),
+                ""};
     }
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) {
         // Ctrl-C twice, or once before the worker could take it as a cancel.
-        return ErrorResult(path, "The analysis was interrupted (Ctrl-C)");
+        return {ErrorResult(path, "The analysis was interrupted (Ctrl-C)"), ""};
     }
     if (WIFSIGNALED(status)) {
-        return ErrorResult(path, "The analysis crashed (" + SignalText(WTERMSIG(status)) + ")");
+        return {ErrorResult(path, "The analysis crashed (" + SignalText(WTERMSIG(status)) + ")"),
+                ""};
     }
     try {
-        FileResult result = FileResultFromJson(nlohmann::ordered_json::from_msgpack(output));
-        result.path = path;  // as given, whatever its bytes
-        return result;
-    } catch (const nlohmann::ordered_json::exception&) {
+        nlohmann::ordered_json message = nlohmann::ordered_json::from_msgpack(output);
+        FileResult result = FileResultFromJson(message.at("result"));
+        // The worker was given this path; a result for another file is no result.
+        if (result.path != path) throw std::runtime_error("another file's result");
+        return {std::move(result), message.at("json").get<std::string>()};
+    } catch (const std::exception&) {
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return ErrorResult(
-            path, "The analysis ended without a result (exit status " + std::to_string(code) + ")");
+        return {ErrorResult(path, "The analysis ended without a result (exit status " +
+                                      std::to_string(code) + ")"),
+                ""};
     }
 }
 

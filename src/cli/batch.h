@@ -24,9 +24,17 @@ struct BatchProgress {
     double elapsedSeconds = 0;
 };
 
+// A file's result, and its JSON object as the worker made it (beside the other workers,
+// so that a batch's JSON costs the main process no more than its text); empty where the
+// batch made the result itself.
+struct BatchResult {
+    FileResult result;
+    std::string json;
+};
+
 struct BatchCallbacks {
     // Each result, in input order, as soon as it and every one before it are in.
-    std::function<void(FileResult&&)> result;
+    std::function<void(BatchResult&&)> result;
     // After each result, and about once a second.
     std::function<void(const BatchProgress&)> progress;
     // True once no further file may be started (Ctrl-C).
@@ -36,8 +44,12 @@ struct BatchCallbacks {
 void RunBatch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
               const BatchCallbacks& callbacks);
 
-// The result a worker wrote on its standard output, its exit status as waitpid gave it and
-// whether it was stopped for the time limit: the file's result, or an error result that
-// says what happened to the worker.
-FileResult WorkerOutcome(const std::string& path, const std::string& output, int status,
-                         bool timedOut, double timeoutSeconds);
+// What a worker writes on its standard output: its result as MessagePack, which keeps a
+// path's bytes as they are, with the result's JSON object.
+std::string WorkerMessage(const FileResult& result);
+
+// The message a worker wrote, its exit status as waitpid gave it and whether it was
+// stopped for the time limit: the file's result, or an error result that says what
+// happened to the worker.
+BatchResult WorkerOutcome(const std::string& path, const std::string& output, int status,
+                          bool timedOut, double timeoutSeconds);

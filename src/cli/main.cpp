@@ -69,14 +69,13 @@ void LoadProfile(const CliOptions& options, const std::string& profilePath) {
     }
 }
 
-// A batch's worker: the file's result, as MessagePack (it keeps a path's bytes as they
-// are), on standard output for the process that started it.
+// A batch's worker: the file's result on standard output, for the process that started it.
 int RunWorker(const CliOptions& options) {
     LoadProfile(options, options.profilePath);
     InstallInterruptHandler();
-    FileResult result = AnalyseInThisProcess(options.files.front(), options.workerStatus);
-    std::vector<uint8_t> packed = nlohmann::ordered_json::to_msgpack(ToJson(result));
-    bool ok = std::fwrite(packed.data(), 1, packed.size(), stdout) == packed.size();
+    std::string message =
+        WorkerMessage(AnalyseInThisProcess(options.files.front(), options.workerStatus));
+    bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
     return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
 }
 
@@ -181,14 +180,16 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     std::vector<FileResult> results;
     std::vector<std::string> pieces;  // made as the results come in, beside the workers
     BatchCallbacks callbacks;
-    callbacks.result = [&](FileResult&& result) {
+    callbacks.result = [&](BatchResult&& batchResult) {
+        FileResult& result = batchResult.result;
         if (options.format == OutputFormat::Text) {
             std::vector<ShownLine> lines = ShownLines(result, textOptions);
             progress.Clear();
             PrintLines(stdout, lines, colour);
             for (std::string& text : Texts(lines)) pieces.push_back(std::move(text));
         } else if (options.format == OutputFormat::Json) {
-            pieces.push_back(FileJsonText(result));
+            bool made = !batchResult.json.empty();
+            pieces.push_back(made ? std::move(batchResult.json) : FileJsonText(result));
         }
         results.push_back(std::move(result));
     };

@@ -14,6 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/file_analysis.h"
 #include "cli/progress_line.h"
+#include "output/json_report.h"
 #include "output/text_report.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
@@ -186,7 +187,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0};
     std::vector<FileResult> results;
     std::vector<BatchProgress> progress;
-    BatchCallbacks callbacks{[&](FileResult&& r) { results.push_back(std::move(r)); },
+    BatchCallbacks callbacks{[&](BatchResult&& r) { results.push_back(std::move(r.result)); },
                              [&](const BatchProgress& p) { progress.push_back(p); },
                              [] { return false; }};
     auto start = std::chrono::steady_clock::now();
@@ -213,6 +214,19 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(7u, progress.back().done);
     EXPECT_EQ(5u, progress.back().failed);
+}
+
+// What a worker hands over is its result as it was, a path's bytes included, with the
+// same JSON object the main process would make; another file's result is no result.
+TEST(WorkerMessage, CarriesTheResultUnchanged) {
+    FileResult result = ErrorResult("/ingest/caf\xE9/spot.mpg", "File is empty");
+    result.lines.push_back({LineKind::Info, "caf\xE9", std::nullopt, true});
+    BatchResult back = WorkerOutcome(result.path, WorkerMessage(result), 0, false, 0);
+    EXPECT_EQ(result, back.result);
+    EXPECT_EQ(FileJsonText(result), back.json);
+    BatchResult other = WorkerOutcome("/ingest/other.mpg", WorkerMessage(result), 0, false, 0);
+    EXPECT_EQ(FileVerdict::Error, other.result.verdict);
+    EXPECT_EQ("The analysis ended without a result (exit status 0)", other.result.reason);
 }
 
 // On a terminal (here the pseudo-terminal of script(1)) a batch shows its progress on
