@@ -150,20 +150,61 @@ std::vector<FileSeries> AllSeries(const std::vector<FileResult>& results) {
     return all;
 }
 
-// `pieces`: the text report's lines, or each file's JSON object.
-bool WriteDocument(const CliOptions& options, const std::vector<FileResult>& results,
-                   const std::string& profile, const std::vector<std::string>& pieces) {
-    if (options.format == OutputFormat::Text) {
-        return WriteIfAsked(options.outputPath, pieces, "report");
+// Where the chosen format goes: text is printed as each file's report comes in, and so is
+// JSON when it goes to standard output; --output gets the whole document at the end.
+class DocumentWriter {
+  public:
+    DocumentWriter(const CliOptions& options, const std::string& profile)
+        : options_(options),
+          profile_(profile),
+          streamJson_(options.format == OutputFormat::Json && options.outputPath.empty()) {
+        if (streamJson_) std::fputs(JsonDocumentStart(profile_).c_str(), stdout);
     }
-    std::string document = options.format == OutputFormat::Json ? RunJsonText(pieces, profile)
-                                                                : RunJunitText(results, profile);
-    if (options.outputPath.empty()) {
-        std::fputs(document.c_str(), stdout);
-        return std::fflush(stdout) == 0;
+
+    void Add(const FileResult& result, std::string json, ProgressDisplay& progress, bool colour,
+             const TextOptions& textOptions) {
+        if (options_.format == OutputFormat::Text) {
+            std::vector<ShownLine> lines = ShownLines(result, textOptions);
+            progress.Clear();
+            PrintLines(stdout, lines, colour);
+            for (std::string& text : Texts(lines)) pieces_.push_back(std::move(text));
+        } else if (options_.format == OutputFormat::Json) {
+            if (json.empty()) json = FileJsonText(result);
+            if (!streamJson_) {
+                pieces_.push_back(std::move(json));
+                return;
+            }
+            std::fputs(JsonDocumentFile(json, first_).c_str(), stdout);
+            first_ = false;
+        }
     }
-    return Written(SaveText(options.outputPath, document), options.outputPath, "report");
-}
+
+    // False when a file cannot be written.
+    bool Finish(const std::vector<FileResult>& results) {
+        if (options_.format == OutputFormat::Text) {
+            return WriteIfAsked(options_.outputPath, pieces_, "report");
+        }
+        if (streamJson_) {
+            std::fputs(JsonDocumentEnd().c_str(), stdout);
+            return std::fflush(stdout) == 0;
+        }
+        std::string document = options_.format == OutputFormat::Json
+                                   ? RunJsonText(pieces_, profile_)
+                                   : RunJunitText(results, profile_);
+        if (options_.outputPath.empty()) {
+            std::fputs(document.c_str(), stdout);
+            return std::fflush(stdout) == 0;
+        }
+        return Written(SaveText(options_.outputPath, document), options_.outputPath, "report");
+    }
+
+  private:
+    const CliOptions& options_;
+    std::string profile_;
+    bool streamJson_;
+    bool first_ = true;
+    std::vector<std::string> pieces_;  // the text's lines, or the files' JSON objects
+};
 
 int RunFiles(const CliOptions& options, const std::string& profilePath) {
     std::vector<BatchInput> inputs = ExpandInputs(options.files, std::cin);
@@ -177,20 +218,18 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     TextOptions textOptions{options.errorsOnly, options.explain};
     ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
 
+    std::string profile = options.noProfile ? "" : profilePath;
+    DocumentWriter document(options, profile);
+    // JUnit is written at the end from the whole results; the other outputs need only
+    // what the summary and the GOP and bitrate tables read.
+    bool keepWhole = options.format == OutputFormat::Junit;
+    bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty();
     std::vector<FileResult> results;
-    std::vector<std::string> pieces;  // made as the results come in, beside the workers
     BatchCallbacks callbacks;
     callbacks.result = [&](BatchResult&& batchResult) {
         FileResult& result = batchResult.result;
-        if (options.format == OutputFormat::Text) {
-            std::vector<ShownLine> lines = ShownLines(result, textOptions);
-            progress.Clear();
-            PrintLines(stdout, lines, colour);
-            for (std::string& text : Texts(lines)) pieces.push_back(std::move(text));
-        } else if (options.format == OutputFormat::Json) {
-            bool made = !batchResult.json.empty();
-            pieces.push_back(made ? std::move(batchResult.json) : FileJsonText(result));
-        }
+        document.Add(result, std::move(batchResult.json), progress, colour, textOptions);
+        if (!keepWhole) KeepForSummary(result, keepSeries);
         results.push_back(std::move(result));
     };
     callbacks.progress = [&](const BatchProgress& p) { progress.Show(p); };
@@ -206,8 +245,7 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
         std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n", stderr);
         exitCode = kExitFail;
     }
-    std::string profile = options.noProfile ? "" : profilePath;
-    bool written = WriteDocument(options, results, profile, pieces);
+    bool written = document.Finish(results);
     written = WriteIfAsked(options.summaryPath, SummaryCsvLines(results), "summary") && written;
     std::vector<FileSeries> series = AllSeries(results);
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;

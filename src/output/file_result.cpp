@@ -152,6 +152,19 @@ std::vector<const ResultLine*> FailureLines(const FileResult& result) {
     return failures;
 }
 
+void KeepForSummary(FileResult& result, bool series) {
+    std::vector<ResultLine> kept;
+    int verdict = VerdictLineIndex(result);
+    for (const ResultLine* failure : FailureLines(result)) kept.push_back(*failure);
+    if (verdict >= 0) kept.push_back(result.lines[static_cast<size_t>(verdict)]);
+    result.lines = std::move(kept);
+    if (series || !result.streams.contains("videoStreams")) return;
+    for (json& video : result.streams["videoStreams"]) {
+        video["gops"] = json::array();
+        video["bitrate"]["kilobitsPerSecond"] = json::array();
+    }
+}
+
 json SeriesJson(const VideoSeries& series) {
     json gops = json::array();
     for (const GopRow& gop : series.gops) {

@@ -98,6 +98,11 @@ int VerdictLineIndex(const FileResult& result);
 // checks (a level below its window); not the verdict, nor warnings that fail nothing.
 std::vector<const ResultLine*> FailureLines(const FileResult& result);
 
+// What a long batch keeps of each file once its text or JSON is out: the failure lines
+// and the verdict, which the CSV summary reads; and without `series`, no GOP rows or
+// bitrate samples.
+void KeepForSummary(FileResult& result, bool series);
+
 // The video streams' series out of the figures.
 std::vector<VideoSeries> VideoSeriesOf(const FileResult& result);
 nlohmann::ordered_json SeriesJson(const VideoSeries& series);

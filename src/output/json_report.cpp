@@ -22,14 +22,22 @@ std::string JsonDump(const json& document, int indent) {
 
 std::string FileJsonText(const FileResult& result) { return JsonDump(ToJson(result), -1); }
 
-std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath) {
+std::string JsonDocumentStart(const std::string& profilePath) {
     json head = {{"tool", {{"name", "Zembra"}, {"version", VersionNumber()}}},
                  {"profile", profilePath.empty() ? json(nullptr) : json(profilePath)}};
     std::string text = JsonDump(head, -1);
     text.pop_back();  // the closing brace: the files follow
-    text += ",\"files\":[";
-    for (size_t i = 0; i < fileTexts.size(); ++i) {
-        text += (i == 0 ? "\n" : ",\n") + fileTexts[i];
-    }
-    return text + "\n]}\n";
+    return text + ",\"files\":[";
+}
+
+std::string JsonDocumentFile(const std::string& fileText, bool first) {
+    return (first ? "\n" : ",\n") + fileText;
+}
+
+std::string JsonDocumentEnd() { return "\n]}\n"; }
+
+std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath) {
+    std::string text = JsonDocumentStart(profilePath);
+    for (size_t i = 0; i < fileTexts.size(); ++i) text += JsonDocumentFile(fileTexts[i], i == 0);
+    return text + JsonDocumentEnd();
 }

@@ -17,6 +17,12 @@ std::string FileJsonText(const FileResult& result);
 // run had no profile (--no-profile).
 std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath);
 
+// The same document in parts, for writing each file's object as it comes in: the start,
+// each file's object in turn (`first` for the first), the end.
+std::string JsonDocumentStart(const std::string& profilePath);
+std::string JsonDocumentFile(const std::string& fileText, bool first);
+std::string JsonDocumentEnd();
+
 // JSON text in which bytes that are not UTF-8 (a file name in another encoding) become
 // U+FFFD.
 std::string JsonDump(const nlohmann::ordered_json& json, int indent);

@@ -249,6 +249,22 @@ TEST(CsvSummary, OneRowPerFile) {
     EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"", lines[3]);
 }
 
+// A long batch keeps only what the summary and the GOP and bitrate tables read.
+TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
+    for (FileResult whole : {FailingResult("a.mpg"), ErrorResult("b.mpg", "gone")}) {
+        for (bool series : {false, true}) {
+            FileResult kept = whole;
+            KeepForSummary(kept, series);
+            EXPECT_EQ(SummaryCsvLines({whole}), SummaryCsvLines({kept})) << whole.path;
+            EXPECT_EQ(FailureLines(whole).size() + 1, kept.lines.size());
+            std::vector<VideoSeries> keptSeries = VideoSeriesOf(kept);
+            EXPECT_EQ(series ? VideoSeriesOf(whole)
+                             : std::vector<VideoSeries>(keptSeries.size(), {0xE0, {}, {}, 2999.75}),
+                      keptSeries);
+        }
+    }
+}
+
 TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
     VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true}}, {100.25}, 100.25};
     VideoSeries e1{0xE1, {{"00:00:00:00", 6, "IP", false, false}}, {}, 0};
