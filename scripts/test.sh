@@ -7,8 +7,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 # The tests of numbers under a comma locale need de_DE.UTF-8, which a fresh Debian has not
-# generated; without it they are skipped with a message.
-"$root/scripts/install-deps.sh" locales
+# generated; without it they are skipped with a message. The JSON outputs of the tests are
+# validated against their schema with python3-jsonschema.
+"$root/scripts/install-deps.sh" locales python3 python3-jsonschema
 if ! locale -a | grep -ix 'de_DE\.utf-\?8' >/dev/null; then
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -1,84 +1,131 @@
-// Command-line option parsing.
+// Command-line option parsing, on CLI11.
 #include "cli/cli_options.h"
 
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
+#include <map>
 
 const char* const kCliUsage =
-    "Usage: zembra-cli [options] FILE...\n"
+    "Usage: zembra-cli [options] FILE|FOLDER|- ...\n"
+    "       zembra-cli --make-profile REFERENCE.mpg [--output MpegReference.ini]\n"
     "Checks MPEG-2 program stream files (.mpg, .mpeg, .vob) against a reference profile\n"
-    "and prints each file's compliance report.\n"
+    "and prints each file's compliance report. A FOLDER is searched for .mpg, .mpeg and\n"
+    ".vob files (any letter case) in it and below it; \"-\" reads one path per line from\n"
+    "standard input. Each file is analysed in a worker process of its own.\n"
     "\n"
     "Options:\n"
     "  --profile PATH   reference profile (default: MpegReference.ini beside zembra-cli);\n"
     "                   one that cannot be read is a usage error\n"
+    "                     zembra-cli --profile /srv/qc/hd.ini spot.mpg\n"
     "  --no-profile     no reference profile: no key is set\n"
-    "  --errors-only    print only failure and warning lines, headings and the verdict\n"
-    "  --output FILE    also write the report(s) to FILE as plain text with CRLF line ends\n"
+    "                     zembra-cli --no-profile --format json spot.mpg\n"
+    "  --format F       text (default), json (one document for the run) or junit (JUnit\n"
+    "                   XML, a test suite per file)\n"
+    "                     zembra-cli --format json spots/ | jq '.files[].verdict'\n"
+    "  --output FILE    write the report(s) to FILE in the chosen format, atomically; text\n"
+    "                   is also printed, as plain text with CRLF line ends in FILE\n"
     "                   (no output may name a file to analyse)\n"
-    "  --gops FILE      write the GOP table of the last video stream analysed as CSV\n"
-    "  --bitrate FILE   write its bitrate per second (kilobits) and average as CSV\n"
+    "                     zembra-cli --format junit --output qc.xml spots/\n"
+    "  --summary FILE   write one CSV row per file: verdict, duration, formats, bitrates,\n"
+    "                   GOP length, failures and the first failure\n"
+    "                     zembra-cli --summary today.csv /ingest/today\n"
+    "  --jobs N         analyse N files at once (default: one per core)\n"
+    "                     zembra-cli --jobs 4 --summary qc.csv spots/\n"
+    "  --file-timeout S a file whose analysis takes more than S seconds gets the verdict\n"
+    "                   error and the batch goes on (default: no limit)\n"
+    "                     zembra-cli --file-timeout 600 spots/\n"
+    "  --errors-only    print only failure and warning lines, headings, the first line of\n"
+    "                   each elementary stream, and the verdict\n"
+    "                     zembra-cli --errors-only spot.mpg\n"
+    "  --explain        end each judged line with the profile key and value that judged it\n"
+    "                     zembra-cli --explain spot.mpg   (*Aspect Ratio = 4:3   [AspectRatio = 3: "
+    "16:9])\n"
+    "  --gops FILE      write the GOP table of the video streams as CSV (several streams:\n"
+    "                   a File and a Stream column in front)\n"
+    "                     zembra-cli --gops gops.csv spot.mpg\n"
+    "  --bitrate FILE   write their bitrate per second (kilobits) and average as CSV\n"
+    "                     zembra-cli --bitrate rates.csv spot.mpg\n"
+    "  --make-profile REFERENCE.mpg\n"
+    "                   write a profile whose keys are the values measured in a known-good\n"
+    "                   reference spot, one comment per key, to standard output or --output\n"
+    "                     zembra-cli --make-profile good.mpg --output MpegReference.ini\n"
     "  --no-color       plain text even on a terminal (so does a non-empty NO_COLOR)\n"
+    "                     zembra-cli --no-color spot.mpg | less\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
     "\n"
     "Exit status: 0 every file passed, 1 a file failed or could not be analysed,\n"
     "2 usage error.\n";
 
-std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
-                                          std::string& error) {
-    CliOptions options;
-    bool onlyFiles = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
-            options.files.push_back(arg);
-        } else if (arg == "--") {
-            onlyFiles = true;
-        } else if (arg == "--profile") {
-            if (!value(options.profilePath)) return std::nullopt;
-        } else if (arg == "--output") {
-            if (!value(options.outputPath)) return std::nullopt;
-        } else if (arg == "--gops") {
-            if (!value(options.gopsPath)) return std::nullopt;
-        } else if (arg == "--bitrate") {
-            if (!value(options.bitratePath)) return std::nullopt;
-        } else if (arg == "--no-profile") {
-            options.noProfile = true;
-        } else if (arg == "--errors-only") {
-            options.errorsOnly = true;
-        } else if (arg == "--no-color") {
-            options.noColor = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else {
-            error = "unknown option " + arg;
-            return std::nullopt;
-        }
-    }
-    if (options.files.empty() && !options.help && !options.version) {
-        error = "no file given";
-        return std::nullopt;
-    }
-    if (options.noProfile && !options.profilePath.empty()) {
-        error = "--profile and --no-profile exclude each other";
-        return std::nullopt;
-    }
-    return options;
+namespace {
+
+const std::map<std::string, OutputFormat> kFormats = {
+    {"text", OutputFormat::Text}, {"json", OutputFormat::Json}, {"junit", OutputFormat::Junit}};
+
+// A count of at least 1 and a time above 0, said in words when they are not.
+const CLI::Validator kAtLeastOne(
+    [](std::string& text) {
+        int value = 0;
+        bool ok = CLI::detail::lexical_cast(text, value) && value >= 1;
+        return ok ? std::string() : "\"" + text + "\" is not a whole number of at least 1";
+    },
+    "N");
+const CLI::Validator kAboveZero(
+    [](std::string& text) {
+        double value = 0;
+        bool ok = CLI::detail::lexical_cast(text, value) && value > 0;
+        return ok ? std::string() : "\"" + text + "\" is not a number of seconds above 0";
+    },
+    "SECONDS");
+// The format's name, as the number of its value that CLI11 then reads into the enum.
+const CLI::Validator kFormatName(
+    [](std::string& text) {
+        auto format = kFormats.find(text);
+        if (format == kFormats.end()) return "\"" + text + "\" is not text, json or junit";
+        text = std::to_string(static_cast<int>(format->second));
+        return std::string();
+    },
+    "FORMAT");
+
+// Options only zembra-cli passes to its own workers; --help leaves them out.
+constexpr const char* kHiddenGroup = "";
+
+void AddOptions(CLI::App& app, CliOptions& o) {
+    app.set_help_flag();  // --help prints kCliUsage, not CLI11's own text
+    app.add_flag("-h,--help", o.help);
+    app.add_flag("--version", o.version);
+    app.add_option("--profile", o.profilePath);
+    app.add_flag("--no-profile", o.noProfile)->excludes("--profile");
+    app.add_option("--format", o.format)->transform(kFormatName);
+    app.add_option("--output", o.outputPath);
+    app.add_option("--summary", o.summaryPath);
+    app.add_option("--jobs", o.jobs)->check(kAtLeastOne);
+    app.add_option("--file-timeout", o.fileTimeoutSeconds)->check(kAboveZero);
+    app.add_flag("--errors-only", o.errorsOnly);
+    app.add_flag("--explain", o.explain);
+    app.add_option("--gops", o.gopsPath);
+    app.add_option("--bitrate", o.bitratePath);
+    app.add_option("--make-profile", o.makeProfilePath);
+    app.add_flag("--no-color", o.noColor);
+    app.add_flag("--worker", o.worker)->group(kHiddenGroup);
+    app.add_flag("--worker-status", o.workerStatus)->group(kHiddenGroup);
+    app.add_option("files", o.files);
 }
 
-namespace {
+// CLI11's messages name an option by all its names ("-h,--help"); ours by the one used.
+std::string UsageMessage(const CLI::ParseError& e) {
+    std::string message = e.what();
+    if (message.starts_with("The following argument")) {  // were (was) not expected: X
+        return "unknown option " + message.substr(message.find(": ") + 2);
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) &&
+        message.find(" missing") != std::string::npos) {
+        return "option " + message.substr(0, message.find(':')) + " needs a value";
+    }
+    return message;
+}
 
 // The same file: one device and inode when both exist, else the same path once made
 // absolute and normal, links resolved as far as they exist.
@@ -95,14 +142,56 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::optional<std::string> FindOutputOverInput(const CliOptions& options) {
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    CliOptions options;
+    CLI::App app("zembra-cli", "zembra-cli");
+    AddOptions(app, options);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // as CLI11 takes them
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        error = UsageMessage(e);
+        return std::nullopt;
+    }
+    bool nothingToDo = options.files.empty() && options.makeProfilePath.empty();
+    if (nothingToDo && !options.help && !options.version) {
+        error = "no file given";
+        return std::nullopt;
+    }
+    if (!options.makeProfilePath.empty() && !options.files.empty()) {
+        error = "--make-profile takes one reference spot and no other file";
+        return std::nullopt;
+    }
+    if (options.worker && options.files.size() != 1) {
+        error = "--worker takes one file";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::vector<std::string> CliOptionNames() {
+    CliOptions options;
+    CLI::App app;
+    AddOptions(app, options);
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_group() == kHiddenGroup || option->get_lnames().empty()) continue;
+        names.push_back("--" + option->get_lnames().front());
+    }
+    return names;
+}
+
+std::optional<std::string> FindOutputOverInput(const CliOptions& options,
+                                               const std::vector<std::string>& files) {
     const std::pair<const char*, const std::string*> outputs[] = {
         {"--output", &options.outputPath},
         {"--gops", &options.gopsPath},
-        {"--bitrate", &options.bitratePath}};
+        {"--bitrate", &options.bitratePath},
+        {"--summary", &options.summaryPath}};
     for (const auto& [option, path] : outputs) {
         if (path->empty()) continue;
-        for (const std::string& file : options.files) {
+        for (const std::string& file : files) {
             if (SameFile(*path, file)) {
                 return std::string(option) + " \"" + *path + "\" names the file to analyse \"" +
                        file + "\"; nothing was written";

@@ -5,17 +5,28 @@
 #include <string>
 #include <vector>
 
+enum class OutputFormat { Text, Json, Junit };
+
 struct CliOptions {
-    std::string profilePath;  // empty: MpegReference.ini beside the executable
-    std::string outputPath;   // empty: no report file
-    std::string gopsPath;     // empty: no GOP table file
-    std::string bitratePath;  // empty: no bitrate file
-    bool noProfile = false;   // every check an information line, on purpose
+    std::string profilePath;      // empty: MpegReference.ini beside the executable
+    std::string outputPath;       // empty: no report file
+    std::string gopsPath;         // empty: no GOP table file
+    std::string bitratePath;      // empty: no bitrate file
+    std::string summaryPath;      // empty: no CSV summary
+    std::string makeProfilePath;  // a reference spot to write a profile from
+    OutputFormat format = OutputFormat::Text;
+    bool noProfile = false;  // every check an information line, on purpose
     bool errorsOnly = false;
+    bool explain = false;
     bool noColor = false;
     bool help = false;
     bool version = false;
-    std::vector<std::string> files;
+    int jobs = 0;                   // 0: one per core
+    double fileTimeoutSeconds = 0;  // 0: no limit
+    // A batch's worker: analyses its one file and writes the result on standard output.
+    bool worker = false;
+    bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
+    std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };
 
 // Parses argv[1..]; on a usage error returns nullopt and sets `error`.
@@ -23,6 +34,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
 
 // An output that names a file to analyse (the same path, or the same device and inode):
 // the message that refuses the run, before anything is read or written.
-std::optional<std::string> FindOutputOverInput(const CliOptions& options);
+std::optional<std::string> FindOutputOverInput(const CliOptions& options,
+                                               const std::vector<std::string>& files);
+
+// The long options that --help describes, for the check that it describes all of them.
+std::vector<std::string> CliOptionNames();
 
 extern const char* const kCliUsage;

@@ -1,31 +1,40 @@
 // Console sink.
 #include "cli/console_sink.h"
 
+#include <string_view>
+
 namespace {
 
-const char* ColourEscape(LineColour colour) {
-    switch (colour) {
-        case LineColour::Red:
-            return "\x1b[31m";
-        case LineColour::Green:
-            return "\x1b[32m";
-        case LineColour::Yellow:
-            return "\x1b[33m";
-        case LineColour::Default:
-            break;
-    }
-    return "";
-}
-
-// Pass, warning and failure lines set their colour; information lines and headings take
-// whatever colour the line above left, which on a terminal would print an unchecked line
-// red after a failure. Those three kinds are the only lines 15 or 16 pixels high.
-bool IsJudgedLine(const ReportLine& line) { return line.heightPx >= 15; }
+// The status each elementary stream's pass shows while it reads the stream; its lines
+// follow once the status is cleared.
+constexpr std::string_view kStreamPassStatus = "Processing Elementary ";
 
 }  // namespace
 
+void ConsoleSink::AppendLine(const ReportLine& line) {
+    if (streamLinePending_) streamStartLines_.push_back(static_cast<int>(Lines().size()));
+    streamLinePending_ = false;
+    MemorySink::AppendLine(line);
+}
+
+void ConsoleSink::InsertLine(int index, const ReportLine& line) {
+    MemorySink::InsertLine(index, line);
+    for (int& start : streamStartLines_) {
+        if (start >= index) ++start;
+    }
+}
+
+void ConsoleSink::ClearLines() {
+    MemorySink::ClearLines();
+    streamStartLines_.clear();
+    streamLinePending_ = false;
+}
+
 void ConsoleSink::ShowStatusText(const std::string& text) {
     MemorySink::ShowStatusText(text);
+    bool streamPass = text.starts_with(kStreamPassStatus);
+    if (streamPassRunning_ && !streamPass) streamLinePending_ = true;
+    streamPassRunning_ = streamPass;
     if (!showProgress_) return;
     std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
     std::fflush(stderr);
@@ -43,16 +52,4 @@ void ConsoleSink::ShowErrorBox(const std::string& text) {
     std::string message = text;
     while (!message.empty() && message.back() == '\n') message.pop_back();
     std::fprintf(stderr, "Error: %s\n", message.c_str());
-}
-
-void ConsoleSink::PrintReport(std::FILE* out, bool colour) const {
-    for (const ReportLine& line : Lines()) {
-        if (colour) {
-            std::fprintf(out, "%s%s%s\x1b[0m\n", line.bold ? "\x1b[1m" : "",
-                         IsJudgedLine(line) ? ColourEscape(line.colour) : "", line.text.c_str());
-        } else {
-            std::fprintf(out, "%s\n", line.text.c_str());
-        }
-    }
-    std::fflush(out);
 }

@@ -1,40 +1,59 @@
 // zembra-cli: analyse program stream files from the command line, for ingest pipelines.
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/cli_options.h"
-#include "cli/console_sink.h"
+#include "cli/file_analysis.h"
+#include "cli/input_list.h"
 #include "cli/interrupt.h"
-#include "cli/video_csv.h"
+#include "cli/make_profile.h"
+#include "cli/progress_line.h"
+#include "output/csv_summary.h"
+#include "output/json_report.h"
+#include "output/junit_report.h"
+#include "output/series_csv.h"
+#include "output/text_report.h"
 #include "reference/ini_file.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "report/report_text_file.h"
-#include "run/analysis_driver.h"
-#include "video/video_statistics.h"
 
 namespace {
 
 constexpr int kExitPass = 0;
 constexpr int kExitFail = 1;
 constexpr int kExitUsage = 2;
+// Each worker holds two descriptors; this many stay well inside the usual limit of 1024.
+constexpr int kMostJobs = 256;
 
 bool UseColour(const CliOptions& options) {
     const char* noColor = std::getenv("NO_COLOR");
     return !options.noColor && !(noColor && *noColor) && ::isatty(STDOUT_FILENO);
 }
 
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "zembra-cli: %s\n", message.c_str());
+    return kExitUsage;
+}
+
+bool Written(bool ok, const std::string& path, const char* what) {
+    if (!ok) std::fprintf(stderr, "Error: Unable to write the %s to \"%s\".\n", what, path.c_str());
+    return ok;
+}
+
 // Writes `lines` to `path` unless the path is empty; false when that fails.
 bool WriteIfAsked(const std::string& path, const std::vector<std::string>& lines,
                   const char* what) {
-    if (path.empty() || SaveTextLines(path, lines)) return true;
-    std::fprintf(stderr, "Error: Unable to write the %s to \"%s\".\n", what, path.c_str());
-    return false;
+    return path.empty() || Written(SaveTextLines(path, lines), path, what);
 }
 
 // Loads the profile for the next file; with --no-profile, none at all.
@@ -43,16 +62,195 @@ void LoadProfile(const CliOptions& options, const std::string& profilePath) {
         LoadNoReferenceProfile();
         return;
     }
-    LoadReferenceProfileFrom(profilePath);  // edits take effect at the next file
+    LoadReferenceProfileFrom(profilePath);
     // The unknown names of the profile just loaded; the report holds them too.
     for (const ProfileWarning& warning : ProfileWarnings()) {
         std::fprintf(stderr, "Warning: %s\n", ProfileWarningText(warning).c_str());
     }
 }
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "zembra-cli: %s\n", message.c_str());
-    return kExitUsage;
+// A batch's worker: the file's result on standard output, for the process that started it.
+int RunWorker(const CliOptions& options) {
+    LoadProfile(options, options.profilePath);
+    InstallInterruptHandler();
+    std::string message =
+        WorkerMessage(AnalyseInThisProcess(options.files.front(), options.workerStatus));
+    bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
+    return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
+}
+
+int MakeProfile(const CliOptions& options) {
+    LoadMeasuringProfile();
+    FileResult reference = AnalyseInThisProcess(options.makeProfilePath, ::isatty(STDERR_FILENO));
+    if (reference.verdict == FileVerdict::Error) {
+        std::fprintf(stderr, "zembra-cli: no profile from \"%s\": %s\n",
+                     options.makeProfilePath.c_str(), reference.reason.c_str());
+        return kExitFail;
+    }
+    std::string text = ProfileText(reference);
+    if (options.outputPath.empty()) {
+        std::fputs(text.c_str(), stdout);
+        return kExitPass;
+    }
+    return Written(SaveText(options.outputPath, text), options.outputPath, "profile") ? kExitPass
+                                                                                      : kExitFail;
+}
+
+std::string ExecutablePath() {
+    char path[4096];
+    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+BatchSettings WorkerSettings(const CliOptions& options, const std::string& profilePath,
+                             size_t files) {
+    BatchSettings settings;
+    settings.executable = ExecutablePath();
+    settings.workerArgs = {"--worker"};
+    if (options.noProfile) {
+        settings.workerArgs.push_back("--no-profile");
+    } else {
+        settings.workerArgs.insert(settings.workerArgs.end(), {"--profile", profilePath});
+    }
+    // One file shows its phases as a run always has; a batch shows its own progress line.
+    bool oneFile = files == 1;
+    if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
+    unsigned cores = std::thread::hardware_concurrency();
+    int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
+    settings.jobs = std::min(jobs, kMostJobs);
+    settings.fileTimeoutSeconds = options.fileTimeoutSeconds;
+    return settings;
+}
+
+// Standard error's progress line: only on a terminal, and only for a batch.
+class ProgressDisplay {
+  public:
+    explicit ProgressDisplay(bool on) : on_(on) {}
+    void Show(const BatchProgress& progress) {
+        if (!on_) return;
+        std::fprintf(stderr, "\r%s\x1b[K", ProgressLineText(progress).c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void Clear() {
+        if (shown_) std::fputs("\r\x1b[K", stderr);
+        shown_ = false;
+    }
+
+  private:
+    bool on_;
+    bool shown_ = false;
+};
+
+std::vector<FileSeries> AllSeries(const std::vector<FileResult>& results) {
+    std::vector<FileSeries> all;
+    for (const FileResult& result : results) {
+        for (VideoSeries& series : VideoSeriesOf(result)) all.push_back({result.path, series});
+    }
+    return all;
+}
+
+// Where the chosen format goes: text is printed as each file's report comes in, and so is
+// JSON when it goes to standard output; --output gets the whole document at the end.
+class DocumentWriter {
+  public:
+    DocumentWriter(const CliOptions& options, const std::string& profile)
+        : options_(options),
+          profile_(profile),
+          streamJson_(options.format == OutputFormat::Json && options.outputPath.empty()) {
+        if (streamJson_) std::fputs(JsonDocumentStart(profile_).c_str(), stdout);
+    }
+
+    void Add(const FileResult& result, std::string json, ProgressDisplay& progress, bool colour,
+             const TextOptions& textOptions) {
+        if (options_.format == OutputFormat::Text) {
+            std::vector<ShownLine> lines = ShownLines(result, textOptions);
+            progress.Clear();
+            PrintLines(stdout, lines, colour);
+            for (std::string& text : Texts(lines)) pieces_.push_back(std::move(text));
+        } else if (options_.format == OutputFormat::Json) {
+            if (json.empty()) json = FileJsonText(result);
+            if (!streamJson_) {
+                pieces_.push_back(std::move(json));
+                return;
+            }
+            std::fputs(JsonDocumentFile(json, first_).c_str(), stdout);
+            first_ = false;
+        }
+    }
+
+    // False when a file cannot be written.
+    bool Finish(const std::vector<FileResult>& results) {
+        if (options_.format == OutputFormat::Text) {
+            return WriteIfAsked(options_.outputPath, pieces_, "report");
+        }
+        if (streamJson_) {
+            std::fputs(JsonDocumentEnd().c_str(), stdout);
+            return std::fflush(stdout) == 0;
+        }
+        std::string document = options_.format == OutputFormat::Json
+                                   ? RunJsonText(pieces_, profile_)
+                                   : RunJunitText(results, profile_);
+        if (options_.outputPath.empty()) {
+            std::fputs(document.c_str(), stdout);
+            return std::fflush(stdout) == 0;
+        }
+        return Written(SaveText(options_.outputPath, document), options_.outputPath, "report");
+    }
+
+  private:
+    const CliOptions& options_;
+    std::string profile_;
+    bool streamJson_;
+    bool first_ = true;
+    std::vector<std::string> pieces_;  // the text's lines, or the files' JSON objects
+};
+
+int RunFiles(const CliOptions& options, const std::string& profilePath) {
+    std::vector<BatchInput> inputs = ExpandInputs(options.files, std::cin);
+    std::vector<std::string> paths;
+    for (const BatchInput& input : inputs) paths.push_back(input.path);
+    if (std::optional<std::string> error = FindOutputOverInput(options, paths)) {
+        return UsageError(*error);
+    }
+    InstallInterruptHandler();
+    bool colour = UseColour(options);
+    TextOptions textOptions{options.errorsOnly, options.explain};
+    ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
+
+    std::string profile = options.noProfile ? "" : profilePath;
+    DocumentWriter document(options, profile);
+    // JUnit is written at the end from the whole results; the other outputs need only
+    // what the summary and the GOP and bitrate tables read.
+    bool keepWhole = options.format == OutputFormat::Junit;
+    bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty();
+    std::vector<FileResult> results;
+    BatchCallbacks callbacks;
+    callbacks.result = [&](BatchResult&& batchResult) {
+        FileResult& result = batchResult.result;
+        document.Add(result, std::move(batchResult.json), progress, colour, textOptions);
+        if (!keepWhole) KeepForSummary(result, keepSeries);
+        results.push_back(std::move(result));
+    };
+    callbacks.progress = [&](const BatchProgress& p) { progress.Show(p); };
+    callbacks.stopRequested = [] { return WasInterrupted(); };
+    RunBatch(inputs, WorkerSettings(options, profilePath, inputs.size()), callbacks);
+    progress.Clear();
+
+    int exitCode = kExitPass;
+    for (const FileResult& result : results) {
+        if (result.verdict != FileVerdict::Pass) exitCode = kExitFail;
+    }
+    if (WasInterrupted()) {
+        std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n", stderr);
+        exitCode = kExitFail;
+    }
+    bool written = document.Finish(results);
+    written = WriteIfAsked(options.summaryPath, SummaryCsvLines(results), "summary") && written;
+    std::vector<FileSeries> series = AllSeries(results);
+    written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;
+    written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
+    return written ? exitCode : kExitFail;
 }
 
 }  // namespace
@@ -75,6 +273,14 @@ int main(int argc, char** argv) {
         std::printf("%s\n", VersionText().c_str());
         return kExitPass;
     }
+    if (options.worker) return RunWorker(options);
+    if (!options.makeProfilePath.empty()) {
+        if (std::optional<std::string> error =
+                FindOutputOverInput(options, {options.makeProfilePath})) {
+            return UsageError(*error);
+        }
+        return MakeProfile(options);
+    }
 
     std::string profilePath =
         options.profilePath.empty() ? DefaultReferenceProfilePath() : options.profilePath;
@@ -86,36 +292,5 @@ int main(int argc, char** argv) {
                               "\": " + *error);
         }
     }
-    if (std::optional<std::string> error = FindOutputOverInput(options)) return UsageError(*error);
-    ConsoleSink sink(::isatty(STDERR_FILENO));
-    SetReportSink(&sink);
-    VideoCsv videoCsv;
-    SetVideoListener(&videoCsv);
-    SetPrintOnlyErrors(options.errorsOnly);
-    InstallInterruptHandler();
-    bool colour = UseColour(options);
-
-    int exitCode = kExitPass;
-    std::vector<std::string> reportText;
-    for (const std::string& file : options.files) {
-        LoadProfile(options, profilePath);
-        AnalyzeFile(file.c_str());
-        sink.EndStatus();
-        sink.PrintReport(stdout, colour);
-        for (std::string& line : sink.Texts()) reportText.push_back(std::move(line));
-        if (GetRunState().runFailed) exitCode = kExitFail;
-        if (WasInterrupted()) {
-            std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n",
-                       stderr);
-            exitCode = kExitFail;
-            break;
-        }
-    }
-    SetReportSink(nullptr);
-    SetVideoListener(nullptr);
-
-    bool written = WriteIfAsked(options.outputPath, reportText, "report");
-    written = WriteIfAsked(options.gopsPath, videoCsv.GopLines(), "GOP table") && written;
-    written = WriteIfAsked(options.bitratePath, videoCsv.BitrateLines(), "bitrates") && written;
-    return written ? exitCode : kExitFail;
+    return RunFiles(options, profilePath);
 }

@@ -1,26 +1,28 @@
-// The GOP rows and one-second bitrate samples of the last video stream analysed, kept
-// for the command line's --gops and --bitrate CSV files.
+// The GOP rows and one-second bitrate samples of every video stream analysed, kept for
+// the command line's --gops and --bitrate CSV files and its JSON figures. A stream whose
+// id was not announced (a listener driven by hand) is kept as stream 0.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "output/file_result.h"
 #include "video/video_listener.h"
 
 class VideoCsv : public VideoListener {
   public:
+    void BeginVideoStream(int streamId) override;
     void InitGopGrid() override;
     void InitBitrateGrid() override;
     void AddGopRow(const VideoStreamInfo& info) override;
     void AddBitrateSample(double kilobits) override;
     void DrawBitrateGraph(double averageKbps) override;
 
-    // CSV lines with a header row; the bitrate lines end with the average.
-    std::vector<std::string> GopLines() const;
-    std::vector<std::string> BitrateLines() const;
+    // In the order the streams were analysed.
+    const std::vector<VideoSeries>& Streams() const { return streams_; }
 
   private:
-    std::vector<std::string> gopRows_;
-    std::vector<double> samples_;
-    double averageKbps_ = 0;
+    VideoSeries& Current();
+
+    std::vector<VideoSeries> streams_;
 };

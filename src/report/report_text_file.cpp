@@ -28,7 +28,10 @@ bool WriteAll(int fd, const std::string& data) {
 bool SaveTextLines(const std::string& path, const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
+    return SaveText(path, text);
+}
 
+bool SaveText(const std::string& path, const std::string& text) {
     std::string tempPath = path + ".XXXXXX";
     int fd = ::mkstemp(tempPath.data());
     if (fd < 0) return false;

@@ -7,4 +7,5 @@
 #include <vector>
 
 // Returns false (leaving any existing file untouched) when the file cannot be written.
+bool SaveText(const std::string& path, const std::string& text);
 bool SaveTextLines(const std::string& path, const std::vector<std::string>& lines);

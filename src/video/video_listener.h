@@ -11,7 +11,9 @@
 class VideoListener {
   public:
     virtual ~VideoListener() = default;
-    // A new video stream's analysis begins: forget the previous rows and samples.
+    // A new video stream's analysis begins (its stream_id, 0xE0 to 0xEF, comes first, for
+    // listeners that keep every stream): forget the previous rows and samples.
+    virtual void BeginVideoStream(int streamId) { (void)streamId; }
     virtual void InitGopGrid() {}
     virtual void InitBitrateGrid() {}
     // One GOP has ended; its row is made from info.gop.
@@ -31,6 +33,7 @@ bool IsVideoListenerRegistered();
 // later on the thread that owns it, when the stream's section is written.
 class RecordedVideoEvents : public VideoListener {
   public:
+    void BeginVideoStream(int streamId) override;
     void InitGopGrid() override;
     void InitBitrateGrid() override;
     void AddGopRow(const VideoStreamInfo& info) override;

@@ -47,6 +47,11 @@ VideoListener& CurrentVideoListener() { return *registeredListener; }
 
 bool IsVideoListenerRegistered() { return registeredListener != &silentListener; }
 
+void RecordedVideoEvents::BeginVideoStream(int streamId) {
+    events_.emplace_back(
+        [streamId](VideoListener& listener) { listener.BeginVideoStream(streamId); });
+}
+
 void RecordedVideoEvents::InitGopGrid() {
     events_.emplace_back([](VideoListener& listener) { listener.InitGopGrid(); });
 }
@@ -102,6 +107,7 @@ VideoStreamInfo& GetVideoStreamInfo(int streamId) {
 VideoStatistics::VideoStatistics(int streamId, VideoListener& listener)
     : info_(GetVideoStreamInfo(streamId)), listener_(listener) {
     info_ = FreshRecord();
+    listener_.BeginVideoStream(streamId);
     listener_.InitGopGrid();
     listener_.InitBitrateGrid();
 }

@@ -10,8 +10,11 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
+#include "cli/file_capture.h"
 #include "cli/interrupt.h"
 #include "cli/video_csv.h"
+#include "output/series_csv.h"
+#include "output/text_report.h"
 #include "report/report_log.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
@@ -309,9 +312,10 @@ TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
     csv.AddBitrateSample(12.5);
     csv.AddBitrateSample(4010.2504);
     csv.DrawBitrateGraph(2011.3754);
+    ASSERT_EQ(1u, csv.Streams().size());
     EXPECT_EQ(
         (std::vector<std::string>{"Second,Kilobits", "1,12.500", "2,4010.250", "Average,2011.375"}),
-        csv.BitrateLines());
+        BitrateCsvLines({{"spot.mpg", csv.Streams().front()}}));
 }
 
 // On a terminal pass lines are green, failures red, warnings yellow; information lines
@@ -329,11 +333,13 @@ TEST(ConsoleSink, ColoursByTheKindOfLine) {
     LogInfo("info");
     SetReportSink(nullptr);
     EXPECT_EQ(LineColour::Red, sink.Lines()[1].colour);  // as the report log keeps it
+    std::vector<ShownLine> shown;
+    for (const ReportLine& line : sink.Lines()) shown.push_back({KindOfLine(line), line.text});
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);
-    sink.PrintReport(out, true);
-    sink.PrintReport(out, false);
+    PrintLines(out, shown, true);
+    PrintLines(out, shown, false);
     std::fclose(out);
     EXPECT_EQ(
         "\x1b[1m\x1b[31m*fail\x1b[0m\n"

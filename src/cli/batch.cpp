@@ -1,0 +1,293 @@
+// Worker processes of a batch.
+#include "cli/batch.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+
+#include "output/json_report.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the progress is shown while no result comes in.
+constexpr int kProgressIntervalMs = 1000;
+// Where the system has no process descriptors: how long to wait for a worker that closed
+// its output to be reaped before looking again.
+constexpr int kReapIntervalMs = 1;
+constexpr size_t kReadBlock = 65536;
+
+struct Worker {
+    size_t index = 0;
+    pid_t pid = -1;
+    int fd = -1;     // its standard output, non-blocking; -1 once it has ended
+    int pidFd = -1;  // readable once the process has ended; -1 where there is none
+    std::string output;
+    Clock::time_point start;
+};
+
+// A descriptor that polls readable once the process has ended (Linux 5.3); -1 where the
+// system has none. By system call: Debian 12's C library declares no C++ wrapper.
+int ProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::optional<Worker> StartWorker(size_t index, const std::string& path,
+                                  const BatchSettings& settings) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    // Only the reading end: a worker that leaves a process behind holding its output must
+    // not block the batch once the worker has ended.
+    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+    std::vector<std::string> args = {settings.executable};
+    args.insert(args.end(), settings.workerArgs.begin(), settings.workerArgs.end());
+    args.push_back("--");
+    args.push_back(path);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    pid_t pid = -1;
+    int error =
+        ::posix_spawn(&pid, settings.executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (error != 0) {
+        ::close(pipeFds[0]);
+        return std::nullopt;
+    }
+    return Worker{index, pid, pipeFds[0], ProcessDescriptor(pid), "", Clock::now()};
+}
+
+// Reads what is there; false at the end of the worker's output.
+bool ReadAvailable(Worker& worker) {
+    char block[kReadBlock];
+    while (true) {
+        ssize_t got = ::read(worker.fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EAGAIN) return true;
+        if (got <= 0) return false;
+        worker.output.append(block, static_cast<size_t>(got));
+    }
+}
+
+void CloseOutput(Worker& worker) {
+    if (worker.fd >= 0) ::close(worker.fd);
+    worker.fd = -1;
+}
+
+void CloseProcess(Worker& worker) {
+    CloseOutput(worker);
+    if (worker.pidFd >= 0) ::close(worker.pidFd);
+    worker.pidFd = -1;
+}
+
+std::string SignalText(int signal) {
+    const char* name = ::strsignal(signal);
+    return "signal " + std::to_string(signal) + (name ? std::string(", ") + name : "");
+}
+
+class Batch {
+  public:
+    Batch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
+          const BatchCallbacks& callbacks)
+        : inputs_(inputs), settings_(settings), callbacks_(callbacks), results_(inputs.size()) {}
+
+    void Run() {
+        start_ = Clock::now();
+        while (true) {
+            if (!Stopped()) StartWhatFits();
+            if (running_.empty()) break;
+            WaitForWorkers();
+            StopOverdueWorkers();
+            HandOverInOrder();
+            ShowProgressWhenDue();
+        }
+        HandOverInOrder();
+    }
+
+  private:
+    bool Stopped() const { return callbacks_.stopRequested && callbacks_.stopRequested(); }
+
+    void StartWhatFits() {
+        while (next_ < inputs_.size() && static_cast<int>(running_.size()) < settings_.jobs) {
+            size_t index = next_++;
+            const BatchInput& input = inputs_[index];
+            if (!input.error.empty()) {
+                Finish(index, {ErrorResult(input.path, input.error), ""});
+                continue;
+            }
+            std::optional<Worker> worker = StartWorker(index, input.path, settings_);
+            if (!worker) {
+                Finish(index, {ErrorResult(input.path, "Unable to start a worker process: " +
+                                                           std::string(std::strerror(errno))),
+                               ""});
+                continue;
+            }
+            running_.push_back(std::move(*worker));
+        }
+        HandOverInOrder();
+    }
+
+    // Until some worker writes or ends, a time limit is due, or it is time for progress.
+    void WaitForWorkers() {
+        std::vector<pollfd> fds;
+        bool reaping = false;  // a worker without a process descriptor closed its output
+        for (const Worker& worker : running_) {
+            if (worker.fd >= 0) fds.push_back({worker.fd, POLLIN, 0});
+            if (worker.pidFd >= 0) fds.push_back({worker.pidFd, POLLIN, 0});
+            reaping = reaping || (worker.fd < 0 && worker.pidFd < 0);
+        }
+        int timeout = reaping ? kReapIntervalMs : kProgressIntervalMs;
+        if (settings_.fileTimeoutSeconds > 0) {
+            for (const Worker& worker : running_) {
+                double left = settings_.fileTimeoutSeconds - SecondsSince(worker.start);
+                timeout = std::min(timeout, std::max(0, static_cast<int>(left * 1000) + 1));
+            }
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
+        for (Worker& worker : running_) {
+            if (worker.fd >= 0 && !ReadAvailable(worker)) CloseOutput(worker);
+        }
+        ReapEnded();
+    }
+
+    // Workers that have exited, with what they wrote before.
+    void ReapEnded() {
+        for (size_t i = 0; i < running_.size();) {
+            Worker& worker = running_[i];
+            int status = 0;
+            if (::waitpid(worker.pid, &status, WNOHANG) != worker.pid) {
+                ++i;
+                continue;
+            }
+            if (worker.fd >= 0) ReadAvailable(worker);  // what is left in the pipe
+            CloseProcess(worker);
+            Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
+                                               false, settings_.fileTimeoutSeconds));
+            running_.erase(running_.begin() + static_cast<long>(i));
+        }
+    }
+
+    void StopOverdueWorkers() {
+        if (settings_.fileTimeoutSeconds <= 0) return;
+        for (size_t i = 0; i < running_.size();) {
+            Worker& worker = running_[i];
+            if (SecondsSince(worker.start) < settings_.fileTimeoutSeconds) {
+                ++i;
+                continue;
+            }
+            ::kill(worker.pid, SIGKILL);
+            int status = 0;
+            ::waitpid(worker.pid, &status, 0);
+            CloseProcess(worker);
+            Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
+                                               true, settings_.fileTimeoutSeconds));
+            running_.erase(running_.begin() + static_cast<long>(i));
+        }
+    }
+
+    void Finish(size_t index, BatchResult result) {
+        ++progress_.done;
+        if (result.result.verdict != FileVerdict::Pass) ++progress_.failed;
+        results_[index] = std::move(result);
+        ShowProgress();
+    }
+
+    void HandOverInOrder() {
+        while (handedOver_ < results_.size() && results_[handedOver_]) {
+            callbacks_.result(std::move(*results_[handedOver_]));
+            results_[handedOver_].reset();
+            ++handedOver_;
+        }
+    }
+
+    void ShowProgress() {
+        lastProgress_ = Clock::now();
+        if (!callbacks_.progress) return;
+        progress_.total = inputs_.size();
+        progress_.elapsedSeconds = SecondsSince(start_);
+        callbacks_.progress(progress_);
+    }
+
+    void ShowProgressWhenDue() {
+        if (SecondsSince(lastProgress_) * 1000 >= kProgressIntervalMs) ShowProgress();
+    }
+
+    const std::vector<BatchInput>& inputs_;
+    const BatchSettings& settings_;
+    const BatchCallbacks& callbacks_;
+    std::vector<std::optional<BatchResult>> results_;
+    std::vector<Worker> running_;
+    size_t next_ = 0;
+    size_t handedOver_ = 0;
+    BatchProgress progress_;
+    Clock::time_point start_;
+    Clock::time_point lastProgress_;
+};
+
+}  // namespace
+
+std::string WorkerMessage(const FileResult& result) {
+    nlohmann::ordered_json tree = ToJson(result);
+    std::string json = JsonDump(tree, -1);
+    std::vector<uint8_t> packed =
+        nlohmann::ordered_json::to_msgpack({{"result", tree}, {"json", json}});
+    return std::string(packed.begin(), packed.end());
+}
+
+BatchResult WorkerOutcome(const std::string& path, const std::string& output, int status,
+                          bool timedOut, double timeoutSeconds) {
+    if (timedOut) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds);
+        return {ErrorResult(path, "The analysis did not end within " + std::string(seconds) +
+                                      " seconds (--file-timeout); it was stopped"),
+                ""};
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) {
+        // Ctrl-C twice, or once before the worker could take it as a cancel.
+        return {ErrorResult(path, "The analysis was interrupted (Ctrl-C)"), ""};
+    }
+    if (WIFSIGNALED(status)) {
+        return {ErrorResult(path, "The analysis crashed (" + SignalText(WTERMSIG(status)) + ")"),
+                ""};
+    }
+    try {
+        nlohmann::ordered_json message = nlohmann::ordered_json::from_msgpack(output);
+        FileResult result = FileResultFromJson(message.at("result"));
+        // The worker was given this path; a result for another file is no result.
+        if (result.path != path) throw std::runtime_error("another file's result");
+        return {std::move(result), message.at("json").get<std::string>()};
+    } catch (const std::exception&) {
+        int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return {ErrorResult(path, "The analysis ended without a result (exit status " +
+                                      std::to_string(code) + ")"),
+                ""};
+    }
+}
+
+void RunBatch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
+              const BatchCallbacks& callbacks) {
+    Batch(inputs, settings, callbacks).Run();
+}

@@ -1,0 +1,55 @@
+// A batch: every file analysed by a worker process of its own (zembra-cli --worker), at
+// most `jobs` at once, so that a file that crashes or hangs its worker costs that file
+// alone. Results come back in the order of the inputs.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/input_list.h"
+#include "output/file_result.h"
+
+struct BatchSettings {
+    std::string executable;               // zembra-cli itself
+    std::vector<std::string> workerArgs;  // before "--" and the file
+    int jobs = 1;
+    double fileTimeoutSeconds = 0;  // 0: no limit
+};
+
+struct BatchProgress {
+    size_t done = 0;
+    size_t total = 0;
+    size_t failed = 0;  // verdict fail or error
+    double elapsedSeconds = 0;
+};
+
+// A file's result, and its JSON object as the worker made it (beside the other workers,
+// so that a batch's JSON costs the main process no more than its text); empty where the
+// batch made the result itself.
+struct BatchResult {
+    FileResult result;
+    std::string json;
+};
+
+struct BatchCallbacks {
+    // Each result, in input order, as soon as it and every one before it are in.
+    std::function<void(BatchResult&&)> result;
+    // After each result, and about once a second.
+    std::function<void(const BatchProgress&)> progress;
+    // True once no further file may be started (Ctrl-C).
+    std::function<bool()> stopRequested;
+};
+
+void RunBatch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
+              const BatchCallbacks& callbacks);
+
+// What a worker writes on its standard output: its result as MessagePack, which keeps a
+// path's bytes as they are, with the result's JSON object.
+std::string WorkerMessage(const FileResult& result);
+
+// The message a worker wrote, its exit status as waitpid gave it and whether it was
+// stopped for the time limit: the file's result, or an error result that says what
+// happened to the worker.
+BatchResult WorkerOutcome(const std::string& path, const std::string& output, int status,
+                          bool timedOut, double timeoutSeconds);

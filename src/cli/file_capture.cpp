@@ -1,0 +1,261 @@
+// Capture of one run into a FileResult.
+#include "cli/file_capture.h"
+
+#include <filesystem>
+
+#include "audio/audio_stream_info.h"
+#include "input/pes_header.h"
+#include "output/key_text.h"
+#include "program/program_stream_scan.h"
+#include "reference/reference_profile.h"
+#include "run/analysis_driver.h"
+#include "video/video_statistics.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+// Judged lines are 15 or 16 pixels high, information lines and headings 11.
+constexpr int kJudgedLineHeightPx = 15;
+// DecodeAudio 1: the audio figures come from the decoding pass.
+constexpr int32_t kDecodeAudioOn = 1;
+// program_mux_rate and rate_bound count units of 50 bytes/s (ISO/IEC 13818-1, 2.5.3.4).
+constexpr uint64_t kMuxRateUnitBitsPerSecond = 400;
+constexpr int kAudioStreamIdCount = 32;  // 0xC0 to 0xDF
+
+JudgedValue ValueOf(const CheckLimit& limit, bool set) {
+    return {std::string(limit.key.section), std::string(limit.key.key), limit.value, set};
+}
+
+// A limit of 65535 is absent for the integer checks, 1000 or more for the real ones.
+bool IntegerLimitSet(const CheckLimit& limit) { return limit.value != kNotSet; }
+bool RealLimitSet(const CheckLimit& limit) { return limit.value < kRealNotSet; }
+
+std::string UnitOf(const JudgedCheck& check) {
+    for (const std::optional<JudgedValue>* value : {&check.reference, &check.min, &check.max}) {
+        if (*value && !(*value)->key.empty()) return KeyUnit((*value)->key);
+    }
+    return "";
+}
+
+bool IsError(const StreamIdTable& table) {
+    return table.result != ScanOk && table.result != ScanNoEndCode;
+}
+
+// The last error box's text (the one with the system's reason) on one line; the first
+// failure line when no box was shown.
+std::string ErrorReason(const ConsoleSink& sink, const std::vector<ResultLine>& lines) {
+    std::string reason;
+    if (!sink.ErrorBoxes().empty()) {
+        reason = sink.ErrorBoxes().back();
+        while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+        for (char& c : reason) {
+            if (c == '\n') c = ' ';
+        }
+        return reason;
+    }
+    for (const ResultLine& line : lines) {
+        if (line.kind == LineKind::Fail) return line.text.substr(line.text.starts_with("*"));
+    }
+    return "the file could not be analysed";
+}
+
+json ProgramStreamFigures(const StreamIdTable& t, std::optional<uint64_t> size) {
+    json streams = json::array();
+    for (int id = 0; id < 256; ++id) {
+        if (t.packetCount[static_cast<size_t>(id)] == 0) continue;
+        streams.push_back({{"id", id},
+                           {"packets", t.packetCount[static_cast<size_t>(id)]},
+                           {"payloadBytes", t.payloadBytes[static_cast<size_t>(id)]}});
+    }
+    return {{"fileSizeBytes", size ? json(*size) : json(nullptr)},
+            {"dvd", t.isDvd},
+            {"endCode", t.result == ScanOk},
+            {"packs", t.packCount},
+            {"systemHeaders", t.systemHeaderCount},
+            {"pesPackets", t.pesPacketCount},
+            {"packSizeMax", t.maxPackSize},
+            {"packetsPerPackMax", t.maxPacketsPerPack},
+            {"pesPacketLengthMax", t.maxPesPacketLength},
+            {"programMuxRateBps", t.programMuxRate * kMuxRateUnitBitsPerSecond},
+            {"rateBoundBps", t.rateBound * kMuxRateUnitBitsPerSecond},
+            {"fixedBitrate", t.fixedFlag == 1},
+            {"firstScrMs", t.firstScrMs},
+            {"ptsUnderflows", t.ptsUnderflows},
+            {"dtsUnderflows", t.dtsUnderflows},
+            {"ptsDtsOutOfSync", t.ptsDtsOutOfSync},
+            {"videoStreams", t.videoStreamCount},
+            {"audioStreams", t.audioStreamCount},
+            {"streams", streams}};
+}
+
+json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
+    return {{"id", id},
+            {"status", v.status},
+            {"horizontalSize", v.horizontalSize},
+            {"verticalSize", v.verticalSize},
+            {"aspectRatioCode", v.aspectRatioCode},
+            {"frameRateCode", v.frameRateCode},
+            {"nominalFrameRate", v.nominalFrameRate},
+            {"bitRateBps", uint64_t{v.bitRateValue} * kBitRateValueUnitBitsPerSecond},
+            {"vbvBufferSize", v.vbvBufferSize},
+            {"profileAndLevel", v.profileAndLevel},
+            {"chromaFormat", v.chromaFormat},
+            {"pictureStructure", v.pictureStructure},
+            {"progressiveFrame", v.progressiveFrame},
+            {"topFieldFirst", v.topFieldFirst},
+            {"vbvDelay", v.vbvDelay},
+            {"sequenceHeaders", v.sequenceHeaderCount},
+            {"gopCount", v.gopCount},
+            {"gopLengthMax", v.maxGopLength},
+            {"gopLengthMin", v.minGopLength},
+            {"closedGops", v.closedGopCount},
+            {"firstGopClosed", v.firstGopClosed != 0},
+            {"frames", v.frameCount},
+            {"iFrames", v.iFrameCount},
+            {"pFrames", v.pFrameCount},
+            {"bFrames", v.bFrameCount},
+            {"frameSizeMax", v.maxFrameSize},
+            {"frameSizeMin", v.minFrameSize},
+            {"durationSeconds", VideoDurationSeconds(v)},
+            {"firstPtsMs", FirstPtsFromClockStartMs(t, id)},
+            {"averageKbps", v.averageKbps},
+            {"peakKbps", v.peakKbps}};
+}
+
+json AudioFigures(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& t) {
+    json figures = {{"id", id},
+                    {"status", a.status},
+                    {"layer", a.layer == kLayerReserved ? 0 : 4 - a.layer},
+                    {"bitrateKbps", a.bitrateKbps},
+                    {"bitrateMinKbps", a.bitrateMinKbps},
+                    {"bitrateMaxKbps", a.bitrateMaxKbps},
+                    {"samplingFrequencyHz", a.samplingFrequency},
+                    {"mode", a.mode},
+                    {"modeExtension", a.modeExtension},
+                    {"protection", a.protectionBit == 0},
+                    {"emphasis", a.emphasis},
+                    {"syncWords", a.syncWords},
+                    {"syncLosses", a.syncLosses},
+                    {"firstPtsMs", FirstPtsFromClockStartMs(t, id)},
+                    {"decoded", decoded}};
+    if (decoded) {
+        figures["levels"] = {{"dcLeftDbfs", a.dcLeft},
+                             {"dcRightDbfs", a.dcRight},
+                             {"peakLeftDbfs", a.peakLeft},
+                             {"peakRightDbfs", a.peakRight},
+                             {"rmsLeftDb", a.rmsLeft},
+                             {"rmsRightDb", a.rmsRight},
+                             {"clippedLeft", a.clippedLeft},
+                             {"clippedRight", a.clippedRight},
+                             {"decodedSeconds", a.decodedSeconds}};
+    }
+    return figures;
+}
+
+json StreamFigures(bool analysed, const VideoCsv& video, std::optional<uint64_t> size) {
+    json figures = {{"programStream", nullptr},
+                    {"videoStreams", json::array()},
+                    {"audioStreams", json::array()}};
+    if (!analysed) return figures;
+    const StreamIdTable& table = GetStreamIdTable();
+    figures["programStream"] = ProgramStreamFigures(table, size);
+    for (const VideoSeries& series : video.Streams()) {
+        json stream = VideoFigures(series.streamId, GetVideoStreamInfo(series.streamId), table);
+        stream.update(SeriesJson(series));
+        figures["videoStreams"].push_back(stream);
+    }
+    bool decoded = ReferenceProfile.audio.DecodeAudio == kDecodeAudioOn;
+    for (int id = kFirstAudioStreamId; id < kFirstAudioStreamId + kAudioStreamIdCount; ++id) {
+        if (table.packetCount[static_cast<size_t>(id)] == 0) continue;
+        const AudioStreamInfo& a = decoded ? AudioDecodeRecord(id) : AudioHeaderRecord(id);
+        figures["audioStreams"].push_back(AudioFigures(id, a, decoded, table));
+    }
+    return figures;
+}
+
+std::optional<uint64_t> RegularFileSize(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    uint64_t size = std::filesystem::file_size(path, error);
+    if (error) return std::nullopt;
+    return size;
+}
+
+}  // namespace
+
+LineKind KindOfLine(const ReportLine& line) {
+    if (line.heightPx >= kJudgedLineHeightPx) {
+        switch (line.colour) {
+            case LineColour::Red:
+                return LineKind::Fail;
+            case LineColour::Green:
+                return LineKind::Pass;
+            case LineColour::Yellow:
+                return LineKind::Warning;
+            case LineColour::Default:
+                break;
+        }
+    }
+    return line.bold ? LineKind::Heading : LineKind::Info;
+}
+
+JudgedCheck JudgedCheckOf(const CheckRecord& record) {
+    JudgedCheck check;
+    check.kind = record.kind;
+    check.outcome = record.outcome;
+    check.measured = record.measured;
+    switch (record.kind) {
+        case CheckKind::Equal:
+            check.reference = ValueOf(record.reference, IntegerLimitSet(record.reference));
+            break;
+        case CheckKind::Mask:  // every value of a mask judges: 65535 allows bits 0 to 15
+            check.reference = ValueOf(record.reference, true);
+            break;
+        case CheckKind::Range:
+            check.min = ValueOf(record.min, IntegerLimitSet(record.min));
+            check.max = ValueOf(record.max, IntegerLimitSet(record.max));
+            break;
+        case CheckKind::RealRange:
+            check.min = ValueOf(record.min, RealLimitSet(record.min));
+            check.max = ValueOf(record.max, RealLimitSet(record.max));
+            break;
+        case CheckKind::Tolerance:  // a tolerance of 0 is not set
+            check.max = ValueOf(record.max, record.max.value != 0);
+            break;
+        case CheckKind::Forced:
+            break;
+    }
+    check.unit = UnitOf(check);
+    return check;
+}
+
+FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
+                             const VideoCsv& video, double seconds) {
+    FileResult result;
+    result.path = path;
+    result.sizeBytes = RegularFileSize(path);
+    result.seconds = seconds;
+    for (const ReportLine& line : sink.Lines()) {
+        result.lines.push_back({KindOfLine(line), line.text, std::nullopt, false});
+    }
+    for (const CheckRecord& record : sink.CheckRecords()) {
+        if (record.line >= 0 && record.line < static_cast<int>(result.lines.size())) {
+            result.lines[static_cast<size_t>(record.line)].check = JudgedCheckOf(record);
+        }
+    }
+    for (int start : sink.StreamStartLines()) {
+        if (start < static_cast<int>(result.lines.size())) {
+            result.lines[static_cast<size_t>(start)].streamStart = true;
+        }
+    }
+    bool error = IsError(GetStreamIdTable());
+    if (error) {
+        result.verdict = FileVerdict::Error;
+        result.reason = ErrorReason(sink, result.lines);
+    } else {
+        result.verdict = GetRunState().runFailed ? FileVerdict::Fail : FileVerdict::Pass;
+    }
+    result.streams = StreamFigures(!error, video, result.sizeBytes);
+    return result;
+}

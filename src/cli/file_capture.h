@@ -1,0 +1,17 @@
+// A finished run's report, checks and figures taken into a FileResult, read after
+// AnalyzeFile() returns through the analysis's own accessors.
+#pragma once
+
+#include <string>
+
+#include "cli/console_sink.h"
+#include "cli/video_csv.h"
+#include "output/file_result.h"
+
+FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
+                             const VideoCsv& video, double seconds);
+
+// The kind of a report line, from the format its log function gave it: pass, warning and
+// failure lines are the tall coloured ones, headings the bold others.
+LineKind KindOfLine(const ReportLine& line);
+JudgedCheck JudgedCheckOf(const CheckRecord& record);

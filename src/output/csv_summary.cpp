@@ -1,0 +1,93 @@
+// CSV summary rows.
+#include "output/csv_summary.h"
+
+#include <cstdio>
+
+#include "output/csv.h"
+#include "output/key_text.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+// Where several streams of a kind are present, their descriptions are joined by this.
+constexpr const char* kStreamSeparator = " | ";
+
+// Layer numbers as ISO/IEC 11172-3 names them.
+const char* LayerName(int layer) {
+    static const char* const kNames[] = {"reserved layer", "Layer I", "Layer II", "Layer III"};
+    return layer >= 1 && layer <= 3 ? kNames[layer] : kNames[0];
+}
+
+// mode (ISO/IEC 11172-3, 2.4.2.3).
+const char* ModeName(int mode) {
+    static const char* const kNames[] = {"stereo", "joint stereo", "dual channel",
+                                         "single channel"};
+    return mode >= 0 && mode <= 3 ? kNames[mode] : "";
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : kStreamSeparator) + part;
+    return text;
+}
+
+// "MPEG-2 720x576 16:9 25 fps".
+std::string VideoFormat(const json& video) {
+    std::string aspect = KeyMeaning("AspectRatio", video.at("aspectRatioCode").get<double>());
+    std::string rate = KeyMeaning("FrameRate", video.at("frameRateCode").get<double>());
+    std::string text = "MPEG-2 " + std::to_string(video.at("horizontalSize").get<uint32_t>()) +
+                       "x" + std::to_string(video.at("verticalSize").get<uint32_t>());
+    if (!aspect.empty()) text += " " + aspect;
+    if (!rate.empty()) text += " " + rate;
+    return text;
+}
+
+// "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo".
+std::string AudioFormat(const json& audio) {
+    return std::string("MPEG-1 ") + LayerName(audio.at("layer").get<int>()) + " " +
+           std::to_string(audio.at("bitrateKbps").get<int>()) + " kbit/s " +
+           std::to_string(audio.at("samplingFrequencyHz").get<int>()) + " Hz " +
+           ModeName(audio.at("mode").get<int>());
+}
+
+std::string Rounded(double value) { return CsvDecimal(value, 0); }
+
+std::vector<std::string> Row(const FileResult& result) {
+    std::vector<std::string> videoFormats, averages, peaks, gopLengths, audioFormats;
+    std::string duration;
+    for (const json& video : result.streams.value("videoStreams", json::array())) {
+        if (duration.empty()) duration = CsvDecimal(video.at("durationSeconds").get<double>(), 2);
+        videoFormats.push_back(VideoFormat(video));
+        averages.push_back(Rounded(video.at("averageKbps").get<double>()));
+        peaks.push_back(Rounded(video.at("peakKbps").get<double>()));
+        gopLengths.push_back(std::to_string(video.at("gopLengthMax").get<uint32_t>()));
+    }
+    for (const json& audio : result.streams.value("audioStreams", json::array())) {
+        audioFormats.push_back(AudioFormat(audio));
+    }
+    std::vector<const ResultLine*> failures = FailureLines(result);
+    std::string first = result.verdict == FileVerdict::Error ? result.reason
+                        : failures.empty()                   ? ""
+                                                             : failures.front()->text;
+    return {result.path,
+            VerdictName(result.verdict),
+            duration,
+            Joined(videoFormats),
+            Joined(averages),
+            Joined(peaks),
+            Joined(gopLengths),
+            Joined(audioFormats),
+            std::to_string(failures.size()),
+            first};
+}
+
+}  // namespace
+
+std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results) {
+    std::vector<std::string> lines = {
+        CsvRow({"path", "verdict", "duration_s", "video_format", "video_average_kbps",
+                "video_peak_kbps", "gop_length", "audio_format", "failures", "first_failure"})};
+    for (const FileResult& result : results) lines.push_back(CsvRow(Row(result)));
+    return lines;
+}

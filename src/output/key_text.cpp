@@ -1,0 +1,190 @@
+// Units and meanings of the profile keys.
+#include "output/key_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Units of the keys' values (README, "Keys by section"). A key whose value is a code or a
+// switch reads "code"; Kbps counts 1024 bit/s for video and 1000 bit/s for audio.
+const std::map<std::string, std::string>& Units() {
+    static const std::map<std::string, std::string> units = {
+        {"SystemHeadersMin", "count"},
+        {"MPEGPackSize", "bytes"},
+        {"PacketsPerPack", "count"},
+        {"PacketSCRTimingError", "count"},
+        {"PacketPTSDTSOutSync", "count"},
+        {"SystemVBR", "code"},
+        {"ProgramMuxRateMin", "bit/s"},  // judged against the recommended rate
+        {"VideoStreams", "count"},
+        {"AudioStreams", "count"},
+        {"MPEGAudioStreams", "code"},
+        {"MPEGVideoStreams", "code"},
+        {"ProgramEndCodeRequired", "code"},
+        {"DurationAudioVideoDifference", "ms"},
+        {"DelayAudioVideoDifference", "ms"},
+        {"SequenceHeaderAligned", "code"},
+        {"SequenceHeadersMin", "count"},
+        {"HorizontalSize", "pixels"},
+        {"VerticalSize", "lines"},
+        {"FrameRate", "code"},
+        {"AspectRatio", "code"},
+        {"VBVBufferSize", "16 kbit"},
+        {"ProfileAndLevel", "code"},
+        {"CBR_VBR", "code"},
+        {"ChromaFormat", "code"},
+        {"PictureStructure", "code"},
+        {"IntraDCPrecision", "code"},
+        {"TopFieldFirst", "code"},
+        {"DCTType", "code"},
+        {"QuantizationScale", "code"},
+        {"ScanType", "code"},
+        {"ProgressiveFrame", "code"},
+        {"FirstGOPClosed", "code"},
+        {"AllGOPClosed", "code"},
+        {"GOPLengthMax", "frames"},
+        {"FramesIRequired", "frames"},
+        {"FramesPRequired", "frames"},
+        {"FramesBRequired", "frames"},
+        {"VideoPeakBitrate", "Kbps"},
+        {"VideoAvgBitrate", "Kbps"},
+        {"VideoEndCodeRequired", "code"},
+        {"AudioSyncLossesMax", "count"},
+        {"Layer", "code"},
+        {"AudioBitrate", "kbit/s"},
+        {"SamplingFrequency", "Hz"},
+        {"ErrorProtection", "code"},
+        {"PrivateFlag", "code"},
+        {"Mode", "bit mask"},
+        {"CopyrightFlag", "code"},
+        {"OriginalFlag", "code"},
+        {"Emphasis", "code"},
+        {"MaxSamplesClipped", "samples"},
+        {"MaxDCLevel", "dBFS"},
+        {"MaxPeakValue", "dBFS"},
+        {"RMSReference", "dB"},
+        {"RMSTolerance", "dB"},
+        {"RMSLeftRightDiff", "dB"},
+    };
+    return units;
+}
+
+using Codes = std::map<int, std::string>;
+
+// Meanings of coded values: aspect_ratio_information and frame_rate_code (ISO/IEC
+// 13818-2, tables 6-3 and 6-4), the layer and emphasis of ISO/IEC 11172-3 (2.4.2.3), and
+// the profile's own switches.
+const std::map<std::string, Codes>& Meanings() {
+    static const std::map<std::string, Codes> meanings = {
+        {"AspectRatio", {{1, "1:1"}, {2, "4:3"}, {3, "16:9"}, {4, "2.21:1"}}},
+        {"FrameRate",
+         {{1, "23.976 fps"},
+          {2, "24 fps"},
+          {3, "25 fps"},
+          {4, "29.97 fps"},
+          {5, "30 fps"},
+          {6, "50 fps"},
+          {7, "59.94 fps"},
+          {8, "60 fps"}}},
+        {"Layer", {{1, "Layer I"}, {2, "Layer II"}, {3, "Layer III"}}},
+        {"Emphasis", {{0, "none"}, {1, "50/15 us"}, {2, "reserved"}, {3, "CCITT J.17"}}},
+        {"SystemVBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
+        {"CBR_VBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
+        {"ChromaFormat", {{0, "any chroma format"}, {1, "4:2:0"}}},
+        {"PictureStructure", {{0, "field pictures"}, {3, "frame pictures"}}},
+        {"ProfileAndLevel", {{0, "streams other than MP@ML accepted"}}},
+        {"ErrorProtection", {{0, "CRC"}, {1, "no CRC"}}},
+        {"ProgramEndCodeRequired", {{1, "a missing end code accepted"}}},
+        {"VideoEndCodeRequired", {{0, "a missing end code accepted"}, {1, "end code required"}}},
+        {"MPEGAudioStreams", {{0, "DVD audio substreams accepted"}, {1, "video streams accepted"}}},
+        {"MPEGVideoStreams", {{1, "MPEG audio streams accepted"}}},
+        {"FirstGOPClosed", {{0, "open"}, {1, "closed"}}},
+        {"AllGOPClosed", {{0, "at least one open"}, {1, "all closed"}}},
+        {"TopFieldFirst", {{0, "no"}, {1, "yes"}}},
+        {"DCTType", {{0, "field"}, {1, "frame"}}},
+        {"QuantizationScale", {{0, "linear"}, {1, "nonlinear"}}},
+        {"ScanType", {{0, "zigzag"}, {1, "alternate"}}},
+        {"ProgressiveFrame", {{0, "interlaced"}, {1, "progressive"}}},
+        {"SequenceHeaderAligned", {{0, "no"}, {1, "yes"}}},
+        {"IntraDCPrecision", {{0, "8 bits"}, {1, "9 bits"}, {2, "10 bits"}, {3, "11 bits"}}},
+    };
+    return meanings;
+}
+
+// The audio modes a Mode mask accepts (ISO/IEC 11172-3, 2.4.2.3 mode, one bit each).
+std::string ModeMeaning(double value) {
+    static const char* const kModes[] = {"stereo", "joint stereo", "dual channel",
+                                         "single channel"};
+    auto mask = static_cast<uint32_t>(static_cast<int64_t>(value));
+    std::string text;
+    for (uint32_t bit = 0; bit < 4; ++bit) {
+        if (!((mask >> bit) & 1)) continue;
+        if (!text.empty()) text += ", ";
+        text += kModes[bit];
+    }
+    return text.empty() ? "no mode" : text;
+}
+
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// "AspectRatio = 3: 16:9", "VideoPeakBitrate = 15000 Kbps", "AspectRatio not set".
+std::string KeyValueText(const JudgedValue& value) {
+    if (!value.set) return value.key + " not set";
+    std::string text = value.key + " = " + Number(value.value);
+    std::string meaning = KeyMeaning(value.key, value.value);
+    if (!meaning.empty()) return text + ": " + meaning;
+    std::string unit = KeyUnit(value.key);
+    if (unit == "code" || unit == "count") return text;
+    return text + " " + unit;
+}
+
+std::string LimitText(const JudgedValue& value, const char* side) {
+    return std::string(side) + " " + Number(value.value);
+}
+
+}  // namespace
+
+std::string KeyUnit(const std::string& key) {
+    auto found = Units().find(key);
+    return found == Units().end() ? "count" : found->second;
+}
+
+std::string KeyMeaning(const std::string& key, double value) {
+    if (key == "Mode") return ModeMeaning(value);
+    auto codes = Meanings().find(key);
+    if (codes == Meanings().end() || value != std::floor(value)) return "";
+    auto meaning = codes->second.find(static_cast<int>(value));
+    return meaning == codes->second.end() ? "" : meaning->second;
+}
+
+std::string ExplainCheck(const JudgedCheck& check) {
+    if (check.kind == CheckKind::Forced) return "[no key: fails whatever the profile says]";
+    std::vector<std::string> parts;
+    std::vector<std::string> fixedLimits;  // shown only when no key judges the line
+    if (check.reference) parts.push_back(KeyValueText(*check.reference));
+    for (const auto& [limit, side] : {std::pair{&check.min, "min"}, std::pair{&check.max, "max"}}) {
+        if (!*limit) continue;
+        const JudgedValue& value = **limit;
+        if (value.key.empty()) {
+            if (value.set) fixedLimits.push_back(LimitText(value, side));
+        } else if (value.key == "ProgramMuxRateMin") {
+            parts.push_back("ProgramMuxRateMin = 1: recommended minimum " + Number(value.value) +
+                            " bit/s");
+        } else if (value.key == "RMSTolerance" && check.min && check.min->set && value.set) {
+            parts.push_back("RMSTolerance = " + Number(value.value - check.min->value) + " dB");
+        } else {
+            parts.push_back(KeyValueText(value));
+        }
+    }
+    if (parts.empty()) parts = fixedLimits;
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+    return text.empty() ? "" : "[" + text + "]";
+}

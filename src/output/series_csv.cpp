@@ -1,0 +1,66 @@
+// GOP and bitrate CSV lines.
+#include "output/series_csv.h"
+
+#include <cstdio>
+
+#include "output/csv.h"
+
+namespace {
+
+std::string YesNo(bool yes) { return yes ? "Yes" : "No"; }
+
+// The File and Stream columns when several streams share the table.
+std::vector<std::string> Prefix(bool several, const FileSeries& stream) {
+    if (!several) return {};
+    return {stream.path, StreamIdText(stream.series.streamId)};
+}
+
+std::vector<std::string> Joined(std::vector<std::string> front,
+                                const std::vector<std::string>& back) {
+    front.insert(front.end(), back.begin(), back.end());
+    return front;
+}
+
+}  // namespace
+
+std::string StreamIdText(int streamId) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(streamId) & 0xFFu);
+    return text;
+}
+
+std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams) {
+    bool several = streams.size() > 1;
+    std::vector<std::string> header = {"GOP #",     "TimeCode", "GOP Length",
+                                       "Structure", "Closed?",  "Seq. Header?"};
+    std::vector<std::string> lines = {
+        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    for (const FileSeries& stream : streams) {
+        size_t number = 0;
+        for (const GopRow& gop : stream.series.gops) {
+            lines.push_back(
+                CsvRow(Joined(Prefix(several, stream),
+                              {std::to_string(++number), gop.timeCode, std::to_string(gop.length),
+                               gop.structure, YesNo(gop.closed), YesNo(gop.sequenceHeader)})));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams) {
+    bool several = streams.size() > 1;
+    std::vector<std::string> header = {"Second", "Kilobits"};
+    std::vector<std::string> lines = {
+        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    for (const FileSeries& stream : streams) {
+        const std::vector<double>& samples = stream.series.kilobitsPerSecond;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            lines.push_back(CsvRow(
+                Joined(Prefix(several, stream), {std::to_string(i + 1), CsvDecimal(samples[i])})));
+        }
+        lines.push_back(CsvRow(
+            Joined(Prefix(several, stream), {"Average", CsvDecimal(stream.series.averageKbps)})));
+    }
+    if (streams.empty()) lines.push_back("Average," + CsvDecimal(0));
+    return lines;
+}

@@ -1,0 +1,20 @@
+// The GOP table and the one-second bitrates of video streams as CSV lines. One stream
+// keeps the columns the GOP table window shows; several streams (of one file or of many)
+// get a File and a Stream column in front, so that their rows can be told apart.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "output/file_result.h"
+
+struct FileSeries {
+    std::string path;
+    VideoSeries series;
+};
+
+std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams);
+// Each stream's rows end with its average in Kbit/s.
+std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams);
+// "E0".
+std::string StreamIdText(int streamId);

@@ -1,0 +1,443 @@
+// zembra-cli in an ingest pipeline: folders and lists of files, worker processes, the
+// JSON, JUnit and CSV outputs, --explain, --errors-only and --make-profile.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/batch.h"
+#include "cli/cli_options.h"
+#include "cli/file_analysis.h"
+#include "cli/progress_line.h"
+#include "output/json_report.h"
+#include "output/text_report.h"
+#include "reference/reference_profile.h"
+#include "report/report_log.h"
+#include "run/analysis_driver.h"
+#include "support/output_checks.h"
+#include "support/test_files.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct CliRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+    Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+const std::string kBundledProfile = ZEMBRA_DATA_DIR "/MpegReference.ini";
+const std::string kSample = ZEMBRA_DATA_DIR "/sample.mpg";
+
+class PipelineTest : public ::testing::Test {
+  protected:
+    CliRun Run(const std::string& args, const std::string& input = "/dev/null") {
+        std::string out = dir_.Path() + "/stdout";
+        std::string err = dir_.Path() + "/stderr";
+        std::string command = "'" ZEMBRA_CLI_PATH "' " + args + " >" + Quoted(out) + " 2>" +
+                              Quoted(err) + " <" + Quoted(input);
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    }
+    // Runs with --format json, checks the document against the schema and returns it.
+    json RunJson(const std::string& args, int exitCode, const std::string& input = "/dev/null") {
+        CliRun run = Run("--format json " + args, input);
+        EXPECT_EQ(exitCode, run.exitCode) << args << "\n" << run.err;
+        std::string path = dir_.WriteText("run.json", run.out);
+        EXPECT_EQ("", SchemaErrors(path)) << args;
+        return json::parse(run.out);
+    }
+    std::string Folder(const std::string& name) {
+        std::string path = dir_.Path() + "/" + name;
+        std::filesystem::create_directories(path);
+        return path;
+    }
+    TempDir dir_;
+};
+
+std::vector<std::string> Paths(const json& document) {
+    std::vector<std::string> paths;
+    for (const json& file : document.at("files")) paths.push_back(file.at("path"));
+    return paths;
+}
+
+// A folder is searched below itself for spots in any letter case, in path order; "-"
+// reads a list; the results keep the order of the input whatever the number of jobs.
+TEST_F(PipelineTest, FoldersAndListsInTheOrderGiven) {
+    std::string spots = Folder("spots");
+    Folder("spots/sub/deeper");
+    for (const char* name :
+         {"spots/c.Vob", "spots/a.mpg", "spots/sub/B.MPG", "spots/sub/deeper/d.mpeg"}) {
+        dir_.Write(name, MakeSimpleStream(2));
+    }
+    dir_.WriteText("spots/notes.txt", "not a spot");
+    dir_.WriteText("spots/sub/a.mpg.bak", "not a spot");
+    std::vector<std::string> expected = {spots + "/a.mpg", spots + "/c.Vob", spots + "/sub/B.MPG",
+                                         spots + "/sub/deeper/d.mpeg"};
+    json folder = RunJson("--no-profile " + Quoted(spots), 0);
+    EXPECT_EQ(expected, Paths(folder));
+
+    std::string list = dir_.WriteText(
+        "list.txt", spots + "/sub/B.MPG\r\n\n" + spots + "/a.mpg\n" + spots + "/gone.mpg\n");
+    std::vector<std::string> listed = {spots + "/c.Vob", spots + "/sub/B.MPG", spots + "/a.mpg",
+                                       spots + "/gone.mpg", spots + "/c.Vob"};
+    for (const char* jobs : {"1", "3"}) {
+        json document = RunJson("--no-profile --jobs " + std::string(jobs) + " " +
+                                    Quoted(spots + "/c.Vob") + " - " + Quoted(spots + "/c.Vob"),
+                                1, list);
+        EXPECT_EQ(listed, Paths(document)) << jobs;
+        EXPECT_EQ("error", document["files"][3]["verdict"]) << jobs;
+        EXPECT_EQ("pass", document["files"][4]["verdict"]) << jobs;
+    }
+}
+
+// A path that is not there, a folder without spots, a file that cannot be read, a file
+// that is not a program stream, an empty list: each gets the verdict error with its
+// reason, in every format, and the exit status 1.
+TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
+    std::string empty = Folder("empty");
+    std::string fifo = dir_.Path() + "/fifo.mpg";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0644));
+    std::string text = dir_.WriteText("text.mpg", "hello, not a program stream");
+    std::string missing = dir_.Path() + "/missing.mpg";
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {missing,
+         "Unable to open file \"" + missing + "\" for reading. No such file or directory."},
+        {empty, "No .mpg, .mpeg or .vob file in folder \"" + empty + "\""},
+        {fifo, "Unable to open file \"" + fifo + "\" for reading. It is not a regular file."},
+        {text, "File \"" + text + "\" is NOT a MPEG program stream!!"},
+        {"-", "No path on standard input"},
+    };
+    if (::geteuid() != 0) {  // root reads every file whatever its mode
+        std::string locked = dir_.Write("locked.mpg", MakeSimpleStream(2));
+        ::chmod(locked.c_str(), 0);
+        cases.push_back(
+            {locked, "Unable to open file \"" + locked + "\" for reading. Permission denied."});
+    }
+    std::string args = "--no-profile";
+    for (const Case& c : cases) args += " " + Quoted(c.path);
+
+    json document = RunJson(args, 1);
+    ASSERT_EQ(cases.size(), document["files"].size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ("error", document["files"][i]["verdict"]) << cases[i].path;
+        EXPECT_EQ(cases[i].reason, document["files"][i]["reason"]) << cases[i].path;
+    }
+
+    CliRun junit = Run("--format junit --output " + Quoted(dir_.Path() + "/qc.xml") + " " + args);
+    EXPECT_EQ(1, junit.exitCode);
+    EXPECT_EQ("", junit.out);  // the document went to --output
+    std::string counts = JunitCounts(dir_.Path() + "/qc.xml");
+    std::string n = std::to_string(cases.size());
+    EXPECT_EQ(0u, counts.find("testsuites tests=" + n + " failures=0 errors=" + n + " skipped=0\n"))
+        << counts;
+
+    CliRun textRun = Run(args);
+    EXPECT_EQ(1, textRun.exitCode);
+    for (const Case& c : cases) {
+        EXPECT_NE(std::string::npos, textRun.out.find(c.reason.substr(0, c.reason.find('.'))))
+            << c.path;
+    }
+    EXPECT_EQ(2, Run("--format xml " + args).exitCode);
+}
+
+// A stand-in for zembra-cli that crashes, hangs, or writes no result for some files and
+// runs the real one for the rest.
+std::string HostileWorker(const TempDir& dir) {
+    std::string script = dir.WriteText("worker.sh",
+                                       "#!/bin/sh\n"
+                                       "for file; do :; done\n"
+                                       "case \"$file\" in\n"
+                                       "  *crash*) kill -SEGV $$ ;;\n"
+                                       "  *ctrl-c*) kill -INT $$ ;;\n"
+                                       "  *hang*) exec sleep 60 ;;\n"
+                                       "  *garbage*) echo garbage; exit 0 ;;\n"
+                                       "esac\n"
+                                       "exec '" ZEMBRA_CLI_PATH "' \"$@\"\n");
+    ::chmod(script.c_str(), 0755);
+    return script;
+}
+
+TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
+    std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
+    std::vector<BatchInput> inputs = {{good, ""},
+                                      {dir_.Path() + "/crash.mpg", ""},
+                                      {dir_.Path() + "/hang.mpg", ""},
+                                      {dir_.Path() + "/garbage.mpg", ""},
+                                      {dir_.Path() + "/ctrl-c.mpg", ""},
+                                      {dir_.Path() + "/nothing", "No spots"},
+                                      {good, ""}};
+    BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0};
+    std::vector<FileResult> results;
+    std::vector<BatchProgress> progress;
+    BatchCallbacks callbacks{[&](BatchResult&& r) { results.push_back(std::move(r.result)); },
+                             [&](const BatchProgress& p) { progress.push_back(p); },
+                             [] { return false; }};
+    auto start = std::chrono::steady_clock::now();
+    RunBatch(inputs, settings, callbacks);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 20.0) << "the hung worker was not stopped";
+    ASSERT_EQ(inputs.size(), results.size());
+    const std::pair<FileVerdict, std::string> expected[] = {
+        {FileVerdict::Pass, ""},
+        {FileVerdict::Error, "The analysis crashed (signal 11, Segmentation fault)"},
+        {FileVerdict::Error,
+         "The analysis did not end within 2 seconds (--file-timeout); it was stopped"},
+        {FileVerdict::Error, "The analysis ended without a result (exit status 0)"},
+        {FileVerdict::Error, "The analysis was interrupted (Ctrl-C)"},
+        {FileVerdict::Error, "No spots"},
+        {FileVerdict::Pass, ""},
+    };
+    for (size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(inputs[i].path, results[i].path);
+        EXPECT_EQ(expected[i].first, results[i].verdict) << i;
+        EXPECT_EQ(expected[i].second, results[i].reason) << i;
+    }
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(7u, progress.back().done);
+    EXPECT_EQ(5u, progress.back().failed);
+}
+
+// What a worker hands over is its result as it was, a path's bytes included, with the
+// same JSON object the main process would make; another file's result is no result.
+TEST(WorkerMessage, CarriesTheResultUnchanged) {
+    FileResult result = ErrorResult("/ingest/caf\xE9/spot.mpg", "File is empty");
+    result.lines.push_back({LineKind::Info, "caf\xE9", std::nullopt, true});
+    BatchResult back = WorkerOutcome(result.path, WorkerMessage(result), 0, false, 0);
+    EXPECT_EQ(result, back.result);
+    EXPECT_EQ(FileJsonText(result), back.json);
+    BatchResult other = WorkerOutcome("/ingest/other.mpg", WorkerMessage(result), 0, false, 0);
+    EXPECT_EQ(FileVerdict::Error, other.result.verdict);
+    EXPECT_EQ("The analysis ended without a result (exit status 0)", other.result.reason);
+}
+
+// On a terminal (here the pseudo-terminal of script(1)) a batch shows its progress on
+// standard error, and clears it before each report and at the end.
+TEST_F(PipelineTest, ABatchShowsItsProgressOnATerminal) {
+    if (RunCommand("command -v script").exitCode != 0) GTEST_SKIP() << "script(1) is missing";
+    std::string bad = dir_.WriteText("bad.mpg", "not a stream");
+    std::string log = dir_.Path() + "/terminal.txt";
+    RunCommand("script -qec \"'" ZEMBRA_CLI_PATH "' --no-color --jobs 1 " + Quoted(kSample) + " " +
+               Quoted(bad) + " >/dev/null\" " + Quoted(log));
+    std::string terminal = ReadText(log);
+    size_t first = terminal.find("\r1/2 files, 0 failed, 00:00:");
+    ASSERT_NE(std::string::npos, first) << terminal;
+    EXPECT_NE(std::string::npos, terminal.find(" elapsed, about 00:00:", first));
+    size_t last = terminal.find("\r2/2 files, 1 failed, 00:00:", first);
+    ASSERT_NE(std::string::npos, last) << terminal;
+    EXPECT_EQ(last + 30, terminal.find(" elapsed\x1b[K", last)) << "no estimate once done";
+    EXPECT_NE(std::string::npos, terminal.rfind("\r\x1b[K")) << "the line is cleared";
+}
+
+TEST(ProgressLine, CountsFailuresAndEstimatesTheRest) {
+    struct Case {
+        BatchProgress progress;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{0, 200, 0, 0.4}, "0/200 files, 0 failed, 00:00:00 elapsed"},
+        {{50, 200, 3, 83}, "50/200 files, 3 failed, 00:01:23 elapsed, about 00:04:09 left"},
+        {{200, 200, 7, 3725}, "200/200 files, 7 failed, 01:02:05 elapsed"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.text, ProgressLineText(c.progress));
+}
+
+// What --explain adds, what --summary writes, and the exit status, on two real streams.
+TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
+    std::string dvd = ZEMBRA_FIXTURE_DIR "/ffmpeg_dvd.vob";
+    std::string summary = dir_.Path() + "/qc.csv";
+    CliRun run = Run("--explain --profile " + Quoted(kBundledProfile) + " --summary " +
+                     Quoted(summary) + " " + Quoted(kSample) + " " + Quoted(dvd));
+    EXPECT_EQ(1, run.exitCode) << run.err;
+    for (const char* line :
+         {"*Aspect Ratio = Square 1:1   [AspectRatio = 3: 16:9]\n",
+          "Horizontal Size = 720   [HorizontalSize = 720 pixels]\n",
+          "Max. frames per GOP (without first & last) = 15   [GOPLengthMax = 15 frames]\n",
+          "Mode = stereo   [Mode = 3: stereo, joint stereo]\n", "Compliance Test: Pass\n"}) {
+        EXPECT_NE(std::string::npos, run.out.find(line)) << line;
+    }
+    EXPECT_EQ(
+        "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
+        "gop_length,audio_format,failures,first_failure\r\n" +
+            kSample +
+            ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4011,4210,15,"
+            "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,\r\n" +
+            dvd +
+            ",fail,2.00,MPEG-2 720x576 1:1 25 fps,2197,3334,12,,2,"
+            "*Substream (DVD): AC3 Audio substream 80\r\n",
+        ReadText(summary));
+}
+
+// --errors-only shows what print-only-errors shows, and the first line of each
+// elementary stream besides, so that a failure names its stream.
+TEST(ErrorsOnly, IsPrintOnlyErrorsWithTheStreamsFirstLines) {
+    for (const char* fixture : {"ffmpeg_dvd.vob", "mp2_clipping.mpg", "joined_sequences.mpg",
+                                "late_clock.mpg", "mplex_generic.mpg"}) {
+        std::string path = FixturePath(fixture);
+        std::vector<std::string> printOnlyErrors;
+        {
+            BoundSink bound;
+            LoadReferenceProfileFrom(kBundledProfile);
+            SetPrintOnlyErrors(true);
+            AnalyzeFile(path.c_str());
+            printOnlyErrors = bound.sink.Texts();
+        }
+        ResetReportLog();
+        LoadReferenceProfileFrom(kBundledProfile);
+        FileResult result = AnalyseInThisProcess(path, false);
+        ResetReportLog();
+        std::vector<std::string> shown;
+        std::vector<std::string> streamLines;
+        size_t index = 0;
+        std::vector<ShownLine> lines = ShownLines(result, {true, false});
+        for (const ResultLine& line : result.lines) {
+            if (index < lines.size() && lines[index].text == line.text) {
+                bool extra = line.streamStart &&
+                             (line.kind == LineKind::Info || line.kind == LineKind::Pass);
+                (extra ? streamLines : shown).push_back(line.text);
+                ++index;
+            }
+        }
+        ASSERT_EQ(printOnlyErrors.size(), shown.size()) << fixture;
+        for (size_t i = 1; i < shown.size(); ++i) {  // the version line holds the time
+            if (shown[i].starts_with("Processing time")) continue;
+            EXPECT_EQ(printOnlyErrors[i], shown[i]) << fixture;
+        }
+        for (const std::string& line : streamLines) {
+            EXPECT_TRUE(line.starts_with("Elementary Stream ") ||
+                        line.starts_with("Sequence_end_code NOT FOUND, in Stream "))
+                << fixture << ": " << line;
+        }
+        EXPECT_FALSE(streamLines.empty()) << fixture;
+    }
+}
+
+// The profile made from a reference spot passes that spot, names what it measured, and
+// holds no name the profile reader would warn about.
+TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
+    for (const std::string& reference :
+         {kSample, FixturePath("mp2_48k_stereo.mpg"), FixturePath("ffmpeg_vob.mpg"),
+          FixturePath("mplex_generic.mpg"), FixturePath("pulldown_ntsc.mpg")}) {
+        std::string profile = dir_.Path() + "/made.ini";
+        CliRun made = Run("--make-profile " + Quoted(reference) + " --output " + Quoted(profile));
+        ASSERT_EQ(0, made.exitCode) << reference << made.err;
+        CliRun check = Run("--profile " + Quoted(profile) + " " + Quoted(reference));
+        EXPECT_EQ(0, check.exitCode) << reference << "\n" << check.out;
+        EXPECT_EQ("", check.err) << reference;
+    }
+    CliRun printed = Run("--make-profile " + Quoted(kSample));
+    EXPECT_EQ(0, printed.exitCode);
+    for (const char* text :
+         {"\n[System]\n", "; measured: MPEG Pack Size = 2048\nMPEGPackSize=2048\n",
+          "; measured: Horizontal Size = 720\nHorizontalSize=720\n",
+          "; measured: Aspect Ratio = 16:9\nAspectRatio=3\n", "\nMode=1\n", "\nDecodeAudio=1\n",
+          "\nGOPLengthMax=15\n"}) {
+        EXPECT_NE(std::string::npos, printed.out.find(text)) << text << printed.out;
+    }
+    CliRun bad = Run("--make-profile " + Quoted(dir_.WriteText("x.mpg", "not a stream")));
+    EXPECT_EQ(1, bad.exitCode);
+    EXPECT_NE(std::string::npos, bad.err.find("is NOT a MPEG program stream"));
+    EXPECT_EQ(2, Run("--make-profile " + Quoted(kSample) + " " + Quoted(kSample)).exitCode);
+}
+
+TEST_F(PipelineTest, GopsAndBitratesOfSeveralFilesNameTheirFileAndStream) {
+    std::string gops = dir_.Path() + "/gops.csv";
+    std::string bitrate = dir_.Path() + "/bitrate.csv";
+    CliRun run = Run("--gops " + Quoted(gops) + " --bitrate " + Quoted(bitrate) + " " +
+                     Quoted(kSample) + " " + Quoted(kSample));
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("", run.err) << "no progress line in a pipe";
+    std::string table = ReadText(gops);
+    EXPECT_EQ(
+        0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n" +
+                       kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"));
+    EXPECT_NE(std::string::npos, table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes\r\n" +
+                                            kSample + ",E0,1,00:00:00:00,"));
+    std::string rates = ReadText(bitrate);
+    EXPECT_EQ(0u, rates.find("File,Stream,Second,Kilobits\r\n" + kSample + ",E0,1,"));
+    size_t averages = 0;
+    for (size_t at = 0; (at = rates.find(",E0,Average,4010.", at)) != std::string::npos; ++at)
+        ++averages;
+    EXPECT_EQ(2u, averages);
+}
+
+// The JSON of a passing and a failing stream: verdicts, judged lines with their keys and
+// units, and the figures, beside what ffprobe reports of the sample (720x576, 25 fps,
+// 100 frames; MP2 at 48 kHz, 192 kbit/s).
+TEST_F(PipelineTest, JsonCarriesVerdictsChecksAndFigures) {
+    std::string dvd = ZEMBRA_FIXTURE_DIR "/ffmpeg_dvd.vob";
+    std::string output = dir_.Path() + "/run.json";
+    CliRun run = Run("--format json --output " + Quoted(output) + " --profile " +
+                     Quoted(kBundledProfile) + " " + Quoted(kSample) + " " + Quoted(dvd));
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ("", SchemaErrors(output));
+    json document = json::parse(ReadText(output));
+    EXPECT_EQ(kBundledProfile, document["profile"]);
+    EXPECT_EQ("1.4.0.131", document["tool"]["version"]);
+    const json& sample = document["files"][0];
+    EXPECT_EQ("pass", sample["verdict"]);
+    EXPECT_EQ(2179072, sample["size"]);
+    const json& video = sample["videoStreams"][0];
+    EXPECT_EQ(0xE0, video["id"]);
+    EXPECT_EQ(720, video["horizontalSize"]);
+    EXPECT_EQ(576, video["verticalSize"]);
+    EXPECT_EQ(100, video["frames"]);
+    EXPECT_EQ(7u, video["gops"].size());
+    EXPECT_EQ(4u, video["bitrate"]["kilobitsPerSecond"].size());
+    const json& audio = sample["audioStreams"][0];
+    EXPECT_EQ(48000, audio["samplingFrequencyHz"]);
+    EXPECT_EQ(192, audio["bitrateKbps"]);
+    EXPECT_EQ(2, audio["layer"]);
+
+    const json& failing = document["files"][1];
+    EXPECT_EQ("fail", failing["verdict"]);
+    const json* aspect = nullptr;
+    for (const json& line : failing["lines"]) {
+        if (line["text"] == "*Aspect Ratio = Square 1:1") aspect = &line;
+    }
+    ASSERT_NE(nullptr, aspect);
+    EXPECT_EQ(json::parse(R"({"kind": "fail", "text": "*Aspect Ratio = Square 1:1",
+        "check": {"type": "equal", "outcome": "failure",
+                  "measured": {"value": 1.0, "unit": "code"},
+                  "reference": {"key": {"section": "Video", "name": "AspectRatio"},
+                                "value": 3.0, "unit": "code", "set": true},
+                  "min": null, "max": null}})"),
+              *aspect);
+}
+
+// --help describes every option, each taking a value with an example.
+TEST(CliHelp, DescribesEveryOptionWithAnExample) {
+    std::string usage = kCliUsage;
+    std::string examples;  // the indented lines that run zembra-cli
+    std::istringstream lines(usage);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("     zembra-cli ") != std::string::npos) examples += line + "\n";
+    }
+    for (const std::string& name : CliOptionNames()) {
+        EXPECT_NE(std::string::npos, usage.find("  " + name + " ")) << name;
+        if (name == "--help" || name == "--version") continue;
+        EXPECT_NE(std::string::npos, examples.find(" " + name + " ")) << name << ": no example";
+    }
+    EXPECT_EQ(std::string::npos, usage.find("--worker"));
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// The outputs made from file results: escaping, quoting, explanations, the JSON round trip,
+// JUnit XML, the CSV summary and the GOP and bitrate tables.
+#include <gtest/gtest.h>
+
+#include "output/csv.h"
+#include "output/csv_summary.h"
+#include "output/file_result.h"
+#include "output/junit_report.h"
+#include "output/key_text.h"
+#include "output/series_csv.h"
+#include "output/text_report.h"
+#include "output/xml_text.h"
+#include "support/output_checks.h"
+#include "support/test_files.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+JudgedValue Key(const char* section, const char* key, double value, bool set = true) {
+    return {section, key, value, set};
+}
+
+JudgedCheck Equal(const char* key, double measured, double reference, bool set = true) {
+    JudgedCheck check;
+    check.kind = CheckKind::Equal;
+    check.outcome = !set                    ? CheckOutcome::Information
+                    : measured == reference ? CheckOutcome::Pass
+                                            : CheckOutcome::Failure;
+    check.measured = measured;
+    check.reference = Key("Video", key, reference, set);
+    check.unit = KeyUnit(key);
+    return check;
+}
+
+// A failing file as the analysis leaves it: headings, a judged failure, an information
+// line, the first line of a stream, a failure no check wrote, the verdict.
+FileResult FailingResult(const std::string& path) {
+    FileResult result;
+    result.path = path;
+    result.sizeBytes = 4096;
+    result.verdict = FileVerdict::Fail;
+    result.seconds = 0.25;
+    result.lines = {
+        {LineKind::Heading, "Begin Video Streams Summary:", {}, false},
+        {LineKind::Info, "Elementary Stream E0 is a MPEG-2 Video Stream", {}, true},
+        {LineKind::Info, "Number of Frames = 50 -> 2.00 Sec", {}, false},
+        {LineKind::Pass, "Horizontal Size = 720", Equal("HorizontalSize", 720, 720), false},
+        {LineKind::Fail, "*Aspect Ratio = 4:3", Equal("AspectRatio", 2, 3), false},
+        {LineKind::Info, "Frame Rate = 25 fps", Equal("FrameRate", 3, 65535, false), false},
+        {LineKind::Warning, "1024 bytes skipped before the first sequence header", {}, false},
+        {LineKind::Fail, "*File ends inside a packet: the last packet lacks 12 bytes", {}, false},
+        {LineKind::Heading, "Result:", {}, false},
+        {LineKind::Fail, "Compliance Test: Fail!!", {}, false},
+        {LineKind::Heading, "End.", {}, false},
+    };
+    VideoSeries series{
+        0xE0, {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}}, {3000.5, 2999}, 2999.75};
+    json video = {{"id", 0xE0},
+                  {"status", 0},
+                  {"horizontalSize", 720},
+                  {"verticalSize", 576},
+                  {"aspectRatioCode", 2},
+                  {"frameRateCode", 3},
+                  {"bitRateBps", 5000000},
+                  {"frames", 50},
+                  {"gopCount", 5},
+                  {"gopLengthMax", 12},
+                  {"durationSeconds", 2.0},
+                  {"averageKbps", 2999.75},
+                  {"peakKbps", 3000.6}};
+    video.update(SeriesJson(series));
+    json audio = {{"id", 0xC0},
+                  {"status", 0},
+                  {"layer", 2},
+                  {"bitrateKbps", 192},
+                  {"samplingFrequencyHz", 48000},
+                  {"mode", 1},
+                  {"syncWords", 84},
+                  {"syncLosses", 0},
+                  {"decoded", false}};
+    result.streams = {{"programStream", nullptr},
+                      {"videoStreams", json::array({video})},
+                      {"audioStreams", json::array({audio})}};
+    return result;
+}
+
+TEST(XmlText, EscapesMarkupAndKeepsEveryDocumentWellFormed) {
+    struct Case {
+        std::string text;
+        std::string escaped;
+    };
+    const Case cases[] = {
+        {"plain", "plain"},
+        {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&apos;"},
+        {"line\nbreak\ttab", "line&#10;break&#9;tab"},
+        {std::string("nul\0bell\x07", 9), "nulbell"},              // not XML 1.0 characters
+        {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},  // UTF-8 stays
+        {"latin1 \xE9t\xE9", "latin1 \xEF\xBF\xBDt\xEF\xBF\xBD"},  // not UTF-8
+        {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.escaped, XmlEscape(c.text)) << c.text;
+}
+
+TEST(Csv, QuotesAsRfc4180) {
+    struct Case {
+        std::vector<std::string> fields;
+        std::string row;
+    };
+    const Case cases[] = {
+        {{"a", "b"}, "a,b"},
+        {{"spot, final.mpg", "x"}, "\"spot, final.mpg\",x"},
+        {{"say \"hi\""}, "\"say \"\"hi\"\"\""},
+        {{"two\nlines", "cr\r"}, "\"two\nlines\",\"cr\r\""},
+        {{"", ""}, ","},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.row, CsvRow(c.fields));
+    EXPECT_EQ("-2.50", CsvDecimal(-2.5, 2));
+}
+
+TEST(KeyText, ExplainsTheKeyAndValueBehindALine) {
+    JudgedCheck window;
+    window.kind = CheckKind::RealRange;
+    window.min = Key("Audio", "RMSReference", -20);
+    window.max = Key("Audio", "RMSTolerance", -17);
+    JudgedCheck headers;
+    headers.kind = CheckKind::Range;
+    headers.min = Key("Video", "SequenceHeadersMin", 1);
+    headers.max = Key("", "", 4294967295.0);
+    JudgedCheck syncLosses;  // a fixed minimum of 0, the key as maximum
+    syncLosses.kind = CheckKind::Range;
+    syncLosses.min = Key("", "", 0);
+    syncLosses.max = Key("Audio", "AudioSyncLossesMax", 65535, false);
+    JudgedCheck mode;
+    mode.kind = CheckKind::Mask;
+    mode.reference = Key("Audio", "Mode", 3);
+    JudgedCheck forced;
+    forced.kind = CheckKind::Forced;
+    JudgedCheck tolerance;
+    tolerance.kind = CheckKind::Tolerance;
+    tolerance.max = Key("System", "DurationAudioVideoDifference", 100);
+    struct Case {
+        JudgedCheck check;
+        std::string text;
+    };
+    const Case cases[] = {
+        {Equal("AspectRatio", 2, 3), "[AspectRatio = 3: 16:9]"},
+        {Equal("FrameRate", 3, 4), "[FrameRate = 4: 29.97 fps]"},
+        {Equal("HorizontalSize", 704, 720), "[HorizontalSize = 720 pixels]"},
+        {Equal("VideoPeakBitrate", 9000, 15000), "[VideoPeakBitrate = 15000 Kbps]"},
+        {Equal("AspectRatio", 2, 65535, false), "[AspectRatio not set]"},
+        {window, "[RMSReference = -20 dB, RMSTolerance = 3 dB]"},
+        {headers, "[SequenceHeadersMin = 1]"},
+        {syncLosses, "[AudioSyncLossesMax not set]"},
+        {mode, "[Mode = 3: stereo, joint stereo]"},
+        {forced, "[no key: fails whatever the profile says]"},
+        {tolerance, "[DurationAudioVideoDifference = 100 ms]"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.text, ExplainCheck(c.check)) << c.text;
+}
+
+// The worker hands its result over as MessagePack: nothing may change on the way, not
+// even a path whose bytes are not UTF-8.
+TEST(FileResult, SurvivesTheWayFromTheWorker) {
+    FileResult result = FailingResult("/ingest/caf\xE9/spot.mpg");
+    result.lines[2].text = "File under analysis: \"/ingest/caf\xE9/spot.mpg\"..!";
+    json packed = json::from_msgpack(json::to_msgpack(ToJson(result)));
+    EXPECT_EQ(result, FileResultFromJson(packed));
+    FileResult error = ErrorResult("/gone.mpg", "No such file");
+    EXPECT_EQ(error, FileResultFromJson(json::from_msgpack(json::to_msgpack(ToJson(error)))));
+    EXPECT_THROW(FileResultFromJson(json::object()), json::exception);
+    json badVerdict = ToJson(result);
+    badVerdict["verdict"] = "ok";
+    EXPECT_THROW(FileResultFromJson(badVerdict), json::exception);
+}
+
+TEST(FileResult, FailureLinesAreThoseThatFailTheFile) {
+    FileResult result = FailingResult("a.mpg");
+    std::vector<const ResultLine*> failures = FailureLines(result);
+    ASSERT_EQ(2u, failures.size());  // not the warning that fails nothing, not the verdict
+    EXPECT_EQ("*Aspect Ratio = 4:3", failures[0]->text);
+    EXPECT_EQ("*File ends inside a packet: the last packet lacks 12 bytes", failures[1]->text);
+    EXPECT_EQ(9, VerdictLineIndex(result));
+}
+
+TEST(TextReport, ErrorsOnlyKeepsEachStreamsFirstLineAndExplainNamesTheKey) {
+    FileResult result = FailingResult("a.mpg");
+    std::vector<std::string> errorsOnly = Texts(ShownLines(result, {true, false}));
+    EXPECT_EQ((std::vector<std::string>{
+                  "Begin Video Streams Summary:", "Elementary Stream E0 is a MPEG-2 Video Stream",
+                  "*Aspect Ratio = 4:3", "1024 bytes skipped before the first sequence header",
+                  "*File ends inside a packet: the last packet lacks 12 bytes",
+                  "Result:", "Compliance Test: Fail!!", "End."}),
+              errorsOnly);
+    std::vector<std::string> explained = Texts(ShownLines(result, {false, true}));
+    EXPECT_EQ("Horizontal Size = 720   [HorizontalSize = 720 pixels]", explained[3]);
+    EXPECT_EQ("*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]", explained[4]);
+    EXPECT_EQ("Frame Rate = 25 fps   [FrameRate not set]", explained[5]);
+    EXPECT_EQ("Number of Frames = 50 -> 2.00 Sec", explained[2]);  // judged nothing
+    // A passing file keeps its verdict, the one pass line no check wrote.
+    result.lines[9] = {LineKind::Pass, "Compliance Test: Pass", {}, false};
+    result.lines[4] = {LineKind::Pass, "Aspect Ratio = 16:9", Equal("AspectRatio", 3, 3), false};
+    std::vector<std::string> passing = Texts(ShownLines(result, {true, false}));
+    EXPECT_TRUE(Contains(passing, "Compliance Test: Pass"));
+    EXPECT_FALSE(Contains(passing, "Aspect Ratio = 16:9"));
+}
+
+TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
+    TempDir dir;
+    std::vector<FileResult> results = {FailingResult("spots/<new> & \"final\".mpg"),
+                                       ErrorResult("spots/gone.mpg", "No such file or directory")};
+    std::string xml = RunJunitText(results, "/srv/qc/MpegReference.ini");
+    std::string path = dir.WriteText("junit.xml", xml);
+    // A CI viewer reads the counts off the root and each suite; an XML parser must accept it.
+    EXPECT_EQ(
+        "testsuites tests=5 failures=2 errors=1 skipped=1\n"
+        "testsuite spots/<new> & \"final\".mpg tests=4 failures=2 errors=0 skipped=1\n"
+        "testsuite spots/gone.mpg tests=1 failures=0 errors=1 skipped=0\n",
+        JunitCounts(path));
+    EXPECT_NE(std::string::npos,
+              xml.find("<failure message=\"*Aspect Ratio = 4:3\" type=\"Video.AspectRatio\">"
+                       "*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]</failure>"));
+    EXPECT_NE(std::string::npos, xml.find("<error message=\"No such file or directory\""));
+    EXPECT_NE(std::string::npos, xml.find("<system-out>1024 bytes skipped"));
+}
+
+TEST(CsvSummary, OneRowPerFile) {
+    FileResult passing = FailingResult("b.mpg");
+    passing.verdict = FileVerdict::Pass;
+    passing.lines = {{LineKind::Pass, "Compliance Test: Pass", {}, false}};
+    std::vector<std::string> lines =
+        SummaryCsvLines({FailingResult("spots/a, \"cut\".mpg"), passing,
+                         ErrorResult("c.mpg", "File \"c.mpg\" is empty")});
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(
+        "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
+        "gop_length,audio_format,failures,first_failure",
+        lines[0]);
+    EXPECT_EQ(
+        "\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3",
+        lines[1]);
+    EXPECT_EQ(
+        "b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0,",
+        lines[2]);
+    EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"", lines[3]);
+}
+
+// A long batch keeps only what the summary and the GOP and bitrate tables read.
+TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
+    for (FileResult whole : {FailingResult("a.mpg"), ErrorResult("b.mpg", "gone")}) {
+        for (bool series : {false, true}) {
+            FileResult kept = whole;
+            KeepForSummary(kept, series);
+            EXPECT_EQ(SummaryCsvLines({whole}), SummaryCsvLines({kept})) << whole.path;
+            EXPECT_EQ(FailureLines(whole).size() + 1, kept.lines.size());
+            std::vector<VideoSeries> keptSeries = VideoSeriesOf(kept);
+            EXPECT_EQ(series ? VideoSeriesOf(whole)
+                             : std::vector<VideoSeries>(keptSeries.size(), {0xE0, {}, {}, 2999.75}),
+                      keptSeries);
+        }
+    }
+}
+
+TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
+    VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true}}, {100.25}, 100.25};
+    VideoSeries e1{0xE1, {{"00:00:00:00", 6, "IP", false, false}}, {}, 0};
+    EXPECT_EQ((std::vector<std::string>{"GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
+                                        "1,00:00:00:00,12,IBBP,Yes,Yes"}),
+              GopCsvLines({{"a.mpg", e0}}));
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
+            "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes", "\"b,c.mpg\",E1,1,00:00:00:00,6,IP,No,No"}),
+        GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}));
+    EXPECT_EQ((std::vector<std::string>{"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250",
+                                        "a.mpg,E0,Average,100.250", "a.mpg,E1,Average,0.000"}),
+              BitrateCsvLines({{"a.mpg", e0}, {"a.mpg", e1}}));
+    EXPECT_EQ((std::vector<std::string>{"Second,Kilobits", "Average,0.000"}), BitrateCsvLines({}));
+}
+
+}  // namespace
