@@ -16,31 +16,16 @@
 #include "output/series_csv.h"
 #include "output/text_report.h"
 #include "report/report_log.h"
+#include "support/cli_run.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
 
 namespace {
 
-struct CliRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-    Bytes bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class CliTest : public ::testing::Test {
   protected:
     CliRun Run(const std::string& args, const std::string& env = "") {
-        std::string out = dir_.Path() + "/stdout";
-        std::string err = dir_.Path() + "/stderr";
-        std::string command =
-            env + " '" ZEMBRA_CLI_PATH "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
-        int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+        return RunCli(args, dir_.Path(), "/dev/null", env);
     }
     std::string Sample() { return std::string(ZEMBRA_DATA_DIR) + "/sample.mpg"; }
     TempDir dir_;

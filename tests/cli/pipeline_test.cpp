@@ -19,23 +19,13 @@
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
+#include "support/cli_run.h"
 #include "support/output_checks.h"
 #include "support/test_files.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
-
-struct CliRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-    Bytes bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
@@ -45,12 +35,7 @@ const std::string kSample = ZEMBRA_DATA_DIR "/sample.mpg";
 class PipelineTest : public ::testing::Test {
   protected:
     CliRun Run(const std::string& args, const std::string& input = "/dev/null") {
-        std::string out = dir_.Path() + "/stdout";
-        std::string err = dir_.Path() + "/stderr";
-        std::string command = "'" ZEMBRA_CLI_PATH "' " + args + " >" + Quoted(out) + " 2>" +
-                              Quoted(err) + " <" + Quoted(input);
-        int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+        return RunCli(args, dir_.Path(), input);
     }
     // Runs with --format json, checks the document against the schema and returns it.
     json RunJson(const std::string& args, int exitCode, const std::string& input = "/dev/null") {

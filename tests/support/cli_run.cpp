@@ -1,0 +1,29 @@
+// Running zembra-cli from the tests.
+#include "support/cli_run.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "support/test_files.h"
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+std::string ReadText(const std::string& path) {
+    Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+CliRun RunCli(const std::string& args, const std::string& scratchDir, const std::string& input,
+              const std::string& env) {
+    std::string out = scratchDir + "/stdout";
+    std::string err = scratchDir + "/stderr";
+    std::string command = env + " '" ZEMBRA_CLI_PATH "' " + args + " >" + Quoted(out) + " 2>" +
+                          Quoted(err) + " <" + Quoted(input);
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+}
