@@ -126,6 +126,10 @@ constexpr VideoKey kVideoKeys[] = {
     {"Video", "VideoPeakBitrate", &VideoReference::VideoPeakBitrate, kNotSet},
     {"Video", "VideoAvgBitrate", &VideoReference::VideoAvgBitrate, kNotSet},
     {"Video", "VideoEndCodeRequired", &VideoReference::VideoEndCodeRequired, kNotSet},
+    {"Video", "VBVCheck", &VideoReference::VBVCheck, kNotSet},
+    {"Video", "DeclaredBitrateCheck", &VideoReference::DeclaredBitrateCheck, kNotSet},
+    {"Video", "SpliceReady", &VideoReference::SpliceReady, kNotSet},
+    {"Video", "SequenceHeaderEveryGOP", &VideoReference::SequenceHeaderEveryGOP, kNotSet},
 };
 
 constexpr AudioKey kAudioKeys[] = {

@@ -55,6 +55,12 @@ struct VideoReference {
     int32_t VideoPeakBitrate;
     int32_t VideoAvgBitrate;
     int32_t VideoEndCodeRequired;
+    // Checks for spots spliced into a channel; while none of these is set, the video
+    // section has none of their lines.
+    int32_t VBVCheck;                // 1: a buffer underflow or overflow fails
+    int32_t DeclaredBitrateCheck;    // 1: a peak above the sequence header's bit rate fails
+    int32_t SpliceReady;             // 1: a stream a splicer cannot cut at its ends fails
+    int32_t SequenceHeaderEveryGOP;  // 1: a GOP without a sequence header before it fails
 };
 
 struct AudioReference {
