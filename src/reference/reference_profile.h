@@ -26,6 +26,11 @@ struct SystemReference {
     int32_t DurationAudioVideoDifference;
     int32_t DelayAudioVideoDifference;
     int32_t MaxTimeToProcess;  // from [Processing]
+    // A spot spliced into a channel: its first audio frame within this many ms of its first
+    // picture, its last audio frame's end within this many ms of its last picture's.
+    int32_t AudioVideoStartMax;
+    int32_t AudioVideoEndMax;
+    int32_t SpotDurationTolerance;  // frames either side of a SpotDurations length; not set: 0
 };
 
 struct VideoReference {
@@ -89,7 +94,13 @@ struct ReferenceProfileData {
     SystemReference system;
     VideoReference video;
     AudioReference audio;
+    // [System] SpotDurations: the lengths in seconds a spot is sold in ("10,15,20,30,60");
+    // empty when not set.
+    std::vector<int32_t> spotDurations;
 };
+
+// The key that holds ReferenceProfileData::spotDurations.
+constexpr KeyName kSpotDurationsKey{"System", "SpotDurations"};
 
 // The one process-wide profile; every field is zero before the first load.
 extern ReferenceProfileData ReferenceProfile;

@@ -285,6 +285,8 @@ void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& 
     run.measured = true;
     run.firstPtsMs = delayMs;
     run.durationSeconds = seconds;
+    run.framePeriods = framePeriods;
+    run.nominalFrameRate = v.nominalFrameRate;
     run.wholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
     run.remainingFrames =
         v.nominalFrameRate == 0 ? 0 : static_cast<uint32_t>(framePeriods % v.nominalFrameRate);

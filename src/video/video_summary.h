@@ -17,6 +17,8 @@ struct VideoPhaseResult {
     double durationSeconds = 0;    // display time of the last such stream
     uint32_t wholeSeconds = 0;     // and in whole seconds
     uint32_t remainingFrames = 0;  // and frame periods
+    uint64_t framePeriods = 0;     // the whole display time in frame periods
+    uint32_t nominalFrameRate = 0;
     double firstPtsMs = 0;         // its first PTS after the first SCR
     uint32_t bitrateSumBps = 0;    // what its streams add to the elementary sum
     std::string cancelledPhase;    // the stream the operator cancelled, if any
