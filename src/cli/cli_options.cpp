@@ -19,6 +19,7 @@ const char* const kCliUsage =
     "                   (no output may name a file to analyse)\n"
     "  --gops FILE      write the GOP table of the last video stream analysed as CSV\n"
     "  --bitrate FILE   write its bitrate per second (kilobits) and average as CSV\n"
+    "  --vbv FILE       write its VBV buffer occupancy before and after each picture as CSV\n"
     "  --no-color       plain text even on a terminal (so does a non-empty NO_COLOR)\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
@@ -52,6 +53,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             if (!value(options.gopsPath)) return std::nullopt;
         } else if (arg == "--bitrate") {
             if (!value(options.bitratePath)) return std::nullopt;
+        } else if (arg == "--vbv") {
+            if (!value(options.vbvPath)) return std::nullopt;
         } else if (arg == "--no-profile") {
             options.noProfile = true;
         } else if (arg == "--errors-only") {
@@ -99,7 +102,8 @@ std::optional<std::string> FindOutputOverInput(const CliOptions& options) {
     const std::pair<const char*, const std::string*> outputs[] = {
         {"--output", &options.outputPath},
         {"--gops", &options.gopsPath},
-        {"--bitrate", &options.bitratePath}};
+        {"--bitrate", &options.bitratePath},
+        {"--vbv", &options.vbvPath}};
     for (const auto& [option, path] : outputs) {
         if (path->empty()) continue;
         for (const std::string& file : options.files) {

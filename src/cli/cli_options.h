@@ -10,6 +10,7 @@ struct CliOptions {
     std::string outputPath;   // empty: no report file
     std::string gopsPath;     // empty: no GOP table file
     std::string bitratePath;  // empty: no bitrate file
+    std::string vbvPath;      // empty: no VBV occupancy file
     bool noProfile = false;   // every check an information line, on purpose
     bool errorsOnly = false;
     bool noColor = false;

@@ -10,7 +10,7 @@
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
 #include "cli/interrupt.h"
-#include "cli/video_csv.h"
+#include "cli/vbv_csv.h"
 #include "reference/ini_file.h"
 #include "reference/reference_profile.h"
 #include "report/report_log.h"
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     if (std::optional<std::string> error = FindOutputOverInput(options)) return UsageError(*error);
     ConsoleSink sink(::isatty(STDERR_FILENO));
     SetReportSink(&sink);
-    VideoCsv videoCsv;
+    VbvCsv videoCsv;
     SetVideoListener(&videoCsv);
     SetPrintOnlyErrors(options.errorsOnly);
     InstallInterruptHandler();
@@ -117,5 +117,6 @@ int main(int argc, char** argv) {
     bool written = WriteIfAsked(options.outputPath, reportText, "report");
     written = WriteIfAsked(options.gopsPath, videoCsv.GopLines(), "GOP table") && written;
     written = WriteIfAsked(options.bitratePath, videoCsv.BitrateLines(), "bitrates") && written;
+    written = WriteIfAsked(options.vbvPath, videoCsv.VbvLines(), "VBV occupancy") && written;
     return written ? exitCode : kExitFail;
 }

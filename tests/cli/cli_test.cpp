@@ -241,6 +241,20 @@ TEST_F(CliTest, GopTableAndBitratesAsCsv) {
     EXPECT_NE(std::string::npos, rates.find("\r\nAverage,4010."));
 }
 
+// The sample is variable rate (vbv_delay 0xFFFF): the buffer is full before the first
+// picture, and the last picture empties it.
+TEST_F(CliTest, VbvOccupancyAsCsv) {
+    std::string vbv = dir_.Path() + "/vbv.csv";
+    CliRun run = Run("--vbv '" + vbv + "' '" + Sample() + "'");
+    ASSERT_EQ(0, run.exitCode) << run.err;
+    std::string rows = ReadText(vbv);
+    EXPECT_EQ(0u, rows.find("Picture,Seconds,Bits Before,Bits After\r\n1,0.000,1835008,"));
+    EXPECT_NE(std::string::npos, rows.find("\r\n2,0.040,"));
+    EXPECT_NE(std::string::npos, rows.find("\r\n100,3.960,"));
+    EXPECT_NE(std::string::npos, rows.find(",0\r\nBuffer,1835008\r\n"));
+    EXPECT_EQ(std::string::npos, rows.find("\r\n101,"));
+}
+
 TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
     Bytes bytes = MakeSimpleStream(3);
     std::string stream = dir_.Write("s.mpg", bytes);
