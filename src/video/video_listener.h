@@ -49,4 +49,5 @@ class RecordedVideoEvents : public VideoListener {
 
   private:
     std::vector<std::function<void(VideoListener&)>> events_;
+    std::vector<VbvSample> vbvSamples_;  // told with the graph they belong to
 };

@@ -73,13 +73,16 @@ void RecordedVideoEvents::InitVbvGraph() {
     events_.emplace_back([](VideoListener& listener) { listener.InitVbvGraph(); });
 }
 
-void RecordedVideoEvents::AddVbvSample(const VbvSample& sample) {
-    events_.emplace_back([sample](VideoListener& listener) { listener.AddVbvSample(sample); });
-}
+// One sample per picture: kept side by side, not as an event each, so that a long
+// programme's hours of pictures cost their samples' bytes alone.
+void RecordedVideoEvents::AddVbvSample(const VbvSample& sample) { vbvSamples_.push_back(sample); }
 
 void RecordedVideoEvents::DrawVbvGraph(double bufferBits) {
-    events_.emplace_back(
-        [bufferBits](VideoListener& listener) { listener.DrawVbvGraph(bufferBits); });
+    events_.emplace_back([samples = std::move(vbvSamples_), bufferBits](VideoListener& listener) {
+        for (const VbvSample& sample : samples) listener.AddVbvSample(sample);
+        listener.DrawVbvGraph(bufferBits);
+    });
+    vbvSamples_.clear();
 }
 
 void RecordedVideoEvents::ReplayInto(VideoListener& listener) {
