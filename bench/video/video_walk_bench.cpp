@@ -5,8 +5,8 @@
 // stream's walk has ended.
 #include "program/program_stream_scan.h"
 #include "support/file_reading.h"
-#include "video/video_parser.h"
 #include "video/vbv_model.h"
+#include "video/video_parser.h"
 #include "video/video_statistics.h"
 
 namespace {
@@ -33,10 +33,9 @@ void VbvModelTenMinutes(benchmark::State& state) {
         pictures[i] = {i % 12 == 0 ? 80000u : 15000u, 18000u, 2u};
     }
     for (auto _ : state) {
-        VbvFigures figures = ModelVbv(pictures, {6'000'000, 112 * 16384.0, 50},
-                                      [](const VbvSample& sample) {
-                                          benchmark::DoNotOptimize(sample.afterBits);
-                                      });
+        VbvFigures figures =
+            ModelVbv(pictures, {6'000'000, 112 * 16384.0, 50},
+                     [](const VbvSample& sample) { benchmark::DoNotOptimize(sample.afterBits); });
         benchmark::DoNotOptimize(figures);
     }
     state.counters["pictures"] = kPictures;

@@ -223,7 +223,8 @@ void LoadAll(ProfileReader& reader) {
     LoadSection(reader, kVideoKeys, ReferenceProfile.video);
     LoadSection(reader, kAudioKeys, ReferenceProfile.audio);
     LoadSection(reader, kAudioRealKeys, ReferenceProfile.audio);
-    ReferenceProfile.spotDurations = reader.ReadList(kSpotDurationsKey.section, kSpotDurationsKey.key);
+    ReferenceProfile.spotDurations =
+        reader.ReadList(kSpotDurationsKey.section, kSpotDurationsKey.key);
 }
 
 template <typename Section, typename Value, size_t N>

@@ -189,12 +189,12 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
                runState.videoDurationSeconds, runState.videoWholeSeconds,
                runState.videoRemainingFrames);
     LogInfo(" ");
-    WriteSpotTimingLines(ReferenceProfile,
-                         {runState.videoMeasured, runState.audioMeasured,
-                          runState.videoFramePeriods, runState.videoNominalFrameRate,
-                          runState.videoFirstPtsMs, runState.videoDurationSeconds,
-                          runState.audioFirstPtsMs, runState.audioDurationSeconds},
-                         runState.runFailed);
+    WriteSpotTimingLines(
+        ReferenceProfile,
+        {runState.videoMeasured, runState.audioMeasured, runState.videoFramePeriods,
+         runState.videoNominalFrameRate, runState.videoFirstPtsMs, runState.videoDurationSeconds,
+         runState.audioFirstPtsMs, runState.audioDurationSeconds},
+        runState.runFailed);
     // Without a stream on either side there is nothing to compare: an AC-3 only DVD
     // file or an audio-only file is not judged against a duration of 0.
     const char* missing = !runState.videoMeasured   ? "no MPEG-2 video stream measured"

@@ -4,8 +4,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 

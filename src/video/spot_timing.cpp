@@ -17,15 +17,15 @@ constexpr double kMsPerSecond = 1000.0;
 int32_t NearestLength(const std::vector<int32_t>& lengths, int64_t frames, uint32_t rate) {
     int32_t nearest = lengths.front();
     for (int32_t length : lengths) {
-        if (std::llabs(frames - int64_t{length} * rate) < std::llabs(frames - int64_t{nearest} * rate)) {
+        if (std::llabs(frames - int64_t{length} * rate) <
+            std::llabs(frames - int64_t{nearest} * rate)) {
             nearest = length;
         }
     }
     return nearest;
 }
 
-void WriteSpotDurationLine(const ReferenceProfileData& profile, const SpotTiming& t,
-                           bool& failed) {
+void WriteSpotDurationLine(const ReferenceProfileData& profile, const SpotTiming& t, bool& failed) {
     if (profile.spotDurations.empty()) return;
     if (!t.videoMeasured || t.nominalFrameRate == 0) {
         LogInfo("Spot Duration: no MPEG-2 video stream measured");
@@ -56,14 +56,13 @@ void WriteAudioEndLine(const char* name, ProfileKey key, const SpotTiming& t, do
         LogInfo("%s: no MPEG-2 video and MPEG audio stream measured", name);
         return;
     }
-    CheckRange(FormatReportLine("%s = %0.0f msec", name, ms), 0, key,
-               std::llround(std::fabs(ms)), failed);
+    CheckRange(FormatReportLine("%s = %0.0f msec", name, ms), 0, key, std::llround(std::fabs(ms)),
+               failed);
 }
 
 }  // namespace
 
-void WriteSpotTimingLines(const ReferenceProfileData& profile, const SpotTiming& t,
-                          bool& failed) {
+void WriteSpotTimingLines(const ReferenceProfileData& profile, const SpotTiming& t, bool& failed) {
     WriteSpotDurationLine(profile, t, failed);
     double startMs = t.audioFirstPtsMs - t.videoFirstPtsMs;
     double endMs = (t.audioFirstPtsMs + t.audioDurationSeconds * kMsPerSecond) -

@@ -59,8 +59,8 @@ void NoteFirst(uint32_t& count, uint32_t& firstPicture, double& firstSeconds, ui
 }  // namespace
 
 double ExactFieldsPerSecond(uint32_t frameRateCode) {
-    static constexpr double kFrameRates[] = {0,  24000.0 / 1001, 24, 25, 30000.0 / 1001,
-                                             30, 50,             60000.0 / 1001, 60};
+    static constexpr double kFrameRates[] = {0,  24000.0 / 1001, 24, 25, 30000.0 / 1001, 30,
+                                             50, 60000.0 / 1001, 60};
     return frameRateCode < std::size(kFrameRates) ? 2 * kFrameRates[frameRateCode] : 0;
 }
 
@@ -83,8 +83,8 @@ VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParamete
         double pictureBits = pictures[i].bytes * kBitsPerByte;
         double before = buffer.Bits();
         if (before > p.bufferBits) {
-            NoteFirst(figures.overflows, figures.firstOverflowPicture,
-                      figures.firstOverflowSeconds, number, seconds);
+            NoteFirst(figures.overflows, figures.firstOverflowPicture, figures.firstOverflowSeconds,
+                      number, seconds);
         }
         if (before < pictureBits) {
             NoteFirst(figures.underflows, figures.firstUnderflowPicture,

@@ -267,8 +267,7 @@ void VideoStatistics::ModelBuffer() {
         static_cast<double>(info.bitRateValue) * kBitRateValueUnitBitsPerSecond,
         static_cast<double>(info.vbvBufferSize) * kVbvBufferSizeUnitBits,
         ExactFieldsPerSecond(info.frameRateCode)};
-    info.vbv = ModelVbv(pictures_, parameters, [this](const VbvSample& sample) {
-        listener_.AddVbvSample(sample);
-    });
+    info.vbv = ModelVbv(pictures_, parameters,
+                        [this](const VbvSample& sample) { listener_.AddVbvSample(sample); });
     if (info.vbv.modelled) listener_.DrawVbvGraph(parameters.bufferBits);
 }

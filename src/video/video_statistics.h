@@ -145,9 +145,9 @@ class VideoStatistics {
     VideoStreamInfo& info_;
     VideoListener& listener_;
     uint32_t pictureType_ = 0;
-    uint32_t frameBoundary_ = 0;  // BytesRead at the end of the last frame
-    uint64_t groupBytes_ = 0;     // bytes of the one-second group being filled
-    uint32_t groupFields_ = 0;    // its display time in field periods
+    uint32_t frameBoundary_ = 0;          // BytesRead at the end of the last frame
+    uint64_t groupBytes_ = 0;             // bytes of the one-second group being filled
+    uint32_t groupFields_ = 0;            // its display time in field periods
     std::vector<CodedPicture> pictures_;  // for the buffer model at the end
     uint32_t vbvDelay_ = kNoVbvDelay;     // of the frame being parsed
     bool sequenceHeaderSincePicture_ = false;

@@ -206,10 +206,9 @@ void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& faile
 // One buffer violation line: how many, and where the first one was.
 void CheckVbvViolations(const char* name, uint32_t count, uint32_t firstPicture,
                         double firstSeconds, ProfileKey key, bool& failed) {
-    std::string line =
-        count == 0 ? FormatReportLine("VBV %s = 0", name)
-                   : FormatReportLine("VBV %s = %u (first at picture %u, %.2f s)", name, count,
-                                      firstPicture, firstSeconds);
+    std::string line = count == 0 ? FormatReportLine("VBV %s = 0", name)
+                                  : FormatReportLine("VBV %s = %u (first at picture %u, %.2f s)",
+                                                     name, count, firstPicture, firstSeconds);
     CheckHolds(line, key, count == 0, failed);
 }
 
@@ -229,8 +228,7 @@ void WriteVbvLines(const VideoReference& ref, const VideoStreamInfo& v, bool& fa
 }
 
 // The sequence header's bit_rate is the stream's maximum (ISO/IEC 13818-2, 6.3.3).
-void WriteDeclaredBitrateLine(const VideoReference& ref, const VideoStreamInfo& v,
-                              bool& failed) {
+void WriteDeclaredBitrateLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     uint32_t declaredBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
     auto peakBps = static_cast<uint32_t>(v.peakKbps * 1024.0);
     CheckHolds(FormatReportLine("Declared Bitrate = %u bps, Measured Peak (1 sec) = %u bps",
@@ -246,11 +244,12 @@ void WriteSpliceLines(const VideoReference& ref, const VideoStreamInfo& v, bool&
                    : "Splice In = No (the first picture is not an I picture of a closed GOP "
                      "after a sequence header)",
                ready, splice.cleanStart, failed);
-    CheckHolds(splice.danglingBPictures == 0
-                   ? "Splice Out = Yes (last GOP complete)"
-                   : FormatReportLine("Splice Out = No (%u B pictures need a picture after the end)",
-                                      splice.danglingBPictures),
-               ready, splice.danglingBPictures == 0, failed);
+    CheckHolds(
+        splice.danglingBPictures == 0
+            ? "Splice Out = Yes (last GOP complete)"
+            : FormatReportLine("Splice Out = No (%u B pictures need a picture after the end)",
+                               splice.danglingBPictures),
+        ready, splice.danglingBPictures == 0, failed);
     CheckHolds(splice.gopsWithoutSequenceHeader == 0
                    ? "Sequence Header before every GOP = Yes"
                    : FormatReportLine("Sequence Header before every GOP = No (%u GOPs without)",
@@ -262,8 +261,8 @@ void WriteSpliceLines(const VideoReference& ref, const VideoStreamInfo& v, bool&
 // The lines for a spot spliced into a channel, written only for a profile that asks for
 // any of them, so that other profiles' reports stay as they are.
 bool SpotChecksAsked(const VideoReference& ref) {
-    for (int32_t key : {ref.VBVCheck, ref.DeclaredBitrateCheck, ref.SpliceReady,
-                        ref.SequenceHeaderEveryGOP}) {
+    for (int32_t key :
+         {ref.VBVCheck, ref.DeclaredBitrateCheck, ref.SpliceReady, ref.SequenceHeaderEveryGOP}) {
         if (key != kNotSet) return true;
     }
     return false;

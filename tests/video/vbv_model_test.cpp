@@ -20,8 +20,9 @@ TEST(VbvModel, ConstantRateWithConsistentDelays) {
     // and the same again for every picture until the stream's last bit is in (at 0.4 s,
     // before the 9th removal); then the buffer drains.
     std::vector<VbvSample> samples;
-    VbvFigures f = ModelVbv(Pictures(10, kTenthOfASecond), {kBitRate, 10 * 16384.0, kFieldsPerSecond},
-                            [&](const VbvSample& s) { samples.push_back(s); });
+    VbvFigures f =
+        ModelVbv(Pictures(10, kTenthOfASecond), {kBitRate, 10 * 16384.0, kFieldsPerSecond},
+                 [&](const VbvSample& s) { samples.push_back(s); });
     ASSERT_TRUE(f.modelled);
     EXPECT_EQ(0u, f.underflows);
     EXPECT_EQ(0u, f.overflows);
@@ -87,8 +88,9 @@ TEST(VbvModel, VariableRateFillsToFullThenStops) {
 // underflow or a count of bits that never came.
 TEST(VbvModel, EndOfStreamDrains) {
     std::vector<VbvSample> samples;
-    VbvFigures f = ModelVbv(Pictures(3, kTenthOfASecond), {kBitRate, 10 * 16384.0, kFieldsPerSecond},
-                            [&](const VbvSample& s) { samples.push_back(s); });
+    VbvFigures f =
+        ModelVbv(Pictures(3, kTenthOfASecond), {kBitRate, 10 * 16384.0, kFieldsPerSecond},
+                 [&](const VbvSample& s) { samples.push_back(s); });
     EXPECT_EQ(0u, f.underflows);
     EXPECT_NEAR(0, samples.back().afterBits, 1e-6);
 }

@@ -359,10 +359,15 @@ TEST_F(VideoSummaryTest, SplicePoints) {
         {"ready", false, true, true, complete, inYes, outYes, everyYes},
         {"open first GOP", false, false, true, complete, inNo, outYes, everyYes},
         {"P picture first", false, true, true, complete, inNo, outYes, everyYes},
-        {"picture before the sequence header", true, true, true, complete, inNo, outYes,
+        {"picture before the sequence header", true, true, true, complete, inNo, outYes, everyYes},
+        {"dangling B pictures",
+         false,
+         true,
+         true,
+         {{1, 0}, {2, 2}, {3, 1}, {3, 3}, {3, 4}},
+         inYes,
+         "*Splice Out = No (2 B pictures need a picture after the end)",
          everyYes},
-        {"dangling B pictures", false, true, true, {{1, 0}, {2, 2}, {3, 1}, {3, 3}, {3, 4}}, inYes,
-         "*Splice Out = No (2 B pictures need a picture after the end)", everyYes},
         {"GOP without a sequence header", false, true, false, complete, inYes, outYes,
          "*Sequence Header before every GOP = No (1 GOPs without)"},
     };
@@ -376,8 +381,9 @@ TEST_F(VideoSummaryTest, SplicePoints) {
         if (c.secondGopSequenceHeader) v.SequenceHeader().SequenceExtension();
         v.GopHeader(0, 0, 1, 0, false);
         for (const Picture& p : c.lastGop) v.TimedPicture(p.type, p.temporalReference, 0xFFFF, 100);
-        std::vector<std::string> lines = Section(PacketizeVideo(v.EndCode().Build(), 2000),
-                                                 "[Video]\nSpliceReady=1\nSequenceHeaderEveryGOP=1\n");
+        std::vector<std::string> lines =
+            Section(PacketizeVideo(v.EndCode().Build(), 2000),
+                    "[Video]\nSpliceReady=1\nSequenceHeaderEveryGOP=1\n");
         EXPECT_EQ(c.spliceIn, LineStarting(lines, c.spliceIn)) << c.what;
         EXPECT_EQ(c.spliceOut, LineStarting(lines, c.spliceOut)) << c.what;
         EXPECT_EQ(c.everyGop, LineStarting(lines, c.everyGop)) << c.what;
@@ -393,4 +399,14 @@ TEST_F(VideoSummaryTest, SpotLinesOnlyWhenAsked) {
                                "Splice Out", "Sequence Header before every GOP"}) {
         EXPECT_EQ("", LineStarting(lines, prefix)) << prefix;
     }
+}
+
+// The run hands the video's display time to the spot length line after the sections.
+TEST_F(VideoSummaryTest, SpotLengthFromAWholeRun) {
+    Section(TwoSecondStream(), "[System]\nSpotDurations=5,3\n");
+    EXPECT_TRUE(Contains(bound_.sink.Texts(), "Spot Duration = 75 frames -> 3 sec spot"));
+    Section(TwoSecondStream(), "[System]\nSpotDurations=5\n");
+    EXPECT_TRUE(
+        Contains(bound_.sink.Texts(), "*Spot Duration = 75 frames -> 5 sec spot, 50 frames short"));
+    EXPECT_TRUE(GetRunState().runFailed);
 }
