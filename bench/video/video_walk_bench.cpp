@@ -1,8 +1,11 @@
 // Throughput of the video walk over ZEMBRA_BENCH_FILE against its floor: reading the
 // file in 1 MiB blocks with a memchr scan for 00 00 01, as the walk must look at every
-// video payload byte for start codes. Bytes per second count the whole file.
+// video payload byte for start codes. Bytes per second count the whole file. Beside them,
+// the video buffer model over the pictures of ten minutes at 25 fps, which runs once a
+// stream's walk has ended.
 #include "program/program_stream_scan.h"
 #include "support/file_reading.h"
+#include "video/vbv_model.h"
 #include "video/video_parser.h"
 #include "video/video_statistics.h"
 
@@ -22,8 +25,25 @@ void VideoWalk(benchmark::State& state) {
     state.counters["frames"] = GetVideoStreamInfo(0xE0).frameCount;
 }
 
+// An I picture of 80 000 bytes and eleven of 15 000, at 6 Mbit/s in a 224 KB buffer.
+void VbvModelTenMinutes(benchmark::State& state) {
+    constexpr size_t kPictures = 10 * 60 * 25;
+    std::vector<CodedPicture> pictures(kPictures);
+    for (size_t i = 0; i < kPictures; ++i) {
+        pictures[i] = {i % 12 == 0 ? 80000u : 15000u, 18000u, 2u};
+    }
+    for (auto _ : state) {
+        VbvFigures figures =
+            ModelVbv(pictures, {6'000'000, 112 * 16384.0, 50},
+                     [](const VbvSample& sample) { benchmark::DoNotOptimize(sample.afterBits); });
+        benchmark::DoNotOptimize(figures);
+    }
+    state.counters["pictures"] = kPictures;
+}
+
 BENCHMARK(ReadAndFindStartCodes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(VideoWalk)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(VbvModelTenMinutes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string_view>
 
 #include "reference/ini_file.h"
@@ -33,6 +34,12 @@ class ProfileReader {
         known_.emplace(KnownName(section, key), ValueKind::Real);
         return ini_.ReadReal(std::string(section), std::string(key), defaultValue);
     }
+    // Whole numbers separated by commas; empty when the key is absent or not such a list.
+    std::vector<int32_t> ReadList(std::string_view section, std::string_view key) {
+        known_.emplace(KnownName(section, key), ValueKind::List);
+        return ParseList(ini_.Value(std::string(section), std::string(key)).value_or(""))
+            .value_or(std::vector<int32_t>{});
+    }
     bool KnowsKey(const std::string& section, const std::string& key) const {
         return known_.count(KnownName(section, key)) > 0;
     }
@@ -41,8 +48,15 @@ class ProfileReader {
     bool IsUnreadable(const IniEntry& entry) const {
         auto found = known_.find(KnownName(entry.section, entry.name));
         if (found == known_.end() || entry.value.empty()) return false;
-        return found->second == ValueKind::Integer ? !ParseIniInt(entry.value).has_value()
-                                                   : !ParseIniReal(entry.value).has_value();
+        switch (found->second) {
+            case ValueKind::Integer:
+                return !ParseIniInt(entry.value).has_value();
+            case ValueKind::Real:
+                return !ParseIniReal(entry.value).has_value();
+            case ValueKind::List:
+                return !ParseList(entry.value).has_value();
+        }
+        return false;
     }
 
   private:
@@ -50,7 +64,24 @@ class ProfileReader {
         return LowerIniName(std::string(section)) + '\n' + LowerIniName(std::string(key));
     }
 
-    enum class ValueKind { Integer, Real };
+    static std::optional<std::vector<int32_t>> ParseList(const std::string& text) {
+        std::vector<int32_t> values;
+        if (text.empty()) return values;
+        size_t start = 0;
+        for (;;) {
+            size_t comma = text.find(',', start);
+            std::string item = text.substr(start, comma - start);
+            item.erase(0, item.find_first_not_of(' '));
+            item.erase(item.find_last_not_of(' ') + 1);
+            std::optional<int32_t> value = ParseIniInt(item);
+            if (!value) return std::nullopt;
+            values.push_back(*value);
+            if (comma == std::string::npos) return values;
+            start = comma + 1;
+        }
+    }
+
+    enum class ValueKind { Integer, Real, List };
     const IniFile& ini_;
     std::map<std::string, ValueKind> known_;
 };
@@ -97,6 +128,9 @@ constexpr SystemKey kSystemKeys[] = {
     {"System", "DelayAudioVideoDifference", &SystemReference::DelayAudioVideoDifference,
      kTimeKeyNotSet},
     {"Processing", "MaxTimeToProcess", &SystemReference::MaxTimeToProcess, kTimeKeyNotSet},
+    {"System", "AudioVideoStartMax", &SystemReference::AudioVideoStartMax, kNotSet},
+    {"System", "AudioVideoEndMax", &SystemReference::AudioVideoEndMax, kNotSet},
+    {"System", "SpotDurationTolerance", &SystemReference::SpotDurationTolerance, kNotSet},
 };
 
 constexpr VideoKey kVideoKeys[] = {
@@ -126,6 +160,10 @@ constexpr VideoKey kVideoKeys[] = {
     {"Video", "VideoPeakBitrate", &VideoReference::VideoPeakBitrate, kNotSet},
     {"Video", "VideoAvgBitrate", &VideoReference::VideoAvgBitrate, kNotSet},
     {"Video", "VideoEndCodeRequired", &VideoReference::VideoEndCodeRequired, kNotSet},
+    {"Video", "VBVCheck", &VideoReference::VBVCheck, kNotSet},
+    {"Video", "DeclaredBitrateCheck", &VideoReference::DeclaredBitrateCheck, kNotSet},
+    {"Video", "SpliceReady", &VideoReference::SpliceReady, kNotSet},
+    {"Video", "SequenceHeaderEveryGOP", &VideoReference::SequenceHeaderEveryGOP, kNotSet},
 };
 
 constexpr AudioKey kAudioKeys[] = {
@@ -185,6 +223,8 @@ void LoadAll(ProfileReader& reader) {
     LoadSection(reader, kVideoKeys, ReferenceProfile.video);
     LoadSection(reader, kAudioKeys, ReferenceProfile.audio);
     LoadSection(reader, kAudioRealKeys, ReferenceProfile.audio);
+    ReferenceProfile.spotDurations =
+        reader.ReadList(kSpotDurationsKey.section, kSpotDurationsKey.key);
 }
 
 template <typename Section, typename Value, size_t N>

@@ -26,6 +26,11 @@ struct SystemReference {
     int32_t DurationAudioVideoDifference;
     int32_t DelayAudioVideoDifference;
     int32_t MaxTimeToProcess;  // from [Processing]
+    // A spot spliced into a channel: its first audio frame within this many ms of its first
+    // picture, its last audio frame's end within this many ms of its last picture's.
+    int32_t AudioVideoStartMax;
+    int32_t AudioVideoEndMax;
+    int32_t SpotDurationTolerance;  // frames either side of a SpotDurations length; not set: 0
 };
 
 struct VideoReference {
@@ -55,6 +60,12 @@ struct VideoReference {
     int32_t VideoPeakBitrate;
     int32_t VideoAvgBitrate;
     int32_t VideoEndCodeRequired;
+    // Checks for spots spliced into a channel; while none of these is set, the video
+    // section has none of their lines.
+    int32_t VBVCheck;                // 1: a buffer underflow or overflow fails
+    int32_t DeclaredBitrateCheck;    // 1: a peak above the sequence header's bit rate fails
+    int32_t SpliceReady;             // 1: a stream a splicer cannot cut at its ends fails
+    int32_t SequenceHeaderEveryGOP;  // 1: a GOP without a sequence header before it fails
 };
 
 struct AudioReference {
@@ -83,7 +94,13 @@ struct ReferenceProfileData {
     SystemReference system;
     VideoReference video;
     AudioReference audio;
+    // [System] SpotDurations: the lengths in seconds a spot is sold in ("10,15,20,30,60");
+    // empty when not set.
+    std::vector<int32_t> spotDurations;
 };
+
+// The key that holds ReferenceProfileData::spotDurations.
+constexpr KeyName kSpotDurationsKey{"System", "SpotDurations"};
 
 // The one process-wide profile; every field is zero before the first load.
 extern ReferenceProfileData ReferenceProfile;

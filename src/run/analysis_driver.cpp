@@ -16,6 +16,7 @@
 #include "report/report_format.h"
 #include "report/report_log.h"
 #include "run/stream_passes.h"
+#include "video/spot_timing.h"
 #include "video/video_summary.h"
 
 namespace {
@@ -188,6 +189,12 @@ void WriteCrossStreamChecks(const StreamIdTable& table) {
                runState.videoDurationSeconds, runState.videoWholeSeconds,
                runState.videoRemainingFrames);
     LogInfo(" ");
+    WriteSpotTimingLines(
+        ReferenceProfile,
+        {runState.videoMeasured, runState.audioMeasured, runState.videoFramePeriods,
+         runState.videoNominalFrameRate, runState.videoFirstPtsMs, runState.videoDurationSeconds,
+         runState.audioFirstPtsMs, runState.audioDurationSeconds},
+        runState.runFailed);
     // Without a stream on either side there is nothing to compare: an AC-3 only DVD
     // file or an audio-only file is not judged against a duration of 0.
     const char* missing = !runState.videoMeasured   ? "no MPEG-2 video stream measured"
@@ -244,6 +251,8 @@ void TakeVideoResult(const VideoPhaseResult& video) {
     runState.videoDurationSeconds = video.durationSeconds;
     runState.videoWholeSeconds = video.wholeSeconds;
     runState.videoRemainingFrames = video.remainingFrames;
+    runState.videoFramePeriods = video.framePeriods;
+    runState.videoNominalFrameRate = video.nominalFrameRate;
     runState.videoFirstPtsMs = video.firstPtsMs;
 }
 

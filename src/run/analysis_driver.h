@@ -26,6 +26,8 @@ struct RunState {
     double videoDurationSeconds = 0;
     uint32_t videoWholeSeconds = 0;
     uint32_t videoRemainingFrames = 0;
+    uint64_t videoFramePeriods = 0;
+    uint32_t videoNominalFrameRate = 0;
     double videoFirstPtsMs = 0;
     double audioDurationSeconds = 0;
     double audioFirstPtsMs = 0;

@@ -189,6 +189,7 @@ void TForm1::BuildMenus() {
     toolsMenu_ = menuBar()->addMenu("Tools");
     toolsMenu_->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
     toolsMenu_->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
+    toolsMenu_->addAction("VBV Buffer Graphic", this, &TForm1::VbvGraphClick);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("Zembra Help")->setEnabled(false);
     help->addSeparator();
@@ -444,6 +445,11 @@ void TForm1::GOPbtnClick() {
 void TForm1::BitrateBtnClick() {
     bitRateForm_.setWindowTitle(versionText_ + " - Video Bitrate");
     BringForward(bitRateForm_);
+}
+
+void TForm1::VbvGraphClick() {
+    vbvForm_.setWindowTitle(versionText_ + " - VBV Buffer");
+    BringForward(vbvForm_);
 }
 
 void TForm1::About1Click() {

@@ -16,6 +16,7 @@
 #include "report/report_sink.h"
 #include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
+#include "ui/Vbvgraph.h"
 #include "ui/about_box.h"
 #include "ui/settings.h"
 #include "video/video_listener.h"
@@ -68,6 +69,7 @@ class TForm1 : public QMainWindow, public ReportSink {
 
     TGopForm& GopForm() { return gopForm_; }
     TBitRateForm& BitRateForm() { return bitRateForm_; }
+    TVbvForm& VbvForm() { return vbvForm_; }
     TAboutBox& AboutBox() { return aboutBox_; }
 
     // A file dropped on the window is opened as if chosen in the Open dialog.
@@ -78,6 +80,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     void OpenFileBtnClick();
     void GOPbtnClick();
     void BitrateBtnClick();
+    void VbvGraphClick();
     void About1Click();
     void AnalyzeBtnClick();
     void ButtonCancelClick();
@@ -121,22 +124,28 @@ class TForm1 : public QMainWindow, public ReportSink {
     // The side windows receive the video statistics' rows while a stream is parsed.
     class SideWindows : public VideoListener {
       public:
-        SideWindows(TGopForm& gops, TBitRateForm& bitrates) : gops_(gops), bitrates_(bitrates) {}
+        SideWindows(TGopForm& gops, TBitRateForm& bitrates, TVbvForm& vbv)
+            : gops_(gops), bitrates_(bitrates), vbv_(vbv) {}
         void InitGopGrid() override { gops_.InitGopGrid(); }
         void AddGopRow(const VideoStreamInfo& info) override { gops_.AddInfoToRow(info); }
         void InitBitrateGrid() override { bitrates_.InitBitrateGrid(); }
         void AddBitrateSample(double kilobits) override { bitrates_.AddInfoToRow(kilobits); }
         void DrawBitrateGraph(double averageKbps) override { bitrates_.DrawGraphic(averageKbps); }
+        void InitVbvGraph() override { vbv_.InitVbvGraph(); }
+        void AddVbvSample(const VbvSample& sample) override { vbv_.AddSample(sample); }
+        void DrawVbvGraph(double bufferBits) override { vbv_.DrawGraphic(bufferBits); }
 
       private:
         TGopForm& gops_;
         TBitRateForm& bitrates_;
+        TVbvForm& vbv_;
     };
 
     TAboutBox aboutBox_;
     TGopForm gopForm_;
     TBitRateForm bitRateForm_;
-    SideWindows sideWindows_{gopForm_, bitRateForm_};
+    TVbvForm vbvForm_;
+    SideWindows sideWindows_{gopForm_, bitRateForm_, vbvForm_};
     int lineCount_ = 0;
     int lastProgress_ = 0;
     QElapsedTimer sinceLastPump_;

@@ -22,6 +22,11 @@ class VideoListener {
     virtual void AddBitrateSample(double kilobits) { (void)kilobits; }
     // The stream is finished: all samples are in, with their average in Kbit/s.
     virtual void DrawBitrateGraph(double averageKbps) { (void)averageKbps; }
+    // The buffer model's occupancy around each picture's removal, after the stream ends;
+    // drawn with the buffer's size when the model could run.
+    virtual void InitVbvGraph() {}
+    virtual void AddVbvSample(const VbvSample& sample) { (void)sample; }
+    virtual void DrawVbvGraph(double bufferBits) { (void)bufferBits; }
 };
 
 // nullptr unregisters. The listener must outlive its registration.
@@ -39,9 +44,13 @@ class RecordedVideoEvents : public VideoListener {
     void AddGopRow(const VideoStreamInfo& info) override;
     void AddBitrateSample(double kilobits) override;
     void DrawBitrateGraph(double averageKbps) override;
+    void InitVbvGraph() override;
+    void AddVbvSample(const VbvSample& sample) override;
+    void DrawVbvGraph(double bufferBits) override;
     // Tells everything kept, in order, and forgets it.
     void ReplayInto(VideoListener& listener);
 
   private:
     std::vector<std::function<void(VideoListener&)>> events_;
+    std::vector<VbvSample> vbvSamples_;  // told with the graph they belong to
 };

@@ -280,7 +280,7 @@ class VideoParser {
     Stop ParsePictureHeader() {
         reader_.ClearNewPacket();
         reader_.ReadBits(8);
-        reader_.ReadBits(10);  // temporal_reference
+        temporalReference_ = reader_.ReadBits(10);
         uint32_t type = reader_.ReadBits(3);
         pictureType_ = type;
         // The second field picture of a frame belongs to the frame its first field began.
@@ -292,6 +292,7 @@ class VideoParser {
             info_.status = VideoPictureTypeError;
         }
         info_.vbvDelay = reader_.ReadBits(16);
+        if (!secondField_) stats_.NotePictureTiming(temporalReference_, info_.vbvDelay);
         if (type == kPPicture || type == kBPicture) reader_.ReadBits(4);
         if (type == kBPicture) reader_.ReadBits(4);
         while (reader_.PeekBits(1) == 1) reader_.ReadBits(9);  // extra_information_picture
@@ -340,6 +341,7 @@ class VideoParser {
         if (secondField_) {
             stats_.EndPicture(reader_.BytesRead(), kFieldsOfAFieldPair, true);
             stats_.NotePicture(pictureType_);
+            stats_.NotePictureTiming(temporalReference_, info_.vbvDelay);
         }
         secondField_ = false;
         firstFieldPending_ = false;
@@ -394,6 +396,7 @@ class VideoParser {
     uint32_t topFieldFirst_ = 0;
     uint32_t repeatFirstField_ = 0;
     uint32_t pictureType_ = 0;
+    uint32_t temporalReference_ = 0;
     bool firstFieldPending_ = false;  // a first field picture waits for its second
     bool secondField_ = false;        // the picture being parsed is that second field
     uint32_t bytesBeforeSequenceHeader_ = 0;

@@ -74,6 +74,22 @@ void RecordedVideoEvents::DrawBitrateGraph(double averageKbps) {
         [averageKbps](VideoListener& listener) { listener.DrawBitrateGraph(averageKbps); });
 }
 
+void RecordedVideoEvents::InitVbvGraph() {
+    events_.emplace_back([](VideoListener& listener) { listener.InitVbvGraph(); });
+}
+
+// One sample per picture: kept side by side, not as an event each, so that a long
+// programme's hours of pictures cost their samples' bytes alone.
+void RecordedVideoEvents::AddVbvSample(const VbvSample& sample) { vbvSamples_.push_back(sample); }
+
+void RecordedVideoEvents::DrawVbvGraph(double bufferBits) {
+    events_.emplace_back([samples = std::move(vbvSamples_), bufferBits](VideoListener& listener) {
+        for (const VbvSample& sample : samples) listener.AddVbvSample(sample);
+        listener.DrawVbvGraph(bufferBits);
+    });
+    vbvSamples_.clear();
+}
+
 void RecordedVideoEvents::ReplayInto(VideoListener& listener) {
     for (const auto& event : events_) event(listener);
     events_.clear();
@@ -110,6 +126,7 @@ VideoStatistics::VideoStatistics(int streamId, VideoListener& listener)
     listener_.BeginVideoStream(streamId);
     listener_.InitGopGrid();
     listener_.InitBitrateGrid();
+    listener_.InitVbvGraph();
 }
 
 void VideoStatistics::Reject(uint32_t status) {
@@ -125,6 +142,7 @@ void VideoStatistics::SkipBeforeSequenceHeader(uint32_t bytes) {
 void VideoStatistics::NoteSequenceHeader() {
     VideoStreamInfo& info = info_;
     ++info.sequenceHeaderCount;
+    sequenceHeaderSincePicture_ = true;
     ++info.gop.pendingSequenceHeaders;
     // Every stream has sequence headers; GOP headers are optional.
     info.nominalFrameRate = NominalFrameRate(info.frameRateCode);
@@ -145,11 +163,21 @@ void VideoStatistics::NoteGopHeader() {
     VideoStreamInfo& info = info_;
     if (info.gopCount == 1) info.firstGopClosed = info.gop.closedGop;
     if (info.gop.closedGop == 1) ++info.closedGopCount;
+    if (!sequenceHeaderSincePicture_) ++info.splice.gopsWithoutSequenceHeader;
+    // temporal_reference counts from 0 again in each GOP (ISO/IEC 13818-2, 6.3.9).
+    lastAnchorShown_ = -1;
+    lastBShown_ = -1;
+    bPicturesAfterAnchors_ = 0;
 }
 
 void VideoStatistics::NotePicture(uint32_t pictureCodingType) {
     VideoStreamInfo& info = info_;
     pictureType_ = pictureCodingType;
+    if (info.frameCount == 0 && info.gop.picturesInGop == 0) {
+        info.splice.cleanStart = pictureCodingType == kIPicture && info.gopCount > 0 &&
+                                 info.gop.closedGop == 1 && info.bytesBeforeSequenceHeader == 0;
+    }
+    sequenceHeaderSincePicture_ = false;
     ++info.gop.picturesInGop;
     switch (pictureCodingType) {
         case kIPicture:
@@ -167,6 +195,18 @@ void VideoStatistics::NotePicture(uint32_t pictureCodingType) {
         default:
             break;
     }
+}
+
+void VideoStatistics::NotePictureTiming(uint32_t temporalReference, uint32_t vbvDelay) {
+    vbvDelay_ = vbvDelay;
+    auto shown = static_cast<int32_t>(temporalReference);
+    if (pictureType_ == kBPicture) {
+        if (shown > lastAnchorShown_) ++bPicturesAfterAnchors_;
+        lastBShown_ = std::max(lastBShown_, shown);
+        return;
+    }
+    lastAnchorShown_ = std::max(lastAnchorShown_, shown);
+    if (lastAnchorShown_ > lastBShown_) bPicturesAfterAnchors_ = 0;
 }
 
 void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair) {
@@ -193,6 +233,7 @@ void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, boo
     info.maxFrameSize = std::max(info.maxFrameSize, size);
     if (info.minFrameSize == 0 || size < info.minFrameSize) info.minFrameSize = size;
     info.totalFrameBytes += size;
+    pictures_.push_back({size, vbvDelay_, displayFields});
     groupBytes_ += size;
     groupFields_ += displayFields;
     // One group per second of display time at the nominal rate, closed by the frame
@@ -222,4 +263,17 @@ void VideoStatistics::FinishVideoStream() {
         info.averageKbps *= 1000.0 / 1001.0;
     }
     listener_.DrawBitrateGraph(info.averageKbps);
+    info.splice.danglingBPictures = bPicturesAfterAnchors_;
+    ModelBuffer();
+}
+
+void VideoStatistics::ModelBuffer() {
+    VideoStreamInfo& info = info_;
+    VbvParameters parameters{
+        static_cast<double>(info.bitRateValue) * kBitRateValueUnitBitsPerSecond,
+        static_cast<double>(info.vbvBufferSize) * kVbvBufferSizeUnitBits,
+        ExactFieldsPerSecond(info.frameRateCode)};
+    info.vbv = ModelVbv(pictures_, parameters,
+                        [this](const VbvSample& sample) { listener_.AddVbvSample(sample); });
+    if (info.vbv.modelled) listener_.DrawVbvGraph(parameters.bufferBits);
 }

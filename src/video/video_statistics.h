@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "video/vbv_model.h"
 
 // The GOP being parsed (ISO/IEC 13818-2, 6.2.2.6 group_of_pictures_header).
 struct GopRecord {
@@ -25,6 +28,19 @@ struct GopRecord {
 
 // bit_rate_value counts units of 400 bit/s (ISO/IEC 13818-2, 6.3.3).
 constexpr uint32_t kBitRateValueUnitBitsPerSecond = 400;
+// vbv_buffer_size_value counts units of 16 384 bits (ISO/IEC 13818-2, 6.3.3).
+constexpr uint32_t kVbvBufferSizeUnitBits = 16384;
+
+// Where a splicer can cut into and out of the stream.
+struct SpliceFacts {
+    // The first coded picture is an I picture of a closed GOP, and nothing but a sequence
+    // header and its extensions comes before its GOP header.
+    bool cleanStart;
+    uint32_t gopsWithoutSequenceHeader;  // GOP headers with no sequence header before them
+    // B pictures of the last GOP shown after its last I or P picture: they would need a
+    // reference picture after the end.
+    uint32_t danglingBPictures;
+};
 
 struct VideoStreamInfo {
     uint32_t status;
@@ -72,6 +88,8 @@ struct VideoStreamInfo {
     uint32_t bytesBeforeSequenceHeader;  // a capture's start, passed over
     double peakKbps;                     // 1 Kbit = 1024 bits
     double averageKbps;
+    VbvFigures vbv;
+    SpliceFacts splice;
 };
 
 // picture_coding_type (ISO/IEC 13818-2, table 6-12).
@@ -114,15 +132,27 @@ class VideoStatistics {
     void NoteGopHeader();
     // Once per coded frame: its picture type (the first field's for a field pair).
     void NotePicture(uint32_t pictureCodingType);
+    // The first picture header's temporal_reference and vbv_delay of a coded frame.
+    void NotePictureTiming(uint32_t temporalReference, uint32_t vbvDelay);
     // A coded frame has ended at bytesRead, to be shown for displayFields field periods.
     void EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair);
     void FinishVideoStream();
 
   private:
+    // The buffer model over the stream's pictures, its occupancy told to the listener.
+    void ModelBuffer();
+
     VideoStreamInfo& info_;
     VideoListener& listener_;
     uint32_t pictureType_ = 0;
-    uint32_t frameBoundary_ = 0;  // BytesRead at the end of the last frame
-    uint64_t groupBytes_ = 0;     // bytes of the one-second group being filled
-    uint32_t groupFields_ = 0;    // its display time in field periods
+    uint32_t frameBoundary_ = 0;          // BytesRead at the end of the last frame
+    uint64_t groupBytes_ = 0;             // bytes of the one-second group being filled
+    uint32_t groupFields_ = 0;            // its display time in field periods
+    std::vector<CodedPicture> pictures_;  // for the buffer model at the end
+    uint32_t vbvDelay_ = kNoVbvDelay;     // of the frame being parsed
+    bool sequenceHeaderSincePicture_ = false;
+    // temporal_reference of the GOP's latest-shown I or P and B picture so far; -1: none.
+    int32_t lastAnchorShown_ = -1;
+    int32_t lastBShown_ = -1;
+    uint32_t bPicturesAfterAnchors_ = 0;  // shown after every I or P picture so far
 };

@@ -197,6 +197,84 @@ void WriteBitrateLines(const VideoReference& ref, const VideoStreamInfo& v,
                KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
 }
 
+// Range checks of a condition: the key 1 fails the line when the condition does not hold,
+// 0 accepts it either way; not set, an information line.
+void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& failed) {
+    CheckRange(line, key, kNoLimit, holds ? 1 : 0, failed);
+}
+
+// One buffer violation line: how many, and where the first one was.
+void CheckVbvViolations(const char* name, uint32_t count, uint32_t firstPicture,
+                        double firstSeconds, ProfileKey key, bool& failed) {
+    std::string line = count == 0 ? FormatReportLine("VBV %s = 0", name)
+                                  : FormatReportLine("VBV %s = %u (first at picture %u, %.2f s)",
+                                                     name, count, firstPicture, firstSeconds);
+    CheckHolds(line, key, count == 0, failed);
+}
+
+void WriteVbvLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    const VbvFigures& vbv = v.vbv;
+    if (!vbv.modelled) {
+        LogInfo("VBV Occupancy = not modelled (no bit rate, buffer size, frame rate or picture)");
+        return;
+    }
+    LogInfo("VBV Occupancy = %.1f%% to %.1f%% of %u bits", vbv.minPercent, vbv.maxPercent,
+            v.vbvBufferSize * kVbvBufferSizeUnitBits);
+    ProfileKey key = KeyOf(ref, &VideoReference::VBVCheck);
+    CheckVbvViolations("Underflows", vbv.underflows, vbv.firstUnderflowPicture,
+                       vbv.firstUnderflowSeconds, key, failed);
+    CheckVbvViolations("Overflows", vbv.overflows, vbv.firstOverflowPicture,
+                       vbv.firstOverflowSeconds, key, failed);
+}
+
+// The sequence header's bit_rate is the stream's maximum (ISO/IEC 13818-2, 6.3.3).
+void WriteDeclaredBitrateLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    uint32_t declaredBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
+    auto peakBps = static_cast<uint32_t>(v.peakKbps * 1024.0);
+    CheckHolds(FormatReportLine("Declared Bitrate = %u bps, Measured Peak (1 sec) = %u bps",
+                                declaredBps, peakBps),
+               KeyOf(ref, &VideoReference::DeclaredBitrateCheck), peakBps <= declaredBps, failed);
+}
+
+void WriteSpliceLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    const SpliceFacts& splice = v.splice;
+    ProfileKey ready = KeyOf(ref, &VideoReference::SpliceReady);
+    CheckHolds(splice.cleanStart
+                   ? "Splice In = Yes (I picture of a closed GOP after a sequence header)"
+                   : "Splice In = No (the first picture is not an I picture of a closed GOP "
+                     "after a sequence header)",
+               ready, splice.cleanStart, failed);
+    CheckHolds(
+        splice.danglingBPictures == 0
+            ? "Splice Out = Yes (last GOP complete)"
+            : FormatReportLine("Splice Out = No (%u B pictures need a picture after the end)",
+                               splice.danglingBPictures),
+        ready, splice.danglingBPictures == 0, failed);
+    CheckHolds(splice.gopsWithoutSequenceHeader == 0
+                   ? "Sequence Header before every GOP = Yes"
+                   : FormatReportLine("Sequence Header before every GOP = No (%u GOPs without)",
+                                      splice.gopsWithoutSequenceHeader),
+               KeyOf(ref, &VideoReference::SequenceHeaderEveryGOP),
+               splice.gopsWithoutSequenceHeader == 0, failed);
+}
+
+// The lines for a spot spliced into a channel, written only for a profile that asks for
+// any of them, so that other profiles' reports stay as they are.
+bool SpotChecksAsked(const VideoReference& ref) {
+    for (int32_t key :
+         {ref.VBVCheck, ref.DeclaredBitrateCheck, ref.SpliceReady, ref.SequenceHeaderEveryGOP}) {
+        if (key != kNotSet) return true;
+    }
+    return false;
+}
+
+void WriteSpotLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    if (!SpotChecksAsked(ref)) return;
+    WriteVbvLines(ref, v, failed);
+    WriteDeclaredBitrateLine(ref, v, failed);
+    WriteSpliceLines(ref, v, failed);
+}
+
 void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& v,
                       const StreamIdTable& table, VideoPhaseResult& run) {
     bool& failed = run.failed;
@@ -206,6 +284,8 @@ void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& 
     run.measured = true;
     run.firstPtsMs = delayMs;
     run.durationSeconds = seconds;
+    run.framePeriods = framePeriods;
+    run.nominalFrameRate = v.nominalFrameRate;
     run.wholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
     run.remainingFrames =
         v.nominalFrameRate == 0 ? 0 : static_cast<uint32_t>(framePeriods % v.nominalFrameRate);
@@ -224,6 +304,7 @@ void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& 
     WriteGopLines(ref, v, failed);
     WriteFrameLines(ref, v, failed);
     WriteBitrateLines(ref, v, run);
+    WriteSpotLines(ref, v, failed);
 }
 
 void WriteStreamLines(const VideoReference& ref, int id, VideoStatus status,

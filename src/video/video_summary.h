@@ -12,14 +12,16 @@ struct VideoReference;
 
 // What the phase hands back to the run.
 struct VideoPhaseResult {
-    bool failed = false;           // a line or an error failed the file
-    bool measured = false;         // a stream reached its detail lines
-    double durationSeconds = 0;    // display time of the last such stream
-    uint32_t wholeSeconds = 0;     // and in whole seconds
-    uint32_t remainingFrames = 0;  // and frame periods
-    double firstPtsMs = 0;         // its first PTS after the first SCR
-    uint32_t bitrateSumBps = 0;    // what its streams add to the elementary sum
-    std::string cancelledPhase;    // the stream the operator cancelled, if any
+    bool failed = false;            // a line or an error failed the file
+    bool measured = false;          // a stream reached its detail lines
+    double durationSeconds = 0;     // display time of the last such stream
+    uint32_t wholeSeconds = 0;      // and in whole seconds
+    uint32_t remainingFrames = 0;   // and frame periods
+    uint64_t framePeriods = 0;      // the whole display time in frame periods
+    uint32_t nominalFrameRate = 0;  // whole frames per second
+    double firstPtsMs = 0;          // its first PTS after the first SCR
+    uint32_t bitrateSumBps = 0;     // what its streams add to the elementary sum
+    std::string cancelledPhase;     // the stream the operator cancelled, if any
 };
 
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for

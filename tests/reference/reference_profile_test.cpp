@@ -211,18 +211,46 @@ TEST(ReferenceProfile, UnreadableValuesAreWarned) {
     EXPECT_EQ(kNotSet, ReferenceProfile.video.HorizontalSize);
 }
 
+TEST(ReferenceProfile, SpotDurationsIsAListOfSeconds) {
+    struct Case {
+        const char* value;
+        std::vector<int32_t> lengths;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"10,15,20,30,60", {10, 15, 20, 30, 60}, false},
+        {" 15 , 30", {15, 30}, false},
+        {"30", {30}, false},
+        {"", {}, false},
+        {"15,,30", {}, true},
+        {"15 s", {}, true},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        std::string path = dir.WriteText("MpegReference.ini",
+                                         std::string("[System]\nSpotDurations=") + c.value + "\n");
+        LoadReferenceProfileFrom(path);
+        EXPECT_EQ(c.lengths, ReferenceProfile.spotDurations) << c.value;
+        EXPECT_EQ(c.warned, !WarningTexts().empty()) << c.value;
+    }
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", "[System]\n"));
+    EXPECT_TRUE(ReferenceProfile.spotDurations.empty());
+}
+
 // Every key of the README's tables, each after its section.
 const char* const kDocumentedKeys =
     "[System] SystemHeadersMin MPEGPackSize PacketsPerPack PacketSCRTimingError "
     "PacketPTSDTSOutSync SystemVBR ProgramMuxRateMin VideoStreams AudioStreams "
     "MPEGAudioStreams MPEGVideoStreams ProgramEndCodeRequired DurationAudioVideoDifference "
-    "DelayAudioVideoDifference "
+    "DelayAudioVideoDifference AudioVideoStartMax AudioVideoEndMax SpotDurations "
+    "SpotDurationTolerance "
     "[Processing] MaxTimeToProcess "
     "[Video] SequenceHeadersMin SequenceHeaderAligned HorizontalSize VerticalSize FrameRate "
     "AspectRatio VBVBufferSize ProfileAndLevel CBR_VBR ChromaFormat PictureStructure "
     "IntraDCPrecision TopFieldFirst DCTType QuantizationScale ScanType ProgressiveFrame "
     "FirstGOPClosed AllGOPClosed GOPLengthMax FramesIRequired FramesPRequired FramesBRequired "
-    "VideoPeakBitrate VideoAvgBitrate VideoEndCodeRequired "
+    "VideoPeakBitrate VideoAvgBitrate VideoEndCodeRequired VBVCheck DeclaredBitrateCheck "
+    "SpliceReady SequenceHeaderEveryGOP "
     "[Audio] DecodeAudio AudioSyncLossesMax MPEG ModeExtension Layer AudioBitrate "
     "SamplingFrequency ErrorProtection PrivateFlag CopyrightFlag OriginalFlag Mode Emphasis "
     "MaxSamplesClipped MaxDCLevel MaxPeakValue RMSReference RMSTolerance RMSLeftRightDiff";
@@ -236,7 +264,7 @@ TEST(ReferenceProfile, EveryDocumentedKeyIsKnown) {
         text += header ? name + "\n" : name + "=1\n";
         keys += header ? 0 : 1;
     }
-    ASSERT_EQ(60, keys);
+    ASSERT_EQ(68, keys);
     TempDir dir;
     LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", text));
     EXPECT_EQ(std::vector<std::string>(), WarningTexts());

@@ -89,10 +89,11 @@ VideoEsBuilder& VideoEsBuilder::GopHeader(uint32_t hours, uint32_t minutes, uint
 }
 
 VideoEsBuilder& VideoEsBuilder::PictureHeader(uint32_t type, uint32_t vbvDelay,
-                                              int extraInformationBytes) {
+                                              int extraInformationBytes,
+                                              uint32_t temporalReference) {
     StartCode(0x00);
     BitWriter w(bytes_);
-    w.Put(0, 10);
+    w.Put(temporalReference, 10);
     w.Put(type, 3);
     w.Put(vbvDelay, 16);
     if (type == 2 || type == 3) w.Put(0b0111, 4);
@@ -174,6 +175,12 @@ VideoEsBuilder& VideoEsBuilder::Picture(uint32_t type, int slices, size_t filler
     PictureHeader(type).PictureCodingExtension(f);
     for (int s = 1; s <= slices; ++s) Slice(static_cast<uint32_t>(s), filler);
     return *this;
+}
+
+VideoEsBuilder& VideoEsBuilder::TimedPicture(uint32_t type, uint32_t temporalReference,
+                                             uint32_t vbvDelay, size_t filler) {
+    PictureHeader(type, vbvDelay, 0, temporalReference).PictureCodingExtension();
+    return Slice(1, filler);
 }
 
 VideoEsBuilder& VideoEsBuilder::EndCode() {

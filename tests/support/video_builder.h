@@ -38,7 +38,7 @@ class VideoEsBuilder {
     VideoEsBuilder& GopHeader(uint32_t hours, uint32_t minutes, uint32_t seconds, uint32_t pictures,
                               bool closed = true, bool dropFrame = false);
     VideoEsBuilder& PictureHeader(uint32_t type, uint32_t vbvDelay = 0xFFFF,
-                                  int extraInformationBytes = 0);
+                                  int extraInformationBytes = 0, uint32_t temporalReference = 0);
     VideoEsBuilder& PictureCodingExtension(const PictureCodingFields& f = {});
     VideoEsBuilder& QuantMatrixExtension();
     VideoEsBuilder& PictureDisplayExtension(int offsets);
@@ -49,6 +49,9 @@ class VideoEsBuilder {
     // Picture header, coding extension and `slices` slices of `filler` bytes.
     VideoEsBuilder& Picture(uint32_t type, int slices = 2, size_t filler = 100,
                             const PictureCodingFields& f = {});
+    // A frame picture of one slice with its temporal_reference and vbv_delay.
+    VideoEsBuilder& TimedPicture(uint32_t type, uint32_t temporalReference, uint32_t vbvDelay,
+                                 size_t filler);
     VideoEsBuilder& EndCode();
     VideoEsBuilder& Raw(const Bytes& bytes);
 

@@ -227,6 +227,22 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.BitRateForm().windowTitle(), QString("Zembra v1.4.0.131 - Video Bitrate"));
     }
 
+    // The sample is variable rate: the buffer is full before the first removal, each of
+    // its 100 pictures is a drop, and the buffer line spans the stream.
+    void SampleRunFillsTheVbvGraph() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        form.OpenFile(Data("sample.mpg"));
+        QList<QPointF> occupancy = form.VbvForm().Occupancy()->points();
+        QCOMPARE(occupancy.size(), 200);
+        QCOMPARE(occupancy.first(), QPointF(0, 1792));  // 1 835 008 bits
+        QCOMPARE(occupancy.last().y(), 0.0);
+        QCOMPARE(form.VbvForm().BufferSize()->points(),
+                 QList<QPointF>({{0, 1792}, {occupancy.last().x(), 1792}}));
+        form.VbvGraphClick();
+        QCOMPARE(form.VbvForm().windowTitle(), QString("Zembra v1.4.0.131 - VBV Buffer"));
+        QVERIFY(form.VbvForm().isVisible());
+    }
+
     void AboutBoxShowsTheVersion() {
         TForm1 form(Data("MpegReference.ini").toStdString());
         QTimer::singleShot(0, &form, [&] { form.AboutBox().accept(); });

@@ -287,4 +287,44 @@ TEST_F(VideoStatisticsTest, UnknownFrameRateAndNoFramesNeverFault) {
     EXPECT_EQ(1u, Info().sequenceHeadersAligned);
 }
 
+// The buffer model's samples are kept by the pass and told, in order and with their
+// graph, when the recorded events are replayed; pictures shown with a repeated field are
+// taken out a field period later.
+TEST(VideoStatisticsVbv, SamplesReplayedWithTheirGraphAtDisplayTimes) {
+    struct VbvListener : VideoListener {
+        void InitVbvGraph() override { events.push_back("init"); }
+        void AddVbvSample(const VbvSample& s) override { seconds.push_back(s.seconds); }
+        void DrawVbvGraph(double bufferBits) override {
+            events.push_back("draw " + std::to_string(static_cast<int>(bufferBits)) + " after " +
+                             std::to_string(seconds.size()));
+        }
+        std::vector<std::string> events;
+        std::vector<double> seconds;
+    };
+    RecordedVideoEvents recorded;
+    {
+        VideoStatistics stats(0xE1, recorded);
+        VideoStreamInfo& info = stats.Info();
+        info.frameRateCode = 3;  // 25 fps: fields of 20 ms
+        info.bitRateValue = 12500;
+        info.vbvBufferSize = 112;
+        stats.NoteSequenceHeader();
+        uint32_t bytes = 0;
+        for (uint32_t fields : {3u, 2u, 3u, 2u}) {
+            stats.NotePicture(kBPicture);
+            stats.NotePictureTiming(0, kNoVbvDelay);
+            bytes += 1000;
+            stats.EndPicture(bytes, fields, false);
+        }
+        stats.FinishVideoStream();
+    }
+    VbvListener listener;
+    recorded.ReplayInto(listener);
+    EXPECT_EQ((std::vector<std::string>{"init", "draw 1835008 after 4"}), listener.events);
+    ASSERT_EQ(4u, listener.seconds.size());
+    const double expected[] = {0, 0.06, 0.10, 0.16};
+    for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(expected[i], listener.seconds[i], 1e-12) << i;
+    EXPECT_TRUE(GetVideoStreamInfo(0xE1).vbv.modelled);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "run/analysis_driver.h"
 #include "support/test_files.h"
 #include "support/video_builder.h"
+#include "video/video_statistics.h"
 
 namespace {
 
@@ -252,3 +253,160 @@ TEST_F(VideoSummaryTest, TwoStreamsInOrderAndTheLastLeavesItsFigures) {
 }
 
 }  // namespace
+
+namespace {
+
+// A line of the section that starts with `prefix`, or "" when there is none.
+std::string LineStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& line : lines) {
+        if (line.rfind(prefix, 0) == 0) return line;
+    }
+    return "";
+}
+
+// Whether a line of the buffer, bitrate or splice checks failed the file ("*" in front);
+// streams this short fail the GOP length lines whatever they hold.
+bool AnyFailure(const std::vector<std::string>& lines) {
+    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        for (const char* failed : {"*VBV", "*Declared", "*Splice", "*Sequence Header before"}) {
+            if (line.rfind(failed, 0) == 0) return true;
+        }
+        return false;
+    });
+}
+
+// One closed GOP of I and P pictures of `filler` slice bytes, all with vbv_delay 0.1 s.
+Bytes ConstantRateStream(const SequenceFields& sequence, size_t filler, int pictures = 50) {
+    VideoEsBuilder v;
+    v.SequenceHeader(sequence).SequenceExtension().GopHeader(0, 0, 0, 0, true);
+    for (int i = 0; i < pictures; ++i) {
+        v.TimedPicture(i == 0 ? kIPicture : kPPicture, static_cast<uint32_t>(i), 9000, filler);
+    }
+    return PacketizeVideo(v.EndCode().Build(), 2000);
+}
+
+// The bytes one TimedPicture adds: with bit_rate_value half of it, a frame period at 25 fps
+// brings exactly one picture's bits (25 × 8 × bytes = 400 × bytes / 2).
+size_t PictureBytes(size_t filler) {
+    VideoEsBuilder v;
+    v.TimedPicture(kPPicture, 0, 9000, filler);
+    return v.Size();
+}
+
+}  // namespace
+
+TEST_F(VideoSummaryTest, BufferModelOfAConstantRateStream) {
+    size_t filler = PictureBytes(1000) % 2 == 0 ? 1000 : 1001;
+    SequenceFields sequence;
+    sequence.bitRateValue = static_cast<uint32_t>(PictureBytes(filler) / 2);
+    std::vector<std::string> lines =
+        Section(ConstantRateStream(sequence, filler), "[Video]\nVBVCheck=1\n");
+    EXPECT_EQ("VBV Underflows = 0", LineStarting(lines, "VBV Underflows"));
+    EXPECT_EQ("VBV Overflows = 0", LineStarting(lines, "VBV Overflows"));
+    EXPECT_FALSE(AnyFailure(lines));
+
+    // 0.1 s of the bit rate is 2.5 pictures, more than one unit of 16 384 bits holds.
+    sequence.vbvBufferSize = 1;
+    lines = Section(ConstantRateStream(sequence, filler), "[Video]\nVBVCheck=1\n");
+    std::string overflow = LineStarting(lines, "*VBV Overflows = ");
+    EXPECT_NE(std::string::npos, overflow.find("(first at picture 1, 0.00 s)")) << overflow;
+    EXPECT_TRUE(AnyFailure(lines));
+
+    // The same stream without the key: the line informs and nothing fails.
+    lines = Section(ConstantRateStream(sequence, filler), "[Video]\nSpliceReady=1\n");
+    EXPECT_EQ(0u, LineStarting(lines, "VBV Overflows = ").find("VBV Overflows = "));
+    EXPECT_FALSE(AnyFailure(lines));
+}
+
+TEST_F(VideoSummaryTest, DeclaredBitrateAgainstTheMeasuredPeak) {
+    SequenceFields sequence;
+    sequence.bitRateValue = 100;  // 40 000 bit/s, where 25 pictures of 1 000 bytes are 200 000
+    std::vector<std::string> lines =
+        Section(ConstantRateStream(sequence, 1000), "[Video]\nDeclaredBitrateCheck=1\n");
+    EXPECT_EQ(0u, LineStarting(lines, "*Declared Bitrate = 40000 bps, Measured Peak (1 sec) = ")
+                      .find("*Declared"));
+    EXPECT_TRUE(AnyFailure(lines));
+    sequence.bitRateValue = 12500;
+    lines = Section(ConstantRateStream(sequence, 1000), "[Video]\nDeclaredBitrateCheck=1\n");
+    EXPECT_EQ(0u, LineStarting(lines, "Declared Bitrate = 5000000 bps").find("Declared"));
+    EXPECT_FALSE(AnyFailure(lines));
+}
+
+// Where a splicer can cut in and out, on streams whose ends are built to fail one way each.
+TEST_F(VideoSummaryTest, SplicePoints) {
+    struct Picture {
+        uint32_t type;
+        uint32_t temporalReference;
+    };
+    struct Case {
+        const char* what;
+        bool pictureBeforeSequenceHeader;
+        bool closedFirstGop;
+        bool secondGopSequenceHeader;
+        std::vector<Picture> lastGop;
+        const char* spliceIn;
+        const char* spliceOut;
+        const char* everyGop;
+    };
+    const std::vector<Picture> complete = {{1, 0}, {2, 3}, {3, 1}, {3, 2}};
+    const char* inYes = "Splice In = Yes (I picture of a closed GOP after a sequence header)";
+    const char* inNo =
+        "*Splice In = No (the first picture is not an I picture of a closed GOP after a "
+        "sequence header)";
+    const char* outYes = "Splice Out = Yes (last GOP complete)";
+    const char* everyYes = "Sequence Header before every GOP = Yes";
+    const Case cases[] = {
+        {"ready", false, true, true, complete, inYes, outYes, everyYes},
+        {"open first GOP", false, false, true, complete, inNo, outYes, everyYes},
+        {"P picture first", false, true, true, complete, inNo, outYes, everyYes},
+        {"picture before the sequence header", true, true, true, complete, inNo, outYes, everyYes},
+        {"dangling B pictures",
+         false,
+         true,
+         true,
+         {{1, 0}, {2, 2}, {3, 1}, {3, 3}, {3, 4}},
+         inYes,
+         "*Splice Out = No (2 B pictures need a picture after the end)",
+         everyYes},
+        {"GOP without a sequence header", false, true, false, complete, inYes, outYes,
+         "*Sequence Header before every GOP = No (1 GOPs without)"},
+    };
+    for (const Case& c : cases) {
+        VideoEsBuilder v;
+        if (c.pictureBeforeSequenceHeader) v.TimedPicture(kBPicture, 5, 0xFFFF, 100);
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0, c.closedFirstGop);
+        bool pFirst = std::string(c.what) == "P picture first";
+        v.TimedPicture(pFirst ? kPPicture : kIPicture, 0, 0xFFFF, 100);
+        v.TimedPicture(kPPicture, 1, 0xFFFF, 100);
+        if (c.secondGopSequenceHeader) v.SequenceHeader().SequenceExtension();
+        v.GopHeader(0, 0, 1, 0, false);
+        for (const Picture& p : c.lastGop) v.TimedPicture(p.type, p.temporalReference, 0xFFFF, 100);
+        std::vector<std::string> lines =
+            Section(PacketizeVideo(v.EndCode().Build(), 2000),
+                    "[Video]\nSpliceReady=1\nSequenceHeaderEveryGOP=1\n");
+        EXPECT_EQ(c.spliceIn, LineStarting(lines, c.spliceIn)) << c.what;
+        EXPECT_EQ(c.spliceOut, LineStarting(lines, c.spliceOut)) << c.what;
+        EXPECT_EQ(c.everyGop, LineStarting(lines, c.everyGop)) << c.what;
+        bool ready = std::string(c.what) == "ready";
+        EXPECT_EQ(!ready, AnyFailure(lines)) << c.what;
+    }
+}
+
+// A profile that sets none of these keys gets none of their lines.
+TEST_F(VideoSummaryTest, SpotLinesOnlyWhenAsked) {
+    std::vector<std::string> lines = Section(TwoSecondStream(), "");
+    for (const char* prefix : {"VBV Occupancy", "VBV Underflows", "Declared Bitrate", "Splice In",
+                               "Splice Out", "Sequence Header before every GOP"}) {
+        EXPECT_EQ("", LineStarting(lines, prefix)) << prefix;
+    }
+}
+
+// The run hands the video's display time to the spot length line after the sections.
+TEST_F(VideoSummaryTest, SpotLengthFromAWholeRun) {
+    Section(TwoSecondStream(), "[System]\nSpotDurations=5,3\n");
+    EXPECT_TRUE(Contains(bound_.sink.Texts(), "Spot Duration = 75 frames -> 3 sec spot"));
+    Section(TwoSecondStream(), "[System]\nSpotDurations=5\n");
+    EXPECT_TRUE(
+        Contains(bound_.sink.Texts(), "*Spot Duration = 75 frames -> 5 sec spot, 50 frames short"));
+    EXPECT_TRUE(GetRunState().runFailed);
+}

@@ -1,0 +1,84 @@
+// VBV buffer window.
+#include "ui/Vbvgraph.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+#include "ui/window_placement.h"
+
+namespace {
+
+const QColor kSkyBlue(166, 202, 240);
+constexpr QSize kDesignSize(640, 420);
+constexpr int kMargin = 8;
+constexpr double kBitsPerKilobit = 1024.0;
+constexpr double kHeadroom = 1.05;  // above the buffer line
+
+QLineSeries* NewSeries(QChart* chart, const QColor& colour) {
+    auto* series = new QLineSeries;
+    QPen pen(colour);
+    pen.setWidth(2);
+    series->setPen(pen);
+    chart->addSeries(series);
+    return series;
+}
+
+}  // namespace
+
+TVbvForm::TVbvForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
+    setWindowTitle("VbvForm");
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setBackgroundBrush(kSkyBlue);
+    occupancy_ = NewSeries(chart, QColor(0, 0, 192));
+    bufferSize_ = NewSeries(chart, QColor(192, 0, 0));
+    auto* time = new QValueAxis;
+    time->setTitleText("Time (sec.)");
+    auto* bits = new QValueAxis;
+    bits->setTitleText("VBV occupancy (Kbit)");
+    chart->addAxis(time, Qt::AlignBottom);
+    chart->addAxis(bits, Qt::AlignLeft);
+    for (QLineSeries* series : {occupancy_, bufferSize_}) {
+        series->attachAxis(time);
+        series->attachAxis(bits);
+    }
+    chartView_ = new QChartView(chart, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->addWidget(chartView_);
+    resize(kDesignSize);
+}
+
+QChart* TVbvForm::Chart() const { return chartView_->chart(); }
+
+void TVbvForm::InitVbvGraph() {
+    pending_.clear();
+    occupancy_->clear();
+    bufferSize_->clear();
+}
+
+void TVbvForm::AddSample(const VbvSample& sample) { pending_.push_back(sample); }
+
+// Each removal is a drop at one instant: the occupancy before it, then after it.
+void TVbvForm::DrawGraphic(double bufferBits) {
+    QList<QPointF> line;
+    double end = 0;
+    double top = bufferBits;
+    for (const VbvSample& s : pending_) {
+        line << QPointF(s.seconds, s.beforeBits / kBitsPerKilobit)
+             << QPointF(s.seconds, s.afterBits / kBitsPerKilobit);
+        end = std::max(end, s.seconds);
+        top = std::max(top, s.beforeBits);
+    }
+    pending_.clear();
+    occupancy_->replace(line);
+    double bufferKbit = bufferBits / kBitsPerKilobit;
+    bufferSize_->replace({QPointF(0, bufferKbit), QPointF(end, bufferKbit)});
+    Chart()->axes(Qt::Horizontal).first()->setRange(0, std::max(end, 1.0));
+    Chart()->axes(Qt::Vertical).first()->setRange(0, top * kHeadroom / kBitsPerKilobit);
+}
