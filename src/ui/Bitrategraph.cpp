@@ -22,12 +22,13 @@
 #include <cmath>
 
 #include "ui/anchors.h"
+#include "ui/chart_series.h"
 #include "ui/grid_view.h"
+#include "ui/report_colours.h"
 #include "ui/window_placement.h"
 
 namespace {
 
-const QColor kSkyBlue(166, 202, 240);
 // The design layout: the chart at the left, the grid beside it, both under an empty tool
 // strip.
 constexpr int kMargin = 8;
@@ -120,15 +121,6 @@ class ZoomPanChartView : public QChartView {
     QPointF last_;
 };
 
-QLineSeries* NewSeries(QChart* chart, const QColor& colour) {
-    auto* series = new QLineSeries;
-    QPen pen(colour);
-    pen.setWidth(2);
-    series->setPen(pen);
-    chart->addSeries(series);
-    return series;
-}
-
 }  // namespace
 
 int BitrateTableModel::rowCount(const QModelIndex& parent) const {
@@ -176,16 +168,16 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     setWindowTitle("BitRateForm");
     auto* chart = new QChart;
     chart->legend()->hide();
-    chart->setBackgroundBrush(kSkyBlue);
+    chart->setBackgroundBrush(ReportBackground());
     chart->setPlotAreaBackgroundBrush(Qt::white);
     chart->setPlotAreaBackgroundVisible(true);
-    series1_ = NewSeries(chart, QColor(255, 0, 0));
+    series1_ = AddLineSeries(chart, QColor(255, 0, 0));
     // Every point marked by a small filled red square.
     QImage square(5, 5, QImage::Format_ARGB32);
     square.fill(QColor(255, 0, 0));
     series1_->setLightMarker(square);
     series1_->setMarkerSize(5);
-    series2_ = NewSeries(chart, QColor(0, 128, 0));
+    series2_ = AddLineSeries(chart, QColor(0, 128, 0));
     auto* time = new QValueAxis;
     time->setTitleText("Time (sec.)");
     auto* bitrate = new QValueAxis;

@@ -9,24 +9,16 @@
 
 #include <algorithm>
 
+#include "ui/chart_series.h"
+#include "ui/report_colours.h"
 #include "ui/window_placement.h"
 
 namespace {
 
-const QColor kSkyBlue(166, 202, 240);
 constexpr QSize kDesignSize(640, 420);
 constexpr int kMargin = 8;
 constexpr double kBitsPerKilobit = 1024.0;
 constexpr double kHeadroom = 1.05;  // above the buffer line
-
-QLineSeries* NewSeries(QChart* chart, const QColor& colour) {
-    auto* series = new QLineSeries;
-    QPen pen(colour);
-    pen.setWidth(2);
-    series->setPen(pen);
-    chart->addSeries(series);
-    return series;
-}
 
 }  // namespace
 
@@ -34,9 +26,9 @@ TVbvForm::TVbvForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     setWindowTitle("VbvForm");
     auto* chart = new QChart;
     chart->legend()->hide();
-    chart->setBackgroundBrush(kSkyBlue);
-    occupancy_ = NewSeries(chart, QColor(0, 0, 192));
-    bufferSize_ = NewSeries(chart, QColor(192, 0, 0));
+    chart->setBackgroundBrush(ReportBackground());
+    occupancy_ = AddLineSeries(chart, QColor(0, 0, 192));
+    bufferSize_ = AddLineSeries(chart, QColor(192, 0, 0));
     auto* time = new QValueAxis;
     time->setTitleText("Time (sec.)");
     auto* bits = new QValueAxis;
