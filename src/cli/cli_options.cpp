@@ -47,6 +47,9 @@ const char* const kCliUsage =
     "                     zembra-cli --gops gops.csv spot.mpg\n"
     "  --bitrate FILE   write their bitrate per second (kilobits) and average as CSV\n"
     "                     zembra-cli --bitrate rates.csv spot.mpg\n"
+    "  --vbv FILE       write the video buffer's occupancy before and after each picture's\n"
+    "                   removal (bits and % of the buffer) as CSV\n"
+    "                     zembra-cli --vbv buffer.csv spot.mpg\n"
     "  --make-profile REFERENCE.mpg\n"
     "                   write a profile whose keys are the values measured in a known-good\n"
     "                   reference spot, one comment per key, to standard output or --output\n"
@@ -107,6 +110,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--explain", o.explain);
     app.add_option("--gops", o.gopsPath);
     app.add_option("--bitrate", o.bitratePath);
+    app.add_option("--vbv", o.vbvPath);
     app.add_option("--make-profile", o.makeProfilePath);
     app.add_flag("--no-color", o.noColor);
     app.add_flag("--worker", o.worker)->group(kHiddenGroup);
@@ -188,6 +192,7 @@ std::optional<std::string> FindOutputOverInput(const CliOptions& options,
         {"--output", &options.outputPath},
         {"--gops", &options.gopsPath},
         {"--bitrate", &options.bitratePath},
+        {"--vbv", &options.vbvPath},
         {"--summary", &options.summaryPath}};
     for (const auto& [option, path] : outputs) {
         if (path->empty()) continue;

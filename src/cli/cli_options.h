@@ -12,6 +12,7 @@ struct CliOptions {
     std::string outputPath;       // empty: no report file
     std::string gopsPath;         // empty: no GOP table file
     std::string bitratePath;      // empty: no bitrate file
+    std::string vbvPath;          // empty: no buffer occupancy file
     std::string summaryPath;      // empty: no CSV summary
     std::string makeProfilePath;  // a reference spot to write a profile from
     OutputFormat format = OutputFormat::Text;

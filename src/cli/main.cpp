@@ -223,7 +223,8 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     // JUnit is written at the end from the whole results; the other outputs need only
     // what the summary and the GOP and bitrate tables read.
     bool keepWhole = options.format == OutputFormat::Junit;
-    bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty();
+    bool keepSeries =
+        !options.gopsPath.empty() || !options.bitratePath.empty() || !options.vbvPath.empty();
     std::vector<FileResult> results;
     BatchCallbacks callbacks;
     callbacks.result = [&](BatchResult&& batchResult) {
@@ -250,6 +251,7 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     std::vector<FileSeries> series = AllSeries(results);
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;
     written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
+    written = WriteIfAsked(options.vbvPath, VbvCsvLines(series), "buffer occupancy") && written;
     return written ? exitCode : kExitFail;
 }
 

@@ -1,11 +1,15 @@
-// GOP and bitrate rows of every video stream.
+// GOP rows, bitrate samples and buffer occupancy of every video stream.
 #include "cli/video_csv.h"
 
 #include <cstdio>
 
 #include "video/video_statistics.h"
 
-void VideoCsv::BeginVideoStream(int streamId) { streams_.push_back({streamId, {}, {}, 0}); }
+void VideoCsv::BeginVideoStream(int streamId) {
+    VideoSeries series;
+    series.streamId = streamId;
+    streams_.push_back(std::move(series));
+}
 
 VideoSeries& VideoCsv::Current() {
     if (streams_.empty()) streams_.emplace_back();
@@ -33,3 +37,14 @@ void VideoCsv::AddBitrateSample(double kilobits) {
 }
 
 void VideoCsv::DrawBitrateGraph(double averageKbps) { Current().averageKbps = averageKbps; }
+
+void VideoCsv::InitVbvGraph() {
+    Current().vbv.clear();
+    Current().vbvBufferBits = 0;
+}
+
+void VideoCsv::AddVbvSample(const VbvSample& sample) {
+    Current().vbv.push_back({sample.picture, sample.seconds, sample.beforeBits, sample.afterBits});
+}
+
+void VideoCsv::DrawVbvGraph(double bufferBits) { Current().vbvBufferBits = bufferBits; }

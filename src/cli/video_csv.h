@@ -1,5 +1,6 @@
-// The GOP rows and one-second bitrate samples of every video stream analysed, kept for
-// the command line's --gops and --bitrate CSV files and its JSON figures. A stream whose
+// The GOP rows, one-second bitrate samples and buffer occupancy of every video stream
+// analysed, kept for the command line's --gops, --bitrate and --vbv CSV files and its JSON
+// figures. A stream whose
 // id was not announced (a listener driven by hand) is kept as stream 0.
 #pragma once
 
@@ -17,6 +18,9 @@ class VideoCsv : public VideoListener {
     void AddGopRow(const VideoStreamInfo& info) override;
     void AddBitrateSample(double kilobits) override;
     void DrawBitrateGraph(double averageKbps) override;
+    void InitVbvGraph() override;
+    void AddVbvSample(const VbvSample& sample) override;
+    void DrawVbvGraph(double bufferBits) override;
 
     // In the order the streams were analysed.
     const std::vector<VideoSeries>& Streams() const { return streams_; }

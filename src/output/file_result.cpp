@@ -110,6 +110,23 @@ GopRow GopFromJson(const json& j) {
             j.at("sequenceHeader").get<bool>()};
 }
 
+// Each picture as [picture, seconds, beforeBits, afterBits]: a long programme has many.
+json VbvJson(const VideoSeries& series) {
+    json occupancy = json::array();
+    for (const VbvPoint& point : series.vbv) {
+        occupancy.push_back({point.picture, point.seconds, point.beforeBits, point.afterBits});
+    }
+    return {{"bufferBits", series.vbvBufferBits}, {"occupancy", occupancy}};
+}
+
+void ReadVbvJson(const json& vbv, VideoSeries& series) {
+    series.vbvBufferBits = vbv.at("bufferBits").get<double>();
+    for (const json& point : vbv.at("occupancy")) {
+        series.vbv.push_back({point.at(0).get<uint32_t>(), point.at(1).get<double>(),
+                              point.at(2).get<double>(), point.at(3).get<double>()});
+    }
+}
+
 }  // namespace
 
 FileResult ErrorResult(const std::string& path, const std::string& reason) {
@@ -162,6 +179,7 @@ void KeepForSummary(FileResult& result, bool series) {
     for (json& video : result.streams["videoStreams"]) {
         video["gops"] = json::array();
         video["bitrate"]["kilobitsPerSecond"] = json::array();
+        video.erase("vbv");
     }
 }
 
@@ -174,10 +192,12 @@ json SeriesJson(const VideoSeries& series) {
                         {"closed", gop.closed},
                         {"sequenceHeader", gop.sequenceHeader}});
     }
-    return {
+    json figures = {
         {"gops", gops},
         {"bitrate",
          {{"kilobitsPerSecond", series.kilobitsPerSecond}, {"averageKbps", series.averageKbps}}}};
+    if (series.vbvBufferBits > 0) figures["vbv"] = VbvJson(series);
+    return figures;
 }
 
 std::vector<VideoSeries> VideoSeriesOf(const FileResult& result) {
@@ -190,6 +210,7 @@ std::vector<VideoSeries> VideoSeriesOf(const FileResult& result) {
         const json& bitrate = video.at("bitrate");
         series.kilobitsPerSecond = bitrate.at("kilobitsPerSecond").get<std::vector<double>>();
         series.averageKbps = bitrate.at("averageKbps").get<double>();
+        if (video.contains("vbv")) ReadVbvJson(video.at("vbv"), series);
         all.push_back(std::move(series));
     }
     return all;

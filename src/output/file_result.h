@@ -61,12 +61,26 @@ struct GopRow {
     bool operator==(const GopRow&) const = default;
 };
 
-// The GOP rows and one-second bitrate samples (kilobits of 1024 bits) of one video stream.
+// The video buffer's occupancy in bits just before and just after one picture's removal,
+// at `seconds` of display time from the first removal.
+struct VbvPoint {
+    uint32_t picture = 0;  // 1-based, stream order
+    double seconds = 0;
+    double beforeBits = 0;
+    double afterBits = 0;
+
+    bool operator==(const VbvPoint&) const = default;
+};
+
+// The GOP rows and one-second bitrate samples (kilobits of 1024 bits) of one video stream,
+// and its buffer occupancy when the buffer model could run (a buffer size of 0: it could not).
 struct VideoSeries {
     int streamId = 0;
     std::vector<GopRow> gops;
     std::vector<double> kilobitsPerSecond;
     double averageKbps = 0;
+    double vbvBufferBits = 0;
+    std::vector<VbvPoint> vbv;
 
     bool operator==(const VideoSeries&) const = default;
 };
@@ -99,8 +113,8 @@ int VerdictLineIndex(const FileResult& result);
 std::vector<const ResultLine*> FailureLines(const FileResult& result);
 
 // What a long batch keeps of each file once its text or JSON is out: the failure lines
-// and the verdict, which the CSV summary reads; and without `series`, no GOP rows or
-// bitrate samples.
+// and the verdict, which the CSV summary reads; and without `series`, no GOP rows, bitrate
+// samples or buffer occupancy.
 void KeepForSummary(FileResult& result, bool series);
 
 // The video streams' series out of the figures.

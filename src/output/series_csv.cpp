@@ -1,4 +1,4 @@
-// GOP and bitrate CSV lines.
+// GOP, bitrate and buffer occupancy CSV lines.
 #include "output/series_csv.h"
 
 #include <cstdio>
@@ -62,5 +62,25 @@ std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams)
             Joined(Prefix(several, stream), {"Average", CsvDecimal(stream.series.averageKbps)})));
     }
     if (streams.empty()) lines.push_back("Average," + CsvDecimal(0));
+    return lines;
+}
+
+std::vector<std::string> VbvCsvLines(const std::vector<FileSeries>& streams) {
+    bool several = streams.size() > 1;
+    std::vector<std::string> header = {"Picture",      "Seconds",    "Before (bits)",
+                                       "After (bits)", "Before (%)", "After (%)"};
+    std::vector<std::string> lines = {
+        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    for (const FileSeries& stream : streams) {
+        double buffer = stream.series.vbvBufferBits;
+        for (const VbvPoint& point : stream.series.vbv) {
+            lines.push_back(
+                CsvRow(Joined(Prefix(several, stream),
+                              {std::to_string(point.picture), CsvDecimal(point.seconds, 3),
+                               CsvDecimal(point.beforeBits, 0), CsvDecimal(point.afterBits, 0),
+                               CsvDecimal(100.0 * point.beforeBits / buffer),
+                               CsvDecimal(100.0 * point.afterBits / buffer)})));
+        }
+    }
     return lines;
 }

@@ -343,11 +343,12 @@ TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
     EXPECT_EQ(2, Run("--make-profile " + Quoted(kSample) + " " + Quoted(kSample)).exitCode);
 }
 
-TEST_F(PipelineTest, GopsAndBitratesOfSeveralFilesNameTheirFileAndStream) {
+TEST_F(PipelineTest, GopsBitratesAndBufferOfSeveralFilesNameTheirFileAndStream) {
     std::string gops = dir_.Path() + "/gops.csv";
     std::string bitrate = dir_.Path() + "/bitrate.csv";
-    CliRun run = Run("--gops " + Quoted(gops) + " --bitrate " + Quoted(bitrate) + " " +
-                     Quoted(kSample) + " " + Quoted(kSample));
+    std::string vbv = dir_.Path() + "/vbv.csv";
+    CliRun run = Run("--gops " + Quoted(gops) + " --bitrate " + Quoted(bitrate) + " --vbv " +
+                     Quoted(vbv) + " " + Quoted(kSample) + " " + Quoted(kSample));
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("", run.err) << "no progress line in a pipe";
     std::string table = ReadText(gops);
@@ -362,6 +363,35 @@ TEST_F(PipelineTest, GopsAndBitratesOfSeveralFilesNameTheirFileAndStream) {
     for (size_t at = 0; (at = rates.find(",E0,Average,4010.", at)) != std::string::npos; ++at)
         ++averages;
     EXPECT_EQ(2u, averages);
+    // Each worker's 100 pictures come back to the main process: 200 rows after the header.
+    std::vector<std::string> buffer = ReadLines(vbv);
+    ASSERT_EQ(201u, buffer.size());
+    EXPECT_EQ("File,Stream,Picture,Seconds,Before (bits),After (bits),Before (%),After (%)",
+              buffer[0]);
+    EXPECT_EQ(0u, buffer[1].find(kSample + ",E0,1,0.000,"));
+    EXPECT_EQ(0u, buffer[101].find(kSample + ",E0,1,0.000,"));
+    EXPECT_EQ(0u, buffer[200].find(kSample + ",E0,100,3.960,"));
+}
+
+// One stream keeps the plain columns; every row's occupancy falls by the picture taken
+// out, and a picture of 25 fps video comes every 40 ms.
+TEST_F(PipelineTest, BufferOccupancyOfOneStream) {
+    std::string vbv = dir_.Path() + "/vbv.csv";
+    ASSERT_EQ(0, Run("--vbv " + Quoted(vbv) + " " + Quoted(kSample)).exitCode);
+    std::vector<std::string> rows = ReadLines(vbv);
+    ASSERT_EQ(101u, rows.size());
+    EXPECT_EQ("Picture,Seconds,Before (bits),After (bits),Before (%),After (%)", rows[0]);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        unsigned picture = 0;
+        double seconds = 0, before = 0, after = 0, beforePercent = 0, afterPercent = 0;
+        ASSERT_EQ(6, std::sscanf(rows[i].c_str(), "%u,%lf,%lf,%lf,%lf,%lf", &picture, &seconds,
+                                 &before, &after, &beforePercent, &afterPercent))
+            << rows[i];
+        EXPECT_EQ(i, picture);
+        EXPECT_NEAR(0.04 * static_cast<double>(i - 1), seconds, 1e-3);
+        EXPECT_GT(before, after);
+        EXPECT_LE(beforePercent, 100.0);
+    }
 }
 
 // The JSON of a passing and a failing stream: verdicts, judged lines with their keys and
@@ -388,6 +418,7 @@ TEST_F(PipelineTest, JsonCarriesVerdictsChecksAndFigures) {
     EXPECT_EQ(100, video["frames"]);
     EXPECT_EQ(7u, video["gops"].size());
     EXPECT_EQ(4u, video["bitrate"]["kilobitsPerSecond"].size());
+    EXPECT_EQ(100u, video["vbv"]["occupancy"].size());
     const json& audio = sample["audioStreams"][0];
     EXPECT_EQ(48000, audio["samplingFrequencyHz"]);
     EXPECT_EQ(192, audio["bitrateKbps"]);

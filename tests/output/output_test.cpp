@@ -54,8 +54,9 @@ FileResult FailingResult(const std::string& path) {
         {LineKind::Fail, "Compliance Test: Fail!!", {}, false},
         {LineKind::Heading, "End.", {}, false},
     };
-    VideoSeries series{
-        0xE0, {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}}, {3000.5, 2999}, 2999.75};
+    VideoSeries series{0xE0,           {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}},
+                       {3000.5, 2999}, 2999.75,
+                       1835008,        {{1, 0, 900000.5, 700000}, {2, 0.04, 900000.5, 850000}}};
     json video = {{"id", 0xE0},
                   {"status", 0},
                   {"horizontalSize", 720},
@@ -259,15 +260,16 @@ TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
             EXPECT_EQ(FailureLines(whole).size() + 1, kept.lines.size());
             std::vector<VideoSeries> keptSeries = VideoSeriesOf(kept);
             EXPECT_EQ(series ? VideoSeriesOf(whole)
-                             : std::vector<VideoSeries>(keptSeries.size(), {0xE0, {}, {}, 2999.75}),
+                             : std::vector<VideoSeries>(keptSeries.size(),
+                                                        {0xE0, {}, {}, 2999.75, 0, {}}),
                       keptSeries);
         }
     }
 }
 
 TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
-    VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true}}, {100.25}, 100.25};
-    VideoSeries e1{0xE1, {{"00:00:00:00", 6, "IP", false, false}}, {}, 0};
+    VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true}}, {100.25}, 100.25, 0, {}};
+    VideoSeries e1{0xE1, {{"00:00:00:00", 6, "IP", false, false}}, {}, 0, 0, {}};
     EXPECT_EQ((std::vector<std::string>{"GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
                                         "1,00:00:00:00,12,IBBP,Yes,Yes"}),
               GopCsvLines({{"a.mpg", e0}}));

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "support/test_files.h"
 
@@ -16,6 +17,16 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 std::string ReadText(const std::string& path) {
     Bytes bytes = ReadFileBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::istringstream text(ReadText(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 CliRun RunCli(const std::string& args, const std::string& scratchDir, const std::string& input,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CliRun {
     int exitCode;  // -1 when it did not exit by itself
@@ -14,3 +15,5 @@ struct CliRun {
 CliRun RunCli(const std::string& args, const std::string& scratchDir,
               const std::string& input = "/dev/null", const std::string& env = "");
 std::string ReadText(const std::string& path);
+// The lines of a file written with CRLF (CSV) or LF endings, without them.
+std::vector<std::string> ReadLines(const std::string& path);
