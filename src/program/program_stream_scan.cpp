@@ -8,6 +8,7 @@
 #include "input/bitstream_file.h"
 #include "input/payload_fan_out.h"
 #include "input/program_stream_walker.h"
+#include "program/multiplex_rate.h"
 #include "report/report_log.h"
 
 namespace {
@@ -23,7 +24,8 @@ struct ScanState {
     bool stoppedByTime = false;
     uint32_t lastCode = 0;
     PayloadFanOut* fanOut = nullptr;  // where the analysed streams' payloads go, if anywhere
-    double declaredEnd = 0;  // bit position where the last pack, header or packet ends
+    double declaredEnd = 0;           // bit position where the last pack, header or packet ends
+    MultiplexRate multiplexRate;
 };
 
 // Scan-wide failures that end the pass at once.
@@ -90,7 +92,12 @@ Stop CountPack(BitstreamFile& file, ScanState& state) {
         state.firstPack = false;
     }
     state.currentScr = static_cast<long double>(scr27MHz) / kScrExtensionsPerBase;
+    constexpr double kStartCodeBytes = 4;
+    state.multiplexRate.AddPack(
+        static_cast<double>(scr27MHz) / (kScrTicksPerMs * 1000),
+        static_cast<uint64_t>(state.previousPackPosition / 8 - kStartCodeBytes));
     table.programMuxRate = pack.programMuxRate;
+    table.maxProgramMuxRate = std::max(table.maxProgramMuxRate, pack.programMuxRate);
     state.declaredEnd = pack.declaredEndBit;
     return std::nullopt;
 }
@@ -255,6 +262,8 @@ ScanResult Scan(BitstreamFile& file, int timeLimitSeconds, PayloadFanOut* fanOut
         (state.lastCode == kProgramEndCode || state.stoppedByTime) ? ScanOk : ScanNoEndCode;
     NoteFileEnd(file, state);
     CountStreams();
+    state.multiplexRate.Finish();
+    table.multiplexPeakBps = state.multiplexRate.PeakBitsPerSecond();
     return result;
 }
 
@@ -288,8 +297,7 @@ int BufferBoundEntry(const StreamIdTable& scanned, int id) {
     return id;
 }
 
-ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds,
-                             PayloadFanOut* fanOut) {
+ScanResult ScanProgramStream(const std::string& path, int timeLimitSeconds, PayloadFanOut* fanOut) {
     ResetStreamIdTable();
     std::string extension = LowerExtension(path);
     ScanResult result;

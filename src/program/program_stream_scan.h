@@ -68,7 +68,9 @@ struct StreamIdTable {
     PerId<bool> substreamScrambled;  // per DVD substream (first payload byte of 0xBD)
     PerId<bool> substreamPresent;
     uint32_t maxPesPacketLength;
-    uint32_t programMuxRate;  // units of 50 bytes/s
+    uint32_t programMuxRate;     // units of 50 bytes/s, of the last pack
+    uint32_t maxProgramMuxRate;  // the highest of all packs
+    double multiplexPeakBps;     // the packs' highest arrival rate over about a second
     PerId<uint32_t> packetCount;
     PerId<uint64_t> payloadBytes;  // 64 bits: a long programme passes 4 GiB
     uint32_t packCount;

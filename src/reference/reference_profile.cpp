@@ -131,6 +131,7 @@ constexpr SystemKey kSystemKeys[] = {
     {"System", "AudioVideoStartMax", &SystemReference::AudioVideoStartMax, kNotSet},
     {"System", "AudioVideoEndMax", &SystemReference::AudioVideoEndMax, kNotSet},
     {"System", "SpotDurationTolerance", &SystemReference::SpotDurationTolerance, kNotSet},
+    {"System", "MuxRateCheck", &SystemReference::MuxRateCheck, kNotSet},
 };
 
 constexpr VideoKey kVideoKeys[] = {

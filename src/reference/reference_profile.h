@@ -31,6 +31,9 @@ struct SystemReference {
     int32_t AudioVideoStartMax;
     int32_t AudioVideoEndMax;
     int32_t SpotDurationTolerance;  // frames either side of a SpotDurations length; not set: 0
+    // 1: packs arriving faster than their mux rate, or a mux rate above the system
+    // header's rate bound, fail
+    int32_t MuxRateCheck;
 };
 
 struct VideoReference {

@@ -148,3 +148,7 @@ void CheckAlwaysFails(const std::string& line, bool& failed) {
 }
 
 void LogProvisionalPass(const std::string& line) { WriteLine(line, CheckOutcome::Pass); }
+
+void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& failed) {
+    CheckRange(line, key, kNoLimit, holds ? 1 : 0, failed);
+}

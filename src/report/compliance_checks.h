@@ -66,6 +66,10 @@ void CheckRangeReal(const std::string& line, double min, RealProfileKey max, dou
 void CheckRangeRealWithTolerance(const std::string& line, RealProfileKey reference,
                                  RealProfileKey tolerance, double measured, bool& failed);
 
+// A condition judged by a range check: the key 1 fails the line when the condition does
+// not hold, 0 accepts it either way; not set, an information line.
+void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& failed);
+
 // Pass when the absolute measured value is at most the key, read as unsigned (a negative
 // key allows everything); failure above it, and for NaN. A key of 0 is not set: an
 // information line.

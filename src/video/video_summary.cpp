@@ -197,12 +197,6 @@ void WriteBitrateLines(const VideoReference& ref, const VideoStreamInfo& v,
                KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
 }
 
-// Range checks of a condition: the key 1 fails the line when the condition does not hold,
-// 0 accepts it either way; not set, an information line.
-void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& failed) {
-    CheckRange(line, key, kNoLimit, holds ? 1 : 0, failed);
-}
-
 // One buffer violation line: how many, and where the first one was.
 void CheckVbvViolations(const char* name, uint32_t count, uint32_t firstPicture,
                         double firstSeconds, ProfileKey key, bool& failed) {

@@ -279,3 +279,62 @@ TEST_F(SummaryTest, EncryptedStreamLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// 30 packs of 2048 bytes, one every 40 ms: 409,600 bit/s for 1.2 s, against the mux rate
+// and rate bound given (units of 50 bytes/s; 1024 is 409,600 bit/s).
+Bytes PacedStream(uint32_t muxRate, uint32_t rateBound) {
+    StreamBuilder b;
+    SystemHeaderFields header;
+    header.rateBound = rateBound;
+    for (int i = 0; i < 30; ++i) {
+        size_t start = b.Size();
+        b.Pack(3600 * static_cast<uint64_t>(i + 1), muxRate);
+        if (i == 0) b.SystemHeader(header);
+        b.PadPackTo(start, 2048);
+    }
+    return b.EndCode().Build();
+}
+
+}  // namespace
+
+TEST_F(SummaryTest, MuxRateAgainstTheMultiplexAndTheRateBound) {
+    struct Case {
+        uint32_t muxRate;
+        uint32_t rateBound;
+        std::string checkKey;
+        std::vector<std::string> lines;  // absent: no line of the kind
+        bool failed;
+    };
+    const Case cases[] = {
+        {1024, 1024, "MuxRateCheck=1\n",
+         {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 409600 bps",
+          "Rate Bound = 409600 bps, Highest Program Mux Rate = 409600 bps"},
+         false},
+        {1000, 1024, "MuxRateCheck=1\n",
+         {"*Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 400000 bps",
+          "Rate Bound = 409600 bps, Highest Program Mux Rate = 400000 bps"},
+         true},
+        {1024, 1000, "MuxRateCheck=1\n",
+         {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 409600 bps",
+          "*Rate Bound = 400000 bps, Highest Program Mux Rate = 409600 bps"},
+         true},
+        // 0 accepts what it shows; without the key the section is as it always was.
+        {1000, 1000, "MuxRateCheck=0\n",
+         {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 400000 bps",
+          "Rate Bound = 400000 bps, Highest Program Mux Rate = 400000 bps"},
+         false},
+        {1000, 1000, "", {}, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> texts =
+            Section(PacedStream(c.muxRate, c.rateBound), "[System]\n" + c.checkKey);
+        std::vector<std::string> lines;
+        for (const std::string& text : texts) {
+            if (text.find("Highest Program Mux Rate") != std::string::npos) lines.push_back(text);
+        }
+        EXPECT_EQ(c.lines, lines) << c.muxRate << " " << c.rateBound << " " << c.checkKey;
+        EXPECT_EQ(c.failed, failed_) << c.muxRate << " " << c.rateBound << " " << c.checkKey;
+    }
+}

@@ -1,0 +1,47 @@
+// Multiplex rate per second from pack clock references.
+#include "program/multiplex_rate.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr double kWindowSeconds = 1.0;
+
+}  // namespace
+
+// A muxer rounds each SCR to its clock, which over a few packs is a sizeable part of the
+// time they span: shorter stretches (before a clock jump, at the end) count only when the
+// stream has no full second.
+void MultiplexRate::CloseWindow(double endSeconds, uint64_t bytes) {
+    double span = endSeconds - windowStart_;
+    if (span <= 0) return;
+    double rate = 8.0 * static_cast<double>(bytes) / span;
+    double& peak = span >= kWindowSeconds ? peak_ : shortPeak_;
+    peak = std::max(peak, rate);
+}
+
+void MultiplexRate::AddPack(double scrSeconds, uint64_t position) {
+    if (!started_) {
+        started_ = true;
+        windowStart_ = scrSeconds;
+    } else if (scrSeconds < previousScr_ || scrSeconds - previousScr_ > kWindowSeconds) {
+        // A clock that jumps (joined sequences, a capture's restart) times nothing across
+        // the jump: the stretch ends at the pack before it.
+        CloseWindow(previousScr_, windowBytes_);
+        windowStart_ = scrSeconds;
+        windowBytes_ = 0;
+    } else {
+        windowBytes_ += position - previousPosition_;
+        if (scrSeconds - windowStart_ >= kWindowSeconds) {
+            CloseWindow(scrSeconds, windowBytes_);
+            windowStart_ = scrSeconds;
+            windowBytes_ = 0;
+        }
+    }
+    previousScr_ = scrSeconds;
+    previousPosition_ = position;
+}
+
+void MultiplexRate::Finish() {
+    if (started_) CloseWindow(previousScr_, windowBytes_);
+}
