@@ -19,7 +19,6 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <cmath>
 
 #include "ui/anchors.h"
 #include "ui/chart_series.h"
@@ -51,43 +50,6 @@ constexpr int kTimeSteps = 10;
 constexpr int kBitrateSteps = 8;
 constexpr double kMinimumTimeStep = 1;  // whole seconds
 constexpr double kHeadroom = 1.05;      // above the highest value
-
-// The smallest step of 1, 2 or 5 times a power of ten that cuts `span` into at most
-// `steps` parts.
-double RoundStep(double span, int steps) {
-    if (!(span > 0)) return 1;
-    double raw = span / steps;
-    double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double multiple : {1.0, 2.0, 5.0}) {
-        if (multiple * power >= raw) return multiple * power;
-    }
-    return 10 * power;
-}
-
-// The step of an axis's labels for its range.
-double LabelStep(double min, double max, int steps, double minimumStep) {
-    return std::max(minimumStep, RoundStep(max - min, steps));
-}
-
-void SetLabelStep(QValueAxis* axis, double step) {
-    axis->setTickInterval(step);
-    axis->setLabelFormat(step >= 1 ? "%.0f" : "%g");
-}
-
-// Labels at round values, from 0, at every range the axis takes (fitting, zooming,
-// panning). The step follows a range change once the chart has taken it: changing it
-// while the axis lays out its labels breaks their layout.
-void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep) {
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    SetLabelStep(axis, LabelStep(axis->min(), axis->max(), steps, minimumStep));
-    QObject::connect(
-        axis, &QValueAxis::rangeChanged, axis,
-        [axis, steps, minimumStep](double min, double max) {
-            SetLabelStep(axis, LabelStep(min, max, steps, minimumStep));
-        },
-        Qt::QueuedConnection);
-}
 
 // Zoom by dragging a rectangle with Shift and the left button; pan with Ctrl.
 class ZoomPanChartView : public QChartView {
@@ -282,16 +244,11 @@ void TBitRateForm::FitAxes() {
             maxY = std::max(maxY, p.y());
         }
     }
-    double top = maxY * kHeadroom;
-    double step = LabelStep(0, top, kBitrateSteps, 0);
-    top = std::ceil(top / step) * step;
-    auto* time = qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first());
-    auto* bitrate = qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first());
     Chart()->zoomReset();
-    SetLabelStep(time, LabelStep(0, maxX, kTimeSteps, kMinimumTimeStep));
-    SetLabelStep(bitrate, step);
-    time->setRange(0, maxX);
-    bitrate->setRange(0, top);
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), maxX,
+                  kTimeSteps, kMinimumTimeStep, false);
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), maxY * kHeadroom,
+                  kBitrateSteps, 0, true);
 }
 
 void TBitRateForm::Copy1Click() {

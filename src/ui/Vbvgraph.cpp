@@ -19,6 +19,10 @@ constexpr QSize kDesignSize(640, 420);
 constexpr int kMargin = 8;
 constexpr double kBitsPerKilobit = 1024.0;
 constexpr double kHeadroom = 1.05;  // above the buffer line
+// At most this many steps between the labels of an axis, as on the bitrate graph.
+constexpr int kTimeSteps = 10;
+constexpr int kOccupancySteps = 8;
+constexpr double kMinimumTimeStep = 1;  // whole seconds
 
 }  // namespace
 
@@ -39,6 +43,8 @@ TVbvForm::TVbvForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
         series->attachAxis(time);
         series->attachAxis(bits);
     }
+    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
+    KeepTicksRound(bits, kOccupancySteps, 0);
     chartView_ = new QChartView(chart, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -71,6 +77,8 @@ void TVbvForm::DrawGraphic(double bufferBits) {
     occupancy_->replace(line);
     double bufferKbit = bufferBits / kBitsPerKilobit;
     bufferSize_->replace({QPointF(0, bufferKbit), QPointF(end, bufferKbit)});
-    Chart()->axes(Qt::Horizontal).first()->setRange(0, std::max(end, 1.0));
-    Chart()->axes(Qt::Vertical).first()->setRange(0, top * kHeadroom / kBitsPerKilobit);
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()),
+                  std::max(end, 1.0), kTimeSteps, kMinimumTimeStep, false);
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()),
+                  top * kHeadroom / kBitsPerKilobit, kOccupancySteps, 0, true);
 }

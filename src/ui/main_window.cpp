@@ -363,6 +363,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     WriteSettings();
     gopForm_.close();
     bitRateForm_.close();
+    vbvForm_.close();
     event->accept();
 }
 
@@ -388,6 +389,8 @@ void TForm1::ReadSettings() {
     place(gopForm_, "GOPGridHeight", 480, "GOPGridWidth", 474, "GOPGridTop", "GOPGridLeft");
     place(bitRateForm_, "BitRateGraphHeight", 480, nullptr, 0, "BitRateGraphTop",
           "BitRateGraphLeft");
+    place(vbvForm_, "VBVGraphHeight", vbvForm_.height(), "VBVGraphWidth", vbvForm_.width(),
+          "VBVGraphTop", "VBVGraphLeft");
     printOnlyErrors_ = ini.ReadInt("Format", "PrintOnlyErrors", 0) != 0;
     SetPrintOnlyErrors(printOnlyErrors_);
     GOPbtn_->setEnabled(!printOnlyErrors_);
@@ -411,6 +414,10 @@ bool TForm1::WriteSettings() {
         {"Application", "BitRateGraphHeight", number(bitRateForm_.height())},
         {"Application", "BitRateGraphTop", number(bitRateForm_.y())},
         {"Application", "BitRateGraphLeft", number(bitRateForm_.x())},
+        {"Application", "VBVGraphHeight", number(vbvForm_.height())},
+        {"Application", "VBVGraphWidth", number(vbvForm_.width())},
+        {"Application", "VBVGraphTop", number(vbvForm_.y())},
+        {"Application", "VBVGraphLeft", number(vbvForm_.x())},
         {"Format", "PrintOnlyErrors", printOnlyErrors_ ? "1" : "0"},
     };
     if (WriteIniValues(settingsPath_, updates)) return true;

@@ -238,6 +238,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(occupancy.last().y(), 0.0);
         QCOMPARE(form.VbvForm().BufferSize()->points(),
                  QList<QPointF>({{0, 1792}, {occupancy.last().x(), 1792}}));
+        // Labels at round values, the occupancy axis ending at one above the buffer line.
+        auto* kilobits =
+            qobject_cast<QValueAxis*>(form.VbvForm().Chart()->axes(Qt::Vertical).first());
+        QCOMPARE(kilobits->tickInterval(), 500.0);
+        QCOMPARE(kilobits->max(), 2000.0);
+        auto* time =
+            qobject_cast<QValueAxis*>(form.VbvForm().Chart()->axes(Qt::Horizontal).first());
+        QCOMPARE(time->tickInterval(), 1.0);
         form.VbvGraphClick();
         QCOMPARE(form.VbvForm().windowTitle(), QString("Zembra v1.4.0.131 - VBV Buffer"));
         QVERIFY(form.VbvForm().isVisible());
@@ -279,12 +287,14 @@ class MainWindowTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(
             "; operator's note\n[application]\nformwidth=700\nFormHeight=400\n"
-            "BitRateGraphWidth=999\n[Format]\nPrintOnlyErrors=1\n[Other]\nKeep=me\n");
+            "BitRateGraphWidth=999\nVBVGraphWidth=700\nVBVGraphHeight=380\n[Format]\n"
+            "PrintOnlyErrors=1\n[Other]\nKeep=me\n");
         file.close();
         {
             TForm1 form(Data("MpegReference.ini").toStdString(), settings.toStdString());
             form.show();
             QCOMPARE(form.size(), QSize(700, 400));
+            QCOMPARE(form.VbvForm().size(), QSize(700, 380));
             QVERIFY(GetPrintOnlyErrors());
             for (QPushButton* button : form.findChildren<QPushButton*>()) {
                 if (button->text() == "GOPs" || button->text() == "Bitrate") {
@@ -303,6 +313,7 @@ class MainWindowTest : public QObject {
         QVERIFY(text.contains("PrintOnlyErrors=1"));
         QVERIFY(text.contains("[Other]\r\nKeep=me"));
         QVERIFY(text.contains("BitRateGraphWidth=999"));  // never read, never written
+        QVERIFY(text.contains("VBVGraphWidth=700"));
     }
 
     void RefusedSettingsWriteIsShownAndTheWindowStillCloses() {
