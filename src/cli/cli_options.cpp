@@ -115,6 +115,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--no-color", o.noColor);
     app.add_flag("--worker", o.worker)->group(kHiddenGroup);
     app.add_flag("--worker-status", o.workerStatus)->group(kHiddenGroup);
+    app.add_flag("--worker-vbv", o.workerVbv)->group(kHiddenGroup);
     app.add_option("files", o.files);
 }
 

@@ -27,6 +27,7 @@ struct CliOptions {
     // A batch's worker: analyses its one file and writes the result on standard output.
     bool worker = false;
     bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
+    bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy
     std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };
 

@@ -10,10 +10,11 @@
 #include "run/analysis_driver.h"
 #include "video/video_statistics.h"
 
-FileResult AnalyseInThisProcess(const std::string& path, bool showStatus) {
+FileResult AnalyseInThisProcess(const std::string& path, bool showStatus,
+                                bool keepBufferOccupancy) {
     ConsoleSink sink(showStatus);
     SetReportSink(&sink);
-    VideoCsv video;
+    VideoCsv video(keepBufferOccupancy);
     SetVideoListener(&video);
     // Every line is kept; --errors-only leaves lines out when the result is shown.
     SetPrintOnlyErrors(false);

@@ -7,4 +7,7 @@
 #include "output/file_result.h"
 
 // The profile must be loaded. `showStatus`: the phase and its progress on standard error.
-FileResult AnalyseInThisProcess(const std::string& path, bool showStatus);
+// `keepBufferOccupancy`: the result's video figures hold each picture's buffer occupancy
+// (a row a picture, which only --vbv asks for).
+FileResult AnalyseInThisProcess(const std::string& path, bool showStatus,
+                                bool keepBufferOccupancy = false);

@@ -73,8 +73,8 @@ void LoadProfile(const CliOptions& options, const std::string& profilePath) {
 int RunWorker(const CliOptions& options) {
     LoadProfile(options, options.profilePath);
     InstallInterruptHandler();
-    std::string message =
-        WorkerMessage(AnalyseInThisProcess(options.files.front(), options.workerStatus));
+    std::string message = WorkerMessage(
+        AnalyseInThisProcess(options.files.front(), options.workerStatus, options.workerVbv));
     bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
     return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
 }
@@ -115,6 +115,7 @@ BatchSettings WorkerSettings(const CliOptions& options, const std::string& profi
     // One file shows its phases as a run always has; a batch shows its own progress line.
     bool oneFile = files == 1;
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
+    if (!options.vbvPath.empty()) settings.workerArgs.push_back("--worker-vbv");
     unsigned cores = std::thread::hardware_concurrency();
     int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
     settings.jobs = std::min(jobs, kMostJobs);

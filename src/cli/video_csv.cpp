@@ -44,7 +44,10 @@ void VideoCsv::InitVbvGraph() {
 }
 
 void VideoCsv::AddVbvSample(const VbvSample& sample) {
+    if (!keepVbv_) return;
     Current().vbv.push_back({sample.picture, sample.seconds, sample.beforeBits, sample.afterBits});
 }
 
-void VideoCsv::DrawVbvGraph(double bufferBits) { Current().vbvBufferBits = bufferBits; }
+void VideoCsv::DrawVbvGraph(double bufferBits) {
+    if (keepVbv_) Current().vbvBufferBits = bufferBits;
+}

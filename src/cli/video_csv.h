@@ -12,6 +12,8 @@
 
 class VideoCsv : public VideoListener {
   public:
+    // Without `keepBufferOccupancy` the buffer model's samples are let go.
+    explicit VideoCsv(bool keepBufferOccupancy = true) : keepVbv_(keepBufferOccupancy) {}
     void BeginVideoStream(int streamId) override;
     void InitGopGrid() override;
     void InitBitrateGrid() override;
@@ -28,5 +30,6 @@ class VideoCsv : public VideoListener {
   private:
     VideoSeries& Current();
 
+    bool keepVbv_;
     std::vector<VideoSeries> streams_;
 };
