@@ -116,6 +116,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--worker", o.worker)->group(kHiddenGroup);
     app.add_flag("--worker-status", o.workerStatus)->group(kHiddenGroup);
     app.add_flag("--worker-vbv", o.workerVbv)->group(kHiddenGroup);
+    app.add_flag("--worker-no-read-ahead", o.workerNoReadAhead)->group(kHiddenGroup);
     app.add_option("files", o.files);
 }
 

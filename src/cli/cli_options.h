@@ -28,6 +28,7 @@ struct CliOptions {
     bool worker = false;
     bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
     bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy
+    bool workerNoReadAhead = false;  // the worker reads each block when it is due
     std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };
 

@@ -17,6 +17,7 @@
 #include "cli/interrupt.h"
 #include "cli/make_profile.h"
 #include "cli/progress_line.h"
+#include "input/bitstream_file.h"
 #include "output/csv_summary.h"
 #include "output/json_report.h"
 #include "output/junit_report.h"
@@ -73,6 +74,7 @@ void LoadProfile(const CliOptions& options, const std::string& profilePath) {
 int RunWorker(const CliOptions& options) {
     LoadProfile(options, options.profilePath);
     InstallInterruptHandler();
+    if (options.workerNoReadAhead) SetReadAhead(false);
     std::string message = WorkerMessage(
         AnalyseInThisProcess(options.files.front(), options.workerStatus, options.workerVbv));
     bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
@@ -119,6 +121,9 @@ BatchSettings WorkerSettings(const CliOptions& options, const std::string& profi
     unsigned cores = std::thread::hardware_concurrency();
     int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
     settings.jobs = std::min(jobs, kMostJobs);
+    // Workers side by side keep the cores busy, and each one's read-ahead thread then only
+    // costs: it made a batch of spots 9 % slower on two cores.
+    if (settings.jobs > 1 && !oneFile) settings.workerArgs.push_back("--worker-no-read-ahead");
     settings.fileTimeoutSeconds = options.fileTimeoutSeconds;
     return settings;
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -19,6 +20,14 @@ namespace {
 constexpr size_t kLoadPadding = 8;
 
 }  // namespace
+
+namespace {
+
+std::atomic<bool> readAhead{true};
+
+}  // namespace
+
+void SetReadAhead(bool on) { readAhead = on; }
 
 BitstreamFile& GetBitstreamFile() {
     static BitstreamFile file;
@@ -44,7 +53,7 @@ bool BitstreamFile::Open(const std::string& path) {
         ShowErrorMessage("Unable to open file " + path + " for reading.");
         return false;
     }
-    buffer_.reset(new (std::nothrow) uint8_t[kBlockSize + kLoadPadding]());
+    buffer_.reset(new (std::nothrow) uint8_t[kBlockSize + kLoadPadding]);
     if (!buffer_) {
         ::close(fd);
         openFailure_ = OpenFailure::System;
@@ -107,6 +116,9 @@ size_t BitstreamFile::TakeBlock(size_t got) {
         atEnd_ = true;
         return 0;
     }
+    // Loads of 8 bytes near the block's end read zeros after its last byte, not what an
+    // earlier block left there.
+    std::fill_n(buffer_.get() + got, kLoadPadding, uint8_t{0});
     bytesInBuffer_ = got;
     nextBlockOffset_ += got;
     if (got == kBlockSize) RequestNextBlock();
@@ -116,6 +128,7 @@ size_t BitstreamFile::TakeBlock(size_t got) {
 // A file of one block never needs the read-ahead; without memory or a thread for it,
 // the blocks are read when they are due.
 void BitstreamFile::RequestNextBlock() {
+    if (!readAhead) return;
     try {
         if (!prefetcher_) prefetcher_ = std::make_unique<BlockPrefetcher>(kBlockSize, kLoadPadding);
         prefetcher_->Request(fd_, nextBlockOffset_);

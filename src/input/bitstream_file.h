@@ -112,3 +112,8 @@ class BitstreamFile {
 
 // The one reader of the process: the first pass and the payload reader share it.
 BitstreamFile& GetBitstreamFile();
+
+// Whether the files opened from now on read their next block on a thread of their own
+// while the current one is parsed (on by default). A batch that already runs a file per
+// core gains nothing from the overlap and loses the extra thread's cost.
+void SetReadAhead(bool on);

@@ -18,9 +18,7 @@ size_t ReadAt(int fd, uint8_t* into, size_t count, uint64_t offset) {
 }
 
 BlockPrefetcher::BlockPrefetcher(size_t blockSize, size_t padding)
-    : spare_(new uint8_t[blockSize + padding]), blockSize_(blockSize) {
-    std::fill_n(spare_.get() + blockSize, padding, uint8_t{0});
-}
+    : spare_(new uint8_t[blockSize + padding]), blockSize_(blockSize) {}
 
 void BlockPrefetcher::Request(int fd, uint64_t offset) {
     {

@@ -12,7 +12,7 @@
 
 class BlockPrefetcher {
   public:
-    // Buffers of `blockSize` bytes and `padding` zeroed bytes after them.
+    // Buffers of `blockSize` bytes and `padding` bytes after them, which the reader zeroes.
     BlockPrefetcher(size_t blockSize, size_t padding);
     ~BlockPrefetcher() { Stop(); }
     BlockPrefetcher(const BlockPrefetcher&) = delete;

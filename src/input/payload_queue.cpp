@@ -19,7 +19,8 @@ PayloadQueue::PayloadQueue(WhileWaiting whileWaiting) : whileWaiting_(std::move(
 }
 
 PayloadQueue::Chunk PayloadQueue::TakeSpareChunk() {
-    if (spares_.empty()) return Chunk{std::make_unique<uint8_t[]>(kChunkCapacity), 0, {}};
+    if (spares_.empty())
+        return Chunk{std::make_unique_for_overwrite<uint8_t[]>(kChunkCapacity), 0, {}};
     Chunk chunk = std::move(spares_.back());
     spares_.pop_back();
     chunk.size = 0;

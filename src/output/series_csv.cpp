@@ -21,6 +21,12 @@ std::vector<std::string> Joined(std::vector<std::string> front,
     return front;
 }
 
+// The table's first row: its column names, after the File and Stream columns when several
+// streams share it.
+std::vector<std::string> HeaderRow(bool several, const std::vector<std::string>& columns) {
+    return {CsvRow(several ? Joined({"File", "Stream"}, columns) : columns)};
+}
+
 }  // namespace
 
 std::string StreamIdText(int streamId) {
@@ -31,10 +37,8 @@ std::string StreamIdText(int streamId) {
 
 std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams) {
     bool several = streams.size() > 1;
-    std::vector<std::string> header = {"GOP #",     "TimeCode", "GOP Length",
-                                       "Structure", "Closed?",  "Seq. Header?"};
-    std::vector<std::string> lines = {
-        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    std::vector<std::string> lines = HeaderRow(
+        several, {"GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?"});
     for (const FileSeries& stream : streams) {
         size_t number = 0;
         for (const GopRow& gop : stream.series.gops) {
@@ -49,9 +53,7 @@ std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams) {
 
 std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams) {
     bool several = streams.size() > 1;
-    std::vector<std::string> header = {"Second", "Kilobits"};
-    std::vector<std::string> lines = {
-        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    std::vector<std::string> lines = HeaderRow(several, {"Second", "Kilobits"});
     for (const FileSeries& stream : streams) {
         const std::vector<double>& samples = stream.series.kilobitsPerSecond;
         for (size_t i = 0; i < samples.size(); ++i) {
@@ -67,10 +69,9 @@ std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams)
 
 std::vector<std::string> VbvCsvLines(const std::vector<FileSeries>& streams) {
     bool several = streams.size() > 1;
-    std::vector<std::string> header = {"Picture",      "Seconds",    "Before (bits)",
-                                       "After (bits)", "Before (%)", "After (%)"};
-    std::vector<std::string> lines = {
-        CsvRow(several ? Joined({"File", "Stream"}, header) : header)};
+    std::vector<std::string> lines = HeaderRow(
+        several,
+        {"Picture", "Seconds", "Before (bits)", "After (bits)", "Before (%)", "After (%)"});
     for (const FileSeries& stream : streams) {
         double buffer = stream.series.vbvBufferBits;
         for (const VbvPoint& point : stream.series.vbv) {
