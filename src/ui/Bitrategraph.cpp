@@ -3,18 +3,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QChart>
-#include <QChartView>
 #include <QClipboard>
 #include <QFrame>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineSeries>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QSvgGenerator>
 #include <QTableView>
 #include <QValueAxis>
 
@@ -22,6 +16,7 @@
 
 #include "ui/anchors.h"
 #include "ui/chart_series.h"
+#include "ui/graph_view.h"
 #include "ui/grid_view.h"
 #include "ui/report_colours.h"
 #include "ui/window_placement.h"
@@ -50,38 +45,6 @@ constexpr int kTimeSteps = 10;
 constexpr int kBitrateSteps = 8;
 constexpr double kMinimumTimeStep = 1;  // whole seconds
 constexpr double kHeadroom = 1.05;      // above the highest value
-
-// Zoom by dragging a rectangle with Shift and the left button; pan with Ctrl.
-class ZoomPanChartView : public QChartView {
-  public:
-    using QChartView::QChartView;
-
-  protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        panning_ = event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier);
-        setRubberBand((event->modifiers() & Qt::ShiftModifier) ? QChartView::RectangleRubberBand
-                                                               : QChartView::NoRubberBand);
-        last_ = event->position();
-        QChartView::mousePressEvent(event);
-    }
-    void mouseMoveEvent(QMouseEvent* event) override {
-        if (panning_) {
-            QPointF delta = event->position() - last_;
-            chart()->scroll(-delta.x(), delta.y());
-            last_ = event->position();
-            return;
-        }
-        QChartView::mouseMoveEvent(event);
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        panning_ = false;
-        QChartView::mouseReleaseEvent(event);
-    }
-
-  private:
-    bool panning_ = false;
-    QPointF last_;
-};
 
 }  // namespace
 
@@ -152,20 +115,7 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     }
     KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
     KeepTicksRound(bitrate, kBitrateSteps, 0);
-    BRChart_ = new ZoomPanChartView(chart, this);
-    BRChart_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    BRChart_->setLineWidth(2);
-    chart->setMargins(QMargins(3, 3, 3, 3));
-    BRChart_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* copyBitmap = new QAction("Copy Bitmap to Clipboard", BRChart_);
-    auto* copyMetafile = new QAction("Copy Metafile to Clipboard", BRChart_);
-    auto* separator = new QAction(BRChart_);
-    separator->setSeparator(true);
-    auto* undoZoom = new QAction("Undo Zoom", BRChart_);
-    BRChart_->addActions({copyBitmap, copyMetafile, separator, undoZoom});
-    connect(copyBitmap, &QAction::triggered, this, &TBitRateForm::CopyBitmaptoClipboard1Click);
-    connect(copyMetafile, &QAction::triggered, this, &TBitRateForm::CopyMetafiletoClipboard1Click);
-    connect(undoZoom, &QAction::triggered, this, &TBitRateForm::UndoZoom1Click);
+    BRChart_ = new GraphView(chart, this, [this] { UndoZoom1Click(); });
 
     BRGrid_ = new QTableView(this);
     auto* header = new WrappingHeader(BRGrid_);
@@ -212,6 +162,8 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
 
 QChart* TBitRateForm::Chart() const { return BRChart_->chart(); }
 
+QChartView* TBitRateForm::ChartView() const { return BRChart_; }
+
 void TBitRateForm::InitBitrateGrid() {
     model_.SetSamples({});
     series1_->clear();
@@ -245,10 +197,10 @@ void TBitRateForm::FitAxes() {
         }
     }
     Chart()->zoomReset();
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), maxX,
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), 0, maxX,
                   kTimeSteps, kMinimumTimeStep, false);
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), maxY * kHeadroom,
-                  kBitrateSteps, 0, true);
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), 0,
+                  maxY * kHeadroom, kBitrateSteps, 0, true);
 }
 
 void TBitRateForm::Copy1Click() {
@@ -256,23 +208,8 @@ void TBitRateForm::Copy1Click() {
     QApplication::clipboard()->setText(selected.isEmpty() ? model_.AsText() : selected);
 }
 
-void TBitRateForm::CopyBitmaptoClipboard1Click() {
-    QApplication::clipboard()->setImage(BRChart_->grab().toImage());
-}
+void TBitRateForm::CopyBitmaptoClipboard1Click() { BRChart_->CopyBitmap(); }
 
-void TBitRateForm::CopyMetafiletoClipboard1Click() {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(BRChart_->size());
-    svg.setViewBox(BRChart_->rect());
-    QPainter painter(&svg);
-    BRChart_->render(&painter);
-    painter.end();
-    auto* mime = new QMimeData;
-    mime->setData("image/svg+xml", buffer.data());
-    QApplication::clipboard()->setMimeData(mime);
-}
+void TBitRateForm::CopyMetafiletoClipboard1Click() { BRChart_->CopySvg(); }
 
 void TBitRateForm::UndoZoom1Click() { FitAxes(); }

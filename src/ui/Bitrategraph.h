@@ -6,11 +6,12 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QChartView>
 #include <QWidget>
 #include <vector>
 
 class QChart;
-class QChartView;
+class GraphView;
 class QLineSeries;
 class QTableView;
 
@@ -47,7 +48,7 @@ class TBitRateForm : public QWidget {
     QLineSeries* Series2() const { return series2_; }
     BitrateTableModel& Model() { return model_; }
     QChart* Chart() const;
-    QChartView* ChartView() const { return BRChart_; }
+    QChartView* ChartView() const;
     QTableView* Grid() const { return BRGrid_; }
 
   public slots:
@@ -61,7 +62,7 @@ class TBitRateForm : public QWidget {
 
     std::vector<double> pending_;
     BitrateTableModel model_;
-    QChartView* BRChart_ = nullptr;
+    GraphView* BRChart_ = nullptr;
     QLineSeries* series1_ = nullptr;
     QLineSeries* series2_ = nullptr;
     QTableView* BRGrid_ = nullptr;

@@ -77,8 +77,8 @@ void TVbvForm::DrawGraphic(double bufferBits) {
     occupancy_->replace(line);
     double bufferKbit = bufferBits / kBitsPerKilobit;
     bufferSize_->replace({QPointF(0, bufferKbit), QPointF(end, bufferKbit)});
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()),
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), 0,
                   std::max(end, 1.0), kTimeSteps, kMinimumTimeStep, false);
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()),
+    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), 0,
                   top * kHeadroom / kBitsPerKilobit, kOccupancySteps, 0, true);
 }

@@ -56,9 +56,13 @@ void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep) {
         Qt::QueuedConnection);
 }
 
-void SetRoundRange(QValueAxis* axis, double max, int steps, double minimumStep, bool endAtLabel) {
-    double step = LabelStep(0, max, steps, minimumStep);
-    if (endAtLabel) max = std::ceil(max / step) * step;
+void SetRoundRange(QValueAxis* axis, double min, double max, int steps, double minimumStep,
+                   bool endAtLabel) {
+    double step = LabelStep(min, max, steps, minimumStep);
+    if (endAtLabel) {
+        min = std::floor(min / step) * step;
+        max = std::ceil(max / step) * step;
+    }
     SetLabelStep(axis, step);
-    axis->setRange(0, max);
+    axis->setRange(min, max);
 }

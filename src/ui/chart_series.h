@@ -12,6 +12,7 @@ QLineSeries* AddLineSeries(QChart* chart, const QColor& colour);
 // Labels at round values (1, 2 or 5 times a power of ten), from 0, at every range the axis
 // takes (fitting, zooming, panning): at most `steps` steps, none below `minimumStep`.
 void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep);
-// Shows 0 to `max` with its labels at round values; with `endAtLabel` the axis runs on to
-// the first label at or above `max`.
-void SetRoundRange(QValueAxis* axis, double max, int steps, double minimumStep, bool endAtLabel);
+// Shows `min` to `max` with its labels at round values; with `endAtLabel` the axis runs on
+// to the labels at or beyond both ends.
+void SetRoundRange(QValueAxis* axis, double min, double max, int steps, double minimumStep,
+                   bool endAtLabel);

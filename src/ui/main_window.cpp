@@ -45,7 +45,8 @@ namespace {
 // The client area the control positions are given in, and its smallest window size.
 constexpr int kClientWidth = 672;
 constexpr int kClientHeight = 474;
-constexpr int kMinimumWidth = 600;
+// Wide enough for the verdict label beside the four buttons.
+constexpr int kMinimumWidth = 680;
 constexpr int kMinimumHeight = 300;
 constexpr int kDefaultWidth = 680;
 constexpr int kDefaultHeight = 520;
@@ -76,11 +77,13 @@ TForm1::TForm1(std::string profilePath, std::string settingsPath)
     setAcceptDrops(true);
     SetReportSink(this);
     SetVideoListener(&sideWindows_);
+    SetLoudnessListener(&sideWindows_);
 }
 
 TForm1::~TForm1() {
     SetReportSink(nullptr);
     SetVideoListener(nullptr);
+    SetLoudnessListener(nullptr);
 }
 
 void TForm1::BuildControls() {
@@ -116,8 +119,10 @@ void TForm1::BuildControls() {
     anchors->Add(GOPbtn_, QRect(168, 388, 75, 21), kLeftBottom);
     BitrateBtn_ = new QPushButton("Bitrate", area);
     anchors->Add(BitrateBtn_, QRect(248, 388, 75, 21), kLeftBottom);
+    LoudnessBtn_ = new QPushButton("Loudness", area);
+    anchors->Add(LoudnessBtn_, QRect(328, 388, 75, 21), kLeftBottom);
 
-    // The label's text ends beside the verdict; it takes the room back to the Bitrate
+    // The label's text ends beside the verdict; it takes the room back to the Loudness
     // button and from the report to the progress box, and wraps onto a second line when
     // the window is too narrow for one.
     auto* label1 = new QLabel("Compliance Test: ", area);
@@ -127,7 +132,7 @@ void TForm1::BuildControls() {
     label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label1->setWordWrap(true);
     label1->setObjectName("Label1");
-    anchors->Add(label1, QRect(331, 376, 161, 36), kWideBottom);
+    anchors->Add(label1, QRect(411, 376, 81, 36), kWideBottom);
     PassPanel_ = new QLabel(area);
     PassPanel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PassPanel_->setLineWidth(2);
@@ -167,6 +172,7 @@ void TForm1::BuildControls() {
     connect(ExitBtn_, &QPushButton::clicked, this, &TForm1::ExitBtnClick);
     connect(GOPbtn_, &QPushButton::clicked, this, &TForm1::GOPbtnClick);
     connect(BitrateBtn_, &QPushButton::clicked, this, &TForm1::BitrateBtnClick);
+    connect(LoudnessBtn_, &QPushButton::clicked, this, &TForm1::LoudnessBtnClick);
     LogPanel_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction("Copy", LogPanel_);
     auto* selectAll = new QAction("Select All", LogPanel_);
@@ -190,6 +196,7 @@ void TForm1::BuildMenus() {
     toolsMenu_->addAction("Display GOP Structure", this, &TForm1::GOPbtnClick);
     toolsMenu_->addAction("Bitrate Graphic", this, &TForm1::BitrateBtnClick);
     toolsMenu_->addAction("VBV Buffer Graphic", this, &TForm1::VbvGraphClick);
+    toolsMenu_->addAction("Loudness Graphic", this, &TForm1::LoudnessBtnClick);
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction("Zembra Help")->setEnabled(false);
     help->addSeparator();
@@ -364,6 +371,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     gopForm_.close();
     bitRateForm_.close();
     vbvForm_.close();
+    loudnessForm_.close();
     event->accept();
 }
 
@@ -391,10 +399,13 @@ void TForm1::ReadSettings() {
           "BitRateGraphLeft");
     place(vbvForm_, "VBVGraphHeight", vbvForm_.height(), "VBVGraphWidth", vbvForm_.width(),
           "VBVGraphTop", "VBVGraphLeft");
+    place(loudnessForm_, "LoudnessGraphHeight", loudnessForm_.height(), "LoudnessGraphWidth",
+          loudnessForm_.width(), "LoudnessGraphTop", "LoudnessGraphLeft");
     printOnlyErrors_ = ini.ReadInt("Format", "PrintOnlyErrors", 0) != 0;
     SetPrintOnlyErrors(printOnlyErrors_);
     GOPbtn_->setEnabled(!printOnlyErrors_);
     BitrateBtn_->setEnabled(!printOnlyErrors_);
+    LoudnessBtn_->setEnabled(!printOnlyErrors_);
     toolsMenu_->setEnabled(!printOnlyErrors_);
     ApplyProcessPriority(ini.Value("Application", "ProcessPriority").value_or("32"));
 }
@@ -418,6 +429,10 @@ bool TForm1::WriteSettings() {
         {"Application", "VBVGraphWidth", number(vbvForm_.width())},
         {"Application", "VBVGraphTop", number(vbvForm_.y())},
         {"Application", "VBVGraphLeft", number(vbvForm_.x())},
+        {"Application", "LoudnessGraphHeight", number(loudnessForm_.height())},
+        {"Application", "LoudnessGraphWidth", number(loudnessForm_.width())},
+        {"Application", "LoudnessGraphTop", number(loudnessForm_.y())},
+        {"Application", "LoudnessGraphLeft", number(loudnessForm_.x())},
         {"Format", "PrintOnlyErrors", printOnlyErrors_ ? "1" : "0"},
     };
     if (WriteIniValues(settingsPath_, updates)) return true;
@@ -457,6 +472,11 @@ void TForm1::BitrateBtnClick() {
 void TForm1::VbvGraphClick() {
     vbvForm_.setWindowTitle(versionText_ + " - VBV Buffer");
     BringForward(vbvForm_);
+}
+
+void TForm1::LoudnessBtnClick() {
+    loudnessForm_.setWindowTitle(versionText_ + " - Loudness");
+    BringForward(loudnessForm_);
 }
 
 void TForm1::About1Click() {

@@ -12,10 +12,12 @@
 #include <functional>
 #include <memory>
 
+#include "audio/loudness_listener.h"
 #include "reference/reference_profile.h"
 #include "report/report_sink.h"
 #include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
+#include "ui/Loudnessgraph.h"
 #include "ui/Vbvgraph.h"
 #include "ui/about_box.h"
 #include "ui/settings.h"
@@ -70,6 +72,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     TGopForm& GopForm() { return gopForm_; }
     TBitRateForm& BitRateForm() { return bitRateForm_; }
     TVbvForm& VbvForm() { return vbvForm_; }
+    TLoudnessForm& LoudnessForm() { return loudnessForm_; }
     TAboutBox& AboutBox() { return aboutBox_; }
 
     // A file dropped on the window is opened as if chosen in the Open dialog.
@@ -81,6 +84,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     void GOPbtnClick();
     void BitrateBtnClick();
     void VbvGraphClick();
+    void LoudnessBtnClick();
     void About1Click();
     void AnalyzeBtnClick();
     void ButtonCancelClick();
@@ -111,6 +115,7 @@ class TForm1 : public QMainWindow, public ReportSink {
     QPushButton* ButtonCancel_ = nullptr;
     QPushButton* GOPbtn_ = nullptr;
     QPushButton* BitrateBtn_ = nullptr;
+    QPushButton* LoudnessBtn_ = nullptr;
     QLabel* PassPanel_ = nullptr;
     QPushButton* ExitBtn_ = nullptr;
     QProgressBar* ProgressBar1_ = nullptr;
@@ -121,11 +126,12 @@ class TForm1 : public QMainWindow, public ReportSink {
     QMenu* toolsMenu_ = nullptr;
     std::unique_ptr<QPrinter> printer_;  // kept between Print Setup and Print
     QString versionText_;
-    // The side windows receive the video statistics' rows while a stream is parsed.
-    class SideWindows : public VideoListener {
+    // The side windows receive the video statistics' rows while a stream is parsed, and
+    // each decoded audio stream's loudness curve.
+    class SideWindows : public VideoListener, public LoudnessListener {
       public:
-        SideWindows(TGopForm& gops, TBitRateForm& bitrates, TVbvForm& vbv)
-            : gops_(gops), bitrates_(bitrates), vbv_(vbv) {}
+        SideWindows(TGopForm& gops, TBitRateForm& bitrates, TVbvForm& vbv, TLoudnessForm& loudness)
+            : gops_(gops), bitrates_(bitrates), vbv_(vbv), loudness_(loudness) {}
         void InitGopGrid() override { gops_.InitGopGrid(); }
         void AddGopRow(const VideoStreamInfo& info) override { gops_.AddInfoToRow(info); }
         void InitBitrateGrid() override { bitrates_.InitBitrateGrid(); }
@@ -134,18 +140,25 @@ class TForm1 : public QMainWindow, public ReportSink {
         void InitVbvGraph() override { vbv_.InitVbvGraph(); }
         void AddVbvSample(const VbvSample& sample) override { vbv_.AddSample(sample); }
         void DrawVbvGraph(double bufferBits) override { vbv_.DrawGraphic(bufferBits); }
+        void BeginLoudnessCurve(int) override { loudness_.InitLoudnessGraph(); }
+        void AddLoudnessPoint(const LoudnessPoint& point) override { loudness_.AddPoint(point); }
+        void DrawLoudnessGraph(double targetLufs, double toleranceLu) override {
+            loudness_.DrawGraphic(targetLufs, toleranceLu);
+        }
 
       private:
         TGopForm& gops_;
         TBitRateForm& bitrates_;
         TVbvForm& vbv_;
+        TLoudnessForm& loudness_;
     };
 
     TAboutBox aboutBox_;
     TGopForm gopForm_;
     TBitRateForm bitRateForm_;
     TVbvForm vbvForm_;
-    SideWindows sideWindows_{gopForm_, bitRateForm_, vbvForm_};
+    TLoudnessForm loudnessForm_;
+    SideWindows sideWindows_{gopForm_, bitRateForm_, vbvForm_, loudnessForm_};
     int lineCount_ = 0;
     int lastProgress_ = 0;
     QElapsedTimer sinceLastPump_;

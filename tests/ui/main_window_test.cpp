@@ -3,6 +3,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChart>
 #include <QClipboard>
 #include <QDropEvent>
@@ -21,6 +22,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <limits>
 
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
@@ -249,6 +251,47 @@ class MainWindowTest : public QObject {
         form.VbvGraphClick();
         QCOMPARE(form.VbvForm().windowTitle(), QString("Zembra v1.4.0.131 - VBV Buffer"));
         QVERIFY(form.VbvForm().isVisible());
+    }
+
+    // The registered listener's curve reaches the loudness window: silence at the bottom
+    // of the scale (the absolute gate), the target across and its tolerance as a band, the
+    // loudness axis from label to label.
+    void LoudnessCurveReachesItsWindow() {
+        TForm1 form(Data("MpegReference.ini").toStdString());
+        LoudnessListener& listener = CurrentLoudnessListener();
+        listener.BeginLoudnessCurve(0xC0);
+        const double silence = -std::numeric_limits<double>::infinity();
+        for (int i = 1; i <= 50; ++i) {
+            listener.AddLoudnessPoint({i * 0.1, i < 5 ? silence : -20.5, i < 30 ? silence : -23.2});
+        }
+        listener.DrawLoudnessGraph(-23, 1);
+        TLoudnessForm& window = form.LoudnessForm();
+        QList<QPointF> momentary = window.Momentary()->points();
+        QCOMPARE(momentary.size(), 50);
+        QCOMPARE(momentary.first(), QPointF(0.1, -70));
+        QCOMPARE(momentary.last(), QPointF(5.0, -20.5));
+        QCOMPARE(window.ShortTerm()->points().last(), QPointF(5.0, -23.2));
+        QCOMPARE(window.Target()->points(), QList<QPointF>({{0, -23}, {5.0, -23}}));
+        QVERIFY(window.ToleranceBand()->isVisible());
+        QCOMPARE(window.ToleranceBand()->upperSeries()->points().first().y(), -22.0);
+        QCOMPARE(window.ToleranceBand()->lowerSeries()->points().first().y(), -24.0);
+        auto* lufs = qobject_cast<QValueAxis*>(window.Chart()->axes(Qt::Vertical).first());
+        QCOMPARE(lufs->min(), -70.0);
+        QCOMPARE(lufs->max(), -10.0);
+        QCOMPARE(lufs->tickInterval(), 10.0);
+
+        // A profile without the keys: the curves alone.
+        listener.BeginLoudnessCurve(0xC1);
+        listener.AddLoudnessPoint({0.1, -30, silence});
+        const double notSet = std::numeric_limits<double>::quiet_NaN();
+        listener.DrawLoudnessGraph(notSet, notSet);
+        QCOMPARE(window.Momentary()->points(), QList<QPointF>({{0.1, -30}}));
+        QVERIFY(!window.Target()->isVisible());
+        QVERIFY(!window.ToleranceBand()->isVisible());
+
+        form.LoudnessBtnClick();
+        QCOMPARE(window.windowTitle(), QString("Zembra v1.4.0.131 - Loudness"));
+        QVERIFY(window.isVisible());
     }
 
     void AboutBoxShowsTheVersion() {
