@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QLineSeries>
 #include <QTableView>
-#include <QValueAxis>
 
 #include <algorithm>
 
@@ -40,11 +39,9 @@ constexpr int kGridColumnWidths[BitrateTableModel::Count] = {40, 60};
 // highest bitrate of any MPEG-2 profile and level (ISO/IEC 13818-2 clause 8, 100 Mbit/s
 // for High profile at High level: 97656 Kbps).
 const char* const kWidestCells[BitrateTableModel::Count] = {"99999", "99999.99"};
-// At most this many steps between the labels of an axis.
-constexpr int kTimeSteps = 10;
+// At most this many steps between the labels of the bitrate axis.
 constexpr int kBitrateSteps = 8;
-constexpr double kMinimumTimeStep = 1;  // whole seconds
-constexpr double kHeadroom = 1.05;      // above the highest value
+constexpr double kHeadroom = 1.05;  // above the highest value
 
 }  // namespace
 
@@ -103,18 +100,7 @@ TBitRateForm::TBitRateForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     series1_->setLightMarker(square);
     series1_->setMarkerSize(5);
     series2_ = AddLineSeries(chart, QColor(0, 128, 0));
-    auto* time = new QValueAxis;
-    time->setTitleText("Time (sec.)");
-    auto* bitrate = new QValueAxis;
-    bitrate->setTitleText("Bitrate (Kbps)");
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(bitrate, Qt::AlignLeft);
-    for (QLineSeries* series : {series1_, series2_}) {
-        series->attachAxis(time);
-        series->attachAxis(bitrate);
-    }
-    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
-    KeepTicksRound(bitrate, kBitrateSteps, 0);
+    AddGraphAxes(chart, "Bitrate (Kbps)", kBitrateSteps);
     BRChart_ = new GraphView(chart, this, [this] { UndoZoom1Click(); });
 
     BRGrid_ = new QTableView(this);
@@ -196,11 +182,7 @@ void TBitRateForm::FitAxes() {
             maxY = std::max(maxY, p.y());
         }
     }
-    Chart()->zoomReset();
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), 0, maxX,
-                  kTimeSteps, kMinimumTimeStep, false);
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), 0,
-                  maxY * kHeadroom, kBitrateSteps, 0, true);
+    FitGraphAxes(Chart(), maxX, 0, maxY * kHeadroom, kBitrateSteps);
 }
 
 void TBitRateForm::Copy1Click() {

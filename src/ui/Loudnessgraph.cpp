@@ -7,7 +7,6 @@
 #include <QLineSeries>
 #include <QPen>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -24,10 +23,8 @@ constexpr int kMargin = 8;
 // Silence and anything quieter are drawn at the absolute gate of ITU-R BS.1770-4, below
 // which no block counts.
 constexpr double kFloorLufs = -70;
-constexpr double kMarginLu = 3;  // above and below what is drawn
-constexpr int kTimeSteps = 10;
-constexpr int kLoudnessSteps = 8;
-constexpr double kMinimumTimeStep = 1;  // whole seconds
+constexpr double kMarginLu = 3;    // above and below what is drawn
+constexpr int kLoudnessSteps = 8;  // at most, between the labels of the loudness axis
 
 double Drawn(double lufs) { return std::isfinite(lufs) ? std::max(lufs, kFloorLufs) : kFloorLufs; }
 
@@ -60,18 +57,7 @@ TLoudnessForm::TLoudnessForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     target_->setPen(dashed);
     momentary_ = AddNamedLine(chart, QColor(120, 170, 255), "Momentary (400 ms)");
     shortTerm_ = AddNamedLine(chart, QColor(0, 0, 160), "Short-term (3 s)");
-    auto* time = new QValueAxis;
-    time->setTitleText("Time (sec.)");
-    auto* loudness = new QValueAxis;
-    loudness->setTitleText("Loudness (LUFS)");
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(loudness, Qt::AlignLeft);
-    for (QAbstractSeries* series : chart->series()) {
-        series->attachAxis(time);
-        series->attachAxis(loudness);
-    }
-    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
-    KeepTicksRound(loudness, kLoudnessSteps, 0);
+    AddGraphAxes(chart, "Loudness (LUFS)", kLoudnessSteps);
     view_ = new GraphView(chart, this, [this] { UndoZoom1Click(); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -132,11 +118,8 @@ void TLoudnessForm::FitAxes() {
         low = kFloorLufs;
         high = 0;
     }
-    Chart()->zoomReset();
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), 0, end,
-                  kTimeSteps, kMinimumTimeStep, false);
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()),
-                  std::max(low - kMarginLu, kFloorLufs), high + kMarginLu, kLoudnessSteps, 0, true);
+    FitGraphAxes(Chart(), end, std::max(low - kMarginLu, kFloorLufs), high + kMarginLu,
+                 kLoudnessSteps);
 }
 
 void TLoudnessForm::UndoZoom1Click() { FitAxes(); }

@@ -5,7 +5,6 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 
@@ -19,10 +18,8 @@ constexpr QSize kDesignSize(640, 420);
 constexpr int kMargin = 8;
 constexpr double kBitsPerKilobit = 1024.0;
 constexpr double kHeadroom = 1.05;  // above the buffer line
-// At most this many steps between the labels of an axis, as on the bitrate graph.
-constexpr int kTimeSteps = 10;
+// At most this many steps between the labels of the occupancy axis.
 constexpr int kOccupancySteps = 8;
-constexpr double kMinimumTimeStep = 1;  // whole seconds
 
 }  // namespace
 
@@ -33,18 +30,7 @@ TVbvForm::TVbvForm() : QWidget(nullptr, CloseBoxOnly(Qt::Window)) {
     chart->setBackgroundBrush(ReportBackground());
     occupancy_ = AddLineSeries(chart, QColor(0, 0, 192));
     bufferSize_ = AddLineSeries(chart, QColor(192, 0, 0));
-    auto* time = new QValueAxis;
-    time->setTitleText("Time (sec.)");
-    auto* bits = new QValueAxis;
-    bits->setTitleText("VBV occupancy (Kbit)");
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(bits, Qt::AlignLeft);
-    for (QLineSeries* series : {occupancy_, bufferSize_}) {
-        series->attachAxis(time);
-        series->attachAxis(bits);
-    }
-    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
-    KeepTicksRound(bits, kOccupancySteps, 0);
+    AddGraphAxes(chart, "VBV occupancy (Kbit)", kOccupancySteps);
     chartView_ = new QChartView(chart, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
@@ -77,8 +63,6 @@ void TVbvForm::DrawGraphic(double bufferBits) {
     occupancy_->replace(line);
     double bufferKbit = bufferBits / kBitsPerKilobit;
     bufferSize_->replace({QPointF(0, bufferKbit), QPointF(end, bufferKbit)});
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Horizontal).first()), 0,
-                  std::max(end, 1.0), kTimeSteps, kMinimumTimeStep, false);
-    SetRoundRange(qobject_cast<QValueAxis*>(Chart()->axes(Qt::Vertical).first()), 0,
-                  top * kHeadroom / kBitsPerKilobit, kOccupancySteps, 0, true);
+    FitGraphAxes(Chart(), std::max(end, 1.0), 0, top * kHeadroom / kBitsPerKilobit,
+                 kOccupancySteps);
 }

@@ -9,6 +9,10 @@
 
 namespace {
 
+// At most this many steps between the labels of the time axis, whole seconds apart at least.
+constexpr int kTimeSteps = 10;
+constexpr double kMinimumTimeStep = 1;
+
 // The smallest step of 1, 2 or 5 times a power of ten that cuts `span` into at most
 // `steps` parts.
 double RoundStep(double span, int steps) {
@@ -31,17 +35,6 @@ void SetLabelStep(QValueAxis* axis, double step) {
     axis->setLabelFormat(step >= 1 ? "%.0f" : "%g");
 }
 
-}  // namespace
-
-QLineSeries* AddLineSeries(QChart* chart, const QColor& colour) {
-    auto* series = new QLineSeries;
-    QPen pen(colour);
-    pen.setWidth(2);
-    series->setPen(pen);
-    chart->addSeries(series);
-    return series;
-}
-
 // The step follows a range change once the chart has taken it: changing it while the axis
 // lays out its labels breaks their layout.
 void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep) {
@@ -56,13 +49,43 @@ void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep) {
         Qt::QueuedConnection);
 }
 
-void SetRoundRange(QValueAxis* axis, double min, double max, int steps, double minimumStep,
-                   bool endAtLabel) {
-    double step = LabelStep(min, max, steps, minimumStep);
-    if (endAtLabel) {
-        min = std::floor(min / step) * step;
-        max = std::ceil(max / step) * step;
+QValueAxis* AxisOf(QChart* chart, Qt::Orientation orientation) {
+    return qobject_cast<QValueAxis*>(chart->axes(orientation).first());
+}
+
+}  // namespace
+
+QLineSeries* AddLineSeries(QChart* chart, const QColor& colour) {
+    auto* series = new QLineSeries;
+    QPen pen(colour);
+    pen.setWidth(2);
+    series->setPen(pen);
+    chart->addSeries(series);
+    return series;
+}
+
+void AddGraphAxes(QChart* chart, const QString& valueTitle, int valueSteps) {
+    auto* time = new QValueAxis;
+    time->setTitleText("Time (sec.)");
+    auto* value = new QValueAxis;
+    value->setTitleText(valueTitle);
+    chart->addAxis(time, Qt::AlignBottom);
+    chart->addAxis(value, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(time);
+        series->attachAxis(value);
     }
-    SetLabelStep(axis, step);
-    axis->setRange(min, max);
+    KeepTicksRound(time, kTimeSteps, kMinimumTimeStep);
+    KeepTicksRound(value, valueSteps, 0);
+}
+
+void FitGraphAxes(QChart* chart, double endSeconds, double min, double max, int valueSteps) {
+    chart->zoomReset();
+    QValueAxis* time = AxisOf(chart, Qt::Horizontal);
+    SetLabelStep(time, LabelStep(0, endSeconds, kTimeSteps, kMinimumTimeStep));
+    time->setRange(0, endSeconds);
+    QValueAxis* value = AxisOf(chart, Qt::Vertical);
+    double step = LabelStep(min, max, valueSteps, 0);
+    SetLabelStep(value, step);
+    value->setRange(std::floor(min / step) * step, std::ceil(max / step) * step);
 }

@@ -5,14 +5,14 @@
 #include <QColor>
 #include <QLineSeries>
 
-class QValueAxis;
 
 // A line of the colour, two pixels wide, added to the chart, which owns it.
 QLineSeries* AddLineSeries(QChart* chart, const QColor& colour);
-// Labels at round values (1, 2 or 5 times a power of ten), from 0, at every range the axis
-// takes (fitting, zooming, panning): at most `steps` steps, none below `minimumStep`.
-void KeepTicksRound(QValueAxis* axis, int steps, double minimumStep);
-// Shows `min` to `max` with its labels at round values; with `endAtLabel` the axis runs on
-// to the labels at or beyond both ends.
-void SetRoundRange(QValueAxis* axis, double min, double max, int steps, double minimumStep,
-                   bool endAtLabel);
+// The axes of a graph over time: seconds along the bottom and `valueTitle` up the left,
+// each labelled at round values (1, 2 or 5 times a power of ten, at most `valueSteps`
+// steps up the left) at every range it takes (fitting, zooming, panning); every series the
+// chart has is drawn against them.
+void AddGraphAxes(QChart* chart, const QString& valueTitle, int valueSteps);
+// Shows 0 to `endSeconds` along the bottom, and up the left from the label at or below
+// `min` to the one at or above `max`.
+void FitGraphAxes(QChart* chart, double endSeconds, double min, double max, int valueSteps);
