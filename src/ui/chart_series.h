@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QLineSeries>
 
-
 // A line of the colour, two pixels wide, added to the chart, which owns it.
 QLineSeries* AddLineSeries(QChart* chart, const QColor& colour);
 // The axes of a graph over time: seconds along the bottom and `valueTitle` up the left,
