@@ -318,18 +318,38 @@ TEST_F(VideoSummaryTest, BufferModelOfAConstantRateStream) {
     EXPECT_FALSE(AnyFailure(lines));
 }
 
+// 25 pictures of 1 000 bytes and their headers a second are 204 864 bits, against
+// the bit rate, plus the buffer, which lets a second carry more than the rate.
 TEST_F(VideoSummaryTest, DeclaredBitrateAgainstTheMeasuredPeak) {
-    SequenceFields sequence;
-    sequence.bitRateValue = 100;  // 40 000 bit/s, where 25 pictures of 1 000 bytes are 200 000
-    std::vector<std::string> lines =
-        Section(ConstantRateStream(sequence, 1000), "[Video]\nDeclaredBitrateCheck=1\n");
-    EXPECT_EQ(0u, LineStarting(lines, "*Declared Bitrate = 40000 bps, Measured Peak (1 sec) = ")
-                      .find("*Declared"));
-    EXPECT_TRUE(AnyFailure(lines));
-    sequence.bitRateValue = 12500;
-    lines = Section(ConstantRateStream(sequence, 1000), "[Video]\nDeclaredBitrateCheck=1\n");
-    EXPECT_EQ(0u, LineStarting(lines, "Declared Bitrate = 5000000 bps").find("Declared"));
-    EXPECT_FALSE(AnyFailure(lines));
+    struct Case {
+        uint32_t bitRateValue;   // units of 400 bit/s
+        uint32_t vbvBufferSize;  // units of 16 384 bits
+        std::string line;
+    };
+    const Case cases[] = {
+        {100, 1,
+         "*Declared Bitrate = 40000 bps, Measured Peak (1 sec) = 204864 bps, "
+         "Limit with the VBV Buffer = 56384 bps"},
+        // 160 000 bit/s and 3 units of buffer: 209 152; the second fits.
+        {400, 3,
+         "Declared Bitrate = 160000 bps, Measured Peak (1 sec) = 204864 bps, "
+         "Limit with the VBV Buffer = 209152 bps"},
+        {400, 2,
+         "*Declared Bitrate = 160000 bps, Measured Peak (1 sec) = 204864 bps, "
+         "Limit with the VBV Buffer = 192768 bps"},
+        {12500, 112,
+         "Declared Bitrate = 5000000 bps, Measured Peak (1 sec) = 204864 bps, "
+         "Limit with the VBV Buffer = 6835008 bps"},
+    };
+    for (const Case& c : cases) {
+        SequenceFields sequence;
+        sequence.bitRateValue = c.bitRateValue;
+        sequence.vbvBufferSize = c.vbvBufferSize;
+        std::vector<std::string> lines =
+            Section(ConstantRateStream(sequence, 1000), "[Video]\nDeclaredBitrateCheck=1\n");
+        EXPECT_EQ(c.line, LineStarting(lines, c.line.substr(0, 20)));
+        EXPECT_EQ(c.line[0] == '*', AnyFailure(lines)) << c.line;
+    }
 }
 
 // Where a splicer can cut in and out, on streams whose ends are built to fail one way each.
