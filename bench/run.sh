@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/bench/out"
 build="$out/build"
 mkdir -p "$out"
-"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libgtest-dev \
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libebur128-dev libgtest-dev \
     libbenchmark-dev ffmpeg time hyperfine mediainfo
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_BENCH=ON -DZEMBRA_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

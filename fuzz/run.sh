@@ -10,7 +10,7 @@ seconds="${1:-600}"
 out="$root/fuzz/out"
 build="$root/build-fuzz"
 "$root/scripts/install-deps.sh" clang libclang-rt-14-dev ffmpeg cmake make pkg-config \
-    libmpg123-dev
+    libmpg123-dev libebur128-dev
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DZEMBRA_FUZZ=ON -DZEMBRA_BUILD_TESTS=OFF -DZEMBRA_BUILD_GUI=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

@@ -11,7 +11,7 @@ out="$root/bench/out/cli"
 build="$out/build"
 spots="$out/spots"
 mkdir -p "$out"
-"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libcli11-dev \
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libebur128-dev libcli11-dev \
     nlohmann-json3-dev ffmpeg hyperfine python3
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEMBRA_BUILD_GUI=OFF \
     -DZEMBRA_BUILD_TESTS=OFF >/dev/null

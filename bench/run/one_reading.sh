@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="$root/bench/out"
 baseline_rev="${BASELINE:-f05ad7d}"
 mkdir -p "$out"
-"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libgtest-dev \
+"$root/scripts/install-deps.sh" cmake make g++ pkg-config libmpg123-dev libebur128-dev libgtest-dev \
     ffmpeg hyperfine strace time git
 
 build_cli() {  # source folder, build folder

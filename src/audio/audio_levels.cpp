@@ -12,6 +12,7 @@
 #include "audio/audio_decoder.h"
 #include "audio/audio_header_scan.h"
 #include "audio/loudness.h"
+#include "audio/programme_loudness.h"
 #include "input/stream_reader.h"
 #include "report/report_log.h"
 
@@ -125,8 +126,9 @@ void TakeHeaderScan(const AudioHeaderScanner& scanner, AudioStreamInfo& info) {
 // share nothing.
 class LevelMeasurement {
   public:
-    LevelMeasurement(StreamReader& reader, AudioHeaderScanner& scanner)
-        : reader_(reader), input_(reader, scanner) {}
+    // `programme`: BS.1770 loudness is measured as well.
+    LevelMeasurement(StreamReader& reader, AudioHeaderScanner& scanner, bool programme)
+        : reader_(reader), input_(reader, scanner), measureProgramme_(programme) {}
 
     static DecoderCallbacks Callbacks() { return {Read, nullptr, Position}; }
 
@@ -135,6 +137,7 @@ class LevelMeasurement {
                 int timeLimitSeconds);
     // The levels and the amount of decoded audio, into the record.
     void Conclude(AudioStreamInfo& info, const DecoderFormatInfo& format) const;
+    ProgrammeLoudnessFigures ProgrammeFigures() { return programme_.Finish(); }
 
   private:
     static size_t Read(void* context, uint8_t* buffer, size_t count) {
@@ -160,6 +163,8 @@ class LevelMeasurement {
     uint32_t clipCount_[2] = {0, 0};
     uint32_t decodedTotal_ = 0;
     LoudnessAnalysis loudness_;
+    bool measureProgramme_;
+    ProgrammeLoudness programme_;
 };
 
 // One channel of a block, every kStride-th sample from `first`: the sum and the
@@ -211,6 +216,7 @@ void LevelMeasurement::AccumulateBlockStats(int16_t* pcm, int32_t byteCount, int
         TakeChannel<1>(0, pcm, 0, frames);
     }
     loudness_.AnalyzeInterleaved(pcm, frames, channels);
+    programme_.Add(pcm, frames);
 }
 
 void LevelMeasurement::ComputeLevels(AudioStreamInfo& info) const {
@@ -259,6 +265,8 @@ void LevelMeasurement::Decode(AudioDecoder& decoder, AudioStreamInfo& info,
         if (first) {
             decoder.GetFormat(&format);
             loudness_.Init(format.samplingFrequency);
+            if (measureProgramme_)
+                programme_.Start(format.samplingFrequency, format.stereo ? 2 : 1);
             first = false;
         }
         AccumulateBlockStats(pcm.data(), written, format.stereo);
@@ -284,12 +292,13 @@ void LevelMeasurement::Conclude(AudioStreamInfo& info, const DecoderFormatInfo& 
 
 }  // namespace
 
-AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds) {
+AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds,
+                               bool measureLoudness) {
     DecoderFormatInfo format{};
     AudioStreamInfo& info = AudioDecodeRecord(streamId);
     info = AudioStreamInfo{};
     AudioHeaderScanner scanner;
-    LevelMeasurement measurement(reader, scanner);
+    LevelMeasurement measurement(reader, scanner, measureLoudness);
     std::unique_ptr<AudioDecoder> decoder = MakeAudioDecoder();
     if (decoder->Create(LevelMeasurement::Callbacks(), &measurement) != 0) {
         info.status = AudioDecoderCreateFailed;
@@ -308,15 +317,16 @@ AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimit
         }
     }
     measurement.Conclude(info, format);
+    ProgrammeLoudnessRecord(streamId) = measurement.ProgrammeFigures();
     if (info.status == AudioOk) TakeHeaderScan(scanner, info);
     return static_cast<AudioStatus>(info.status);
 }
 
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
-                               int timeLimitSeconds) {
+                               int timeLimitSeconds, bool measureLoudness) {
     StreamReader reader;
     reader.Open(path, streamId, extent);
-    AudioStatus status = MeasureAudioLevels(reader, streamId, timeLimitSeconds);
+    AudioStatus status = MeasureAudioLevels(reader, streamId, timeLimitSeconds, measureLoudness);
     reader.Close();
     return status;
 }

@@ -1,5 +1,6 @@
 // Decodes one MPEG audio stream and measures its samples: DC, peak and clipped samples
-// per channel, RMS loudness, and the amount and playing time of the decoded audio.
+// per channel, RMS loudness, and the amount and playing time of the decoded audio; and,
+// when asked, BS.1770 programme loudness into ProgrammeLoudnessRecord(streamId).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,8 @@
 // their way to the decoder (which begins at the first frame header the scan finds), and
 // after the time limit of the rest of the stream, so both modes show the same header
 // lines.
-AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds);
+AudioStatus MeasureAudioLevels(StreamReader& reader, int streamId, int timeLimitSeconds,
+                               bool measureLoudness = false);
 // The same over a reader of its own; `extent` comes from the first pass.
 AudioStatus MeasureAudioLevels(const std::string& path, int streamId, const StreamExtent& extent,
-                               int timeLimitSeconds);
+                               int timeLimitSeconds, bool measureLoudness = false);

@@ -1,11 +1,15 @@
 // Audio section of the report.
 #include "audio/audio_summary.h"
 
+#include <atomic>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "audio/audio_header_scan.h"
 #include "audio/audio_levels.h"
+#include "audio/loudness_listener.h"
+#include "audio/programme_loudness.h"
 #include "program/program_stream_scan.h"
 #include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
@@ -16,6 +20,8 @@
 namespace {
 
 constexpr int32_t kDecodeAudioOn = 1;
+
+std::atomic<bool> loudnessRequested{false};
 
 const char* LayerText(int32_t layer) {
     switch (layer) {
@@ -177,6 +183,84 @@ void WriteLevelLines(const AudioReference& ref, const AudioStreamInfo& a, bool d
                    decoded, failed);
 }
 
+bool JudgesLoudness(const AudioReference& ref) {
+    for (double key : {ref.LoudnessTarget, ref.LoudnessTolerance, ref.TruePeakMax,
+                       ref.LoudnessRangeMax, ref.ShortTermLoudnessMax}) {
+        if (key < kRealNotSet) return true;
+    }
+    return false;
+}
+
+// One decimal, or "-inf" for silence.
+std::string LoudnessLine(const char* label, double value, const char* unit) {
+    if (std::isfinite(value)) return LevelLine(label, unit, value);
+    return FormatReportLine("%s = -inf %s", label, unit);
+}
+
+// Silence never reaches a minimum, and a stream shorter than one gating block has no
+// integrated loudness at all: the line says which it is.
+void WriteIntegratedLine(const AudioReference& ref, const ProgrammeLoudnessFigures& l,
+                         bool& failed) {
+    std::string line = LoudnessLine("Integrated Loudness", l.integratedLufs, "LUFS");
+    if (l.seconds < kGatingBlockSeconds) {
+        line += " (shorter than one 400 ms gating block)";
+    } else if (!std::isfinite(l.integratedLufs)) {
+        line += " (silence: below every minimum)";
+    }
+    CheckRangeRealAround(line, KeyOf(ref, &AudioReference::LoudnessTarget),
+                         KeyOf(ref, &AudioReference::LoudnessTolerance), l.integratedLufs, failed);
+}
+
+void WriteTruePeakLines(const AudioReference& ref, const ProgrammeLoudnessFigures& l,
+                        bool& failed) {
+    RealProfileKey max = KeyOf(ref, &AudioReference::TruePeakMax);
+    if (l.channels == 1) {
+        CheckRangeReal(LoudnessLine("True Peak", l.truePeakDbtp[0], "dBTP"), kRealNotSet, max,
+                       l.truePeakDbtp[0], failed);
+        return;
+    }
+    CheckRangeReal(LoudnessLine("True Peak Left", l.truePeakDbtp[0], "dBTP"), kRealNotSet, max,
+                   l.truePeakDbtp[0], failed);
+    CheckRangeReal(LoudnessLine("True Peak Right", l.truePeakDbtp[1], "dBTP"), kRealNotSet, max,
+                   l.truePeakDbtp[1], failed);
+}
+
+// The programme loudness of ITU-R BS.1770-4, after the RMS lines: written when it was
+// measured, and "not measured" lines when the profile judges it and it could not be (header
+// mode, or no audio decoded).
+void WriteLoudnessLines(const AudioReference& ref, const ProgrammeLoudnessFigures& l,
+                        bool& failed) {
+    if (!l.measured) {
+        if (!JudgesLoudness(ref)) return;
+        for (const char* label : {"Integrated Loudness", "Loudness Range",
+                                  "Maximum Short-Term Loudness", "True Peak"}) {
+            LogInfo("%s = not measured", label);
+        }
+        return;
+    }
+    WriteIntegratedLine(ref, l, failed);
+    CheckRangeReal(LoudnessLine("Loudness Range", l.rangeLu, "LU"), kRealNotSet,
+                   KeyOf(ref, &AudioReference::LoudnessRangeMax), l.rangeLu, failed);
+    LogInfo("%s", LoudnessLine("Maximum Momentary Loudness", l.maxMomentaryLufs, "LUFS").c_str());
+    CheckRangeReal(LoudnessLine("Maximum Short-Term Loudness", l.maxShortTermLufs, "LUFS"),
+                   kRealNotSet, KeyOf(ref, &AudioReference::ShortTermLoudnessMax),
+                   l.maxShortTermLufs, failed);
+    WriteTruePeakLines(ref, l, failed);
+}
+
+double KeyOrNaN(double key) {
+    return key < kRealNotSet ? key : std::numeric_limits<double>::quiet_NaN();
+}
+
+// The stream's loudness curve to the registered listener, with the target it is judged by.
+void TellLoudnessCurve(const AudioReference& ref, int id, const ProgrammeLoudnessFigures& l) {
+    if (!l.measured) return;
+    LoudnessListener& listener = CurrentLoudnessListener();
+    listener.BeginLoudnessCurve(id);
+    for (const LoudnessPoint& point : l.curve) listener.AddLoudnessPoint(point);
+    listener.DrawLoudnessGraph(KeyOrNaN(ref.LoudnessTarget), KeyOrNaN(ref.LoudnessTolerance));
+}
+
 // The playing time the cross-stream check compares with the video: decoded, or in
 // header mode counted from the accepted frames.
 double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
@@ -197,6 +281,10 @@ void WriteDetailLines(const AudioReference& ref, int id, const AudioStreamInfo& 
     WriteBufferBoundLine(table, id);
     WriteHeaderLines(ref, a, run);
     WriteLevelLines(ref, a, decoded, run.failed);
+    static const ProgrammeLoudnessFigures kNotMeasured;
+    const ProgrammeLoudnessFigures& loudness = decoded ? ProgrammeLoudnessRecord(id) : kNotMeasured;
+    WriteLoudnessLines(ref, loudness, run.failed);
+    TellLoudnessCurve(ref, id, loudness);
 }
 
 // The status line; false when the stream has no detail lines.
@@ -222,6 +310,12 @@ bool WriteStatusLine(int id, AudioStatus status, AudioPhaseResult& run) {
 }  // namespace
 
 bool DecodesAudio(const AudioReference& ref) { return ref.DecodeAudio == kDecodeAudioOn; }
+
+bool MeasuresLoudness(const AudioReference& ref) {
+    return DecodesAudio(ref) && (JudgesLoudness(ref) || loudnessRequested);
+}
+
+void SetLoudnessRequested(bool requested) { loudnessRequested = requested; }
 
 AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass) {

@@ -23,6 +23,12 @@ struct AudioPhaseResult {
 struct AudioReference;
 // DecodeAudio=1: the streams are decoded and their levels measured.
 bool DecodesAudio(const AudioReference& ref);
+// Decoded streams get their BS.1770 programme loudness measured (it costs more than the
+// decoding) when the profile judges it or a front end asks for the loudness curve.
+bool MeasuresLoudness(const AudioReference& ref);
+// Process-wide: the front end wants every decoded stream's loudness curve (zembra-cli
+// --loudness). Off by default.
+void SetLoudnessRequested(bool requested);
 
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
 // the stream's pass (decoding, or the header scan alone) and returns its status.

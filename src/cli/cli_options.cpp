@@ -50,6 +50,9 @@ const char* const kCliUsage =
     "  --vbv FILE       write the video buffer's occupancy before and after each picture's\n"
     "                   removal (bits and % of the buffer) as CSV\n"
     "                     zembra-cli --vbv buffer.csv spot.mpg\n"
+    "  --loudness FILE  write each decoded audio stream's loudness every 100 ms as CSV: seconds,\n"
+    "                   momentary and short-term loudness in LUFS (needs DecodeAudio=1)\n"
+    "                     zembra-cli --loudness loudness.csv spot.mpg\n"
     "  --make-profile REFERENCE.mpg\n"
     "                   write a profile whose keys are the values measured in a known-good\n"
     "                   reference spot, one comment per key, to standard output or --output\n"
@@ -111,11 +114,13 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--gops", o.gopsPath);
     app.add_option("--bitrate", o.bitratePath);
     app.add_option("--vbv", o.vbvPath);
+    app.add_option("--loudness", o.loudnessPath);
     app.add_option("--make-profile", o.makeProfilePath);
     app.add_flag("--no-color", o.noColor);
     app.add_flag("--worker", o.worker)->group(kHiddenGroup);
     app.add_flag("--worker-status", o.workerStatus)->group(kHiddenGroup);
     app.add_flag("--worker-vbv", o.workerVbv)->group(kHiddenGroup);
+    app.add_flag("--worker-loudness", o.workerLoudness)->group(kHiddenGroup);
     app.add_flag("--worker-no-read-ahead", o.workerNoReadAhead)->group(kHiddenGroup);
     app.add_option("files", o.files);
 }
@@ -191,11 +196,9 @@ std::vector<std::string> CliOptionNames() {
 std::optional<std::string> FindOutputOverInput(const CliOptions& options,
                                                const std::vector<std::string>& files) {
     const std::pair<const char*, const std::string*> outputs[] = {
-        {"--output", &options.outputPath},
-        {"--gops", &options.gopsPath},
-        {"--bitrate", &options.bitratePath},
-        {"--vbv", &options.vbvPath},
-        {"--summary", &options.summaryPath}};
+        {"--output", &options.outputPath},     {"--gops", &options.gopsPath},
+        {"--bitrate", &options.bitratePath},   {"--vbv", &options.vbvPath},
+        {"--loudness", &options.loudnessPath}, {"--summary", &options.summaryPath}};
     for (const auto& [option, path] : outputs) {
         if (path->empty()) continue;
         for (const std::string& file : files) {

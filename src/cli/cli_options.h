@@ -13,6 +13,7 @@ struct CliOptions {
     std::string gopsPath;         // empty: no GOP table file
     std::string bitratePath;      // empty: no bitrate file
     std::string vbvPath;          // empty: no buffer occupancy file
+    std::string loudnessPath;     // empty: no loudness file
     std::string summaryPath;      // empty: no CSV summary
     std::string makeProfilePath;  // a reference spot to write a profile from
     OutputFormat format = OutputFormat::Text;
@@ -28,6 +29,7 @@ struct CliOptions {
     bool worker = false;
     bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
     bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy
+    bool workerLoudness = false;     // the worker measures loudness and keeps its curves
     bool workerNoReadAhead = false;  // the worker reads each block when it is due
     std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "audio/audio_summary.h"
 #include "cli/console_sink.h"
 #include "cli/file_capture.h"
 #include "cli/video_csv.h"
@@ -10,11 +11,11 @@
 #include "run/analysis_driver.h"
 #include "video/video_statistics.h"
 
-FileResult AnalyseInThisProcess(const std::string& path, bool showStatus,
-                                bool keepBufferOccupancy) {
+FileResult AnalyseInThisProcess(const std::string& path, bool showStatus, SeriesWanted wanted) {
     ConsoleSink sink(showStatus);
     SetReportSink(&sink);
-    VideoCsv video(keepBufferOccupancy);
+    SetLoudnessRequested(wanted.loudness);
+    VideoCsv video(wanted.bufferOccupancy);
     SetVideoListener(&video);
     // Every line is kept; --errors-only leaves lines out when the result is shown.
     SetPrintOnlyErrors(false);
@@ -24,5 +25,6 @@ FileResult AnalyseInThisProcess(const std::string& path, bool showStatus,
     sink.EndStatus();
     SetReportSink(nullptr);
     SetVideoListener(nullptr);
-    return CaptureFileResult(path, sink, video, elapsed.count());
+    SetLoudnessRequested(false);
+    return CaptureFileResult(path, sink, video, elapsed.count(), wanted.loudness);
 }

@@ -6,8 +6,12 @@
 
 #include "output/file_result.h"
 
+// The series a result holds beside the GOP rows and bitrates, each only when asked for.
+struct SeriesWanted {
+    bool bufferOccupancy = false;  // each picture's (--vbv)
+    bool loudness = false;         // each decoded stream's every 100 ms (--loudness)
+};
+
 // The profile must be loaded. `showStatus`: the phase and its progress on standard error.
-// `keepBufferOccupancy`: the result's video figures hold each picture's buffer occupancy
-// (a row a picture, which only --vbv asks for).
-FileResult AnalyseInThisProcess(const std::string& path, bool showStatus,
-                                bool keepBufferOccupancy = false);
+// Loudness is measured for the curves when they are wanted, whatever the profile says.
+FileResult AnalyseInThisProcess(const std::string& path, bool showStatus, SeriesWanted wanted = {});

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "audio/audio_stream_info.h"
+#include "audio/programme_loudness.h"
 #include "input/pes_header.h"
 #include "output/key_text.h"
 #include "program/program_stream_scan.h"
@@ -153,7 +154,26 @@ json AudioFigures(int id, const AudioStreamInfo& a, bool decoded, const StreamId
     return figures;
 }
 
-json StreamFigures(bool analysed, const VideoCsv& video, std::optional<uint64_t> size) {
+// BS.1770 loudness, when it was measured: -infinity (silence) is written as null.
+json LoudnessFigures(const ProgrammeLoudnessFigures& l, bool curve) {
+    json figures = {
+        {"integratedLufs", l.integratedLufs},
+        {"rangeLu", l.rangeLu},
+        {"maxMomentaryLufs", l.maxMomentaryLufs},
+        {"maxShortTermLufs", l.maxShortTermLufs},
+        {"truePeakDbtp", std::vector<double>(l.truePeakDbtp, l.truePeakDbtp + l.channels)}};
+    if (curve) {
+        json points = json::array();
+        for (const LoudnessPoint& p : l.curve) {
+            points.push_back({p.seconds, p.momentaryLufs, p.shortTermLufs});
+        }
+        figures["curve"] = points;
+    }
+    return figures;
+}
+
+json StreamFigures(bool analysed, const VideoCsv& video, std::optional<uint64_t> size,
+                   bool loudnessCurves) {
     json figures = {{"programStream", nullptr},
                     {"videoStreams", json::array()},
                     {"audioStreams", json::array()}};
@@ -169,7 +189,12 @@ json StreamFigures(bool analysed, const VideoCsv& video, std::optional<uint64_t>
     for (int id = kFirstAudioStreamId; id < kFirstAudioStreamId + kAudioStreamIdCount; ++id) {
         if (table.packetCount[static_cast<size_t>(id)] == 0) continue;
         const AudioStreamInfo& a = decoded ? AudioDecodeRecord(id) : AudioHeaderRecord(id);
-        figures["audioStreams"].push_back(AudioFigures(id, a, decoded, table));
+        json stream = AudioFigures(id, a, decoded, table);
+        const ProgrammeLoudnessFigures& loudness = ProgrammeLoudnessRecord(id);
+        if (decoded && loudness.measured) {
+            stream["loudness"] = LoudnessFigures(loudness, loudnessCurves);
+        }
+        figures["audioStreams"].push_back(stream);
     }
     return figures;
 }
@@ -231,7 +256,7 @@ JudgedCheck JudgedCheckOf(const CheckRecord& record) {
 }
 
 FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
-                             const VideoCsv& video, double seconds) {
+                             const VideoCsv& video, double seconds, bool loudnessCurves) {
     FileResult result;
     result.path = path;
     result.sizeBytes = RegularFileSize(path);
@@ -256,6 +281,6 @@ FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
     } else {
         result.verdict = GetRunState().runFailed ? FileVerdict::Fail : FileVerdict::Pass;
     }
-    result.streams = StreamFigures(!error, video, result.sizeBytes);
+    result.streams = StreamFigures(!error, video, result.sizeBytes, loudnessCurves);
     return result;
 }

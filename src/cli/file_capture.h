@@ -8,8 +8,9 @@
 #include "cli/video_csv.h"
 #include "output/file_result.h"
 
+// `loudnessCurves`: each decoded stream's loudness every 100 ms goes into its figures.
 FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
-                             const VideoCsv& video, double seconds);
+                             const VideoCsv& video, double seconds, bool loudnessCurves);
 
 // The kind of a report line, from the format its log function gave it: pass, warning and
 // failure lines are the tall coloured ones, headings the bold others.

@@ -75,8 +75,8 @@ int RunWorker(const CliOptions& options) {
     LoadProfile(options, options.profilePath);
     InstallInterruptHandler();
     if (options.workerNoReadAhead) SetReadAhead(false);
-    std::string message = WorkerMessage(
-        AnalyseInThisProcess(options.files.front(), options.workerStatus, options.workerVbv));
+    std::string message = WorkerMessage(AnalyseInThisProcess(
+        options.files.front(), options.workerStatus, {options.workerVbv, options.workerLoudness}));
     bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
     return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
 }
@@ -118,6 +118,7 @@ BatchSettings WorkerSettings(const CliOptions& options, const std::string& profi
     bool oneFile = files == 1;
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
     if (!options.vbvPath.empty()) settings.workerArgs.push_back("--worker-vbv");
+    if (!options.loudnessPath.empty()) settings.workerArgs.push_back("--worker-loudness");
     unsigned cores = std::thread::hardware_concurrency();
     int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(cores > 0 ? cores : 1);
     settings.jobs = std::min(jobs, kMostJobs);
@@ -152,6 +153,14 @@ std::vector<FileSeries> AllSeries(const std::vector<FileResult>& results) {
     std::vector<FileSeries> all;
     for (const FileResult& result : results) {
         for (VideoSeries& series : VideoSeriesOf(result)) all.push_back({result.path, series});
+    }
+    return all;
+}
+
+std::vector<FileLoudness> AllLoudnessCurves(const std::vector<FileResult>& results) {
+    std::vector<FileLoudness> all;
+    for (const FileResult& result : results) {
+        for (LoudnessCurve& curve : LoudnessCurvesOf(result)) all.push_back({result.path, curve});
     }
     return all;
 }
@@ -229,8 +238,8 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     // JUnit is written at the end from the whole results; the other outputs need only
     // what the summary and the GOP and bitrate tables read.
     bool keepWhole = options.format == OutputFormat::Junit;
-    bool keepSeries =
-        !options.gopsPath.empty() || !options.bitratePath.empty() || !options.vbvPath.empty();
+    bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty() ||
+                      !options.vbvPath.empty() || !options.loudnessPath.empty();
     std::vector<FileResult> results;
     BatchCallbacks callbacks;
     callbacks.result = [&](BatchResult&& batchResult) {
@@ -258,6 +267,9 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;
     written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
     written = WriteIfAsked(options.vbvPath, VbvCsvLines(series), "buffer occupancy") && written;
+    written = WriteIfAsked(options.loudnessPath, LoudnessCsvLines(AllLoudnessCurves(results)),
+                           "loudness") &&
+              written;
     return written ? exitCode : kExitFail;
 }
 

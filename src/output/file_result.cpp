@@ -2,6 +2,7 @@
 #include "output/file_result.h"
 
 #include <array>
+#include <limits>
 #include <utility>
 
 using json = nlohmann::ordered_json;
@@ -181,6 +182,9 @@ void KeepForSummary(FileResult& result, bool series) {
         video["bitrate"]["kilobitsPerSecond"] = json::array();
         video.erase("vbv");
     }
+    for (json& audio : result.streams["audioStreams"]) {
+        if (audio.contains("loudness")) audio["loudness"].erase("curve");
+    }
 }
 
 json SeriesJson(const VideoSeries& series) {
@@ -198,6 +202,31 @@ json SeriesJson(const VideoSeries& series) {
          {{"kilobitsPerSecond", series.kilobitsPerSecond}, {"averageKbps", series.averageKbps}}}};
     if (series.vbvBufferBits > 0) figures["vbv"] = VbvJson(series);
     return figures;
+}
+
+namespace {
+
+// JSON has no infinity: a silent reading travels as null.
+double LufsFromJson(const json& value) {
+    return value.is_null() ? -std::numeric_limits<double>::infinity() : value.get<double>();
+}
+
+}  // namespace
+
+std::vector<LoudnessCurve> LoudnessCurvesOf(const FileResult& result) {
+    std::vector<LoudnessCurve> all;
+    if (!result.streams.contains("audioStreams")) return all;
+    for (const json& audio : result.streams.at("audioStreams")) {
+        if (!audio.contains("loudness") || !audio.at("loudness").contains("curve")) continue;
+        LoudnessCurve curve;
+        curve.streamId = audio.at("id").get<int>();
+        for (const json& p : audio.at("loudness").at("curve")) {
+            curve.points.push_back(
+                {p.at(0).get<double>(), LufsFromJson(p.at(1)), LufsFromJson(p.at(2))});
+        }
+        all.push_back(std::move(curve));
+    }
+    return all;
 }
 
 std::vector<VideoSeries> VideoSeriesOf(const FileResult& result) {

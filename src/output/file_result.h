@@ -4,6 +4,7 @@
 // nothing that JSON cannot carry.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -85,6 +86,15 @@ struct VideoSeries {
     bool operator==(const VideoSeries&) const = default;
 };
 
+// The loudness every 100 ms of one decoded audio stream: [seconds, momentary LUFS,
+// short-term LUFS], -infinity where it is silent.
+struct LoudnessCurve {
+    int streamId = 0;
+    std::vector<std::array<double, 3>> points;
+
+    bool operator==(const LoudnessCurve&) const = default;
+};
+
 struct FileResult {
     std::string path;
     std::optional<uint64_t> sizeBytes;  // none when the file could not be read
@@ -119,6 +129,8 @@ void KeepForSummary(FileResult& result, bool series);
 
 // The video streams' series out of the figures.
 std::vector<VideoSeries> VideoSeriesOf(const FileResult& result);
+// The audio streams' loudness curves out of the figures (those measured with their curve).
+std::vector<LoudnessCurve> LoudnessCurvesOf(const FileResult& result);
 nlohmann::ordered_json SeriesJson(const VideoSeries& series);
 
 nlohmann::ordered_json ToJson(const FileResult& result);

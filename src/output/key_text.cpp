@@ -68,6 +68,19 @@ const std::map<std::string, std::string>& Units() {
         {"RMSReference", "dB"},
         {"RMSTolerance", "dB"},
         {"RMSLeftRightDiff", "dB"},
+        {"LoudnessTarget", "LUFS"},
+        {"LoudnessTolerance", "LU"},
+        {"TruePeakMax", "dBTP"},
+        {"LoudnessRangeMax", "LU"},
+        {"ShortTermLoudnessMax", "LUFS"},
+        {"VBVCheck", "code"},
+        {"DeclaredBitrateCheck", "code"},
+        {"SpliceReady", "code"},
+        {"SequenceHeaderEveryGOP", "code"},
+        {"MuxRateCheck", "code"},
+        {"AudioVideoStartMax", "ms"},
+        {"AudioVideoEndMax", "ms"},
+        {"SpotDurationTolerance", "frames"},
     };
     return units;
 }
@@ -179,6 +192,13 @@ std::string ExplainCheck(const JudgedCheck& check) {
                             " bit/s");
         } else if (value.key == "RMSTolerance" && check.min && check.min->set && value.set) {
             parts.push_back("RMSTolerance = " + Number(value.value - check.min->value) + " dB");
+        } else if (value.key == "LoudnessTarget" && check.max && value.set) {
+            // The limits are the target less and plus the tolerance.
+            parts.push_back("LoudnessTarget = " + Number((value.value + check.max->value) / 2) +
+                            " LUFS");
+        } else if (value.key == "LoudnessTolerance" && check.min && value.set) {
+            parts.push_back("LoudnessTolerance = " + Number((value.value - check.min->value) / 2) +
+                            " LU");
         } else {
             parts.push_back(KeyValueText(value));
         }

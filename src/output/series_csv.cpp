@@ -1,6 +1,7 @@
-// GOP, bitrate and buffer occupancy CSV lines.
+// GOP, bitrate, buffer occupancy and loudness CSV lines.
 #include "output/series_csv.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "output/csv.h"
@@ -10,10 +11,16 @@ namespace {
 std::string YesNo(bool yes) { return yes ? "Yes" : "No"; }
 
 // The File and Stream columns when several streams share the table.
-std::vector<std::string> Prefix(bool several, const FileSeries& stream) {
+std::vector<std::string> Prefix(bool several, const std::string& path, int streamId) {
     if (!several) return {};
-    return {stream.path, StreamIdText(stream.series.streamId)};
+    return {path, StreamIdText(streamId)};
 }
+
+std::vector<std::string> Prefix(bool several, const FileSeries& stream) {
+    return Prefix(several, stream.path, stream.series.streamId);
+}
+
+std::string LufsText(double lufs) { return std::isfinite(lufs) ? CsvDecimal(lufs, 2) : "-inf"; }
 
 std::vector<std::string> Joined(std::vector<std::string> front,
                                 const std::vector<std::string>& back) {
@@ -81,6 +88,20 @@ std::vector<std::string> VbvCsvLines(const std::vector<FileSeries>& streams) {
                                CsvDecimal(point.beforeBits, 0), CsvDecimal(point.afterBits, 0),
                                CsvDecimal(100.0 * point.beforeBits / buffer),
                                CsvDecimal(100.0 * point.afterBits / buffer)})));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> LoudnessCsvLines(const std::vector<FileLoudness>& streams) {
+    bool several = streams.size() > 1;
+    std::vector<std::string> lines =
+        HeaderRow(several, {"Seconds", "Momentary (LUFS)", "Short-Term (LUFS)"});
+    for (const FileLoudness& stream : streams) {
+        for (const auto& [seconds, momentary, shortTerm] : stream.curve.points) {
+            lines.push_back(
+                CsvRow(Joined(Prefix(several, stream.path, stream.curve.streamId),
+                              {CsvDecimal(seconds, 1), LufsText(momentary), LufsText(shortTerm)})));
         }
     }
     return lines;

@@ -20,5 +20,12 @@ std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams)
 // The buffer occupancy just before and just after each picture's removal, in bits and in %
 // of the buffer, of the streams the buffer model could run on.
 std::vector<std::string> VbvCsvLines(const std::vector<FileSeries>& streams);
+struct FileLoudness {
+    std::string path;
+    LoudnessCurve curve;
+};
+// Seconds, momentary and short-term loudness in LUFS ("-inf" where silent) of each
+// measured audio stream.
+std::vector<std::string> LoudnessCsvLines(const std::vector<FileLoudness>& streams);
 // "E0".
 std::string StreamIdText(int streamId);

@@ -190,6 +190,11 @@ constexpr AudioRealKey kAudioRealKeys[] = {
     {"Audio", "RMSReference", &AudioReference::RMSReference, kRealNotSet},
     {"Audio", "RMSTolerance", &AudioReference::RMSTolerance, kRealNotSet},
     {"Audio", "RMSLeftRightDiff", &AudioReference::RMSLeftRightDiff, kRealNotSet},
+    {"Audio", "LoudnessTarget", &AudioReference::LoudnessTarget, kRealNotSet},
+    {"Audio", "LoudnessTolerance", &AudioReference::LoudnessTolerance, kRealNotSet},
+    {"Audio", "TruePeakMax", &AudioReference::TruePeakMax, kRealNotSet},
+    {"Audio", "LoudnessRangeMax", &AudioReference::LoudnessRangeMax, kRealNotSet},
+    {"Audio", "ShortTermLoudnessMax", &AudioReference::ShortTermLoudnessMax, kRealNotSet},
 };
 
 template <typename Section, typename Value, size_t N>

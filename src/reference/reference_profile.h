@@ -91,6 +91,12 @@ struct AudioReference {
     double RMSReference;
     double RMSTolerance;
     double RMSLeftRightDiff;
+    // Programme loudness after ITU-R BS.1770-4 (EBU R 128: -23 LUFS, 1 LU, -1 dBTP).
+    double LoudnessTarget;        // LUFS, with LoudnessTolerance either side
+    double LoudnessTolerance;     // LU
+    double TruePeakMax;           // dBTP, each channel
+    double LoudnessRangeMax;      // LU
+    double ShortTermLoudnessMax;  // LUFS
 };
 
 struct ReferenceProfileData {

@@ -127,6 +127,14 @@ void CheckRangeRealWithTolerance(const std::string& line, RealProfileKey referen
                    Limit(tolerance.name, reference.value + tolerance.value), measured, failed);
 }
 
+void CheckRangeRealAround(const std::string& line, RealProfileKey centre, RealProfileKey tolerance,
+                          double measured, bool& failed) {
+    bool set = centre.value < kRealNotSet && tolerance.value < kRealNotSet;
+    JudgeRealRange(line, Limit(centre.name, set ? centre.value - tolerance.value : kRealNotSet),
+                   Limit(tolerance.name, set ? centre.value + tolerance.value : kRealNotSet),
+                   measured, failed);
+}
+
 void CheckWithinTolerance(const std::string& line, ProfileKey tolerance, double measured,
                           bool& failed) {
     uint32_t limit = RangeValue(tolerance.value);

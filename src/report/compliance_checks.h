@@ -66,6 +66,11 @@ void CheckRangeReal(const std::string& line, double min, RealProfileKey max, dou
 void CheckRangeRealWithTolerance(const std::string& line, RealProfileKey reference,
                                  RealProfileKey tolerance, double measured, bool& failed);
 
+// The same between `centre` - `tolerance` and `centre` + `tolerance`; without either key an
+// information line.
+void CheckRangeRealAround(const std::string& line, RealProfileKey centre, RealProfileKey tolerance,
+                          double measured, bool& failed);
+
 // A condition judged by a range check: the key 1 fails the line when the condition does
 // not hold, 0 accepts it either way; not set, an information line.
 void CheckHolds(const std::string& line, ProfileKey key, bool holds, bool& failed);

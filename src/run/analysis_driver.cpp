@@ -313,7 +313,8 @@ int AnalyzeFile(const char* path) {
     SetProgress(0);
     // The first pass reads the file once for the whole run, handing each stream's
     // payloads to its pass as it goes.
-    StreamPasses passes(runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio));
+    StreamPasses passes(runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio),
+                        MeasuresLoudness(ReferenceProfile.audio));
     ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds, &passes.FanOut());
     if (IsCancelRequested()) NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();

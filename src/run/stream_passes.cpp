@@ -31,9 +31,10 @@ struct StreamPasses::Pass {
     RecordedVideoEvents videoEvents;
 };
 
-StreamPasses::StreamPasses(int timeLimitSeconds, bool decodeAudio)
+StreamPasses::StreamPasses(int timeLimitSeconds, bool decodeAudio, bool measureLoudness)
     : timeLimitSeconds_(timeLimitSeconds),
       decodeAudio_(decodeAudio),
+      measureLoudness_(measureLoudness),
       recordVideoEvents_(IsVideoListenerRegistered()),
       fanOut_([](uint8_t id) { return IsVideoStream(id) || IsAudioStream(id); },
               [this](uint8_t id, PayloadQueue& queue) { Start(id, queue); },
@@ -68,7 +69,8 @@ void StreamPasses::Run(Pass& pass, uint8_t id) {
             VideoListener& listener = recordVideoEvents_ ? pass.videoEvents : unheard;
             pass.status = AnalyzeVideoStream(reader, id, timeLimitSeconds_, listener);
         } else if (decodeAudio_) {
-            pass.status = static_cast<uint32_t>(MeasureAudioLevels(reader, id, timeLimitSeconds_));
+            pass.status = static_cast<uint32_t>(
+                MeasureAudioLevels(reader, id, timeLimitSeconds_, measureLoudness_));
         } else {
             pass.status = static_cast<uint32_t>(ScanAudioHeaders(reader, id));
         }

@@ -13,7 +13,8 @@
 
 class StreamPasses {
   public:
-    StreamPasses(int timeLimitSeconds, bool decodeAudio);
+    // `measureLoudness`: decoded audio streams get their BS.1770 loudness measured too.
+    StreamPasses(int timeLimitSeconds, bool decodeAudio, bool measureLoudness = false);
     // Ends every pass still running (its stream ends where the first pass stopped) and
     // waits for it.
     ~StreamPasses();
@@ -34,6 +35,7 @@ class StreamPasses {
 
     int timeLimitSeconds_;
     bool decodeAudio_;
+    bool measureLoudness_;
     bool recordVideoEvents_;
     std::array<std::unique_ptr<Pass>, 256> passes_;
     PayloadFanOut fanOut_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "audio/audio_decoder.h"
 #include "audio/audio_stream_info.h"
@@ -230,6 +231,101 @@ TEST_F(AudioSummaryTest, DecodedLevelsAgainstTheirKeys) {
     for (const ReportLine& line : bound_.sink.Lines()) {
         if (line.text == "*Left Channel RMS Level = -77.4 dB") {
             EXPECT_EQ(LineColour::Yellow, line.colour);
+        }
+    }
+}
+
+bool IsLoudnessLine(const std::string& line) {
+    std::string text = line.substr(line.starts_with("*"));
+    for (const char* label : {"Integrated Loudness", "Loudness Range", "Maximum Momentary Loudness",
+                              "Maximum Short-Term Loudness", "True Peak"}) {
+        if (text.starts_with(label)) return true;
+    }
+    return false;
+}
+
+// The BS.1770 lines after the RMS lines, judged by the loudness keys. The sample's 1 kHz
+// tone reads -21.1 LUFS and -20.6 dBTP (ffmpeg's ebur128=peak=true filter: I -21.1 LUFS,
+// true peak -20.6 dBFS); silent frames read -inf.
+TEST_F(AudioSummaryTest, LoudnessLinesAgainstTheirKeys) {
+    const Bytes sample = ReadFileBytes(ZEMBRA_DATA_DIR "/sample.mpg");
+    const Bytes silence = PacketizeAudio(AudioFrames(50));   // 1.2 s
+    const Bytes tooShort = PacketizeAudio(AudioFrames(10));  // 0.24 s
+    const std::string decode = "[Audio]\nDecodeAudio=1\n";
+    struct Case {
+        const char* name;
+        const Bytes& file;
+        std::string profile;
+        std::vector<std::string> lines;        // the loudness lines, in order
+        std::optional<LineColour> integrated;  // judged lines only: an information line
+                                               // keeps the colour before it
+    };
+    const Case cases[] = {
+        {"within the target",
+         sample,
+         decode + "LoudnessTarget=-21\nLoudnessTolerance=1\nTruePeakMax=-1\nLoudnessRangeMax=5\n"
+                  "ShortTermLoudnessMax=-18\n",
+         {"Integrated Loudness = -21.1 LUFS", "Loudness Range = 0.0 LU",
+          "Maximum Momentary Loudness = -21.1 LUFS", "Maximum Short-Term Loudness = -21.1 LUFS",
+          "True Peak Left = -20.6 dBTP", "True Peak Right = -20.6 dBTP"},
+         LineColour::Green},
+        {"too loud for R 128",
+         sample,
+         decode + "LoudnessTarget=-23\nLoudnessTolerance=1\nTruePeakMax=-21\n"
+                  "ShortTermLoudnessMax=-22\n",
+         {"*Integrated Loudness = -21.1 LUFS", "Loudness Range = 0.0 LU",
+          "Maximum Momentary Loudness = -21.1 LUFS", "*Maximum Short-Term Loudness = -21.1 LUFS",
+          "*True Peak Left = -20.6 dBTP", "*True Peak Right = -20.6 dBTP"},
+         LineColour::Red},
+        // Silence never reaches a minimum; it has no peak to exceed a maximum.
+        {"silence",
+         silence,
+         decode + "LoudnessTarget=-23\nLoudnessTolerance=1\nTruePeakMax=-1\n",
+         {"*Integrated Loudness = -inf LUFS (silence: below every minimum)",
+          "Loudness Range = 0.0 LU", "Maximum Momentary Loudness = -inf LUFS",
+          "Maximum Short-Term Loudness = -inf LUFS", "True Peak Left = -inf dBTP",
+          "True Peak Right = -inf dBTP"},
+         LineColour::Yellow},
+        {"shorter than a gating block",
+         tooShort,
+         decode + "LoudnessTarget=-23\nLoudnessTolerance=1\n",
+         {"*Integrated Loudness = -inf LUFS (shorter than one 400 ms gating block)",
+          "Loudness Range = 0.0 LU", "Maximum Momentary Loudness = -inf LUFS",
+          "Maximum Short-Term Loudness = -inf LUFS", "True Peak Left = -inf dBTP",
+          "True Peak Right = -inf dBTP"},
+         LineColour::Yellow},
+        // A target without its tolerance judges nothing.
+        {"target alone",
+         sample,
+         decode + "LoudnessTarget=-23\n",
+         {"Integrated Loudness = -21.1 LUFS", "Loudness Range = 0.0 LU",
+          "Maximum Momentary Loudness = -21.1 LUFS", "Maximum Short-Term Loudness = -21.1 LUFS",
+          "True Peak Left = -20.6 dBTP", "True Peak Right = -20.6 dBTP"},
+         std::nullopt},
+        {"header mode cannot measure",
+         sample,
+         "[Audio]\nDecodeAudio=0\nLoudnessTarget=-23\nLoudnessTolerance=1\n",
+         {"Integrated Loudness = not measured", "Loudness Range = not measured",
+          "Maximum Short-Term Loudness = not measured", "True Peak = not measured"},
+         std::nullopt},
+        // Without a loudness key the report is as it always was.
+        {"no key", sample, decode, {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> loudness;
+        for (const std::string& line : Section(c.file, c.profile)) {
+            if (IsLoudnessLine(line)) loudness.push_back(line);
+        }
+        EXPECT_EQ(c.lines, loudness) << c.name;
+        // The sink keeps the earlier runs' lines: this run's line is the last.
+        const std::vector<ReportLine>& written = bound_.sink.Lines();
+        auto integrated =
+            std::find_if(written.rbegin(), written.rend(), [](const ReportLine& line) {
+                return line.text.find("Integrated Loudness") != std::string::npos;
+            });
+        if (c.integrated) {
+            ASSERT_NE(written.rend(), integrated) << c.name;
+            EXPECT_EQ(*c.integrated, integrated->colour) << c.name;
         }
     }
 }

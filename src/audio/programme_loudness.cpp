@@ -1,0 +1,98 @@
+// BS.1770 loudness through libebur128.
+#include "audio/programme_loudness.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "input/pes_header.h"
+
+namespace {
+
+std::array<ProgrammeLoudnessFigures, 32> records;
+
+constexpr double kPointSeconds = 0.1;  // EBU Tech 3341: meters update at least every 100 ms
+
+double Decibels(double linear) { return linear > 0 ? 20.0 * std::log10(linear) : -HUGE_VAL; }
+
+}  // namespace
+
+ProgrammeLoudnessFigures& ProgrammeLoudnessRecord(int streamId) {
+    return records[static_cast<size_t>(std::clamp(streamId - kFirstAudioStreamId, 0, 31))];
+}
+
+struct ProgrammeLoudness::Meter {
+    explicit Meter(ebur128_state* state) : st(state) {}
+    ~Meter() { ebur128_destroy(&st); }
+    Meter(const Meter&) = delete;
+    Meter& operator=(const Meter&) = delete;
+    ebur128_state* st;
+};
+
+ProgrammeLoudness::ProgrammeLoudness() = default;
+
+ProgrammeLoudness::~ProgrammeLoudness() = default;
+
+bool ProgrammeLoudness::Start(int32_t sampleRate, int32_t channels) {
+    if (meter_ || sampleRate <= 0 || channels < 1 || channels > 2) return false;
+    // The histogram keeps a long programme's gating in constant memory.
+    ebur128_state* state = ebur128_init(
+        static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+    if (!state) return false;
+    meter_ = std::make_unique<Meter>(state);
+    sampleRate_ = sampleRate;
+    channels_ = channels;
+    framesToNextPoint_ = std::llround(kPointSeconds * sampleRate);
+    figures_.channels = channels;
+    figures_.maxMomentaryLufs = -HUGE_VAL;
+    figures_.maxShortTermLufs = -HUGE_VAL;
+    return true;
+}
+
+// The meters as they read at the end of the last 100 ms.
+void ProgrammeLoudness::AddPoint() {
+    LoudnessPoint point;
+    point.seconds = static_cast<double>(frames_) / sampleRate_;
+    ebur128_loudness_momentary(meter_->st, &point.momentaryLufs);
+    ebur128_loudness_shortterm(meter_->st, &point.shortTermLufs);
+    figures_.maxMomentaryLufs = std::max(figures_.maxMomentaryLufs, point.momentaryLufs);
+    figures_.maxShortTermLufs = std::max(figures_.maxShortTermLufs, point.shortTermLufs);
+    figures_.curve.push_back(point);
+}
+
+// Fed in pieces that end on every 100 ms boundary, so that each point reads the meters
+// exactly there.
+void ProgrammeLoudness::Add(const int16_t* samples, int32_t frames) {
+    if (!meter_) return;
+    while (frames > 0) {
+        auto piece = static_cast<int32_t>(std::min<int64_t>(frames, framesToNextPoint_));
+        ebur128_add_frames_short(meter_->st, samples, static_cast<size_t>(piece));
+        samples += static_cast<ptrdiff_t>(piece) * channels_;
+        frames -= piece;
+        frames_ += piece;
+        framesToNextPoint_ -= piece;
+        if (framesToNextPoint_ == 0) {
+            AddPoint();
+            framesToNextPoint_ = std::llround(kPointSeconds * sampleRate_);
+        }
+    }
+}
+
+ProgrammeLoudnessFigures ProgrammeLoudness::Finish() {
+    if (!meter_) return {};
+    figures_.measured = true;
+    figures_.seconds = static_cast<double>(frames_) / sampleRate_;
+    ebur128_loudness_global(meter_->st, &figures_.integratedLufs);
+    ebur128_loudness_range(meter_->st, &figures_.rangeLu);
+    for (int32_t c = 0; c < channels_; ++c) {
+        double peak = 0;
+        ebur128_true_peak(meter_->st, static_cast<unsigned>(c), &peak);
+        figures_.truePeakDbtp[c] = Decibels(peak);
+    }
+    if (channels_ == 1) figures_.truePeakDbtp[1] = figures_.truePeakDbtp[0];
+    meter_.reset();
+    return std::move(figures_);
+}
