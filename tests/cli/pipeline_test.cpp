@@ -406,6 +406,42 @@ TEST_F(PipelineTest, BufferOccupancyOfOneStream) {
     }
 }
 
+// --loudness measures every decoded stream whatever the profile judges, and its curve comes
+// back from each worker: the sample's tone at -21.1 LUFS, silence as "-inf" in the CSV and
+// null in the JSON.
+TEST_F(PipelineTest, LoudnessCurvesOfSeveralFiles) {
+    std::string profile = dir_.WriteText("decode.ini", "[Audio]\nDecodeAudio=1\n");
+    std::string silence = ZEMBRA_FIXTURE_DIR "/mp2_silence.mpg";
+    std::string csv = dir_.Path() + "/loudness.csv";
+    std::string output = dir_.Path() + "/run.json";
+    CliRun run = Run("--profile " + Quoted(profile) + " --loudness " + Quoted(csv) +
+                     " --format json --output " + Quoted(output) + " " + Quoted(kSample) + " " +
+                     Quoted(silence));
+    ASSERT_NE(2, run.exitCode) << run.err;
+    std::vector<std::string> rows = ReadLines(csv);
+    ASSERT_EQ(1u + 40 + 20, rows.size());  // 4 s and 2 s of audio, a row every 100 ms
+    EXPECT_EQ("File,Stream,Seconds,Momentary (LUFS),Short-Term (LUFS)", rows[0]);
+    EXPECT_EQ(0u, rows[1].find(kSample + ",C0,0.1,"));
+    EXPECT_EQ(kSample + ",C0,4.0,-21.06,-21.08", rows[40]);
+    EXPECT_EQ(silence + ",C0,0.1,-inf,-inf", rows[41]);
+
+    EXPECT_EQ("", SchemaErrors(output));
+    json document = json::parse(ReadText(output));
+    const json& tone = document["files"][0]["audioStreams"][0]["loudness"];
+    EXPECT_NEAR(-21.05, tone["integratedLufs"].get<double>(), 0.01);
+    EXPECT_EQ(40u, tone["curve"].size());
+    const json& quiet = document["files"][1]["audioStreams"][0]["loudness"];
+    EXPECT_TRUE(quiet["integratedLufs"].is_null());
+    EXPECT_TRUE(quiet["curve"][0][1].is_null());
+
+    // Without --loudness and without a loudness key nothing is measured.
+    ASSERT_NE(2, Run("--profile " + Quoted(profile) + " --format json --output " + Quoted(output) +
+                     " " + Quoted(kSample))
+                     .exitCode);
+    document = json::parse(ReadText(output));
+    EXPECT_FALSE(document["files"][0]["audioStreams"][0].contains("loudness"));
+}
+
 // The JSON of a passing and a failing stream: verdicts, judged lines with their keys and
 // units, and the figures, beside what ffprobe reports of the sample (720x576, 25 fps,
 // 100 frames; MP2 at 48 kHz, 192 kbit/s).
