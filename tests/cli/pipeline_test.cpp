@@ -442,6 +442,22 @@ TEST_F(PipelineTest, LoudnessCurvesOfSeveralFiles) {
     EXPECT_FALSE(document["files"][0]["audioStreams"][0].contains("loudness"));
 }
 
+// The shipped R 128 and A/85 profiles load without a warning and differ from the bundled
+// one only in loudness: the sample's tone at -21.1 LUFS is too loud for both, and that is
+// its one failure.
+TEST_F(PipelineTest, ExampleLoudnessProfilesJudgeTheSample) {
+    for (const char* name : {"ebu-r128.ini", "atsc-a85.ini"}) {
+        std::string summary = dir_.Path() + "/summary.csv";
+        CliRun run = Run("--profile " + Quoted(ZEMBRA_DATA_DIR "/profiles/" + std::string(name)) +
+                         " --summary " + Quoted(summary) + " " + Quoted(kSample));
+        EXPECT_EQ(1, run.exitCode) << name;
+        EXPECT_EQ("", run.err) << name;
+        std::vector<std::string> rows = ReadLines(summary);
+        ASSERT_EQ(2u, rows.size()) << name;
+        EXPECT_TRUE(rows[1].ends_with(",1,*Integrated Loudness = -21.1 LUFS")) << rows[1];
+    }
+}
+
 // The JSON of a passing and a failing stream: verdicts, judged lines with their keys and
 // units, and the figures, beside what ffprobe reports of the sample (720x576, 25 fps,
 // 100 frames; MP2 at 48 kHz, 192 kbit/s).
