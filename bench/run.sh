@@ -3,8 +3,9 @@
 # ffmpeg clip (repeated by stream copy, not committed), then measures in one run
 # (a) plain 1 MiB reads, (b) reads plus a memchr scan for 00 00 01, (c) the first pass,
 # then (b) again beside the video walk, the audio header scan beside (a), the level
-# measurement of ten minutes of MP2 beside libmpg123 alone, zembra-cli in header mode
-# beside mediainfo,
+# measurement of ten minutes of MP2 without and with BS.1770 loudness beside libmpg123
+# alone and libebur128 alone (without and with true peak), zembra-cli in header mode
+# beside mediainfo, zembra-cli in decode mode with loudness beside it without,
 # and the command line's peak memory on that file and on one an eighth of its size.
 # Needs: apt-get install ffmpeg libbenchmark-dev time hyperfine mediainfo
 set -euo pipefail
@@ -49,10 +50,20 @@ hyperfine --warmup 1 --runs 5 -N \
     "$build/zembra-cli --profile $header_profile $big" \
     "mediainfo --ParseSpeed=1 --Full $big" 2>&1 | grep -vE '^\s*$' || true
 
-# The whole run in the desktop application (offscreen) beside the command line, on ten
-# minutes of program stream; both with the bundled profile.
 ten_minutes="$out/ten_minutes.mpg"
 [ -f "$ten_minutes" ] || ffmpeg -v error -y -stream_loop 59 -i "$clip" -c copy -f vob "$ten_minutes"
+# Decode mode with BS.1770 loudness (a loudness key set) beside decode mode without it, on
+# ten minutes of program stream.
+decode_profile="$out/decode-mode.ini"
+loudness_profile="$out/decode-loudness.ini"
+printf '[Audio]\nDecodeAudio=1\n' > "$decode_profile"
+printf '[Audio]\nDecodeAudio=1\nLoudnessTarget=-23\nLoudnessTolerance=1\n' > "$loudness_profile"
+hyperfine --warmup 1 --runs 5 -N -i \
+    "$build/zembra-cli --profile $loudness_profile $ten_minutes" \
+    "$build/zembra-cli --profile $decode_profile $ten_minutes" 2>&1 | grep -vE '^\s*$' || true
+
+# The whole run in the desktop application (offscreen) beside the command line, on ten
+# minutes of program stream; both with the bundled profile.
 "$root/scripts/build.sh" >/dev/null
 QT_QPA_PLATFORM=offscreen hyperfine --warmup 1 --runs 5 -N -i \
     "$root/build/zembra --quit-after-run $ten_minutes" \

@@ -14,8 +14,20 @@ namespace {
 std::array<ProgrammeLoudnessFigures, 32> records;
 
 constexpr double kPointSeconds = 0.1;  // EBU Tech 3341: meters update at least every 100 ms
+constexpr unsigned long kPointMs = 100;
+// Blocks of 100 ms in the momentary (400 ms) and short-term (3 s) windows.
+constexpr size_t kMomentaryBlocks = 4;
+constexpr size_t kShortTermBlocks = 30;
+// Loudness is -0.691 + 10 log10 of the channels' weighted mean square (BS.1770-4, (2)).
+constexpr double kLoudnessOffset = -0.691;
 
 double Decibels(double linear) { return linear > 0 ? 20.0 * std::log10(linear) : -HUGE_VAL; }
+
+double EnergyOf(double lufs) { return std::pow(10.0, (lufs - kLoudnessOffset) / 10.0); }
+
+double LoudnessOf(double energy) {
+    return energy > 0 ? kLoudnessOffset + 10.0 * std::log10(energy) : -HUGE_VAL;
+}
 
 }  // namespace
 
@@ -52,12 +64,26 @@ bool ProgrammeLoudness::Start(int32_t sampleRate, int32_t channels) {
     return true;
 }
 
-// The meters as they read at the end of the last 100 ms.
+// The meters as they read at the end of the last 100 ms, from the energies of the last
+// blocks of 100 ms (those before the stream's start count as silence, as in the library's
+// own meters): reading one 100 ms window from the library costs a thirtieth of reading the
+// 3 s one, and a run reads ten a second.
 void ProgrammeLoudness::AddPoint() {
+    double lufs = 0;
+    ebur128_loudness_window(meter_->st, kPointMs, &lufs);
+    blockEnergy_[nextBlock_ % kShortTermBlocks] = std::isfinite(lufs) ? EnergyOf(lufs) : 0;
+    double momentary = 0;
+    double shortTerm = 0;
+    for (size_t back = 0; back < kShortTermBlocks; ++back) {
+        double energy = blockEnergy_[(nextBlock_ + kShortTermBlocks - back) % kShortTermBlocks];
+        if (back < kMomentaryBlocks) momentary += energy;
+        shortTerm += energy;
+    }
+    ++nextBlock_;
     LoudnessPoint point;
     point.seconds = static_cast<double>(frames_) / sampleRate_;
-    ebur128_loudness_momentary(meter_->st, &point.momentaryLufs);
-    ebur128_loudness_shortterm(meter_->st, &point.shortTermLufs);
+    point.momentaryLufs = LoudnessOf(momentary / kMomentaryBlocks);
+    point.shortTermLufs = LoudnessOf(shortTerm / kShortTermBlocks);
     figures_.maxMomentaryLufs = std::max(figures_.maxMomentaryLufs, point.momentaryLufs);
     figures_.maxShortTermLufs = std::max(figures_.maxShortTermLufs, point.shortTermLufs);
     figures_.curve.push_back(point);

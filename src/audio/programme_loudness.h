@@ -5,6 +5,7 @@
 // measurement decodes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -56,5 +57,7 @@ class ProgrammeLoudness {
     int32_t channels_ = 0;
     int64_t frames_ = 0;
     int64_t framesToNextPoint_ = 0;
+    std::array<double, 30> blockEnergy_{};  // the last 3 s in blocks of 100 ms, a ring
+    size_t nextBlock_ = 0;
     ProgrammeLoudnessFigures figures_;
 };
