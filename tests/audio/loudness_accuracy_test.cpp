@@ -47,17 +47,30 @@ std::string EncodeSpot(const TempDir& dir, const std::string& name, const Parts&
     return path;
 }
 
-ProgrammeLoudnessFigures MeasureSpot(const TempDir& dir, const std::string& path) {
-    LoadReferenceProfileFrom(
-        dir.WriteText("MpegReference.ini", "[Audio]\nDecodeAudio=1\nLoudnessTarget=-23\n"));
-    AnalyzeFile(path.c_str());
-    return ProgrammeLoudnessRecord(0xC0);
-}
-
 struct Case {
     const char* name;
     Parts parts;
     double expected;
+};
+
+class LoudnessAccuracy : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!HaveFfmpeg())
+            GTEST_SKIP() << "ffmpeg is not installed: the test signals cannot be encoded";
+    }
+    // The case's signal encoded and analysed.
+    ProgrammeLoudnessFigures Measure(const Case& c) {
+        std::string path = EncodeSpot(dir_, c.name, c.parts);
+        LoadReferenceProfileFrom(
+            dir_.WriteText("MpegReference.ini", "[Audio]\nDecodeAudio=1\nLoudnessTarget=-23\n"));
+        AnalyzeFile(path.c_str());
+        ProgrammeLoudnessFigures figures = ProgrammeLoudnessRecord(0xC0);
+        EXPECT_TRUE(figures.measured) << c.name;
+        return figures;
+    }
+    TempDir dir_;
+    BoundSink bound_;
 };
 
 // What the Layer II coding at 384 kbit/s moves a 1 kHz sine's loudness: 0.05 LU at most on
@@ -66,11 +79,7 @@ struct Case {
 // 0.1 LU at most.
 constexpr double kIntegratedTolerance = 0.1 + 0.05;
 
-TEST(LoudnessAccuracy, Tech3341IntegratedLoudness) {
-    if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed: the test signals cannot be encoded";
-    TempDir dir;
-    BoundSink bound;
+TEST_F(LoudnessAccuracy, Tech3341IntegratedLoudness) {
     const Case cases[] = {
         {"case1", {{-23, 20}}, -23.0},
         {"case2", {{-33, 20}}, -33.0},
@@ -79,28 +88,18 @@ TEST(LoudnessAccuracy, Tech3341IntegratedLoudness) {
         {"case5", {{-26, 20}, {-20, 20.1}, {-26, 20}}, -23.0},
     };
     for (const Case& c : cases) {
-        ProgrammeLoudnessFigures figures = MeasureSpot(dir, EncodeSpot(dir, c.name, c.parts));
-        ASSERT_TRUE(figures.measured) << c.name;
-        EXPECT_NEAR(c.expected, figures.integratedLufs, kIntegratedTolerance) << c.name;
+        EXPECT_NEAR(c.expected, Measure(c).integratedLufs, kIntegratedTolerance) << c.name;
     }
 }
 
-TEST(LoudnessAccuracy, Tech3342LoudnessRange) {
-    if (!HaveFfmpeg())
-        GTEST_SKIP() << "ffmpeg is not installed: the test signals cannot be encoded";
-    TempDir dir;
-    BoundSink bound;
+TEST_F(LoudnessAccuracy, Tech3342LoudnessRange) {
     const Case cases[] = {
         {"lra1", {{-20, 20}, {-30, 20}}, 10},
         {"lra2", {{-20, 20}, {-15, 20}}, 5},
         {"lra3", {{-40, 20}, {-20, 20}}, 20},
         {"lra4", {{-50, 20}, {-35, 20}, {-20, 20}, {-35, 20}, {-50, 20}}, 15},
     };
-    for (const Case& c : cases) {
-        ProgrammeLoudnessFigures figures = MeasureSpot(dir, EncodeSpot(dir, c.name, c.parts));
-        ASSERT_TRUE(figures.measured) << c.name;
-        EXPECT_NEAR(c.expected, figures.rangeLu, 1.0) << c.name;
-    }
+    for (const Case& c : cases) EXPECT_NEAR(c.expected, Measure(c).rangeLu, 1.0) << c.name;
 }
 
 }  // namespace
