@@ -267,9 +267,15 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;
     written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
     written = WriteIfAsked(options.vbvPath, VbvCsvLines(series), "buffer occupancy") && written;
-    written = WriteIfAsked(options.loudnessPath, LoudnessCsvLines(AllLoudnessCurves(results)),
-                           "loudness") &&
-              written;
+    std::vector<FileLoudness> curves = AllLoudnessCurves(results);
+    // Loudness is measured on decoded audio only: an empty table says why.
+    if (!options.loudnessPath.empty() && curves.empty()) {
+        std::fputs(
+            "Note: --loudness measured no audio stream: loudness needs decoded audio "
+            "(DecodeAudio=1 in the profile).\n",
+            stderr);
+    }
+    written = WriteIfAsked(options.loudnessPath, LoudnessCsvLines(curves), "loudness") && written;
     return written ? exitCode : kExitFail;
 }
 

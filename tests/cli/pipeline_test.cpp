@@ -434,6 +434,13 @@ TEST_F(PipelineTest, LoudnessCurvesOfSeveralFiles) {
     EXPECT_TRUE(quiet["integratedLufs"].is_null());
     EXPECT_TRUE(quiet["curve"][0][1].is_null());
 
+    // Header mode decodes nothing to measure: the table stays empty, and says why.
+    std::string header = dir_.WriteText("header.ini", "[Audio]\nDecodeAudio=0\n");
+    run = Run("--profile " + Quoted(header) + " --loudness " + Quoted(csv) + " " + Quoted(kSample));
+    EXPECT_EQ(1u, ReadLines(csv).size());
+    EXPECT_NE(std::string::npos, run.err.find("loudness needs decoded audio (DecodeAudio=1"))
+        << run.err;
+
     // Without --loudness and without a loudness key nothing is measured.
     ASSERT_NE(2, Run("--profile " + Quoted(profile) + " --format json --output " + Quoted(output) +
                      " " + Quoted(kSample))
