@@ -39,8 +39,9 @@ std::string UnitOf(const JudgedCheck& check) {
     return "";
 }
 
+// A file whose program stream loses its sync is judged on what was read before: a fail.
 bool IsError(const StreamIdTable& table) {
-    return table.result != ScanOk && table.result != ScanNoEndCode;
+    return table.result != ScanOk && table.result != ScanNoEndCode && table.result != ScanSyncLost;
 }
 
 // The last error box's text (the one with the system's reason) on one line; the first

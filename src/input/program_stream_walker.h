@@ -11,6 +11,7 @@
 #include "input/bitstream_file.h"
 #include "input/pes_header.h"
 #include "input/start_code_search.h"
+#include "input/system_clock.h"
 
 // Start code values (ISO/IEC 13818-1, 2.5.3); any other value opens a PES packet whose
 // stream id is the start code's last byte.
@@ -57,8 +58,6 @@ struct PackHeader {
 };
 // Pack header bytes with the start code, before the stuffing.
 constexpr uint32_t kPackHeaderBytes = 14;
-// SCR extension periods (27 MHz) in one period of the base (90 kHz).
-constexpr uint32_t kScrExtensionsPerBase = 300;
 
 inline uint64_t PackHeader::Scr27MHz() const {
     return scrBase * kScrExtensionsPerBase + scrExtension;
@@ -109,7 +108,10 @@ struct PesPacketHeader {
     uint32_t packetLength = 0;  // bytes after PES_packet_length
     double declaredEndBit = 0;  // file bit position where PES_packet_length says it ends
     bool hasHeader = false;     // false for the ids of HasNoPesHeader: all payload
-    PesHeader header;           // when hasHeader
+    // PES_packet_length leaves no room for the header's own bytes (a damaged packet): the
+    // header is not read, the packet's bytes are passed over and it carries no payload.
+    bool shorterThanHeader = false;
+    PesHeader header;  // when hasHeader and not shorterThanHeader
     // What PES_packet_length leaves for the payload; zero or less when the header claims
     // the whole packet or more.
     int PayloadSize() const;
@@ -118,17 +120,32 @@ struct PesPacketHeader {
 // PES_header_data_length.
 constexpr int kPesHeaderFixedBytes = 3;
 
+// The two flag bytes and PES_header_data_length ahead do not fit in `packetLength` bytes.
+inline bool IsPesHeaderLongerThan(BitstreamFile& file, uint32_t packetLength) {
+    constexpr auto kFixedBytes = static_cast<uint32_t>(kPesHeaderFixedBytes);
+    if (packetLength < kFixedBytes) return true;
+    uint32_t headerDataLength = file.PeekBits(8 * kPesHeaderFixedBytes) & 0xFF;
+    return kFixedBytes + headerDataLength > packetLength;
+}
+
 // Inline: once per packet, and the payload reader leaves out the fields it does not use.
 inline PesPacketHeader ReadPesPacketHeader(BitstreamFile& file, uint8_t streamId) {
     PesPacketHeader packet;
     packet.packetLength = file.ReadBits(16);
     packet.declaredEndBit = file.BitPosition() + packet.packetLength * 8.0;
     packet.hasHeader = !HasNoPesHeader(streamId);
-    if (packet.hasHeader) packet.header = ReadPesHeader(file);
+    if (!packet.hasHeader) return packet;
+    if (IsPesHeaderLongerThan(file, packet.packetLength)) {
+        packet.shorterThanHeader = true;
+        file.SkipBytes(packet.packetLength);
+        return packet;
+    }
+    packet.header = ReadPesHeader(file);
     return packet;
 }
 
 inline int PesPacketHeader::PayloadSize() const {
+    if (shorterThanHeader) return 0;
     if (!hasHeader) return static_cast<int>(packetLength);
     return static_cast<int>(packetLength) - header.headerDataLength - kPesHeaderFixedBytes;
 }

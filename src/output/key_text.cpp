@@ -78,6 +78,8 @@ const std::map<std::string, std::string>& Units() {
         {"SpliceReady", "code"},
         {"SequenceHeaderEveryGOP", "code"},
         {"MuxRateCheck", "code"},
+        {"ClockDiscontinuitiesMax", "count"},
+        {"FormatChangesAllowed", "code"},
         {"AudioVideoStartMax", "ms"},
         {"AudioVideoEndMax", "ms"},
         {"SpotDurationTolerance", "frames"},
@@ -122,6 +124,7 @@ const std::map<std::string, Codes>& Meanings() {
         {"ScanType", {{0, "zigzag"}, {1, "alternate"}}},
         {"ProgressiveFrame", {{0, "interlaced"}, {1, "progressive"}}},
         {"SequenceHeaderAligned", {{0, "no"}, {1, "yes"}}},
+        {"FormatChangesAllowed", {{0, "no format change"}, {1, "format changes accepted"}}},
         {"IntraDCPrecision", {{0, "8 bits"}, {1, "9 bits"}, {2, "10 bits"}, {3, "11 bits"}}},
     };
     return meanings;

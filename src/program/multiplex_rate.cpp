@@ -20,28 +20,28 @@ void MultiplexRate::CloseWindow(double endSeconds, uint64_t bytes) {
     peak = std::max(peak, rate);
 }
 
-void MultiplexRate::AddPack(double scrSeconds, uint64_t position) {
+void MultiplexRate::AddPack(double seconds, uint64_t position, bool clockJumped) {
     if (!started_) {
         started_ = true;
-        windowStart_ = scrSeconds;
-    } else if (scrSeconds < previousScr_ || scrSeconds - previousScr_ > kWindowSeconds) {
-        // A clock that jumps (joined sequences, a capture's restart) times nothing across
-        // the jump: the stretch ends at the pack before it.
-        CloseWindow(previousScr_, windowBytes_);
-        windowStart_ = scrSeconds;
+        windowStart_ = seconds;
+    } else if (clockJumped) {
+        // A clock that jumps (joined files, a capture's restart) times nothing across the
+        // jump: the stretch ends at the pack before it.
+        CloseWindow(previousSeconds_, windowBytes_);
+        windowStart_ = seconds;
         windowBytes_ = 0;
     } else {
         windowBytes_ += position - previousPosition_;
-        if (scrSeconds - windowStart_ >= kWindowSeconds) {
-            CloseWindow(scrSeconds, windowBytes_);
-            windowStart_ = scrSeconds;
+        if (seconds - windowStart_ >= kWindowSeconds) {
+            CloseWindow(seconds, windowBytes_);
+            windowStart_ = seconds;
             windowBytes_ = 0;
         }
     }
-    previousScr_ = scrSeconds;
+    previousSeconds_ = seconds;
     previousPosition_ = position;
 }
 
 void MultiplexRate::Finish() {
-    if (started_) CloseWindow(previousScr_, windowBytes_);
+    if (started_) CloseWindow(previousSeconds_, windowBytes_);
 }

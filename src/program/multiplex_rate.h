@@ -8,8 +8,10 @@
 
 class MultiplexRate {
   public:
-    // A pack whose SCR (in seconds) was read from the pack header starting at byte `position`.
-    void AddPack(double scrSeconds, uint64_t position);
+    // A pack whose header starts at byte `position`, at `seconds` of stream time (its SCR
+    // from the first pack's, along the clock); `clockJumped` when the clock jumped to it
+    // from the pack before, which times nothing across the jump.
+    void AddPack(double seconds, uint64_t position, bool clockJumped);
     // The last pack's bytes have no following SCR to be timed by and are left out.
     void Finish();
     // The highest rate over a stretch of about a second, in bit/s (a stream shorter than
@@ -22,7 +24,7 @@ class MultiplexRate {
     bool started_ = false;
     double windowStart_ = 0;
     uint64_t windowBytes_ = 0;
-    double previousScr_ = 0;
+    double previousSeconds_ = 0;
     uint64_t previousPosition_ = 0;
     double peak_ = 0;       // of stretches of a second or more
     double shortPeak_ = 0;  // of shorter ones

@@ -17,8 +17,12 @@ StreamIdTable table;
 
 // What the scan keeps between start codes.
 struct ScanState {
-    long double currentScr = 0;       // 90 kHz units with the 27 MHz fraction
+    uint64_t currentScr = 0;          // of the current pack, 27 MHz
     double previousPackPosition = 0;  // bit position after the last pack start code
+    uint32_t previousMuxRate = 0;     // program_mux_rate of the pack before
+    // Stream time at the current pack, in 27 MHz periods from the first pack: the SCR's
+    // steps, modulo 2^33, and over a discontinuity the time its bytes take at the mux rate.
+    int64_t streamTime = 0;
     uint32_t packetsInPack = 0;
     bool firstPack = true;
     bool stoppedByTime = false;
@@ -31,10 +35,13 @@ struct ScanState {
 // Scan-wide failures that end the pass at once.
 using Stop = std::optional<ScanResult>;
 
-// Clock periods in a millisecond: the 90 kHz of the SCR base, PTS and DTS, and the
-// 27 MHz of the whole SCR (ISO/IEC 13818-1, 2.4.2.1).
-constexpr double kBaseTicksPerMs = 90.0;
-constexpr double kScrTicksPerMs = kBaseTicksPerMs * kScrExtensionsPerBase;
+// Clock periods in a millisecond: the 27 MHz of the whole SCR (ISO/IEC 13818-1, 2.4.2.1).
+constexpr double kScrTicksPerMs = kSystemClockHz / 1000;
+// PTS and DTS count 90 kHz periods.
+constexpr double kBaseTicksPerMs = kBaseClockHz / 1000;
+// The longest step between two SCRs (ISO/IEC 13818-1, 2.7.1): 0.7 s.
+constexpr int64_t kLongestScrStep = 7 * static_cast<int64_t>(kSystemClockHz) / 10;
+constexpr uint32_t kStartCodeBytes = 4;
 
 // Bytes of a DVD audio or subpicture packet before its elementary data.
 constexpr int kAc3DtsHeaderBytes = 4;
@@ -73,13 +80,33 @@ int FindStreamStart(BitstreamFile& file) {
     return StreamKindNothing;
 }
 
+// Moves the stream time on to a pack whose SCR is `scr`, `bytes` after the pack before;
+// true when the clock jumped there. Across a jump the stream time goes on by the time
+// the bytes take at the mux rate, as it would have had the clock run on.
+bool AdvanceStreamTime(ScanState& state, uint64_t scr, double bytes, uint64_t packOffset) {
+    int64_t step = ScrDifference(scr, state.currentScr);
+    bool jumped = step < 0 || step > kLongestScrStep;
+    if (jumped) {
+        double bytesPerSecond = state.previousMuxRate * (kMuxRateUnitBitsPerSecond / 8.0);
+        step =
+            bytesPerSecond > 0 ? static_cast<int64_t>(bytes / bytesPerSecond * kSystemClockHz) : 0;
+    }
+    state.streamTime += step;
+    if (jumped && table.clockDiscontinuities++ == 0) {
+        table.firstDiscontinuitySeconds = static_cast<double>(state.streamTime) / kSystemClockHz;
+        table.firstDiscontinuityOffset = packOffset;
+    }
+    return jumped;
+}
+
 Stop CountPack(BitstreamFile& file, ScanState& state) {
     ++table.packCount;
     state.packetsInPack = 0;
+    double packBytes = 0;  // from the pack before
     if (state.previousPackPosition != 0) {
         // Packs more than 4 GiB apart (a hole in a damaged file) saturate the 32-bit size.
-        double size = (file.BitPosition() - state.previousPackPosition) / 8;
-        auto size32 = static_cast<uint32_t>(std::min(size, double{UINT32_MAX}));
+        packBytes = (file.BitPosition() - state.previousPackPosition) / 8;
+        auto size32 = static_cast<uint32_t>(std::min(packBytes, double{UINT32_MAX}));
         table.maxPackSize = std::max(table.maxPackSize, size32);
     }
     state.previousPackPosition = file.BitPosition();
@@ -87,15 +114,18 @@ Stop CountPack(BitstreamFile& file, ScanState& state) {
 
     PackHeader pack = ReadPackHeader(file);
     uint64_t scr27MHz = pack.Scr27MHz();
+    auto packOffset = static_cast<uint64_t>(state.previousPackPosition / 8 - kStartCodeBytes);
+    bool jumped = false;
     if (state.firstPack) {
         table.firstScrMs = static_cast<double>(scr27MHz) / kScrTicksPerMs;
         state.firstPack = false;
+    } else {
+        jumped = AdvanceStreamTime(state, scr27MHz, packBytes, packOffset);
     }
-    state.currentScr = static_cast<long double>(scr27MHz) / kScrExtensionsPerBase;
-    constexpr double kStartCodeBytes = 4;
-    state.multiplexRate.AddPack(
-        static_cast<double>(scr27MHz) / (kScrTicksPerMs * 1000),
-        static_cast<uint64_t>(state.previousPackPosition / 8 - kStartCodeBytes));
+    state.currentScr = scr27MHz;
+    state.previousMuxRate = pack.programMuxRate;
+    state.multiplexRate.AddPack(static_cast<double>(state.streamTime) / kSystemClockHz, packOffset,
+                                jumped);
     table.programMuxRate = pack.programMuxRate;
     table.maxProgramMuxRate = std::max(table.maxProgramMuxRate, pack.programMuxRate);
     state.declaredEnd = pack.declaredEndBit;
@@ -118,18 +148,33 @@ void CountSystemHeader(BitstreamFile& file, ScanState& state) {
     table.videoBound = header.videoBound;
 }
 
+// A PTS or DTS against the SCR of its pack, in 27 MHz periods, modulo 2^33.
+int64_t AfterScr(uint64_t stamp, const ScanState& state) {
+    return ScrDifference(stamp * kScrExtensionsPerBase, state.currentScr);
+}
+
 // Counts the header's time stamps against the clock of the current pack.
 void CountTimeStamps(uint8_t id, const PesHeader& header, const ScanState& state) {
     if (header.ptsDtsFlags != 2 && header.ptsDtsFlags != 3) return;
     if (table.firstPtsPending[id]) {
         table.firstPtsMs[id] = static_cast<double>(header.pts) / kBaseTicksPerMs;
+        table.firstPtsFromStartMs[id] =
+            static_cast<double>(state.streamTime + AfterScr(header.pts, state)) / kScrTicksPerMs;
         table.firstPtsPending[id] = false;
     }
-    if (header.pts <= state.currentScr) ++table.ptsUnderflows;
+    if (AfterScr(header.pts, state) <= 0) ++table.ptsUnderflows;
     if (header.ptsDtsFlags == 3) {
-        if (header.dts <= state.currentScr) ++table.dtsUnderflows;
-        if (header.dts > header.pts) ++table.ptsDtsOutOfSync;
+        if (AfterScr(header.dts, state) <= 0) ++table.dtsUnderflows;
+        if (ClockDifference(header.dts, header.pts) > 0) ++table.ptsDtsOutOfSync;
     }
+}
+
+void CountShortPesPacket(const PesPacketHeader& packet) {
+    if (table.shortPesPackets++ > 0) return;
+    constexpr double kLengthFieldBytes = 2;
+    table.firstShortPesOffset = static_cast<uint64_t>(
+        packet.declaredEndBit / 8 - packet.packetLength - kLengthFieldBytes - kStartCodeBytes);
+    table.firstShortPesLength = packet.packetLength;
 }
 
 // DVD private stream 1: the first payload byte names the substream.
@@ -159,7 +204,9 @@ Stop CountPesPacket(BitstreamFile& file, uint8_t id, ScanState& state) {
     std::optional<uint8_t> sub;
     bool dvdPrivate = table.isDvd && id == kPrivateStream1Id;
 
-    if (!packet.hasHeader) {
+    if (packet.shorterThanHeader) {
+        CountShortPesPacket(packet);
+    } else if (!packet.hasHeader) {
         file.SkipBytes(length);
         table.payloadBytes[id] += length;
     } else {
@@ -226,12 +273,35 @@ void CountStreams() {
     }
 }
 
+// The packs of a second program after the program end code (two spots joined with
+// `cat`): walked structure by structure and counted, nothing else taken from them.
+uint32_t CountPacksOfAnotherProgram(BitstreamFile& file) {
+    uint32_t packs = 0;
+    while (!file.AtEnd() && !IsCancelRequested()) {
+        std::optional<uint32_t> code = ReadNextStartCode(file);
+        if (!code) break;
+        if (*code == kPackStartCode) {
+            ++packs;
+            ReadPackHeader(file);
+        } else if (*code == kSystemHeaderStartCode) {
+            ReadSystemHeader(file, [](const StreamBufferBound&) {});
+        } else if (*code != kProgramEndCode) {
+            PesPacketHeader packet = ReadPesPacketHeader(file, StreamIdOf(*code));
+            file.SkipBytes(static_cast<uint64_t>(std::max(packet.PayloadSize(), 0)));
+        }
+    }
+    return packs;
+}
+
 // A file cut short (a truncated upload) ends inside its last structure; bytes after the
-// program end code belong to no structure at all.
-void NoteFileEnd(const BitstreamFile& file, const ScanState& state) {
+// program end code belong to no structure at all, unless another program begins there.
+void NoteFileEnd(BitstreamFile& file, const ScanState& state) {
     double fileBits = static_cast<double>(file.FileSize()) * 8;
     if (state.lastCode == kProgramEndCode) {
         table.bytesAfterEndCode = static_cast<uint64_t>((fileBits - file.BitPosition()) / 8);
+        if (file.PeekBits(32) == kPackStartCode) {
+            table.packsAfterEndCode = CountPacksOfAnotherProgram(file);
+        }
     } else if (file.AtEnd() && state.declaredEnd > fileBits) {
         table.bytesMissingAtEnd = static_cast<uint64_t>((state.declaredEnd - fileBits) / 8);
     }
@@ -245,21 +315,29 @@ ScanResult Scan(BitstreamFile& file, int timeLimitSeconds, PayloadFanOut* fanOut
 
     ScanState state;
     state.fanOut = fanOut;
+    bool syncLost = false;
     while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
+        double wordStart = file.BitPosition() / 8;
         std::optional<uint32_t> code = ReadNextStartCode(file);
-        if (!code) return ScanSyncLost;
+        if (!code) {
+            // What was read before the garbage is still counted and reported.
+            table.syncLostOffset = static_cast<uint64_t>(wordStart);
+            syncLost = true;
+            break;
+        }
         state.lastCode = *code;
         if (Stop stop = Dispatch(file, *code, state)) return *stop;
         // The limit counts stream time from the first pack, whatever its clock.
-        double streamMs =
-            static_cast<double>(state.currentScr / kBaseTicksPerMs) - table.firstScrMs;
+        double streamMs = static_cast<double>(state.streamTime) / kScrTicksPerMs;
         if (timeLimitSeconds != 0 && timeLimitSeconds * 1000.0 < streamMs) {
             state.stoppedByTime = true;
             break;
         }
     }
-    ScanResult result =
-        (state.lastCode == kProgramEndCode || state.stoppedByTime) ? ScanOk : ScanNoEndCode;
+    ScanResult result = syncLost ? ScanSyncLost
+                        : (state.lastCode == kProgramEndCode || state.stoppedByTime)
+                            ? ScanOk
+                            : ScanNoEndCode;
     NoteFileEnd(file, state);
     CountStreams();
     state.multiplexRate.Finish();
@@ -285,7 +363,7 @@ StreamExtent StreamExtentOf(const StreamIdTable& scanned, int streamId) {
 
 double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id) {
     if (scanned.firstPtsPending[id]) return 0.0;
-    return scanned.firstPtsMs[id] - scanned.firstScrMs;
+    return scanned.firstPtsFromStartMs[id];
 }
 
 int BufferBoundEntry(const StreamIdTable& scanned, int id) {

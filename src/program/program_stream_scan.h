@@ -48,9 +48,23 @@ struct StreamIdTable {
     uint64_t firstPackOffset;    // bytes before the first pack start code
     uint64_t bytesMissingAtEnd;  // the file ends this much short of its last structure
     uint64_t bytesAfterEndCode;  // after the program end code
+    uint32_t packsAfterEndCode;  // of another program that follows the end code
+    uint64_t syncLostOffset;     // ScanSyncLost: where the word that is no start code began
     double firstScrMs;
     PerId<bool> firstPtsPending;
     PerId<double> firstPtsMs;
+    // The first PTS counted from the first pack's SCR along the clock (modulo 2^33, and
+    // across no discontinuity), in ms.
+    PerId<double> firstPtsFromStartMs;
+    // SCRs that go back, or forward by more than the 0.7 s that ISO/IEC 13818-1 2.7.1
+    // allows between two of them: a clock that restarts (joined files) or jumps.
+    uint32_t clockDiscontinuities;
+    double firstDiscontinuitySeconds;   // stream time of the first, from the first pack
+    uint64_t firstDiscontinuityOffset;  // byte offset of the pack after the jump
+    // PES packets whose PES_packet_length leaves no room for their own header.
+    uint32_t shortPesPackets;
+    uint64_t firstShortPesOffset;  // byte offset of the first one's start code
+    uint32_t firstShortPesLength;  // its PES_packet_length
     uint32_t ptsUnderflows;
     uint32_t dtsUnderflows;
     uint32_t ptsDtsOutOfSync;
@@ -97,7 +111,8 @@ void ResetStreamIdTable();
 const StreamIdTable& GetStreamIdTable();
 // What a stream's pass needs of the first pass.
 StreamExtent StreamExtentOf(const StreamIdTable& scanned, int streamId);
-// A stream's first PTS counted from the first pack's SCR, in ms; 0 without a PTS.
+// A stream's first PTS counted from the first pack's SCR along the clock, in ms; 0
+// without a PTS.
 double FirstPtsFromClockStartMs(const StreamIdTable& scanned, int id);
 // The system header entry that bounds the stream's buffer: its own, or else the entry
 // for all streams of its kind.

@@ -55,6 +55,22 @@ void WriteMuxRateLines(const SystemReference& ref, const StreamIdTable& table, b
                key, table.rateBound >= table.maxProgramMuxRate, failed);
 }
 
+// A clock that goes back or leaps (two spots joined, a recorder restarted): written when
+// there is one, or when the profile judges it, so that other reports stay as they were.
+void WriteClockDiscontinuityLine(const SystemReference& ref, const StreamIdTable& table,
+                                 bool& failed) {
+    ProfileKey key = KeyOf(ref, &SystemReference::ClockDiscontinuitiesMax);
+    uint32_t count = table.clockDiscontinuities;
+    if (count == 0 && key.value == kNotSet) return;
+    std::string line =
+        count == 0
+            ? FormatReportLine("Clock Discontinuities = 0")
+            : FormatReportLine("Clock Discontinuities = %u (first at %.2f s, byte %llu)", count,
+                               table.firstDiscontinuitySeconds,
+                               static_cast<unsigned long long>(table.firstDiscontinuityOffset));
+    CheckRange(line, kNoLimit, key, count, failed);
+}
+
 void WriteTimingErrorLines(const SystemReference& ref, const StreamIdTable& table, bool& failed) {
     ProfileKey timingError = KeyOf(ref, &SystemReference::PacketSCRTimingError);
     if (table.ptsUnderflows > 0) {
@@ -184,17 +200,33 @@ void WriteBufferBoundLine(const StreamIdTable& table, int id) {
 namespace {
 
 // A truncated upload passes nothing it did not deliver; bytes after the end code are
-// said, not judged.
+// said, not judged, unless they are another program (two spots joined): the report covers
+// only the first.
 void WriteFileEndLines(const StreamIdTable& table, bool& failed) {
     if (table.bytesMissingAtEnd > 0) {
         failed = true;
         LogFail("*File ends inside a packet: the last packet lacks %llu bytes",
                 static_cast<unsigned long long>(table.bytesMissingAtEnd));
     }
-    if (table.bytesAfterEndCode > 0) {
-        LogWarning("%llu bytes after the Program End Code",
-                   static_cast<unsigned long long>(table.bytesAfterEndCode));
+    auto bytesAfter = static_cast<unsigned long long>(table.bytesAfterEndCode);
+    if (table.packsAfterEndCode > 0) {
+        failed = true;
+        LogFail("*%llu bytes after the Program End Code hold another program (%u packs)",
+                bytesAfter, table.packsAfterEndCode);
+    } else if (bytesAfter > 0) {
+        LogWarning("%llu bytes after the Program End Code", bytesAfter);
     }
+}
+
+// Packets whose PES_packet_length cannot hold their own header: a damaged multiplex.
+void WriteShortPacketLine(const StreamIdTable& table, bool& failed) {
+    if (table.shortPesPackets == 0) return;
+    failed = true;
+    LogFail(
+        "*PES packets shorter than their own header = %u (first at byte %llu, "
+        "PES_packet_length %u)",
+        table.shortPesPackets, static_cast<unsigned long long>(table.firstShortPesOffset),
+        table.firstShortPesLength);
 }
 
 }  // namespace
@@ -225,8 +257,10 @@ int WriteProgramStreamSummary(const SystemReference& ref, const StreamIdTable& t
     int muxRateLine = GetLineCounter();
     if (ref.MuxRateCheck != kNotSet) WriteMuxRateLines(ref, table, failed);
     WriteTimingErrorLines(ref, table, failed);
+    WriteClockDiscontinuityLine(ref, table, failed);
     LogInfo("Total PES packets = %d", table.pesPacketCount);
     LogInfo("PES Packet Lenght Max. = %d", table.maxPesPacketLength);
+    WriteShortPacketLine(table, failed);
     CheckEqual(FormatReportLine("Number of Video Streams: %d", table.videoStreamCount),
                KeyOf(ref, &SystemReference::VideoStreams), table.videoStreamCount, failed);
     CheckEqual(FormatReportLine("Number of Audio Streams: %d", table.audioStreamCount),

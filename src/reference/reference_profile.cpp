@@ -132,6 +132,7 @@ constexpr SystemKey kSystemKeys[] = {
     {"System", "AudioVideoEndMax", &SystemReference::AudioVideoEndMax, kNotSet},
     {"System", "SpotDurationTolerance", &SystemReference::SpotDurationTolerance, kNotSet},
     {"System", "MuxRateCheck", &SystemReference::MuxRateCheck, kNotSet},
+    {"System", "ClockDiscontinuitiesMax", &SystemReference::ClockDiscontinuitiesMax, kNotSet},
 };
 
 constexpr VideoKey kVideoKeys[] = {
@@ -165,6 +166,7 @@ constexpr VideoKey kVideoKeys[] = {
     {"Video", "DeclaredBitrateCheck", &VideoReference::DeclaredBitrateCheck, kNotSet},
     {"Video", "SpliceReady", &VideoReference::SpliceReady, kNotSet},
     {"Video", "SequenceHeaderEveryGOP", &VideoReference::SequenceHeaderEveryGOP, kNotSet},
+    {"Video", "FormatChangesAllowed", &VideoReference::FormatChangesAllowed, kNotSet},
 };
 
 constexpr AudioKey kAudioKeys[] = {

@@ -34,6 +34,9 @@ struct SystemReference {
     // 1: packs arriving faster than their mux rate, or a mux rate above the system
     // header's rate bound, fail
     int32_t MuxRateCheck;
+    // The most SCRs that may go back or jump forward by more than 0.7 s (joined files, a
+    // clock restarted in the middle)
+    int32_t ClockDiscontinuitiesMax;
 };
 
 struct VideoReference {
@@ -69,6 +72,9 @@ struct VideoReference {
     int32_t DeclaredBitrateCheck;    // 1: a peak above the sequence header's bit rate fails
     int32_t SpliceReady;             // 1: a stream a splicer cannot cut at its ends fails
     int32_t SequenceHeaderEveryGOP;  // 1: a GOP without a sequence header before it fails
+    // 0: a sequence header whose picture size, aspect ratio, frame rate or chroma format
+    // differs from the one before fails; 1: accepted
+    int32_t FormatChangesAllowed;
 };
 
 struct AudioReference {

@@ -96,11 +96,14 @@ std::string OpenFailureText(const std::string& path) {
     }
 }
 
-void HandleScanResult(ScanResult result, const std::string& path) {
+// Writes what the first pass's result says of the file; true when the sections follow:
+// after the whole file, after a missing end code the profile accepts, and after the
+// program stream lost its sync, so that the figures of what was read before are shown.
+bool HandleScanResult(ScanResult result, const std::string& path) {
     bool& failed = runState.runFailed;
     switch (result) {
         case ScanOk:
-            return;
+            return true;
         case ScanBadExtension:
             ReportError(IsFolder(path) ? FolderText(path)
                                        : "Bad extension for file \"" + path + "\"..!");
@@ -122,12 +125,23 @@ void HandleScanResult(ScanResult result, const std::string& path) {
                 "Missing Progam End Code...",
                 KeyOf(ReferenceProfile.system, &SystemReference::ProgramEndCodeRequired),
                 kNoEndCodeAccepted, failed);
-            return;
+            return !failed;
+        case ScanSyncLost: {
+            const StreamIdTable& table = GetStreamIdTable();
+            uint64_t fileSize = GetBitstreamFile().FileSize();
+            uint64_t rest = fileSize > table.syncLostOffset ? fileSize - table.syncLostOffset : 0;
+            LogFail("*Program stream sync lost at byte %llu: no start code in the next %llu bytes",
+                    static_cast<unsigned long long>(table.syncLostOffset),
+                    static_cast<unsigned long long>(rest));
+            failed = true;
+            return true;
+        }
         default:
             ReportError("Unknown Error...!!");
             break;
     }
     failed = true;
+    return false;
 }
 
 // What the mux rate judgement records: the declared rate in bit/s at least the
@@ -320,9 +334,7 @@ int AnalyzeFile(const char* path) {
     const StreamIdTable& table = GetStreamIdTable();
     SetProgress(100);
     SetStatusText("");
-    HandleScanResult(result, path);
-
-    if (!runState.runFailed) {
+    if (HandleScanResult(result, path)) {
         runState.muxRateLine =
             WriteProgramStreamSummary(ReferenceProfile.system, table, path,
                                       GetBitstreamFile().FileSize(), runState.runFailed);

@@ -37,6 +37,8 @@ std::string Describe(uint8_t id, const PesPacketHeader& p) {
     std::string text = "pes " + Hex(id) + " length " + std::to_string(p.packetLength);
     if (!p.hasHeader) {
         text += " no header";
+    } else if (p.shorterThanHeader) {
+        text += " shorter than its header";
     } else {
         const PesHeader& h = p.header;
         if (h.ptsDtsFlags & 2) text += " pts " + std::to_string(h.pts);
@@ -164,7 +166,7 @@ const WalkCase kWalkCases[] = {
     {"private stream 1 has header fields",
      [] { return StreamBuilder().Pes(kPrivateStream1Id, Payload(1)).Build(); },
      {"pes BD length 4 data 0 payload 1 ends 10"}},
-    {"a header longer than its packet leaves a payload below zero",
+    {"a header longer than its packet is not read: the packet's length is passed over",
      [] {
          PesFields f;
          f.headerDataLength = 20;
@@ -172,7 +174,19 @@ const WalkCase kWalkCases[] = {
          f.payload = Bytes(20, 0xFF);
          return StreamBuilder().Pes(0xE0, f).EndCode().Build();
      },
-     {"pes E0 length 10 data 20 payload -13 ends 16", "end"}},
+     {"pes E0 length 10 shorter than its header payload 0 ends 16", "end"}},
+    {"packets too short for the header's first three bytes take no byte of the next one",
+     [] {
+         return StreamBuilder()
+             .Raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x00})
+             .Raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x02, 0x80, 0x00})
+             .Raw({0x00, 0x00, 0x01, 0xC0, 0x00, 0x03, 0x80, 0x00, 0x00})
+             .EndCode()
+             .Build();
+     },
+     {"pes E0 length 0 shorter than its header payload 0 ends 6",
+      "pes E0 length 2 shorter than its header payload 0 ends 14",
+      "pes C0 length 3 data 0 payload 0 ends 23", "end"}},
     {"bytes that are no start code are passed over up to the next prefix",
      [] {
          StreamBuilder b;
@@ -198,7 +212,7 @@ const WalkCase kWalkCases[] = {
      [] {
          return StreamBuilder().Raw({0x55, 0x66, 0x77, 0x88, 0x00, 0x00, 0x01}).Build();
      },
-     {"pes 00 length 0 data 0 payload -3 ends 7"}},
+     {"pes 00 length 0 shorter than its header payload 0 ends 7"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Structures, WalkTable, ::testing::ValuesIn(kWalkCases), CaseNumber());

@@ -104,20 +104,20 @@ TEST_F(StreamReaderTest, EmptyPayloadDeliversNothing) {
 }
 
 TEST_F(StreamReaderTest, TheBudgetOfTheFirstPassHolds) {
-    // Packs one second apart; a 300 s limit lets the first pass count 301 packets.
+    // Packs half a second apart; a 300 s limit lets the first pass count 601 packets.
     StreamBuilder b;
-    for (int s = 0; s <= 320; ++s) {
-        b.Pack(90000ull * s);
+    for (int s = 0; s <= 640; ++s) {
+        b.Pack(45000ull * s);
         b.Pes(0xE0, Payload({static_cast<uint8_t>(s)}));
     }
     StreamReader& r = Open(b.EndCode().Build(), 0xE0, 300);
-    ASSERT_EQ(301u, GetStreamIdTable().pesPacketCount);
+    ASSERT_EQ(601u, GetStreamIdTable().pesPacketCount);
     int bytes = 0;
     while (!r.AtEnd()) {
         r.ReadBits(8);
         ++bytes;
     }
-    EXPECT_EQ(301, bytes);
+    EXPECT_EQ(601, bytes);
 }
 
 // A program stream map packet (ISO/IEC 13818-1, 2.5.4) before the first pack: the

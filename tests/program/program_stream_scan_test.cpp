@@ -70,10 +70,15 @@ TEST_F(ScanTest, EndOfFileAndTrailingGarbage) {
     EXPECT_EQ(ScanNoEndCode, Scan(MakeSimpleStream(2, false)));
     EXPECT_EQ(2u, T().packCount);
     EXPECT_EQ(1u, T().videoStreamCount);  // counted on every orderly end
+    // Garbage after the last packet: where the sync was lost, and what was read before it.
     Bytes garbage = MakeSimpleStream(2, false);
+    size_t garbageStart = garbage.size();
     garbage.insert(garbage.end(), {0x12, 0x34, 0x56, 0x78, 0x9A});
     EXPECT_EQ(ScanSyncLost, Scan(garbage));
-    EXPECT_EQ(0u, T().videoStreamCount);  // not counted after an error
+    EXPECT_EQ(garbageStart, T().syncLostOffset);
+    EXPECT_EQ(2u, T().packCount);
+    EXPECT_EQ(1u, T().videoStreamCount);
+    EXPECT_EQ(1u, T().audioStreamCount);
 }
 
 TEST_F(ScanTest, BytesAfterTheEndCodeAreNotRead) {
@@ -83,7 +88,31 @@ TEST_F(ScanTest, BytesAfterTheEndCodeAreNotRead) {
     EXPECT_EQ(ScanOk, Scan(bytes));
     EXPECT_EQ(1u, T().packCount);
     EXPECT_EQ(tail.size(), T().bytesAfterEndCode);
+    EXPECT_EQ(1u, T().packsAfterEndCode);  // a pack header: another program begins there
     EXPECT_EQ(0u, T().bytesMissingAtEnd);
+}
+
+// Two spots joined with `cat`: the second is walked to count its packs, and none of it
+// enters the table.
+TEST_F(ScanTest, AnotherProgramAfterTheEndCodeIsCountedOnly) {
+    Bytes joined = MakeSimpleStream(2);
+    Bytes second = MakeSimpleStream(3);
+    joined.insert(joined.end(), second.begin(), second.end());
+    ASSERT_EQ(ScanOk, Scan(joined));
+    EXPECT_EQ(2u, T().packCount);
+    EXPECT_EQ(2u, T().packetCount[0xE0]);
+    EXPECT_EQ(second.size(), T().bytesAfterEndCode);
+    EXPECT_EQ(3u, T().packsAfterEndCode);
+
+    Bytes garbage = MakeSimpleStream(2);
+    garbage.insert(garbage.end(), {0x00, 0x00, 0x01, 0xBA, 0x44});  // a pack cut short
+    ASSERT_EQ(ScanOk, Scan(garbage));
+    EXPECT_EQ(1u, T().packsAfterEndCode);
+    Bytes stuffing = MakeSimpleStream(2);
+    stuffing.insert(stuffing.end(), 100, 0xFF);
+    ASSERT_EQ(ScanOk, Scan(stuffing));
+    EXPECT_EQ(100u, T().bytesAfterEndCode);
+    EXPECT_EQ(0u, T().packsAfterEndCode);
 }
 
 // A file cut short, as a truncated upload is: how much its last structure lacks.
@@ -214,6 +243,104 @@ TEST_F(ScanTest, ThirtyThreeBitStampsAreExact) {
     ASSERT_EQ(ScanOk, Scan(b.EndCode().Build()));
     EXPECT_DOUBLE_EQ(big / 90.0, T().firstPtsMs[0xE0]);
     EXPECT_EQ(0u, T().ptsUnderflows);
+}
+
+// Packs 40 ms apart with video (PTS 500 ms and DTS 460 ms after its pack's SCR) and audio
+// (PTS 444 ms after), among them a late video PTS, a DTS at the SCR and an audio PTS at
+// it; every clock value moved on by `offset` modulo 2^33.
+Bytes StampedStream(uint64_t offset) {
+    auto at = [offset](uint64_t ticks) { return (ticks + offset) % kClockBaseModulus; };
+    StreamBuilder b;
+    for (uint64_t i = 0; i < 50; ++i) {
+        uint64_t scr = 3600 * i + 3600;
+        b.Pack(at(scr));
+        PesFields video = Payload(100);
+        video.pts = at(scr + 45000);
+        video.dts = at(scr + 41400);
+        if (i == 20) video.pts = at(scr - 1);  // before its SCR, and before its DTS
+        if (i == 25) video.dts = at(scr);
+        b.Pes(0xE0, video);
+        PesFields audio = Payload(50);
+        audio.pts = at(scr + 40000);
+        if (i == 30) audio.pts = at(scr);
+        b.Pes(0xC0, audio);
+    }
+    return b.EndCode().Build();
+}
+
+// A spot whose clock wraps anywhere counts as the same spot at clock 0.
+TEST_F(ScanTest, StampsAcrossTheClockWrapCountAsBeforeIt) {
+    const uint64_t wrap = kClockBaseModulus;
+    const struct {
+        const char* where;
+        uint64_t offset;
+    } cases[] = {
+        {"no wrap", 0},
+        {"at the first SCR", wrap - 3600},
+        {"between the first SCR and the first PTS", wrap - 20000},
+        {"between the first audio and the first video PTS", wrap - 45000},
+        {"in the middle", wrap - 3600 * 25 - 1000},
+        {"at the end", wrap - 3600 * 50},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(ScanOk, Scan(StampedStream(c.offset))) << c.where;
+        EXPECT_EQ(2u, T().ptsUnderflows) << c.where;
+        EXPECT_EQ(1u, T().dtsUnderflows) << c.where;
+        EXPECT_EQ(1u, T().ptsDtsOutOfSync) << c.where;
+        EXPECT_EQ(0u, T().clockDiscontinuities) << c.where;
+        EXPECT_NEAR(500.0, FirstPtsFromClockStartMs(T(), 0xE0), 1e-9) << c.where;
+        EXPECT_NEAR(40000 / 90.0, FirstPtsFromClockStartMs(T(), 0xC0), 1e-9) << c.where;
+    }
+}
+
+// SCRs that go back or leap forward by more than 0.7 s: counted, and the stream time runs
+// on across them by the pack's bytes at the mux rate, not by the jump.
+TEST_F(ScanTest, ClockThatGoesBackOrLeapsIsADiscontinuity) {
+    constexpr uint32_t kMuxRate = 25200;  // 1,260,000 bytes/s: a 2048-byte pack in 1.6254 ms
+    StreamBuilder b;
+    auto pack = [&b](uint64_t scr, uint8_t id, uint64_t pts) {
+        size_t start = b.Size();
+        b.Pack(scr, kMuxRate);
+        PesFields f = Payload(100);
+        f.pts = pts;
+        b.Pes(id, f);
+        b.PadPackTo(start, 2048);
+    };
+    for (uint64_t i = 0; i < 10; ++i) pack(90000 + 3600 * i, 0xE0, 90000 + 3600 * i + 45000);
+    size_t restart = b.Size();
+    pack(0, 0xC0, 9000);                // the clock restarts: two spots joined
+    pack(63000, 0xE0, 100000);          // 0.7 s on: the longest step allowed
+    pack(63000 + 63001, 0xE0, 200000);  // a step too long
+    pack(63000 + 63001 + 3600, 0xE0, 200000);
+    ASSERT_EQ(ScanOk, Scan(b.EndCode().Build()));
+    EXPECT_EQ(2u, T().clockDiscontinuities);
+    double atRestart = 9 * 0.04 + 2048 / 1.26e6;
+    EXPECT_NEAR(atRestart, T().firstDiscontinuitySeconds, 1e-6);
+    EXPECT_EQ(restart, T().firstDiscontinuityOffset);
+    // The audio's first PTS follows the restart: 100 ms after the pack that carries it.
+    EXPECT_NEAR(atRestart * 1000 + 100, FirstPtsFromClockStartMs(T(), 0xC0), 1e-3);
+    EXPECT_NEAR(500.0, FirstPtsFromClockStartMs(T(), 0xE0), 1e-9);
+}
+
+// A PES_packet_length too short for the packet's own header (0, say) would have the
+// header read out of the next packets.
+TEST_F(ScanTest, PacketsShorterThanTheirHeaderCountOnceEach) {
+    StreamBuilder b;
+    b.Pack(3600).Pes(0xC0, Payload(10));
+    size_t first = b.Size();
+    for (int i = 0; i < 1000; ++i) b.Raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x00});
+    PesFields longHeader = Payload(10);
+    longHeader.headerDataLength = 10;
+    longHeader.packetLength = 5;
+    b.Pes(0xE0, longHeader).Pes(0xE0, Payload(10)).EndCode();
+    ASSERT_EQ(ScanOk, Scan(b.Build()));
+    EXPECT_EQ(1001u, T().shortPesPackets);
+    EXPECT_EQ(first, T().firstShortPesOffset);
+    EXPECT_EQ(0u, T().firstShortPesLength);
+    EXPECT_EQ(1002u, T().packetCount[0xE0]);
+    EXPECT_EQ(1003u, T().pesPacketCount);
+    EXPECT_EQ(10u, T().payloadBytes[0xE0]);
+    EXPECT_EQ(10u, T().payloadBytes[0xC0]);
 }
 
 TEST_F(ScanTest, PackSizeIsTheDistanceBetweenPackStartCodes) {
@@ -367,29 +494,31 @@ TEST_F(ScanTest, ResynchronisationFindsTheNextStartCode) {
     EXPECT_EQ(2u, T().packetCount[0xE0]);
 }
 
+// Two packs a second, with a PTS each, the clock modulo 2^33.
 Bytes StreamOfSeconds(int seconds, uint64_t firstScr) {
     StreamBuilder b;
-    for (int s = 0; s <= seconds; ++s) {
-        b.Pack(firstScr + 90000ull * s);
+    for (int half = 0; half <= 2 * seconds; ++half) {
+        b.Pack((firstScr + 45000ull * half) % kClockBaseModulus);
         PesFields f = Payload(100);
-        f.pts = firstScr + 90000ull * s + 9000;
+        f.pts = (firstScr + 45000ull * half + 9000) % kClockBaseModulus;
         b.Pes(0xE0, f);
     }
     return b.EndCode().Build();
 }
 
 TEST_F(ScanTest, TimeLimitCountsFromTheFirstPack) {
-    // Packs one second apart; the limit stops right after the first pack past 300 s.
-    ASSERT_EQ(ScanOk, Scan(StreamOfSeconds(320, 0), "a.mpg", 300));
-    EXPECT_EQ(302u, T().packCount);
-    EXPECT_EQ(301u, T().packetCount[0xE0]);
-
+    // The limit stops right after the header of the first pack past 300 s (300.5 s, the
+    // 602nd), whatever the clock started at, across its wrap too.
     const uint64_t tenHours = 10ull * 3600 * 90000;
-    ASSERT_EQ(ScanOk, Scan(StreamOfSeconds(320, tenHours), "a.mpg", 300));
-    EXPECT_EQ(302u, T().packCount);
-
+    const uint64_t wrapAt100s = kClockBaseModulus - 100 * 90000;
+    for (uint64_t firstScr : {uint64_t{0}, tenHours, wrapAt100s}) {
+        ASSERT_EQ(ScanOk, Scan(StreamOfSeconds(320, firstScr), "a.mpg", 300));
+        EXPECT_EQ(602u, T().packCount) << firstScr;
+        EXPECT_EQ(601u, T().packetCount[0xE0]) << firstScr;
+        EXPECT_EQ(0u, T().clockDiscontinuities) << firstScr;
+    }
     ASSERT_EQ(ScanOk, Scan(StreamOfSeconds(320, tenHours), "a.mpg", 0));
-    EXPECT_EQ(321u, T().packCount);
+    EXPECT_EQ(641u, T().packCount);
 }
 
 // Requests Cancel at its first event pump, as a Cancel click would.

@@ -21,7 +21,8 @@ class SummaryTest : public ::testing::Test {
         ScanProgramStream(path_, 0);
         ClearReport();
         failed_ = false;
-        muxRateLine_ = WriteProgramStreamSummary(ReferenceProfile.system, GetStreamIdTable(), path_, bytes.size(), failed_);
+        muxRateLine_ = WriteProgramStreamSummary(ReferenceProfile.system, GetStreamIdTable(), path_,
+                                                 bytes.size(), failed_);
         return bound_.sink.Texts();
     }
     bool Has(const std::string& line) { return Contains(bound_.sink.Texts(), line); }
@@ -85,6 +86,81 @@ TEST_F(SummaryTest, FileEndLines) {
     Section(tail, "");
     EXPECT_EQ(LineColour::Yellow, LineWith("8 bytes after the Program End Code").colour);
     EXPECT_FALSE(failed_);
+}
+
+// Two spots joined with `cat`: the report covers the first, and says it does.
+TEST_F(SummaryTest, AnotherProgramAfterTheEndCodeFails) {
+    Bytes joined = MakeSimpleStream(2);
+    Bytes second = MakeSimpleStream(3);
+    joined.insert(joined.end(), second.begin(), second.end());
+    Section(joined, "");
+    std::string line = "*" + std::to_string(second.size()) +
+                       " bytes after the Program End Code hold another program (3 packs)";
+    EXPECT_EQ(LineColour::Red, LineWith(line).colour);
+    EXPECT_TRUE(failed_);
+}
+
+TEST_F(SummaryTest, ClockDiscontinuityLine) {
+    StreamBuilder b;
+    for (uint64_t scr : {3600, 7200, 3600, 10800}) {  // the clock goes back once
+        size_t start = b.Size();
+        b.Pack(scr).Pes(0xE0, PesFields{});
+        b.PadPackTo(start, 2048);
+    }
+    Bytes restart = b.EndCode().Build();
+    const struct {
+        Bytes bytes;
+        const char* profile;
+        const char* line;  // nullptr: no line
+        CheckOutcome outcome;
+    } cases[] = {
+        {restart, "[System]\nClockDiscontinuitiesMax=0\n",
+         "*Clock Discontinuities = 1 (first at 0.04 s, byte 4096)", CheckOutcome::Failure},
+        {restart, "[System]\nClockDiscontinuitiesMax=1\n",
+         "Clock Discontinuities = 1 (first at 0.04 s, byte 4096)", CheckOutcome::Pass},
+        {restart, "", "Clock Discontinuities = 1 (first at 0.04 s, byte 4096)",
+         CheckOutcome::Information},
+        {MakeSimpleStream(3), "[System]\nClockDiscontinuitiesMax=0\n", "Clock Discontinuities = 0",
+         CheckOutcome::Pass},
+        // Neither the trait nor the key: the report is as it always was.
+        {MakeSimpleStream(3), "", nullptr, CheckOutcome::Information},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> lines = Section(c.bytes, c.profile);
+        auto found = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find("Clock Discontinuities") != std::string::npos;
+        });
+        if (!c.line) {
+            EXPECT_EQ(lines.end(), found);
+            continue;
+        }
+        ASSERT_NE(lines.end(), found) << c.line;
+        EXPECT_EQ(c.line, *found);
+        const auto& records = bound_.sink.CheckRecords();
+        auto record = std::find_if(records.begin(), records.end(), [&](const CheckRecord& r) {
+            return r.line == found - lines.begin();
+        });
+        ASSERT_NE(records.end(), record) << c.profile;
+        EXPECT_EQ(c.outcome, record->outcome) << c.profile;
+        EXPECT_EQ(c.outcome == CheckOutcome::Failure, failed_) << c.profile;
+        // After the multiplex lines, before the PES packet totals.
+        EXPECT_EQ(0u, found[1].find("Total PES packets")) << c.line;
+    }
+}
+
+TEST_F(SummaryTest, PacketsShorterThanTheirHeaderLine) {
+    StreamBuilder b;
+    b.Pack(3600).Pes(0xE0, PesFields{});
+    size_t first = b.Size();
+    for (int i = 0; i < 3; ++i) b.Raw({0x00, 0x00, 0x01, 0xC0, 0x00, 0x01, 0x80});
+    std::vector<std::string> lines = Section(b.EndCode().Build(), "");
+    std::string line = "*PES packets shorter than their own header = 3 (first at byte " +
+                       std::to_string(first) + ", PES_packet_length 1)";
+    auto found = std::find(lines.begin(), lines.end(), line);
+    ASSERT_NE(lines.end(), found);
+    EXPECT_EQ("PES Packet Lenght Max. = 3", found[-1]);
+    EXPECT_EQ(LineColour::Red, LineWith(line).colour);
+    EXPECT_TRUE(failed_);
 }
 
 TEST_F(SummaryTest, LinesOfASimpleStreamInOrder) {
@@ -308,20 +384,28 @@ TEST_F(SummaryTest, MuxRateAgainstTheMultiplexAndTheRateBound) {
         bool failed;
     };
     const Case cases[] = {
-        {1024, 1024, "MuxRateCheck=1\n",
+        {1024,
+         1024,
+         "MuxRateCheck=1\n",
          {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 409600 bps",
           "Rate Bound = 409600 bps, Highest Program Mux Rate = 409600 bps"},
          false},
-        {1000, 1024, "MuxRateCheck=1\n",
+        {1000,
+         1024,
+         "MuxRateCheck=1\n",
          {"*Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 400000 bps",
           "Rate Bound = 409600 bps, Highest Program Mux Rate = 400000 bps"},
          true},
-        {1024, 1000, "MuxRateCheck=1\n",
+        {1024,
+         1000,
+         "MuxRateCheck=1\n",
          {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 409600 bps",
           "*Rate Bound = 400000 bps, Highest Program Mux Rate = 409600 bps"},
          true},
         // 0 accepts what it shows; without the key the section is as it always was.
-        {1000, 1000, "MuxRateCheck=0\n",
+        {1000,
+         1000,
+         "MuxRateCheck=0\n",
          {"Multiplex Peak (1 sec) = 409600 bps, Highest Program Mux Rate = 400000 bps",
           "Rate Bound = 400000 bps, Highest Program Mux Rate = 400000 bps"},
          false},
