@@ -99,7 +99,7 @@ json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
             {"aspectRatioCode", v.aspectRatioCode},
             {"frameRateCode", v.frameRateCode},
             {"nominalFrameRate", v.nominalFrameRate},
-            {"bitRateBps", uint64_t{v.bitRateValue} * kBitRateValueUnitBitsPerSecond},
+            {"bitRateBps", BitRateBps(v)},
             {"vbvBufferSize", v.vbvBufferSize},
             {"profileAndLevel", v.profileAndLevel},
             {"chromaFormat", v.chromaFormat},

@@ -29,7 +29,7 @@ void VideoCsv::AddGopRow(const VideoStreamInfo& info) {
     std::snprintf(timeCode, sizeof timeCode, "%02u:%02u:%02u:%02u", gop.hours, gop.minutes,
                   gop.seconds, gop.pictures);
     Current().gops.push_back({timeCode, gop.picturesInGop, gop.structure, gop.closedGop != 0,
-                              gop.pendingSequenceHeaders > 0});
+                              gop.pendingSequenceHeaders > 0, gop.brokenLink != 0});
 }
 
 void VideoCsv::AddBitrateSample(double kilobits) {

@@ -106,9 +106,9 @@ ResultLine LineFromJson(const json& j) {
 }
 
 GopRow GopFromJson(const json& j) {
-    return {j.at("timeCode").get<std::string>(), j.at("length").get<uint32_t>(),
+    return {j.at("timeCode").get<std::string>(),  j.at("length").get<uint32_t>(),
             j.at("structure").get<std::string>(), j.at("closed").get<bool>(),
-            j.at("sequenceHeader").get<bool>()};
+            j.at("sequenceHeader").get<bool>(),   j.at("brokenLink").get<bool>()};
 }
 
 // Each picture as [picture, seconds, beforeBits, afterBits]: a long programme has many.
@@ -194,7 +194,8 @@ json SeriesJson(const VideoSeries& series) {
                         {"length", gop.length},
                         {"structure", gop.structure},
                         {"closed", gop.closed},
-                        {"sequenceHeader", gop.sequenceHeader}});
+                        {"sequenceHeader", gop.sequenceHeader},
+                        {"brokenLink", gop.brokenLink}});
     }
     json figures = {
         {"gops", gops},

@@ -58,6 +58,7 @@ struct GopRow {
     std::string structure;
     bool closed = false;
     bool sequenceHeader = false;  // a sequence header came before it
+    bool brokenLink = false;      // broken_link: its leading B pictures are not shown
 
     bool operator==(const GopRow&) const = default;
 };

@@ -45,14 +45,15 @@ std::string StreamIdText(int streamId) {
 std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams) {
     bool several = streams.size() > 1;
     std::vector<std::string> lines = HeaderRow(
-        several, {"GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?"});
+        several,
+        {"GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", "Broken Link"});
     for (const FileSeries& stream : streams) {
         size_t number = 0;
         for (const GopRow& gop : stream.series.gops) {
-            lines.push_back(
-                CsvRow(Joined(Prefix(several, stream),
-                              {std::to_string(++number), gop.timeCode, std::to_string(gop.length),
-                               gop.structure, YesNo(gop.closed), YesNo(gop.sequenceHeader)})));
+            lines.push_back(CsvRow(Joined(
+                Prefix(several, stream),
+                {std::to_string(++number), gop.timeCode, std::to_string(gop.length), gop.structure,
+                 YesNo(gop.closed), YesNo(gop.sequenceHeader), YesNo(gop.brokenLink)})));
         }
     }
     return lines;

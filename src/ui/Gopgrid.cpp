@@ -15,11 +15,11 @@
 namespace {
 
 const char* const kTitles[GopTableModel::Count] = {
-    "GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", ""};
+    "GOP #", "TimeCode", "GOP Length", "Structure", "Closed?", "Seq. Header?", "Broken Link"};
 constexpr int kWidths[GopTableModel::Count] = {40, 80, 40, 120, 60, 64, 64};
 // The widest text a cell of each column holds; a structure wraps inside its cell.
 const char* const kWidestCells[GopTableModel::Count] = {"99999", "00:00:00:00", "999", "",
-                                                        "Yes",   "Yes",         ""};
+                                                        "Yes",   "Yes",         "Yes"};
 constexpr int kHintMilliseconds = 10000;
 constexpr int kRowHeight = 21;
 constexpr int kGridLeft = 1;
@@ -75,7 +75,8 @@ void GopTableModel::AddRow(const VideoStreamInfo& info) {
         << QString::asprintf("%02u:%02u:%02u:%02u", gop.hours, gop.minutes, gop.seconds,
                              gop.pictures)
         << QString::number(gop.picturesInGop) << QString::fromStdString(gop.structure)
-        << (gop.closedGop ? "Yes" : "No") << (gop.pendingSequenceHeaders ? "Yes" : "No") << "";
+        << (gop.closedGop ? "Yes" : "No") << (gop.pendingSequenceHeaders ? "Yes" : "No")
+        << (gop.brokenLink ? "Yes" : "No");
     int at = static_cast<int>(rows_.size());
     beginInsertRows({}, at, at);
     rows_.push_back(row);

@@ -15,7 +15,7 @@ class GopTableModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
-    enum Column { Number, TimeCode, Length, Structure, Closed, SequenceHeader, Spare, Count };
+    enum Column { Number, TimeCode, Length, Structure, Closed, SequenceHeader, BrokenLink, Count };
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -6,45 +6,81 @@
 
 namespace {
 
-constexpr double kSystemClockHz = 90000.0;  // vbv_delay counts 90 kHz periods
-constexpr double kBitsPerByte = 8.0;
+// The model's clock: 720 kHz, of which the 90 kHz of vbv_delay and every field period of
+// table 6-4 (1001/48000 s at 23.976 fps down to 1/120 s at 60 fps) are whole multiples.
+constexpr uint64_t kTicksPerSecond = 720000;
+constexpr uint64_t kTicksPerVbvDelayPeriod = kTicksPerSecond / 90000;
+constexpr uint64_t kBitsPerByte = 8;
+
+// A field period of a frame_rate_code in ticks; 0 outside 1 to 8.
+uint64_t FieldTicks(uint32_t frameRateCode) {
+    // 1/(2 × frame rate): 1001/48000, 1/48, 1/50, 1001/60000, 1/60, 1/100, 1001/120000, 1/120 s.
+    static constexpr uint64_t kTicks[] = {0, 15015, 15000, 14400, 12012, 12000, 7200, 6006, 6000};
+    return frameRateCode < std::size(kTicks) ? kTicks[frameRateCode] : 0;
+}
 
 // The buffer between removals. With a coded vbv_delay the stream's bits arrive at the bit
 // rate from the first one on, until the stream has none left (C.3.1); without one they
-// arrive at the bit rate while the buffer has room (C.3.2).
+// arrive at the bit rate while the buffer has room (C.3.2). Arrivals are counted in whole
+// bits, the fraction of a bit carried to the next interval.
 class VbvBuffer {
   public:
-    VbvBuffer(const VbvParameters& p, double streamBits, bool constantDelay)
+    VbvBuffer(const VbvParameters& p, uint64_t streamBits, bool constantDelay)
         : p_(p), remainingBits_(streamBits), constantDelay_(constantDelay) {}
 
-    // Bits that arrive in `seconds` before the next removal.
-    void Fill(double seconds) {
-        double arriving = std::min(p_.bitRate * seconds, remainingBits_);
-        if (!constantDelay_) arriving = std::min(arriving, std::max(0.0, p_.bufferBits - bits_));
-        bits_ += arriving;
-        remainingBits_ -= arriving;
+    // Bits that arrive in `ticks` before the next removal.
+    void Fill(uint64_t ticks) {
+        unsigned __int128 scaled = static_cast<unsigned __int128>(p_.bitRate) * ticks + carry_;
+        auto arriving = static_cast<uint64_t>(
+            std::min<unsigned __int128>(scaled / kTicksPerSecond, remainingBits_));
+        carry_ = static_cast<uint64_t>(scaled % kTicksPerSecond);
+        if (!constantDelay_) {
+            uint64_t room = p_.bufferBits > bits_ ? p_.bufferBits - bits_ : 0;
+            if (arriving >= room) carry_ = 0;  // the buffer is full: arrival stops
+            arriving = std::min(arriving, room);
+        }
+        if (arriving == remainingBits_) carry_ = 0;
+        Take(arriving);
     }
-    // Seconds the first picture waits in the buffer: its vbv_delay, or until the buffer
-    // is full or the stream has no more bits.
-    double StartUpDelay(uint32_t vbvDelay) const {
-        if (constantDelay_) return vbvDelay / kSystemClockHz;
-        return std::min(p_.bufferBits, remainingBits_) / p_.bitRate;
+    // The first picture's start: with a coded delay, the bytes up to its picture start code
+    // are in and the delay runs; without one, the buffer fills until it is full or the
+    // stream has no more bits.
+    void Start(uint32_t vbvDelay) {
+        if (constantDelay_) {
+            Take(std::min(uint64_t{p_.bytesBeforeDelay} * kBitsPerByte, remainingBits_));
+            Fill(vbvDelay * kTicksPerVbvDelayPeriod);
+            return;
+        }
+        uint64_t wanted = std::min(p_.bufferBits, remainingBits_);
+        // The ticks in which they arrive, rounded up.
+        auto ticks = static_cast<uint64_t>(
+            (static_cast<unsigned __int128>(wanted) * kTicksPerSecond + p_.bitRate - 1) /
+            p_.bitRate);
+        Fill(ticks);
     }
-    double Bits() const { return bits_; }
+    uint64_t Bits() const { return bits_; }
     // Once the stream's last bit is in, the buffer only drains towards the end.
-    bool AllArrived() const { return remainingBits_ <= 0; }
+    bool AllArrived() const { return remainingBits_ == 0; }
     // A picture taken out whole. One that has not all arrived is waited for, as a decoder
     // would: its missing bits come in, and the buffer is left empty.
-    void Remove(double pictureBits) {
-        double missing = std::min(std::max(0.0, pictureBits - bits_), remainingBits_);
-        remainingBits_ -= missing;
-        bits_ = std::max(0.0, bits_ + missing - pictureBits);
+    void Remove(uint64_t pictureBits) {
+        if (pictureBits > bits_) {
+            Take(std::min(pictureBits - bits_, remainingBits_));
+            carry_ = 0;
+        }
+        bits_ = bits_ > pictureBits ? bits_ - pictureBits : 0;
     }
 
   private:
+    void Take(uint64_t arriving) {
+        bits_ += arriving;
+        remainingBits_ -= arriving;
+    }
+
     const VbvParameters& p_;
-    double bits_ = 0;
-    double remainingBits_;
+    uint64_t bits_ = 0;
+    uint64_t remainingBits_;
+    uint64_t carry_ = 0;  // bits × ticks per second not yet a whole bit
     bool constantDelay_;
 };
 
@@ -56,32 +92,37 @@ void NoteFirst(uint32_t& count, uint32_t& firstPicture, double& firstSeconds, ui
     }
 }
 
+double Percent(uint64_t bits, uint64_t bufferBits) {
+    return 100.0 * static_cast<double>(bits) / static_cast<double>(bufferBits);
+}
+
 }  // namespace
 
 double ExactFieldsPerSecond(uint32_t frameRateCode) {
-    static constexpr double kFrameRates[] = {0,  24000.0 / 1001, 24, 25, 30000.0 / 1001, 30,
-                                             50, 60000.0 / 1001, 60};
-    return frameRateCode < std::size(kFrameRates) ? 2 * kFrameRates[frameRateCode] : 0;
+    uint64_t ticks = FieldTicks(frameRateCode);
+    return ticks == 0 ? 0 : static_cast<double>(kTicksPerSecond) / static_cast<double>(ticks);
 }
 
 VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParameters& p,
                     const std::function<void(const VbvSample&)>& sample) {
     VbvFigures figures;
-    if (pictures.empty() || p.bitRate <= 0 || p.bufferBits <= 0 || p.fieldsPerSecond <= 0) {
+    uint64_t fieldTicks = FieldTicks(p.frameRateCode);
+    if (pictures.empty() || p.bitRate == 0 || p.bufferBits == 0 || fieldTicks == 0) {
         return figures;
     }
     figures.modelled = true;
-    double streamBits = 0;
+    uint64_t streamBits = 0;
     for (const CodedPicture& picture : pictures) streamBits += picture.bytes * kBitsPerByte;
     bool constantDelay = pictures.front().vbvDelay != kNoVbvDelay;
     VbvBuffer buffer(p, streamBits, constantDelay);
-    buffer.Fill(buffer.StartUpDelay(pictures.front().vbvDelay));
+    buffer.Start(pictures.front().vbvDelay);
     figures.minPercent = 100.0;
-    double seconds = 0;
+    uint64_t ticks = 0;  // since the first removal
     for (size_t i = 0; i < pictures.size(); ++i) {
         auto number = static_cast<uint32_t>(i + 1);
-        double pictureBits = pictures[i].bytes * kBitsPerByte;
-        double before = buffer.Bits();
+        uint64_t pictureBits = pictures[i].bytes * kBitsPerByte;
+        double seconds = static_cast<double>(ticks) / kTicksPerSecond;
+        uint64_t before = buffer.Bits();
         if (before > p.bufferBits) {
             NoteFirst(figures.overflows, figures.firstOverflowPicture, figures.firstOverflowSeconds,
                       number, seconds);
@@ -91,14 +132,19 @@ VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParamete
                       figures.firstUnderflowSeconds, number, seconds);
         }
         buffer.Remove(pictureBits);
-        double after = buffer.Bits();
-        figures.maxPercent = std::max(figures.maxPercent, 100.0 * before / p.bufferBits);
+        uint64_t after = buffer.Bits();
+        figures.maxPercent = std::max(figures.maxPercent, Percent(before, p.bufferBits));
         if (!buffer.AllArrived()) {
-            figures.minPercent = std::min(figures.minPercent, 100.0 * after / p.bufferBits);
+            figures.minPercent = std::min(figures.minPercent, Percent(after, p.bufferBits));
+        } else if (i == 0) {
+            // The whole stream was in before the first removal: nothing arrives later.
+            figures.minPercent = Percent(after, p.bufferBits);
         }
-        if (sample) sample({number, seconds, before, after});
-        double interval = pictures[i].displayFields / p.fieldsPerSecond;
-        seconds += interval;
+        if (sample) {
+            sample({number, seconds, static_cast<double>(before), static_cast<double>(after)});
+        }
+        uint64_t interval = pictures[i].displayFields * fieldTicks;
+        ticks += interval;
         buffer.Fill(interval);
     }
     return figures;

@@ -1,6 +1,8 @@
 // The video buffering verifier of ISO/IEC 13818-2, Annex C, run over a stream's coded
 // pictures once its walk has ended: how full the decoder's input buffer is just before and
-// just after each picture is taken out, and where it runs dry or over.
+// just after each picture is taken out, and where it runs dry or over. Bits and times are
+// whole numbers (times in periods of 1/720000 s, which every frame period and the 90 kHz
+// vbv_delay divide), so that a picture whose last bit arrives just in time is no underflow.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,8 @@
 // full (ISO/IEC 13818-2, C.3.2).
 constexpr uint32_t kNoVbvDelay = 0xFFFF;
 
-// One coded frame in stream order: its bytes (headers before it included), the
+// One coded frame in stream order: its bytes as the buffer holds them (the headers before
+// its picture header up to its last slice: they leave the buffer with it, C.3), the
 // vbv_delay of its first picture header and the field periods it is shown for.
 struct CodedPicture {
     uint32_t bytes;
@@ -20,16 +23,20 @@ struct CodedPicture {
 };
 
 struct VbvParameters {
-    double bitRate;          // bit/s: bit_rate_value × 400
-    double bufferBits;       // vbv_buffer_size_value × 16 384
-    double fieldsPerSecond;  // twice the exact frame rate
+    uint64_t bitRate;        // bit/s: ((bit_rate_extension << 18) + bit_rate_value) × 400
+    uint64_t bufferBits;     // ((vbv_buffer_size_extension << 10) + vbv_buffer_size_value) × 16384
+    uint32_t frameRateCode;  // how long a field is shown
+    // Bytes of the first picture up to the end of its picture start code: vbv_delay counts
+    // from the moment the last of them has entered the buffer (6.3.9).
+    uint32_t bytesBeforeDelay;
 };
 
 // What the model found. The times are display time from the first picture's removal.
 struct VbvFigures {
     bool modelled = false;  // a bit rate, a buffer size, a frame rate and a picture
     // Lowest occupancy just after a removal while the stream still delivers bits (the
-    // buffer always empties at the end); 100 when it delivers none after the first.
+    // buffer always empties at the end); when the whole stream is in before the first
+    // removal, the occupancy after it.
     double minPercent = 0;
     double maxPercent = 0;  // highest just before one
     uint32_t underflows = 0;

@@ -171,7 +171,12 @@ class VideoParser {
         info_.profileAndLevel = reader_.ReadBits(8);
         progressiveSequence_ = reader_.ReadBits(1);
         info_.chromaFormat = reader_.ReadBits(2);
-        Skip(33);  // size and bitrate extensions, vbv extension, low_delay, frame rate ext.
+        Skip(2 + 2);  // horizontal and vertical size extensions
+        info_.bitRateExtension = reader_.ReadBits(12);
+        reader_.ReadBits(1);
+        info_.vbvBufferSizeExtension = reader_.ReadBits(8);
+        Skip(1 + 2 + 5);  // low_delay, frame_rate_extension_n and _d
+        stats_.NoteSequenceFormat();
         return NextStartCode();
     }
 
@@ -280,6 +285,7 @@ class VideoParser {
     Stop ParsePictureHeader() {
         reader_.ClearNewPacket();
         reader_.ReadBits(8);
+        stats_.NotePictureStartCode(reader_.BytesRead());
         temporalReference_ = reader_.ReadBits(10);
         uint32_t type = reader_.ReadBits(3);
         pictureType_ = type;
@@ -347,12 +353,13 @@ class VideoParser {
         firstFieldPending_ = false;
     }
 
-    // The coded frame that the picture just parsed completes, if it completes one.
-    void EndFrame() {
+    // The coded frame that the picture just parsed completes, if it completes one;
+    // `startCodeAfter` when the reader stands after the start code that follows it.
+    void EndFrame(bool startCodeAfter) {
         bool fieldPair = IsFieldPicture();
         uint32_t fields = DisplayFieldsOfFrame(progressiveSequence_, fieldPair, repeatFirstField_,
                                                topFieldFirst_);
-        stats_.EndPicture(reader_.BytesRead(), fields, fieldPair);
+        stats_.EndPicture(reader_.BytesRead(), fields, fieldPair, startCodeAfter);
     }
 
     Stop ParseSliceHeader() {
@@ -379,11 +386,11 @@ class VideoParser {
             if (ParseSliceHeader()) {
                 // The stream's data ended in this picture's slices: it is still a frame,
                 // running to the end of the data.
-                EndFrame();
+                EndFrame(false);
                 return true;
             }
         } while (IsSliceStartCode(reader_.PeekBits(8)));
-        if (!firstFieldPending_) EndFrame();
+        if (!firstFieldPending_) EndFrame(true);
         return false;
     }
 

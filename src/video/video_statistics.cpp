@@ -26,6 +26,14 @@ bool IsNtscRate(uint32_t frameRateCode) {
     return frameRateCode == 1 || frameRateCode == 4 || frameRateCode == 7;
 }
 
+// A frame period is 1001/1000 of the nominal one at 23.976, 29.97 and 59.94 fps.
+uint64_t ThousandthsOfANominalPeriod(uint32_t frameRateCode) {
+    return IsNtscRate(frameRateCode) ? 1001 : 1000;
+}
+
+// Picture start codes and other start codes take their prefix and value.
+constexpr uint32_t kStartCodeBytes = 4;
+
 // The GOP that is ending, unless it is the first: its length in coded frames.
 void MeasureGopLength(VideoStreamInfo& info) {
     uint32_t length = info.gop.picturesInGop;
@@ -102,11 +110,42 @@ uint32_t NominalFrameRate(uint32_t frameRateCode) {
 }
 
 double VideoDurationSeconds(const VideoStreamInfo& info) {
-    if (info.nominalFrameRate == 0) return 0;
-    return static_cast<double>(info.displayFields) / 2.0 / info.nominalFrameRate;
+    double fieldsPerSecond = ExactFieldsPerSecond(info.frameRateCode);
+    if (fieldsPerSecond == 0) return 0;
+    return static_cast<double>(info.displayFields) / fieldsPerSecond;
 }
 
 uint64_t DisplayFramePeriods(const VideoStreamInfo& info) { return info.displayFields / 2; }
+
+// Whole seconds of frames of 1000 or 1001 thousandths of 1/nominal s, and the frames after
+// them, rounded to the nearest: exact in integers.
+SecondsAndFrames DisplayTimeCode(const VideoStreamInfo& info) {
+    uint64_t rate = info.nominalFrameRate;
+    if (rate == 0) return {0, 0};
+    uint64_t thousandths = ThousandthsOfANominalPeriod(info.frameRateCode);
+    uint64_t time = DisplayFramePeriods(info) * thousandths;  // in 1/(1000 × rate) s
+    uint64_t second = 1000 * rate;
+    uint64_t seconds = time / second;
+    uint64_t frames = (2 * (time - seconds * second) + thousandths) / (2 * thousandths);
+    if (frames >= rate) {
+        ++seconds;
+        frames -= rate;
+    }
+    return {static_cast<uint32_t>(seconds), static_cast<uint32_t>(frames)};
+}
+
+uint64_t BitRateBps(const VideoStreamInfo& info) {
+    uint64_t value = (uint64_t{info.bitRateExtension} << 18) + info.bitRateValue;
+    return value * kBitRateValueUnitBitsPerSecond;
+}
+
+uint64_t VbvBufferSizeUnits(const VideoStreamInfo& info) {
+    return (uint64_t{info.vbvBufferSizeExtension} << 10) + info.vbvBufferSize;
+}
+
+uint64_t VbvBufferBits(const VideoStreamInfo& info) {
+    return VbvBufferSizeUnits(info) * kVbvBufferSizeUnitBits;
+}
 
 uint32_t DisplayFieldsOfFrame(bool progressiveSequence, bool fieldPair, bool repeatFirstField,
                               bool topFieldFirst) {
@@ -137,6 +176,34 @@ void VideoStatistics::Reject(uint32_t status) {
 void VideoStatistics::SkipBeforeSequenceHeader(uint32_t bytes) {
     info_.bytesBeforeSequenceHeader = bytes;
     frameBoundary_ = bytes;
+    pictureEnd_ = bytes;
+}
+
+// Display time so far at the exact rate of the sequence the pictures belong to.
+double VideoStatistics::SecondsShown() const {
+    double fieldsPerSecond = ExactFieldsPerSecond(format_.frameRateCode);
+    return fieldsPerSecond == 0 ? 0 : static_cast<double>(info_.displayFields) / fieldsPerSecond;
+}
+
+void VideoStatistics::NoteSequenceFormat() {
+    const VideoStreamInfo& info = info_;
+    SequenceFormat format{info.horizontalSize, info.verticalSize, info.aspectRatioCode,
+                          info.frameRateCode, info.chromaFormat};
+    if (formatKnown_ && format != format_) {
+        // Each change once: a stream that goes back and forth lists the way each way.
+        bool seen =
+            std::any_of(info_.formatChanges.begin(), info_.formatChanges.end(),
+                        [&](const FormatChange& c) { return c.from == format_ && c.to == format; });
+        if (!seen) {
+            if (info_.formatChanges.size() < kListedStreamEvents) {
+                info_.formatChanges.push_back(
+                    {info.frameCount + 1, SecondsShown(), format_, format});
+            }
+            ++info_.formatChangeCount;
+        }
+    }
+    format_ = format;
+    formatKnown_ = true;
 }
 
 void VideoStatistics::NoteSequenceHeader() {
@@ -168,6 +235,17 @@ void VideoStatistics::NoteGopHeader() {
     lastAnchorShown_ = -1;
     lastBShown_ = -1;
     bPicturesAfterAnchors_ = 0;
+    firstAnchorShown_ = -1;
+    brokenLinkGop_ = info.gop.brokenLink == 1;
+    if (brokenLinkGop_) NoteBrokenLink();
+}
+
+// An edit that cut the GOP from the pictures its leading B pictures refer to.
+void VideoStatistics::NoteBrokenLink() {
+    if (info_.brokenLinks.size() < kListedStreamEvents) {
+        info_.brokenLinks.push_back({info_.gopCount, SecondsShown()});
+    }
+    ++info_.brokenLinkCount;
 }
 
 void VideoStatistics::NotePicture(uint32_t pictureCodingType) {
@@ -175,7 +253,8 @@ void VideoStatistics::NotePicture(uint32_t pictureCodingType) {
     pictureType_ = pictureCodingType;
     if (info.frameCount == 0 && info.gop.picturesInGop == 0) {
         info.splice.cleanStart = pictureCodingType == kIPicture && info.gopCount > 0 &&
-                                 info.gop.closedGop == 1 && info.bytesBeforeSequenceHeader == 0;
+                                 info.gop.closedGop == 1 && info.gop.brokenLink == 0 &&
+                                 info.bytesBeforeSequenceHeader == 0;
     }
     sequenceHeaderSincePicture_ = false;
     ++info.gop.picturesInGop;
@@ -201,21 +280,43 @@ void VideoStatistics::NotePictureTiming(uint32_t temporalReference, uint32_t vbv
     vbvDelay_ = vbvDelay;
     auto shown = static_cast<int32_t>(temporalReference);
     if (pictureType_ == kBPicture) {
+        // Shown before the broken link's first I or P picture: it would need a picture
+        // from before the edit.
+        frameUndisplayed_ = brokenLinkGop_ && firstAnchorShown_ >= 0 && shown < firstAnchorShown_;
         if (shown > lastAnchorShown_) ++bPicturesAfterAnchors_;
         lastBShown_ = std::max(lastBShown_, shown);
         return;
     }
+    frameUndisplayed_ = false;
+    if (firstAnchorShown_ < 0) firstAnchorShown_ = shown;
     lastAnchorShown_ = std::max(lastAnchorShown_, shown);
     if (lastAnchorShown_ > lastBShown_) bPicturesAfterAnchors_ = 0;
 }
 
-void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair) {
+void VideoStatistics::NotePictureStartCode(uint32_t bytesRead) {
+    if (firstPictureStartCodeEnd_ == 0) firstPictureStartCodeEnd_ = bytesRead;
+}
+
+void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, bool fieldPair,
+                                 bool startCodeAfter) {
     VideoStreamInfo& info = info_;
     ++info.frameCount;
     ++(fieldPair ? info.fieldPairCount : info.framePictureCount);
-    info.displayFields += displayFields;
+    // A picture that is not shown takes no display time; the buffer still gives it up
+    // at the decoder's pace.
+    uint32_t fieldsShown = frameUndisplayed_ ? 0 : displayFields;
+    if (frameUndisplayed_) {
+        ++info.undisplayedFrames;
+        info.undisplayedFields += displayFields;
+    }
+    frameUndisplayed_ = false;
+    info.displayFields += fieldsShown;
     uint32_t size = bytesRead - frameBoundary_;  // modulo 2^32, past 4 GiB too
     frameBoundary_ = bytesRead;
+    // For the buffer, a picture runs from its first header to its last slice.
+    uint32_t pictureEnd = bytesRead - (startCodeAfter ? kStartCodeBytes : 0);
+    uint32_t pictureBytes = pictureEnd - pictureEnd_;
+    pictureEnd_ = pictureEnd;
     switch (pictureType_) {
         case kIPicture:
             info.iFrameBytes += size;
@@ -233,17 +334,17 @@ void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, boo
     info.maxFrameSize = std::max(info.maxFrameSize, size);
     if (info.minFrameSize == 0 || size < info.minFrameSize) info.minFrameSize = size;
     info.totalFrameBytes += size;
-    pictures_.push_back({size, vbvDelay_, displayFields});
+    pictures_.push_back({pictureBytes, vbvDelay_, displayFields});
     groupBytes_ += size;
-    groupFields_ += displayFields;
-    // One group per second of display time at the nominal rate, closed by the frame
-    // that reaches it; none while that rate is unknown.
-    uint32_t fieldsPerSecond = 2 * info.nominalFrameRate;
-    if (fieldsPerSecond != 0 && groupFields_ >= fieldsPerSecond) {
+    groupTime_ += fieldsShown * ThousandthsOfANominalPeriod(info.frameRateCode);
+    // One group per second of display time at the exact rate, closed by the frame that
+    // reaches it; none while the rate is unknown.
+    uint64_t second = 2000 * uint64_t{info.nominalFrameRate};
+    if (second != 0 && groupTime_ >= second) {
         listener_.AddBitrateSample(Kilobits(groupBytes_));
         info.peakGroupBytes = std::max(info.peakGroupBytes, groupBytes_);
         groupBytes_ = 0;
-        groupFields_ -= fieldsPerSecond;
+        groupTime_ -= second;
     }
 }
 
@@ -251,17 +352,15 @@ void VideoStatistics::FinishVideoStream() {
     VideoStreamInfo& info = info_;
     listener_.AddGopRow(info);
     info.peakKbps = Kilobits(info.peakGroupBytes);
-    // The average frame period's bytes times the whole-number frame rate.
-    double framePeriods = static_cast<double>(info.displayFields) / 2.0;
-    info.averageKbps = info.displayFields == 0
-                           ? 0.0
-                           : static_cast<double>(info.totalFrameBytes) / framePeriods *
-                                 info.nominalFrameRate * 8.0 / 1024.0;
-    // Groups of 24, 30 or 60 frames last 1.001 s at 23.976, 29.97 and 59.94 fps.
-    if (IsNtscRate(info.frameRateCode)) {
-        info.peakKbps *= 1000.0 / 1001.0;
-        info.averageKbps *= 1000.0 / 1001.0;
-    }
+    // The average frame period's bytes times the whole-number frame rate. Pictures that
+    // are not shown still take their time in the multiplex.
+    uint64_t fields = info.displayFields + info.undisplayedFields;
+    double framePeriods = static_cast<double>(fields) / 2.0;
+    info.averageKbps = fields == 0 ? 0.0
+                                   : static_cast<double>(info.totalFrameBytes) / framePeriods *
+                                         info.nominalFrameRate * 8.0 / 1024.0;
+    // 24, 30 or 60 frames last 1.001 s at 23.976, 29.97 and 59.94 fps.
+    if (IsNtscRate(info.frameRateCode)) info.averageKbps *= 1000.0 / 1001.0;
     listener_.DrawBitrateGraph(info.averageKbps);
     info.splice.danglingBPictures = bPicturesAfterAnchors_;
     ModelBuffer();
@@ -269,11 +368,12 @@ void VideoStatistics::FinishVideoStream() {
 
 void VideoStatistics::ModelBuffer() {
     VideoStreamInfo& info = info_;
-    VbvParameters parameters{
-        static_cast<double>(info.bitRateValue) * kBitRateValueUnitBitsPerSecond,
-        static_cast<double>(info.vbvBufferSize) * kVbvBufferSizeUnitBits,
-        ExactFieldsPerSecond(info.frameRateCode)};
+    uint32_t bytesBeforeDelay = firstPictureStartCodeEnd_ > info.bytesBeforeSequenceHeader
+                                    ? firstPictureStartCodeEnd_ - info.bytesBeforeSequenceHeader
+                                    : 0;
+    VbvParameters parameters{BitRateBps(info), VbvBufferBits(info), info.frameRateCode,
+                             bytesBeforeDelay};
     info.vbv = ModelVbv(pictures_, parameters,
                         [this](const VbvSample& sample) { listener_.AddVbvSample(sample); });
-    if (info.vbv.modelled) listener_.DrawVbvGraph(parameters.bufferBits);
+    if (info.vbv.modelled) listener_.DrawVbvGraph(static_cast<double>(parameters.bufferBits));
 }

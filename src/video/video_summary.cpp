@@ -1,6 +1,9 @@
 // Video section of the report.
 #include "video/video_summary.h"
 
+#include <iterator>
+#include <string>
+
 #include "program/program_stream_scan.h"
 #include "program/program_stream_summary.h"
 #include "reference/reference_profile.h"
@@ -16,7 +19,7 @@ constexpr uint32_t kMainProfileAtMainLevel = 0x48;  // profile_and_level_indicat
 constexpr uint32_t kVariableBitrateVbvDelay = 0xFFFF;
 constexpr uint32_t kChroma420 = 1;
 constexpr uint32_t kFramePicture = 3;
-// frame_rate_code (ISO/IEC 13818-2, table 6-4)
+// frame_rate_code (ISO/IEC 13818-2, table 6-4): the two rates every profile has judged.
 constexpr uint32_t kFrameRate25 = 3;
 constexpr uint32_t kFrameRate2997 = 4;
 // The values of PictureStructure, ProfileAndLevel, CBR_VBR and AllGOPClosed that accept
@@ -28,6 +31,8 @@ constexpr int32_t kVariableBitrateAccepted = 1;
 constexpr int32_t kConstantBitrateAccepted = 0;
 constexpr int32_t kAllClosedAccepted = 1;
 constexpr int32_t kSomeOpenAccepted = 0;
+// FormatChangesAllowed 1 accepts a change of format inside the stream.
+constexpr int32_t kFormatChangesAccepted = 1;
 // VideoEndCodeRequired 0 accepts a stream without a sequence end code.
 constexpr int32_t kNoEndCodeAccepted = 0;
 // The shortest GOP there is: a minimum that is judged even without GOPLengthMax.
@@ -45,6 +50,81 @@ double RealQuotient(double dividend, double divisor) {
 void CheckFlag(const char* yesText, const char* noText, ProfileKey key, uint32_t measured,
                bool& failed) {
     CheckEqual(measured ? yesText : noText, key, measured ? 1 : 0, failed);
+}
+
+// profile_and_level_indication (ISO/IEC 13818-2, 8.1 and 8.2, tables 8-2 and 8-3, and the
+// escaped 4:2:2 and multi-view codes of table 8-7): "MP@ML", "422P@HL"; empty for a
+// reserved value.
+std::string ProfileAndLevelName(uint32_t code) {
+    switch (code) {
+        case 0x82:
+            return "422P@HL";
+        case 0x85:
+            return "422P@ML";
+        case 0x8A:
+            return "MVP@HL";
+        case 0x8B:
+            return "MVP@H-14";
+        case 0x8D:
+            return "MVP@ML";
+        default:
+            break;
+    }
+    if (code & 0x80) return "";
+    static const char* const kProfiles[8] = {"", "HP", "Spatial", "SNR", "MP", "SP", "", ""};
+    const char* profile = kProfiles[(code >> 4) & 0x7];
+    const char* level = "";
+    switch (code & 0xF) {
+        case 4:
+            level = "HL";
+            break;
+        case 6:
+            level = "H-14";
+            break;
+        case 8:
+            level = "ML";
+            break;
+        case 10:
+            level = "LL";
+            break;
+        default:
+            return "";
+    }
+    if (*profile == '\0') return "";
+    return std::string(profile) + "@" + level;
+}
+
+// chroma_format (ISO/IEC 13818-2, table 6-5); nullptr for the reserved 0.
+const char* ChromaFormatText(uint32_t code) {
+    switch (code) {
+        case 1:
+            return "Chroma Format = 4:2:0";
+        case 2:
+            return "Chroma Format = 4:2:2";
+        case 3:
+            return "Chroma Format = 4:4:4";
+        default:
+            return nullptr;
+    }
+}
+
+// frame_rate_code (ISO/IEC 13818-2, table 6-4) as the report names it; nullptr outside 1 to 8.
+const char* FrameRateText(uint32_t code) {
+    static const char* const kRates[] = {nullptr,  "23.976 fps", "24 fps",    "25 fps", "29.97 fps",
+                                         "30 fps", "50 fps",     "59.94 fps", "60 fps"};
+    return code < std::size(kRates) ? kRates[code] : nullptr;
+}
+
+// A value the Zembra of SD spots named and judged as "Invalid": judged as it always was,
+// and accepted as well by a key set to the measured code (ProfileAndLevel=130 accepts
+// 4:2:2@HL).
+void CheckNamedCode(const std::string& line, ProfileKey key, uint32_t code, int32_t accepted,
+                    bool& failed) {
+    if (key.value == static_cast<int32_t>(code)) {
+        CheckEqual(line, key, code, failed);
+    } else {
+        CheckAcceptedWhenKeyIs(line, key, accepted, failed);
+    }
 }
 
 const char* AspectRatioText(uint32_t code) {
@@ -80,6 +160,94 @@ void WritePictureStructureLine(const VideoReference& ref, const VideoStreamInfo&
     }
 }
 
+// 25 and 29.97 fps are judged by FrameRate; a rate the key does not name fails, as every
+// other rate always has, unless the key names it.
+void WriteFrameRateLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    ProfileKey key = KeyOf(ref, &VideoReference::FrameRate);
+    const char* rate = FrameRateText(v.frameRateCode);
+    if (!rate) {
+        CheckAlwaysFails("Frame Rate = Invalid", failed);
+        return;
+    }
+    std::string line = std::string("Frame Rate = ") + rate;
+    bool judgedByKey = v.frameRateCode == kFrameRate25 || v.frameRateCode == kFrameRate2997 ||
+                       key.value != kNotSet;
+    if (judgedByKey) {
+        CheckEqual(line, key, v.frameRateCode, failed);
+    } else {
+        CheckAlwaysFails(line, failed);
+    }
+}
+
+// MP@ML is judged by CBR_VBR; every other profile and level by ProfileAndLevel, which 0
+// (any of them) or its own code accepts.
+void WriteStreamTypeLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    ProfileKey cbrVbr = KeyOf(ref, &VideoReference::CBR_VBR);
+    bool variable = v.vbvDelay == kVariableBitrateVbvDelay;
+    if (v.profileAndLevel == kMainProfileAtMainLevel) {
+        CheckAcceptedWhenKeyIs(
+            variable ? "Stream Type = MPEG-2 MP@ML VBR" : "Stream Type = MPEG-2 MP@ML CBR", cbrVbr,
+            variable ? kVariableBitrateAccepted : kConstantBitrateAccepted, failed);
+        return;
+    }
+    std::string name = ProfileAndLevelName(v.profileAndLevel);
+    std::string line = name.empty() ? "Stream Type = Invalid"
+                                    : "Stream Type = MPEG-2 " + name + (variable ? " VBR" : " CBR");
+    CheckNamedCode(line, KeyOf(ref, &VideoReference::ProfileAndLevel), v.profileAndLevel,
+                   kOtherThanMainProfileAccepted, failed);
+}
+
+void WriteChromaFormatLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    ProfileKey key = KeyOf(ref, &VideoReference::ChromaFormat);
+    const char* text = ChromaFormatText(v.chromaFormat);
+    if (v.chromaFormat == kChroma420) {
+        CheckEqual(text, key, 1, failed);
+    } else {
+        CheckNamedCode(text ? text : "Chroma Format = Invalid", key, v.chromaFormat, 0, failed);
+    }
+}
+
+// "720x576 16:9 25 fps", with the chroma format when the other side has another one.
+std::string FormatText(const SequenceFormat& f, const SequenceFormat& other) {
+    static const char* const kAspects[] = {"", "1:1", "4:3", "16:9", "2.21:1"};
+    static const char* const kChromas[] = {"", "4:2:0", "4:2:2", "4:4:4"};
+    auto named = [](const char* const* names, size_t count, uint32_t code) {
+        return code < count && *names[code] ? std::string(names[code])
+                                            : "code " + std::to_string(code);
+    };
+    std::string text = std::to_string(f.horizontalSize) + "x" + std::to_string(f.verticalSize) +
+                       " " + named(kAspects, std::size(kAspects), f.aspectRatioCode);
+    const char* rate = FrameRateText(f.frameRateCode);
+    text += " " + (rate ? std::string(rate) : "frame rate code " + std::to_string(f.frameRateCode));
+    if (f.chromaFormat != other.chromaFormat) {
+        text += " " + named(kChromas, std::size(kChromas), f.chromaFormat);
+    }
+    return text;
+}
+
+// A sequence header whose format differs from the one before: each change once, judged
+// by FormatChangesAllowed. Written only for a stream that has one, so that other reports
+// stay as they were, or for a profile that judges it.
+void WriteFormatChangeLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    ProfileKey key = KeyOf(ref, &VideoReference::FormatChangesAllowed);
+    if (v.formatChanges.empty()) {
+        if (key.value != kNotSet) CheckAcceptedWhenKeyIs("Format Change = None", key, 0, failed);
+        return;
+    }
+    for (const FormatChange& c : v.formatChanges) {
+        CheckAcceptedWhenKeyIs(
+            FormatReportLine("Format Change at picture %u (%.2f s): %s -> %s", c.picture, c.seconds,
+                             FormatText(c.from, c.to).c_str(), FormatText(c.to, c.from).c_str()),
+            key, kFormatChangesAccepted, failed);
+    }
+    if (v.formatChangeCount > v.formatChanges.size()) {
+        CheckAcceptedWhenKeyIs(
+            FormatReportLine("Format Change %u more times",
+                             v.formatChangeCount - static_cast<uint32_t>(v.formatChanges.size())),
+            key, kFormatChangesAccepted, failed);
+    }
+}
+
 void WriteFormatLines(const VideoReference& ref, int id, const VideoStreamInfo& v,
                       const StreamIdTable& table, bool& failed) {
     CheckEqual(FormatReportLine("Horizontal Size = %d", v.horizontalSize),
@@ -91,32 +259,15 @@ void WriteFormatLines(const VideoReference& ref, int id, const VideoStreamInfo& 
     } else {
         CheckAlwaysFails("Aspect Ratio = Invalid", failed);
     }
-    ProfileKey frameRate = KeyOf(ref, &VideoReference::FrameRate);
-    if (v.frameRateCode == kFrameRate25) {
-        CheckEqual("Frame Rate = 25 fps", frameRate, v.frameRateCode, failed);
-    } else if (v.frameRateCode == kFrameRate2997) {
-        CheckEqual("Frame Rate = 29.97 fps", frameRate, v.frameRateCode, failed);
-    } else {
-        CheckAlwaysFails("Frame Rate = Invalid", failed);
-    }
+    WriteFrameRateLine(ref, v, failed);
     WriteBufferBoundLine(table, id);
-    CheckEqual(
-        FormatReportLine("VBV Buffer Size = %d -> (%d KB)", v.vbvBufferSize, v.vbvBufferSize * 2),
-        KeyOf(ref, &VideoReference::VBVBufferSize), v.vbvBufferSize, failed);
-    ProfileKey cbrVbr = KeyOf(ref, &VideoReference::CBR_VBR);
-    if (v.profileAndLevel != kMainProfileAtMainLevel) {
-        CheckAcceptedWhenKeyIs("Stream Type = Invalid",
-                               KeyOf(ref, &VideoReference::ProfileAndLevel),
-                               kOtherThanMainProfileAccepted, failed);
-    } else if (v.vbvDelay == kVariableBitrateVbvDelay) {
-        CheckAcceptedWhenKeyIs("Stream Type = MPEG-2 MP@ML VBR", cbrVbr, kVariableBitrateAccepted,
-                               failed);
-    } else {
-        CheckAcceptedWhenKeyIs("Stream Type = MPEG-2 MP@ML CBR", cbrVbr, kConstantBitrateAccepted,
-                               failed);
-    }
-    CheckFlag("Chroma Format = 4:2:0", "Chroma Format = Invalid",
-              KeyOf(ref, &VideoReference::ChromaFormat), v.chromaFormat == kChroma420, failed);
+    // The first number is vbv_buffer_size_value, which the key holds; the KB are the whole
+    // buffer's, its extension included.
+    CheckEqual(FormatReportLine("VBV Buffer Size = %d -> (%llu KB)", v.vbvBufferSize,
+                                static_cast<unsigned long long>(VbvBufferSizeUnits(v) * 2)),
+               KeyOf(ref, &VideoReference::VBVBufferSize), v.vbvBufferSize, failed);
+    WriteStreamTypeLine(ref, v, failed);
+    WriteChromaFormatLine(ref, v, failed);
     WritePictureStructureLine(ref, v, failed);
     CheckEqual(FormatReportLine("Intra DC Precision = %d", v.intraDcPrecision + 8),
                KeyOf(ref, &VideoReference::IntraDCPrecision), v.intraDcPrecision, failed);
@@ -132,6 +283,22 @@ void WriteFormatLines(const VideoReference& ref, int id, const VideoStreamInfo& 
               KeyOf(ref, &VideoReference::ProgressiveFrame), v.progressiveFrame, failed);
 }
 
+// An edit left GOPs whose leading B pictures refer to pictures that are gone: they are
+// not shown, and a splicer must not cut there. Judged by SpliceReady.
+void WriteBrokenLinkLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
+    ProfileKey ready = KeyOf(ref, &VideoReference::SpliceReady);
+    for (const BrokenLinkGop& link : v.brokenLinks) {
+        CheckHolds(FormatReportLine("Broken Link in GOP %u (%.2f s)", link.gop, link.seconds),
+                   ready, false, failed);
+    }
+    if (v.brokenLinkCount > v.brokenLinks.size()) {
+        CheckHolds(
+            FormatReportLine("Broken Link in %u more GOPs",
+                             v.brokenLinkCount - static_cast<uint32_t>(v.brokenLinks.size())),
+            ready, false, failed);
+    }
+}
+
 void WriteGopLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     LogInfo("Number of GOPs = %d", v.gopCount);
     CheckFlag("First GOP Closed = Yes", "First GOP Closed = No",
@@ -143,6 +310,7 @@ void WriteGopLines(const VideoReference& ref, const VideoStreamInfo& v, bool& fa
         CheckAcceptedWhenKeyIs(FormatReportLine("Number of Closed GOP = %d", v.closedGopCount),
                                allClosed, kSomeOpenAccepted, failed);
     }
+    WriteBrokenLinkLines(ref, v, failed);
     ProfileKey lengthMax = KeyOf(ref, &VideoReference::GOPLengthMax);
     CheckRange(FormatReportLine("Max. frames per GOP (without first & last) = %d", v.maxGopLength),
                kShortestGop, lengthMax, v.maxGopLength, failed);
@@ -186,8 +354,9 @@ void WriteFrameLines(const VideoReference& ref, const VideoStreamInfo& v, bool& 
 void WriteBitrateLines(const VideoReference& ref, const VideoStreamInfo& v,
                        VideoPhaseResult& result) {
     bool& failed = result.failed;
-    uint32_t nominalBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
-    LogInfo("Nominal bitrate (Sequence Header) = %d bps -> %d Kbps", nominalBps, nominalBps >> 10);
+    auto nominalBps = static_cast<unsigned long long>(BitRateBps(v));
+    LogInfo("Nominal bitrate (Sequence Header) = %llu bps -> %llu Kbps", nominalBps,
+            nominalBps >> 10);
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
     CheckRange(FormatReportLine("Average Bitrate = %d Kbps", averageKbps), 0,
                KeyOf(ref, &VideoReference::VideoAvgBitrate), averageKbps, failed);
@@ -212,8 +381,8 @@ void WriteVbvLines(const VideoReference& ref, const VideoStreamInfo& v, bool& fa
         LogInfo("VBV Occupancy = not modelled (no bit rate, buffer size, frame rate or picture)");
         return;
     }
-    LogInfo("VBV Occupancy = %.1f%% to %.1f%% of %u bits", vbv.minPercent, vbv.maxPercent,
-            v.vbvBufferSize * kVbvBufferSizeUnitBits);
+    LogInfo("VBV Occupancy = %.1f%% to %.1f%% of %llu bits", vbv.minPercent, vbv.maxPercent,
+            static_cast<unsigned long long>(VbvBufferBits(v)));
     ProfileKey key = KeyOf(ref, &VideoReference::VBVCheck);
     CheckVbvViolations("Underflows", vbv.underflows, vbv.firstUnderflowPicture,
                        vbv.firstUnderflowSeconds, key, failed);
@@ -227,22 +396,26 @@ void WriteVbvLines(const VideoReference& ref, const VideoStreamInfo& v, bool& fa
 // keeps its buffer model carries well over bit_rate in its I-picture seconds, so the peak
 // is held to bit_rate plus the buffer.
 void WriteDeclaredBitrateLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
-    uint32_t declaredBps = v.bitRateValue * kBitRateValueUnitBitsPerSecond;
-    uint32_t limitBps = declaredBps + v.vbvBufferSize * kVbvBufferSizeUnitBits;
-    auto peakBps = static_cast<uint32_t>(v.peakKbps * 1024.0);
-    CheckHolds(FormatReportLine("Declared Bitrate = %u bps, Measured Peak (1 sec) = %u bps, "
-                                "Limit with the VBV Buffer = %u bps",
-                                declaredBps, peakBps, limitBps),
+    uint64_t declaredBps = BitRateBps(v);
+    uint64_t limitBps = declaredBps + VbvBufferBits(v);
+    auto peakBps = static_cast<uint64_t>(v.peakKbps * 1024.0);
+    CheckHolds(FormatReportLine("Declared Bitrate = %llu bps, Measured Peak (1 sec) = %llu bps, "
+                                "Limit with the VBV Buffer = %llu bps",
+                                static_cast<unsigned long long>(declaredBps),
+                                static_cast<unsigned long long>(peakBps),
+                                static_cast<unsigned long long>(limitBps)),
                KeyOf(ref, &VideoReference::DeclaredBitrateCheck), peakBps <= limitBps, failed);
 }
 
 void WriteSpliceLines(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     const SpliceFacts& splice = v.splice;
     ProfileKey ready = KeyOf(ref, &VideoReference::SpliceReady);
+    bool startsBroken = !v.brokenLinks.empty() && v.brokenLinks.front().gop == 1;
     CheckHolds(splice.cleanStart
                    ? "Splice In = Yes (I picture of a closed GOP after a sequence header)"
-                   : "Splice In = No (the first picture is not an I picture of a closed GOP "
-                     "after a sequence header)",
+               : startsBroken ? "Splice In = No (the first GOP has a broken link)"
+                              : "Splice In = No (the first picture is not an I picture of a "
+                                "closed GOP after a sequence header)",
                ready, splice.cleanStart, failed);
     CheckHolds(
         splice.danglingBPictures == 0
@@ -286,9 +459,9 @@ void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& 
     run.durationSeconds = seconds;
     run.framePeriods = framePeriods;
     run.nominalFrameRate = v.nominalFrameRate;
-    run.wholeSeconds = static_cast<uint32_t>(Quotient(framePeriods, v.nominalFrameRate));
-    run.remainingFrames =
-        v.nominalFrameRate == 0 ? 0 : static_cast<uint32_t>(framePeriods % v.nominalFrameRate);
+    SecondsAndFrames timeCode = DisplayTimeCode(v);
+    run.wholeSeconds = timeCode.seconds;
+    run.remainingFrames = timeCode.frames;
     if (v.bytesBeforeSequenceHeader > 0) {
         LogWarning("%u bytes skipped before the first sequence header",
                    v.bytesBeforeSequenceHeader);
@@ -300,6 +473,7 @@ void WriteDetailLines(const VideoReference& ref, int id, const VideoStreamInfo& 
                v.sequenceHeaderCount, failed);
     CheckFlag("Sequence Headers Aligned = Yes", "Sequence Headers Aligned = No",
               KeyOf(ref, &VideoReference::SequenceHeaderAligned), v.sequenceHeadersAligned, failed);
+    WriteFormatChangeLines(ref, v, failed);
     WriteFormatLines(ref, id, v, table, failed);
     WriteGopLines(ref, v, failed);
     WriteFrameLines(ref, v, failed);

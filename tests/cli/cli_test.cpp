@@ -213,14 +213,14 @@ TEST_F(CliTest, GopTableAndBitratesAsCsv) {
     ASSERT_EQ(0, run.exitCode) << run.err;
     // GOP time codes as ffprobe lists them; the sample's GOPs are 15 pictures, I then P.
     std::string expectedGops =
-        "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n"
-        "1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"
-        "2,00:00:00:15,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
-        "3,00:00:01:05,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
-        "4,00:00:01:20,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
-        "5,00:00:02:10,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
-        "6,00:00:03:00,15,IPPPPPPPPPPPPPP,No,Yes\r\n"
-        "7,00:00:03:15,10,IPPPPPPPPP,No,Yes\r\n";
+        "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link\r\n"
+        "1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes,No\r\n"
+        "2,00:00:00:15,15,IPPPPPPPPPPPPPP,No,Yes,No\r\n"
+        "3,00:00:01:05,15,IPPPPPPPPPPPPPP,No,Yes,No\r\n"
+        "4,00:00:01:20,15,IPPPPPPPPPPPPPP,No,Yes,No\r\n"
+        "5,00:00:02:10,15,IPPPPPPPPPPPPPP,No,Yes,No\r\n"
+        "6,00:00:03:00,15,IPPPPPPPPPPPPPP,No,Yes,No\r\n"
+        "7,00:00:03:15,10,IPPPPPPPPP,No,Yes,No\r\n";
     EXPECT_EQ(expectedGops, ReadText(gops));
     std::string rates = ReadText(bitrate);
     EXPECT_EQ(0u, rates.find("Second,Kilobits\r\n1,"));

@@ -353,9 +353,10 @@ TEST_F(PipelineTest, GopsBitratesAndBufferOfSeveralFilesNameTheirFileAndStream) 
     EXPECT_EQ("", run.err) << "no progress line in a pipe";
     std::string table = ReadText(gops);
     EXPECT_EQ(
-        0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?\r\n" +
-                       kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes\r\n"));
-    EXPECT_NE(std::string::npos, table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes\r\n" +
+        0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,"
+                       "Broken Link\r\n" +
+                       kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes,No\r\n"));
+    EXPECT_NE(std::string::npos, table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes,No\r\n" +
                                             kSample + ",E0,1,00:00:00:00,"));
     std::string rates = ReadText(bitrate);
     EXPECT_EQ(0u, rates.find("File,Stream,Second,Kilobits\r\n" + kSample + ",E0,1,"));

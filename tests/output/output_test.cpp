@@ -268,15 +268,17 @@ TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
 }
 
 TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
-    VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true}}, {100.25}, 100.25, 0, {}};
-    VideoSeries e1{0xE1, {{"00:00:00:00", 6, "IP", false, false}}, {}, 0, 0, {}};
-    EXPECT_EQ((std::vector<std::string>{"GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
-                                        "1,00:00:00:00,12,IBBP,Yes,Yes"}),
+    VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true, false}}, {100.25}, 100.25, 0, {}};
+    VideoSeries e1{0xE1, {{"00:00:00:00", 6, "BBIP", false, false, true}}, {}, 0, 0, {}};
+    EXPECT_EQ((std::vector<std::string>{
+                  "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link",
+                  "1,00:00:00:00,12,IBBP,Yes,Yes,No"}),
               GopCsvLines({{"a.mpg", e0}}));
     EXPECT_EQ(
         (std::vector<std::string>{
-            "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?",
-            "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes", "\"b,c.mpg\",E1,1,00:00:00:00,6,IP,No,No"}),
+            "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link",
+            "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes,No",
+            "\"b,c.mpg\",E1,1,00:00:00:00,6,BBIP,No,No,Yes"}),
         GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}));
     EXPECT_EQ((std::vector<std::string>{"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250",
                                         "a.mpg,E0,Average,100.250", "a.mpg,E1,Average,0.000"}),

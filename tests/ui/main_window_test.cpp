@@ -173,8 +173,8 @@ class MainWindowTest : public QObject {
         form.GopForm().Copy1Click();
         QStringList copied = QApplication::clipboard()->text().split('\n');
         QCOMPARE(copied.first(),
-                 QString("GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\t"));
-        QCOMPARE(copied.at(1), QString("1\t00:00:00:00\t15\tIPPPPPPPPPPPPPP\tYes\tYes\t"));
+                 QString("GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\tBroken Link"));
+        QCOMPARE(copied.at(1), QString("1\t00:00:00:00\t15\tIPPPPPPPPPPPPPP\tYes\tYes\tNo"));
         form.GOPbtnClick();
         QCOMPARE(form.GopForm().windowTitle(), QString("Zembra v1.4.0.131 - GOPs"));
     }

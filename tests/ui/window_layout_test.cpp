@@ -314,7 +314,7 @@ class WindowLayoutTest : public QObject {
              [&] { form.GopForm().Copy1Click(); },
              2,
              {"00:00:00:15\t15", "00:00:01:05\t15"},
-             "GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\t",
+             "GOP #\tTimeCode\tGOP Length\tStructure\tClosed?\tSeq. Header?\tBroken Link",
              8},
             {bitrates.Grid(),
              [&] { bitrates.Copy1Click(); },

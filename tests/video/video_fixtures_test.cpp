@@ -89,13 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
     Encoders, TraitFixtureTest,
     ::testing::Values(
         // mpeg2enc -p: 72 coded frames, 36 with repeat_pict (ffprobe), so 180 fields:
-        // 3.003 s on screen; 145905 video bytes (ffprobe) in 3.003 s are 379.6 Kbps.
+        // 3.003 s on screen; 145905 video bytes (ffprobe) in 3.003 s are 379.6 Kbps; 126
+        // MP2 frames (ffprobe) are 3.024 s.
         TraitFixture{
             "pulldown_ntsc.mpg",
             {"Number of Frames = 72 -> 3.00 Sec",
              "Video Stream Duration: 3.00 sec -> 3:00 (secs:frames)", "Average Bitrate = 379 Kbps",
              "Max. frames per GOP (without first & last) = 18",
-             "Duration Difference from Video to Audio = -24 msec"}},
+             "Duration Difference from Video to Audio = -21 msec"}},
         // A 25-frame slate and a 75-frame spot, each ended by its sequence end code.
         TraitFixture{"joined_sequences.mpg",
                      {"Elementary Stream E0 is a MPEG-2 Video Stream",

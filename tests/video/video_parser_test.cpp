@@ -308,9 +308,9 @@ TEST_F(VideoParserTest, RepeatedFieldsRunByDisplayTime) {
         double seconds;
     };
     std::vector<Case> cases = {
-        {"3:2 pull-down at 29.97", 4, 0, {{1, 1}, {0, 0}, {1, 0}, {0, 1}}, 2.0},
+        {"3:2 pull-down at 29.97", 4, 0, {{1, 1}, {0, 0}, {1, 0}, {0, 1}}, 2.002},
         {"no repeated fields", 3, 0, {{0, 1}}, 48.0 / 25},
-        {"progressive sequence, 23.976 film at 59.94", 7, 1, {{1, 1}, {1, 0}}, 2.0},
+        {"progressive sequence, 23.976 film at 59.94", 7, 1, {{1, 1}, {1, 0}}, 2.002},
     };
     for (const Case& c : cases) {
         SequenceFields seq;

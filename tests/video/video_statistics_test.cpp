@@ -182,15 +182,20 @@ TEST_F(VideoStatisticsTest, OneSecondGroupsAndBitrates) {
     EXPECT_DOUBLE_EQ(62.0 / 25, VideoDurationSeconds(Info()));
 }
 
-TEST_F(VideoStatisticsTest, NtscRatesAreCorrectedBy1000Over1001) {
+// At 29.97 fps a group is a second of display time: 30 frames (1.001 s) close the first,
+// and the thousandths of a second they run over add up, so that the 34th second holds
+// only 29 (frames 990 to 1018 end within 34 × 1.001 − 1 s).
+TEST_F(VideoStatisticsTest, NtscGroupsAreSecondsOfDisplayTime) {
     Sequence(4);
     Gop(0, 0, 0, 0);
-    Frames(30, kPPicture, 1024);
+    Frames(1019, kPPicture, 1024);
     stats_->FinishVideoStream();
-    ASSERT_EQ(1u, listener_.samples.size());
-    EXPECT_DOUBLE_EQ(240.0, listener_.samples[0]);  // the sample itself is not corrected
-    EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().peakKbps);
+    ASSERT_EQ(34u, listener_.samples.size());
+    for (size_t i = 0; i < 33; ++i) EXPECT_DOUBLE_EQ(240.0, listener_.samples[i]) << i;
+    EXPECT_DOUBLE_EQ(232.0, listener_.samples[33]);
+    EXPECT_DOUBLE_EQ(240.0, Info().peakKbps);
     EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().averageKbps);
+    EXPECT_DOUBLE_EQ(1019 * 1001 / 30000.0, VideoDurationSeconds(Info()));
 }
 
 // 23.976 fps film tagged 29.97: 240 coded frames are ten seconds on screen.
@@ -200,12 +205,12 @@ TEST_F(VideoStatisticsTest, SoftPulldownRunsByDisplayTime) {
     PulldownFrames(240, 1024);
     stats_->FinishVideoStream();
     EXPECT_EQ(240u, Info().frameCount);
-    EXPECT_DOUBLE_EQ(10.0, VideoDurationSeconds(Info()));
+    EXPECT_DOUBLE_EQ(10.01, VideoDurationSeconds(Info()));  // 300 frame periods of 1001/30000 s
     EXPECT_EQ(300u, DisplayFramePeriods(Info()));
     // Each second of display holds 24 coded frames.
     ASSERT_EQ(10u, listener_.samples.size());
     for (double sample : listener_.samples) EXPECT_DOUBLE_EQ(24 * 8.0, sample);
-    EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().peakKbps);
+    EXPECT_DOUBLE_EQ(24 * 8.0, Info().peakKbps);
     EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().averageKbps);
 }
 
