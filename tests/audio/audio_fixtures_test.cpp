@@ -87,21 +87,24 @@ TEST_P(AudioFixtureTest, HeaderScanAndDecodingAgreeWithIndependentTools) {
 
 INSTANTIATE_TEST_SUITE_P(
     Encoders, AudioFixtureTest,
-    ::testing::Values(AudioFixture{"mp2_48k_stereo.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1,
-                                   84, -20.582958, -0.000010},
-                      AudioFixture{"mp2_44k_joint.mpg", kIdIso11172, kLayerII, 160, 44100, 0, 1, 77,
-                                   -20.989186, -0.000001},
-                      AudioFixture{"mp2_mono_crc.mpg", kIdIso11172, kLayerII, 96, 48000, 3, 0, 84,
-                                   -17.843748, -0.000001},
-                      AudioFixture{"mp3_48k.mpg", kIdIso11172, kLayerIII, 128, 48000, 1, 1, 85,
-                                   -21.508354, 0.0},
-                      // 16104 bytes in 85 frames of 24 ms: 63.2 kbit/s.
-                      AudioFixture{"mp3_vbr.mpg", kIdIso11172, kLayerIII, 63, 48000, 1, 1, 85,
-                                   -12.320359, -0.000017},
-                      AudioFixture{"mp2_dc_offset.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1, 84,
-                                   -10.585844, 0.070136},
-                      AudioFixture{"mp2_clipping.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1, 84,
-                                   0.000265, -0.000019}),
+    ::testing::Values(
+        AudioFixture{"mp2_48k_stereo.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1, 84, -20.582958,
+                     -0.000010},
+        AudioFixture{"mp2_44k_joint.mpg", kIdIso11172, kLayerII, 160, 44100, 0, 1, 77, -20.989186,
+                     -0.000001},
+        AudioFixture{"mp2_mono_crc.mpg", kIdIso11172, kLayerII, 96, 48000, 3, 0, 84, -17.843748,
+                     -0.000001},
+        AudioFixture{"mp3_48k.mpg", kIdIso11172, kLayerIII, 128, 48000, 1, 1, 85, -21.508354, 0.0},
+        // 16104 bytes in 85 frames of 24 ms: 63.2 kbit/s.
+        AudioFixture{"mp3_vbr.mpg", kIdIso11172, kLayerIII, 63, 48000, 1, 1, 85, -12.320359,
+                     -0.000017},
+        AudioFixture{"mp2_dc_offset.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1, 84, -10.585844,
+                     0.070136},
+        AudioFixture{"mp2_clipping.mpg", kIdIso11172, kLayerII, 192, 48000, 0, 1, 84, 0.000265,
+                     -0.000019},
+        // ISO/IEC 13818-3 at 24 kHz: 96 kbit/s from its own bitrate table, 1152 samples a frame.
+        AudioFixture{"mp2_lsf_24k.mpg", kIdLowSamplingFrequencies, kLayerII, 96, 24000, 0, 1, 42,
+                     -20.605667, -0.000013}),
     CaseNumber());
 
 TEST(AudioFixtures, VariableBitrateRange) {

@@ -444,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, BothModesTest,
                          ::testing::Values("mp2_48k_stereo.mpg", "mp2_44k_joint.mpg",
                                            "mp2_mono_crc.mpg", "mp3_48k.mpg", "mp3_vbr.mpg",
                                            "mp2_dc_offset.mpg", "mp2_clipping.mpg",
-                                           "mp2_silence.mpg"),
+                                           "mp2_silence.mpg", "mp2_lsf_24k.mpg"),
                          CaseNumber());
 
 TEST_F(AudioSummaryTest, FileWithoutAudioHasAnEmptySection) {
