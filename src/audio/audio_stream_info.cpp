@@ -67,3 +67,15 @@ int32_t SamplesPerFrame(int32_t idBit, int32_t layer) {
     return 0;
 }
 
+std::string AudioFormatName(const AudioStreamInfo& a) {
+    // Layer codes as ISO/IEC 11172-3 names them (2.4.2.3), by code.
+    static const char* const kLayerNames[] = {"reserved layer", "Layer III", "Layer II", "Layer I"};
+    // mode (ISO/IEC 11172-3, 2.4.2.3).
+    static const char* const kModeNames[] = {"stereo", "joint stereo", "dual channel",
+                                             "single channel"};
+    const char* layer = a.layer >= 0 && a.layer <= 3 ? kLayerNames[a.layer] : kLayerNames[0];
+    const char* mode = a.mode >= 0 && a.mode <= 3 ? kModeNames[a.mode] : "";
+    return std::string(LowSamplingFrequencies(a.idBit) ? "MPEG-2 LSF " : "MPEG-1 ") + layer + " " +
+           std::to_string(a.bitrateKbps) + " kbit/s " + std::to_string(a.samplingFrequency) +
+           " Hz " + mode;
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum AudioStatus : int32_t {
     AudioOk = 0,  // ran to its end: end of data, cancel or time limit
@@ -76,3 +77,6 @@ int32_t BitrateKbps(int32_t idBit, int32_t layer, int32_t bitrateIndex);
 // Layer III, 576 at the lower sampling frequencies.
 int32_t SamplesPerFrame(int32_t idBit, int32_t layer);
 
+// What the stream is, for the CSV summary and the JSON figures:
+// "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo", "MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo".
+std::string AudioFormatName(const AudioStreamInfo& a);
