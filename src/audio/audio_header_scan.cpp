@@ -12,9 +12,10 @@ namespace {
 
 // A frame header (ISO/IEC 11172-3, 2.4.1.3), most significant bit first:
 //   AAAAAAAA AAAABCCD EEEEFFGH IIJJKLMM
-// A syncword 0xFFF, B ID (1: ISO/IEC 11172-3), C layer, D protection_bit,
-// E bitrate_index, F sampling_frequency, G padding_bit, H private_bit, I mode,
-// J mode_extension, K copyright, L original/copy, M emphasis.
+// A syncword 0xFFF, B ID (1: ISO/IEC 11172-3; 0: the lower sampling frequencies of
+// ISO/IEC 13818-3, 2.4, the same header read with other tables), C layer,
+// D protection_bit, E bitrate_index, F sampling_frequency, G padding_bit, H private_bit,
+// I mode, J mode_extension, K copyright, L original/copy, M emphasis.
 constexpr uint32_t kSyncWord = 0xFFF;
 constexpr int kSyncBits = 12;
 constexpr int kHeaderBits = 32;
@@ -30,15 +31,16 @@ constexpr int32_t BitrateIndexOf(uint32_t header) { return (header >> 12) & 0xF;
 constexpr int32_t SamplingIndexOf(uint32_t header) { return (header >> 10) & 3; }
 constexpr int32_t PaddingOf(uint32_t header) { return (header >> 9) & 1; }
 
-// A header that can begin an ISO/IEC 11172-3 frame of a known layer and frequency.
+// A header that can begin a frame of a known layer and frequency, of either ID.
 constexpr bool IsValidHeader(uint32_t header) {
-    return SyncOf(header) == kSyncWord && IdOf(header) == 1 && LayerOf(header) != kLayerReserved &&
+    return SyncOf(header) == kSyncWord && LayerOf(header) != kLayerReserved &&
            BitrateIndexOf(header) != kForbiddenBitrateIndex &&
            SamplingIndexOf(header) != kReservedSamplingIndex;
 }
 
 // Every step of the scan reads at most one frame and the header after it, from where
-// the step begins: a frame is at most 1729 bytes (Layer II, 384 kbit/s, 32 kHz, padded).
+// the step begins: a frame is at most 1729 bytes (Layer II, 384 kbit/s, 32 kHz, padded;
+// at the lower sampling frequencies 1441, Layer II at 160 kbit/s, 16 kHz, padded).
 // With this many bytes at hand a step sees what it would see with the whole payload.
 constexpr uint64_t kStepBits = 8 * 4096;
 // Scanned bytes are dropped from the front once there are this many.
@@ -146,40 +148,42 @@ void AudioHeaderScanner::FindStart() {
 // the very start of the payload, where nothing is skipped.
 bool AudioHeaderScanner::StartConfirmed(uint32_t header) const {
     if (BitrateIndexOf(header) == kFreeFormatBitrateIndex) return Position() == 0;
-    int32_t length = AudioFrameLength(LayerOf(header), BitrateIndexOf(header),
+    int32_t length = AudioFrameLength(IdOf(header), LayerOf(header), BitrateIndexOf(header),
                                       SamplingIndexOf(header), PaddingOf(header));
-    return FollowedByHeader(8 * static_cast<uint64_t>(length), LayerOf(header),
+    return FollowedByHeader(8 * static_cast<uint64_t>(length), IdOf(header), LayerOf(header),
                             SamplingIndexOf(header));
 }
 
-// A valid header of this layer and sampling frequency `bitsAhead` bits on, or the
+// A valid header of this ID, layer and sampling frequency `bitsAhead` bits on, or the
 // payload ends before a whole header would.
-bool AudioHeaderScanner::FollowedByHeader(uint64_t bitsAhead, int32_t layer,
+bool AudioHeaderScanner::FollowedByHeader(uint64_t bitsAhead, int32_t idBit, int32_t layer,
                                           int32_t samplingIndex) const {
     if (BitsLeft() < bitsAhead + kHeaderBits) return true;
     uint32_t next = PeekAt(bitsAhead, kHeaderBits);
-    return IsValidHeader(next) && LayerOf(next) == layer && SamplingIndexOf(next) == samplingIndex;
+    return IsValidHeader(next) && IdOf(next) == idBit && LayerOf(next) == layer &&
+           SamplingIndexOf(next) == samplingIndex;
 }
 
-// Reads one header at a peeked sync word. Layer, bitrate index and sampling index keep
-// the first accepted header's values; the other fields those of the last header read.
+// Reads one header at a peeked sync word. ID, layer, bitrate index and sampling index
+// keep the first accepted header's values; the other fields those of the last header
+// read. A header with ID bit 0 sets AudioBadIdBit whether it is a stray one or the
+// stream's own: the report fails the ID bit either way, and in a stream of the lower
+// sampling frequencies still shows every frame read with their tables.
 void AudioHeaderScanner::ParseHeader() {
     uint64_t headerStart = Position();
     bool headerComplete = BitsLeft() >= kHeaderBits;
     Read(kSyncBits);
-    if (Read(1) == 0) {  // ID: only ISO/IEC 11172-3 is expected
-        info_.status = AudioBadIdBit;
-        LoseSync();
-        return;
-    }
+    int32_t idBit = Read(1);
+    if (idBit == kIdLowSamplingFrequencies) info_.status = AudioBadIdBit;
     if (info_.syncWords == 0) {
+        info_.idBit = idBit;
         info_.layer = Read(2);
         info_.protectionBit = Read(1);
         info_.bitrateIndex = Read(4);
         info_.samplingIndex = Read(2);
         frameBitrateIndex_ = info_.bitrateIndex;
     } else {
-        if (Read(2) != info_.layer) {
+        if (idBit != info_.idBit || Read(2) != info_.layer) {
             LoseSync();
             return;
         }
@@ -217,10 +221,11 @@ bool AudioHeaderScanner::SwitchesBitrate(uint64_t headerStart, int32_t bitrateIn
     }
     if (static_cast<int32_t>(Peek(2)) != info_.samplingIndex) return false;
     int32_t padding = static_cast<int32_t>(PeekAt(2, 1));
-    int32_t length = AudioFrameLength(info_.layer, bitrateIndex, info_.samplingIndex, padding);
+    int32_t length =
+        AudioFrameLength(info_.idBit, info_.layer, bitrateIndex, info_.samplingIndex, padding);
     uint64_t nextHeader = headerStart + 8 * static_cast<uint64_t>(length) - Position();
     if (BitsLeft() < nextHeader + kHeaderBits) return switched_;
-    if (!FollowedByHeader(nextHeader, info_.layer, info_.samplingIndex)) return false;
+    if (!FollowedByHeader(nextHeader, info_.idBit, info_.layer, info_.samplingIndex)) return false;
     switched_ = true;
     return true;
 }
@@ -257,9 +262,9 @@ void AudioHeaderScanner::SearchSyncWord(Step found) {
 
 // Skips the frame's bytes after its header (and CRC); false when the payload ends.
 bool AudioHeaderScanner::SkipRestOfFrame() {
-    int32_t rest =
-        AudioFrameLength(info_.layer, frameBitrateIndex_, info_.samplingIndex, info_.paddingBit) -
-        4 - (info_.protectionBit == 0 ? 2 : 0);
+    int32_t rest = AudioFrameLength(info_.idBit, info_.layer, frameBitrateIndex_,
+                                    info_.samplingIndex, info_.paddingBit) -
+                   4 - (info_.protectionBit == 0 ? 2 : 0);
     // Skipped as a byte, a 16-bit and 32-bit words, so a negative rest (free format)
     // skips rest mod 4 bytes.
     SkipBits(8 * static_cast<uint64_t>((rest & 3) + 4 * std::max(rest >> 2, 0)));
@@ -267,9 +272,9 @@ bool AudioHeaderScanner::SkipRestOfFrame() {
 }
 
 void AudioHeaderScanner::CountFrame() {
-    frameBytes_ += static_cast<uint64_t>(
-        AudioFrameLength(info_.layer, frameBitrateIndex_, info_.samplingIndex, info_.paddingBit));
-    int32_t kbps = BitrateKbps(info_.layer, frameBitrateIndex_);
+    frameBytes_ += static_cast<uint64_t>(AudioFrameLength(
+        info_.idBit, info_.layer, frameBitrateIndex_, info_.samplingIndex, info_.paddingBit));
+    int32_t kbps = BitrateKbps(info_.idBit, info_.layer, frameBitrateIndex_);
     if (info_.syncWords == 1) {
         info_.bitrateMinKbps = info_.bitrateMaxKbps = kbps;
     } else {
@@ -283,14 +288,14 @@ void AudioHeaderScanner::CountFrame() {
 void AudioHeaderScanner::Conclude() {
     if (concluded_) return;
     concluded_ = true;
-    info_.bitrateKbps = BitrateKbps(info_.layer, info_.bitrateIndex);
-    info_.samplingFrequency = SamplingFrequencyHz(info_.samplingIndex);
+    info_.bitrateKbps = BitrateKbps(info_.idBit, info_.layer, info_.bitrateIndex);
+    info_.samplingFrequency = SamplingFrequencyHz(info_.idBit, info_.samplingIndex);
     if (info_.syncWords == 0) {
         info_.bitrateMinKbps = info_.bitrateMaxKbps = info_.bitrateKbps;
         return;
     }
     double seconds = static_cast<double>(static_cast<uint32_t>(info_.syncWords)) *
-                     SamplesPerFrame(info_.layer) / info_.samplingFrequency;
+                     SamplesPerFrame(info_.idBit, info_.layer) / info_.samplingFrequency;
     if (info_.bitrateMinKbps != info_.bitrateMaxKbps && seconds > 0) {
         info_.bitrateKbps = static_cast<int32_t>(
             std::lround(static_cast<double>(frameBytes_) * 8 / seconds / 1000));
@@ -314,14 +319,20 @@ int32_t AudioHeaderScanner::Read(int n) {
     return static_cast<int32_t>(value);
 }
 
-int32_t AudioFrameLength(int32_t layer, int32_t bitrateIndex, int32_t samplingIndex,
+int32_t AudioFrameLength(int32_t idBit, int32_t layer, int32_t bitrateIndex, int32_t samplingIndex,
                          int32_t paddingBit) {
-    int32_t frequency = SamplingFrequencyHz(samplingIndex);
+    int32_t frequency = SamplingFrequencyHz(idBit, samplingIndex);
     if (frequency == 0) return 0;
-    int32_t bitrate = BitrateKbps(layer, bitrateIndex);
+    int32_t bitrate = BitrateKbps(idBit, layer, bitrateIndex);
     int32_t padding = paddingBit ? 1 : 0;
-    if (layer == kLayerI) return (12 * bitrate * 1000 / frequency + padding) * 4;
-    if (layer == kLayerII || layer == kLayerIII) return 144 * bitrate * 1000 / frequency + padding;
+    // A frame's bytes are its samples / 8 x bitrate / frequency: 144 x bitrate / frequency
+    // for Layers II and III (1152 samples), 72 x for Layer III at the lower sampling
+    // frequencies (576 samples), and for Layer I (384 samples) 12 x in four-byte slots.
+    int32_t bytesPerBitrate = SamplesPerFrame(idBit, layer) / 8;
+    if (layer == kLayerI) return (bytesPerBitrate / 4 * bitrate * 1000 / frequency + padding) * 4;
+    if (layer == kLayerII || layer == kLayerIII) {
+        return bytesPerBitrate * bitrate * 1000 / frequency + padding;
+    }
     return padding;
 }
 

@@ -1,10 +1,13 @@
 // Walks an MPEG audio stream from frame header to frame header (ISO/IEC 11172-3,
 // 2.4.1.3). The walk begins at the first valid frame header that the next header
 // confirms, so that a capture cut inside a frame is analysed from its first whole frame
-// (the bytes before it count as one sync loss). The first accepted header fixes layer
-// and sampling frequency; a later header that differs, or carries ID bit 0, counts as a
-// sync loss. The bitrate may switch from frame to frame (2.4.2.3): a header with another
-// bitrate index is a frame of its own length when the next header follows it exactly.
+// (the bytes before it count as one sync loss). The first accepted header fixes ID,
+// layer and sampling frequency; a later header that differs counts as a sync loss. ID 0
+// is the lower sampling frequencies of ISO/IEC 13818-3 (2.4): a stream whose first
+// header has it is read with that standard's tables, and any header with it sets
+// AudioBadIdBit. The bitrate may switch from frame to frame (2.4.2.3): a header with
+// another bitrate index is a frame of its own length when the next header follows it
+// exactly.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +23,9 @@ AudioStatus ScanAudioHeaders(StreamReader& reader, int streamId);
 // The same over a reader of its own; `extent` comes from the first pass.
 AudioStatus ScanAudioHeaders(const std::string& path, int streamId, const StreamExtent& extent);
 
-// Bytes of one frame: Layer I in four-byte slots, Layers II and III in bytes; the
-// padding adds one slot. 0 for a frequency of 0.
-int32_t AudioFrameLength(int32_t layer, int32_t bitrateIndex, int32_t samplingIndex,
+// Bytes of one frame with the header tables of `idBit`: Layer I in four-byte slots,
+// Layers II and III in bytes; the padding adds one slot. 0 for a frequency of 0.
+int32_t AudioFrameLength(int32_t idBit, int32_t layer, int32_t bitrateIndex, int32_t samplingIndex,
                          int32_t paddingBit);
 
 // The header scan over a stream's payload handed over piece by piece, so that the bytes
@@ -57,7 +60,8 @@ class AudioHeaderScanner {
     bool StartConfirmed(uint32_t header) const;
     void ParseHeader();
     bool SwitchesBitrate(uint64_t headerStart, int32_t bitrateIndex, bool headerComplete);
-    bool FollowedByHeader(uint64_t bitsAhead, int32_t layer, int32_t samplingIndex) const;
+    bool FollowedByHeader(uint64_t bitsAhead, int32_t idBit, int32_t layer,
+                          int32_t samplingIndex) const;
     void ReadRestOfHeader();
     void LoseSync();
     bool SkipRestOfFrame();

@@ -266,8 +266,8 @@ void TellLoudnessCurve(const AudioReference& ref, int id, const ProgrammeLoudnes
 double AudioDurationSeconds(const AudioStreamInfo& a, bool decoded) {
     if (decoded) return a.decodedSeconds;
     if (a.samplingFrequency == 0) return 0.0;
-    return static_cast<double>(static_cast<uint32_t>(a.syncWords)) * SamplesPerFrame(a.layer) /
-           a.samplingFrequency;
+    return static_cast<double>(static_cast<uint32_t>(a.syncWords)) *
+           SamplesPerFrame(a.idBit, a.layer) / a.samplingFrequency;
 }
 
 void WriteDetailLines(const AudioReference& ref, int id, const AudioStreamInfo& a, bool decoded,

@@ -128,6 +128,7 @@ json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
 json AudioFigures(int id, const AudioStreamInfo& a, bool decoded, const StreamIdTable& t) {
     json figures = {{"id", id},
                     {"status", a.status},
+                    {"format", AudioFormatName(a)},
                     {"layer", a.layer == kLayerReserved ? 0 : 4 - a.layer},
                     {"bitrateKbps", a.bitrateKbps},
                     {"bitrateMinKbps", a.bitrateMinKbps},

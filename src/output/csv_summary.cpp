@@ -13,19 +13,6 @@ namespace {
 // Where several streams of a kind are present, their descriptions are joined by this.
 constexpr const char* kStreamSeparator = " | ";
 
-// Layer numbers as ISO/IEC 11172-3 names them.
-const char* LayerName(int layer) {
-    static const char* const kNames[] = {"reserved layer", "Layer I", "Layer II", "Layer III"};
-    return layer >= 1 && layer <= 3 ? kNames[layer] : kNames[0];
-}
-
-// mode (ISO/IEC 11172-3, 2.4.2.3).
-const char* ModeName(int mode) {
-    static const char* const kNames[] = {"stereo", "joint stereo", "dual channel",
-                                         "single channel"};
-    return mode >= 0 && mode <= 3 ? kNames[mode] : "";
-}
-
 std::string Joined(const std::vector<std::string>& parts) {
     std::string text;
     for (const std::string& part : parts) text += (text.empty() ? "" : kStreamSeparator) + part;
@@ -43,14 +30,6 @@ std::string VideoFormat(const json& video) {
     return text;
 }
 
-// "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo".
-std::string AudioFormat(const json& audio) {
-    return std::string("MPEG-1 ") + LayerName(audio.at("layer").get<int>()) + " " +
-           std::to_string(audio.at("bitrateKbps").get<int>()) + " kbit/s " +
-           std::to_string(audio.at("samplingFrequencyHz").get<int>()) + " Hz " +
-           ModeName(audio.at("mode").get<int>());
-}
-
 std::string Rounded(double value) { return CsvDecimal(value, 0); }
 
 std::vector<std::string> Row(const FileResult& result) {
@@ -64,7 +43,8 @@ std::vector<std::string> Row(const FileResult& result) {
         gopLengths.push_back(std::to_string(video.at("gopLengthMax").get<uint32_t>()));
     }
     for (const json& audio : result.streams.value("audioStreams", json::array())) {
-        audioFormats.push_back(AudioFormat(audio));
+        // "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo", named by the analysis.
+        audioFormats.push_back(audio.at("format").get<std::string>());
     }
     std::vector<const ResultLine*> failures = FailureLines(result);
     std::string first = result.verdict == FileVerdict::Error ? result.reason

@@ -43,14 +43,14 @@ AudioStreamInfo ScanBytes(const Bytes& es) { return ScanPieces(es, 4096); }
 std::string Fields(const AudioStreamInfo& a) {
     char text[512];
     std::snprintf(text, sizeof text,
-                  "status %d\nsyncWords %d\nsyncLosses %d\nskippedBytes %u\nlayer %d\n"
+                  "status %d\nsyncWords %d\nsyncLosses %d\nskippedBytes %u\nid %d\nlayer %d\n"
                   "bitrateIndex %d\nbitrateKbps %d (%d to %d)\nsamplingIndex %d\n"
                   "samplingFrequency %d\npadding %d\nprotection %d\nprivate %d\nmode %d\n"
                   "modeExtension %d\ncopyright %d\noriginal %d\nemphasis %d\n",
-                  a.status, a.syncWords, a.syncLosses, a.skippedBytes, a.layer, a.bitrateIndex,
-                  a.bitrateKbps, a.bitrateMinKbps, a.bitrateMaxKbps, a.samplingIndex,
-                  a.samplingFrequency, a.paddingBit, a.protectionBit, a.privateBit, a.mode,
-                  a.modeExtension, a.copyrightFlag, a.originalFlag, a.emphasis);
+                  a.status, a.syncWords, a.syncLosses, a.skippedBytes, a.idBit, a.layer,
+                  a.bitrateIndex, a.bitrateKbps, a.bitrateMinKbps, a.bitrateMaxKbps,
+                  a.samplingIndex, a.samplingFrequency, a.paddingBit, a.protectionBit, a.privateBit,
+                  a.mode, a.modeExtension, a.copyrightFlag, a.originalFlag, a.emphasis);
     return text;
 }
 
@@ -70,15 +70,15 @@ TEST_F(HeaderScanTest, IdenticalLayerIIFrames) {
 }
 
 TEST_F(HeaderScanTest, FrameLengths) {
-    EXPECT_EQ(576, AudioFrameLength(kLayerII, 10, 1, 0));
-    EXPECT_EQ(627, AudioFrameLength(kLayerII, 10, 0, 1));
-    EXPECT_EQ(384, AudioFrameLength(kLayerIII, 9, 1, 0));  // 128 kbit/s
+    EXPECT_EQ(576, AudioFrameLength(kIdIso11172, kLayerII, 10, 1, 0));
+    EXPECT_EQ(627, AudioFrameLength(kIdIso11172, kLayerII, 10, 0, 1));
+    EXPECT_EQ(384, AudioFrameLength(kIdIso11172, kLayerIII, 9, 1, 0));  // 128 kbit/s
     // Layer I counts four-byte slots: (12 x 192000 / 48000 + padding) x 4.
-    EXPECT_EQ(192, AudioFrameLength(kLayerI, 6, 1, 0));
-    EXPECT_EQ(196, AudioFrameLength(kLayerI, 6, 1, 1));
-    EXPECT_EQ(0, AudioFrameLength(kLayerII, 10, 3, 0));
+    EXPECT_EQ(192, AudioFrameLength(kIdIso11172, kLayerI, 6, 1, 0));
+    EXPECT_EQ(196, AudioFrameLength(kIdIso11172, kLayerI, 6, 1, 1));
+    EXPECT_EQ(0, AudioFrameLength(kIdIso11172, kLayerII, 10, 3, 0));
     // The longest frame there is, which the scan must hold in view at every step.
-    EXPECT_EQ(1729, AudioFrameLength(kLayerII, 14, 2, 1));
+    EXPECT_EQ(1729, AudioFrameLength(kIdIso11172, kLayerII, 14, 2, 1));
 }
 
 // Where the scan begins: the first valid frame header (ID 1, a layer, a bitrate index
@@ -141,8 +141,9 @@ std::vector<StartCase> StartCases() {
          0, 0, 1},
         {"a frame cut short", cutShort, AudioOk, 0, 0, 1},
         {"no sync word at all", Bytes(600, 0x33), AudioNoInitialSync, 0, 0, 0},
-        {"ISO/IEC 13818-3 frames only (ID bit 0)", AudioFrames(4, idZero), AudioNoInitialSync, 0, 0,
-         0},
+        // The lower sampling frequencies of ISO/IEC 13818-3: a stream of its own, read from
+        // its first frame, whose ID bit the report fails.
+        {"ISO/IEC 13818-3 frames only (ID bit 0)", AudioFrames(4, idZero), AudioBadIdBit, 0, 0, 4},
         {"reserved-layer frames only", AudioFrames(3, reservedLayer), AudioNoInitialSync, 0, 0, 0},
         {"fewer bytes than a header", Bytes{0xFF, 0xFD, 0xA4}, AudioNoInitialSync, 0, 0, 0},
         {"no payload", Bytes{}, AudioNoInitialSync, 0, 0, 0},
@@ -196,8 +197,162 @@ TEST_F(HeaderScanTest, IdBitZeroSetsItsStatusForGood) {
     const AudioStreamInfo& a =
         Scan(Join({AudioFrames(2), AudioFrame(lowSamplingFrequencies), AudioFrames(4)}));
     EXPECT_EQ(AudioBadIdBit, a.status);
+    EXPECT_EQ(kIdIso11172, a.idBit);
     EXPECT_EQ(6, a.syncWords);
     EXPECT_EQ(1, a.syncLosses);
+    EXPECT_EQ(192, a.bitrateKbps);
+    EXPECT_EQ(48000, a.samplingFrequency);
+}
+
+// The lower sampling frequencies of ISO/IEC 13818-3 (ID bit 0): the same header with its
+// own bitrate and frequency tables, and Layer III frames of 576 samples. Each case gives
+// the figures worked out from those tables, so that the frames are built to the length
+// the standard gives, not the one the scan computes.
+struct LsfFrameCase {
+    const char* what;
+    int layer;
+    int bitrateIndex;
+    int samplingIndex;
+    int padding;
+    int length;  // bytes
+    int kbps;
+    int hz;
+    int samples;  // per channel and frame
+};
+
+class LsfFrameTest : public ::testing::TestWithParam<LsfFrameCase> {
+  protected:
+    TempDir dir_;
+    BoundSink bound_;
+};
+
+TEST_P(LsfFrameTest, FramesOfTheirOwnLength) {
+    const LsfFrameCase& c = GetParam();
+    EXPECT_EQ(c.length, AudioFrameLength(kIdLowSamplingFrequencies, c.layer, c.bitrateIndex,
+                                         c.samplingIndex, c.padding))
+        << c.what;
+    EXPECT_EQ(c.kbps, BitrateKbps(kIdLowSamplingFrequencies, c.layer, c.bitrateIndex)) << c.what;
+    EXPECT_EQ(c.hz, SamplingFrequencyHz(kIdLowSamplingFrequencies, c.samplingIndex)) << c.what;
+    EXPECT_EQ(c.samples, SamplesPerFrame(kIdLowSamplingFrequencies, c.layer)) << c.what;
+
+    AudioFrameFields f;
+    f.id = kIdLowSamplingFrequencies;
+    f.layer = c.layer;
+    f.bitrateIndex = c.bitrateIndex;
+    f.samplingIndex = c.samplingIndex;
+    f.padding = c.padding;
+    // Near each frame's end, a sync word with another layer: a skip that fell short of
+    // the frame's length would find it and count a false sync loss, one that went past it
+    // would lose the next frame.
+    Bytes frame = AudioFrame(f, c.length);
+    frame[static_cast<size_t>(c.length) - 6] = 0xFF;
+    frame[static_cast<size_t>(c.length) - 5] = static_cast<uint8_t>(0xF1 | (c.layer % 3 + 1) << 1);
+    Bytes es;
+    for (int i = 0; i < 12; ++i) es = Join({es, frame});
+    std::string path = dir_.Write("a.mpg", PacketizeAudio(es, 333));
+    ScanProgramStream(path, 0);
+    EXPECT_EQ(AudioBadIdBit, ScanAudioHeaders(path, 0xC0, StreamExtentOf(GetStreamIdTable(), 0xC0)))
+        << c.what;
+    const AudioStreamInfo& a = AudioHeaderRecord(0xC0);
+    EXPECT_EQ(kIdLowSamplingFrequencies, a.idBit) << c.what;
+    EXPECT_EQ(12, a.syncWords) << c.what;
+    EXPECT_EQ(0, a.syncLosses) << c.what;
+    EXPECT_EQ(0u, a.skippedBytes) << c.what;
+    EXPECT_EQ(c.layer, a.layer) << c.what;
+    EXPECT_EQ(c.kbps, a.bitrateKbps) << c.what;
+    EXPECT_EQ(c.hz, a.samplingFrequency) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lsf, LsfFrameTest,
+    ::testing::Values(
+        // (12 x bitrate / frequency + padding) four-byte slots of 384 samples.
+        LsfFrameCase{"Layer I, 256 kbit/s, 24 kHz", kLayerI, 14, 1, 0, 512, 256, 24000, 384},
+        LsfFrameCase{"Layer I, 32 kbit/s, 22.05 kHz, padded", kLayerI, 1, 0, 1, 72, 32, 22050, 384},
+        LsfFrameCase{"Layer I, 144 kbit/s, 16 kHz", kLayerI, 9, 2, 0, 432, 144, 16000, 384},
+        // 144 x bitrate / frequency + padding bytes of 1152 samples.
+        LsfFrameCase{"Layer II, 96 kbit/s, 24 kHz", kLayerII, 10, 1, 0, 576, 96, 24000, 1152},
+        LsfFrameCase{"Layer II, 8 kbit/s, 22.05 kHz", kLayerII, 1, 0, 0, 52, 8, 22050, 1152},
+        LsfFrameCase{"Layer II, 160 kbit/s, 16 kHz, padded: the longest frame", kLayerII, 14, 2, 1,
+                     1441, 160, 16000, 1152},
+        // 72 x bitrate / frequency + padding bytes of 576 samples.
+        LsfFrameCase{"Layer III, 64 kbit/s, 24 kHz", kLayerIII, 8, 1, 0, 192, 64, 24000, 576},
+        LsfFrameCase{"Layer III, 144 kbit/s, 22.05 kHz, padded", kLayerIII, 13, 0, 1, 471, 144,
+                     22050, 576},
+        LsfFrameCase{"Layer III, 8 kbit/s, 16 kHz", kLayerIII, 1, 2, 0, 36, 8, 16000, 576}),
+    CaseNumber());
+
+AudioFrameFields LsfLayerIII() {
+    AudioFrameFields f;
+    f.id = kIdLowSamplingFrequencies;
+    f.layer = kLayerIII;
+    f.bitrateIndex = 8;  // 64 kbit/s at 24 kHz: 192 bytes, where ID 1 would give 336
+    return f;
+}
+
+// The first accepted header fixes the ID as it fixes layer and sampling frequency: a
+// header of the other ID is a sync loss. Any header with ID bit 0 sets AudioBadIdBit.
+struct IdCase {
+    const char* what;
+    Bytes es;
+    AudioStatus status;
+    int idBit;
+    int syncWords;
+    int syncLosses;
+    uint32_t skippedBytes;
+};
+
+std::vector<IdCase> IdCases() {
+    AudioFrameFields lsf = LsfLayerIII();
+    AudioFrameFields mpeg1 = lsf;
+    mpeg1.id = kIdIso11172;
+    return {
+        {"an LSF stream", AudioFrames(10, lsf), AudioBadIdBit, 0, 10, 0, 0},
+        {"a single LSF frame: its own header sets the status", AudioFrames(1, lsf), AudioBadIdBit,
+         0, 1, 0, 0},
+        {"an LSF stream cut inside a frame",
+         Join({LastBytes(AudioFrame(lsf), 100), AudioFrames(8, lsf)}), AudioBadIdBit, 0, 8, 1, 100},
+        {"an ISO/IEC 11172-3 header of the same layer inside an LSF stream",
+         Join({AudioFrames(3, lsf), AudioFrame(mpeg1), AudioFrames(3, lsf)}), AudioBadIdBit, 0, 6,
+         1, 0},
+        {"LSF headers inside an ISO/IEC 11172-3 stream: its status, a loss each",
+         Join({AudioFrames(3, mpeg1), AudioFrames(2, lsf), AudioFrames(3, mpeg1)}), AudioBadIdBit,
+         1, 6, 2, 0},
+        {"an LSF header that an ISO/IEC 11172-3 header follows at its length is no start",
+         Join({AudioFrame(lsf), AudioFrames(4, mpeg1)}), AudioOk, 1, 4, 1, 192},
+    };
+}
+
+class IdTest : public ::testing::TestWithParam<IdCase> {};
+
+TEST_P(IdTest, TheFirstHeaderFixesTheId) {
+    const IdCase& c = GetParam();
+    AudioStreamInfo a = ScanBytes(c.es);
+    EXPECT_EQ(c.status, a.status) << c.what;
+    EXPECT_EQ(c.idBit, a.idBit) << c.what;
+    EXPECT_EQ(c.syncWords, a.syncWords) << c.what;
+    EXPECT_EQ(c.syncLosses, a.syncLosses) << c.what;
+    EXPECT_EQ(c.skippedBytes, a.skippedBytes) << c.what;
+    EXPECT_EQ(kLayerIII, a.layer) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, IdTest, ::testing::ValuesIn(IdCases()), CaseNumber());
+
+// A switching bitrate at the lower sampling frequencies: each frame as long as its own
+// index gives in that table, the mean over frames of 576 samples.
+TEST(HeaderScanBitrate, VariableBitrateLsfLayerIII) {
+    std::vector<int> indexes;
+    for (int i = 0; i < 10; ++i) {
+        for (int index : {8, 14, 1}) indexes.push_back(index);
+    }
+    AudioStreamInfo a = ScanBytes(VariableBitrateFrames(indexes, LsfLayerIII()));
+    EXPECT_EQ(30, a.syncWords);
+    EXPECT_EQ(0, a.syncLosses);
+    EXPECT_EQ(8, a.bitrateMinKbps);
+    EXPECT_EQ(160, a.bitrateMaxKbps);
+    // 64, 160 and 8 kbit/s at 24 kHz: 192 + 480 + 24 bytes, ten times, over 30 frames of
+    // 24 ms: 77.3 kbit/s.
+    EXPECT_EQ(77, a.bitrateKbps);
 }
 
 TEST_F(HeaderScanTest, StuffingBetweenFramesIsNoSyncLoss) {
@@ -361,9 +516,22 @@ TEST(HeaderScanPieces, PieceSizesDoNotChangeTheResult) {
     Bytes es = Join({LastBytes(AudioFrame(), 123), AudioFrames(3), garbage, AudioFrame(idZero),
                      VariableBitrateFrames({14, 1, 14, 10}), AudioFrame(layerIII), AudioFrames(2),
                      Bytes(7, 0xFF), AudioFrames(2), Bytes(500, 0)});
-    std::string whole = Fields(ScanPieces(es, es.size()));
-    for (size_t piece : {1, 2, 3, 5, 64, 575, 576, 1729, 4095, 4096, 4097, 10000}) {
-        EXPECT_EQ(whole, Fields(ScanPieces(es, piece))) << piece;
+    // And a stream of the lower sampling frequencies with its longest frames, a switch of
+    // bitrate and a header of the other ID.
+    AudioFrameFields lsf = With([](AudioFrameFields& f) {
+        f.id = kIdLowSamplingFrequencies;
+        f.bitrateIndex = 14;
+        f.samplingIndex = 2;
+        f.padding = 1;
+    });
+    Bytes lsfEs = Join({LastBytes(AudioFrame(lsf), 700), AudioFrames(3, lsf), garbage,
+                        VariableBitrateFrames({14, 1, 10, 14}, lsf), AudioFrame(),
+                        AudioFrames(2, lsf), Bytes(500, 0)});
+    for (const Bytes& stream : {es, lsfEs}) {
+        std::string whole = Fields(ScanPieces(stream, stream.size()));
+        for (size_t piece : {1, 2, 3, 5, 64, 575, 576, 1441, 1729, 4095, 4096, 4097, 10000}) {
+            EXPECT_EQ(whole, Fields(ScanPieces(stream, piece))) << piece;
+        }
     }
 }
 
@@ -402,8 +570,8 @@ class ReferenceScan {
                 if (reader_.AtEnd()) break;
             }
         }
-        info_.bitrateKbps = BitrateKbps(info_.layer, info_.bitrateIndex);
-        info_.samplingFrequency = SamplingFrequencyHz(info_.samplingIndex);
+        info_.bitrateKbps = BitrateKbps(kIdIso11172, info_.layer, info_.bitrateIndex);
+        info_.samplingFrequency = SamplingFrequencyHz(kIdIso11172, info_.samplingIndex);
         info_.bitrateMinKbps = info_.bitrateMaxKbps = info_.bitrateKbps;
         return info_;
     }
@@ -458,8 +626,8 @@ class ReferenceScan {
 
     bool SkipRestOfFrame() {
         // (A sampling index of 3 ended the scan here; the streams compared never hold one.)
-        int32_t rest = AudioFrameLength(info_.layer, info_.bitrateIndex, info_.samplingIndex,
-                                        info_.paddingBit) -
+        int32_t rest = AudioFrameLength(kIdIso11172, info_.layer, info_.bitrateIndex,
+                                        info_.samplingIndex, info_.paddingBit) -
                        4 - (info_.protectionBit == 0 ? 2 : 0);
         reader_.SkipBytes(static_cast<size_t>((rest & 3) + 4 * std::max(rest >> 2, 0)));
         return !reader_.AtEnd();

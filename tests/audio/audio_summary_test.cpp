@@ -157,6 +157,99 @@ TEST_F(AudioSummaryTest, SkippedStartInBothModes) {
     EXPECT_TRUE(Contains(lines, "Audio decoded bytes = 115200 -> 0.60 Sec"));
 }
 
+// Lines whose values only decoding measures.
+bool IsMeasuredLine(const std::string& line) {
+    for (const char* prefix : {"Audio decoded bytes", "Left Channel", "Right Channel",
+                               "Difference Left-Right", "Possibly"}) {
+        if (line.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+// A stream of the lower sampling frequencies of ISO/IEC 13818-3: every header has ID bit
+// 0, which fails the file, and the stream is read with that standard's tables, so that
+// every detail line is the stream's own in both modes.
+TEST_F(AudioSummaryTest, LsfStreamShowsTheBadIdLineAndItsDetailLines) {
+    AudioFrameFields lsf;
+    lsf.id = kIdLowSamplingFrequencies;  // Layer II, index 10: 96 kbit/s; index 1: 24 kHz
+    Bytes file = PacketizeAudio(AudioFrames(25, lsf));
+    std::vector<std::string> header = Section(file, "[Audio]\nDecodeAudio=0\n");
+    std::vector<std::string> expected = {
+        "*Bad ID Bit",
+        "Audio Delay Stream C0 = 100.0 ms",
+        "Audio decoded bytes = 0 -> 0.00 Sec",
+        "Found 25 sync words",
+        "Audio Sync Losses: 0",
+        "Layer = 2",
+        "bitrate = 96 Kbps",
+        "Frequency = 24000 Hz",
+        "Error protection = Disabled",
+        "Private flag = 0",
+        "Mode = stereo",
+        "Copyright flag = 0",
+        "Original flag = 1",
+        "Emphasis = none",
+        "Left Channel DC Level = not measured",
+        "Right Channel DC Level = not measured",
+        "Left Channel Peak Level = not measured",
+        "Right Channel Peak Level = not measured",
+        "Left Channel RMS Level = not measured",
+        "Right Channel RMS Level = not measured",
+        "Difference Left-Right RMS Level = not measured",
+    };
+    EXPECT_EQ(expected, header);
+    EXPECT_TRUE(GetRunState().runFailed);
+    EXPECT_DOUBLE_EQ(25 * 1152 / 24000.0, GetRunState().audioDurationSeconds);
+    EXPECT_EQ(96u * 1024, GetRunState().elementaryBitrateSum);
+
+    // libmpg123 decodes the stream: 25 frames of 1152 stereo samples at 24 kHz.
+    std::vector<std::string> decode = Section(file, "[Audio]\nDecodeAudio=1\n");
+    EXPECT_TRUE(Contains(decode, "Audio decoded bytes = 115200 -> 1.20 Sec"));
+    EXPECT_TRUE(Contains(decode, "Left Channel DC Level = -100.0 dBFS"));
+    EXPECT_TRUE(GetRunState().runFailed);
+    EXPECT_DOUBLE_EQ(1.2, GetRunState().audioDurationSeconds);
+    std::erase_if(header, IsMeasuredLine);
+    std::erase_if(decode, IsMeasuredLine);
+    EXPECT_EQ(header, decode);
+}
+
+// The playing time handed to the cross-stream lines: frames x samples a frame / frequency
+// in header mode, the decoded samples in decode mode. A Layer III frame at the lower
+// sampling frequencies has 576 samples, half of ISO/IEC 11172-3's.
+struct LsfDurationCase {
+    int layer;
+    int bitrateIndex;
+    int samplingIndex;
+    int hz;
+    int samples;  // per frame
+};
+
+class LsfDurationTest : public AudioSummaryTest,
+                        public ::testing::WithParamInterface<LsfDurationCase> {};
+
+TEST_P(LsfDurationTest, DurationInBothModes) {
+    const LsfDurationCase& c = GetParam();
+    AudioFrameFields f;
+    f.id = kIdLowSamplingFrequencies;
+    f.layer = c.layer;
+    f.bitrateIndex = c.bitrateIndex;
+    f.samplingIndex = c.samplingIndex;
+    Bytes file = PacketizeAudio(AudioFrames(50, f));
+    std::vector<std::string> lines = Section(file, "[Audio]\nDecodeAudio=0\n");
+    EXPECT_TRUE(Contains(lines, "Found 50 sync words")) << c.layer;
+    EXPECT_TRUE(Contains(lines, "Audio Sync Losses: 0")) << c.layer;
+    EXPECT_DOUBLE_EQ(50.0 * c.samples / c.hz, GetRunState().audioDurationSeconds) << c.layer;
+    lines = Section(file, "[Audio]\nDecodeAudio=1\n");
+    EXPECT_TRUE(Contains(lines, "Found 50 sync words")) << c.layer;
+    EXPECT_NEAR(50.0 * c.samples / c.hz, GetRunState().audioDurationSeconds, 1e-9) << c.layer;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, LsfDurationTest,
+                         ::testing::Values(LsfDurationCase{kLayerI, 6, 1, 24000, 384},
+                                           LsfDurationCase{kLayerII, 10, 0, 22050, 1152},
+                                           LsfDurationCase{kLayerIII, 8, 2, 16000, 576}),
+                         CaseNumber());
+
 TEST_F(AudioSummaryTest, VariableBitrateShowsItsMeanAndRange) {
     AudioFrameFields layerIII;
     layerIII.layer = kLayerIII;
@@ -334,14 +427,6 @@ TEST_F(AudioSummaryTest, LoudnessLinesAgainstTheirKeys) {
 // streams made by real encoders, whole and cut at a pack boundary inside a frame.
 class BothModesTest : public AudioSummaryTest, public ::testing::WithParamInterface<const char*> {};
 
-bool IsMeasuredLine(const std::string& line) {
-    for (const char* prefix : {"Audio decoded bytes", "Left Channel", "Right Channel",
-                               "Difference Left-Right", "Possibly"}) {
-        if (line.rfind(prefix, 0) == 0) return true;
-    }
-    return false;
-}
-
 TEST_P(BothModesTest, SameHeaderLines) {
     Bytes file = ReadFileBytes(FixturePath(GetParam()));
     for (size_t packs : {0, 3}) {
@@ -359,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, BothModesTest,
                          ::testing::Values("mp2_48k_stereo.mpg", "mp2_44k_joint.mpg",
                                            "mp2_mono_crc.mpg", "mp3_48k.mpg", "mp3_vbr.mpg",
                                            "mp2_dc_offset.mpg", "mp2_clipping.mpg",
-                                           "mp2_silence.mpg"),
+                                           "mp2_silence.mpg", "mp2_lsf_24k.mpg"),
                          CaseNumber());
 
 TEST_F(AudioSummaryTest, FileWithoutAudioHasAnEmptySection) {

@@ -271,6 +271,39 @@ TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
         ReadText(summary));
 }
 
+// MPEG-2 LSF audio (ISO/IEC 13818-3 at 24 kHz) is named as such in the summary and the
+// JSON figures, in both modes; MPEG-1 audio beside it keeps its name.
+TEST_F(PipelineTest, LsfAudioIsNamedInTheSummaryAndTheJson) {
+    std::string lsf = FixturePath("mp2_lsf_24k.mpg");
+    std::string summary = dir_.Path() + "/qc.csv";
+    std::string headerMode = dir_.WriteText("header.ini", "[Audio]\nDecodeAudio=0\n");
+    for (const std::string& profile : {headerMode, kBundledProfile}) {
+        json document = RunJson("--profile " + Quoted(profile) + " --summary " + Quoted(summary) +
+                                    " " + Quoted(lsf) + " " + Quoted(kSample),
+                                1);
+        const json& audio = document["files"][0]["audioStreams"][0];
+        EXPECT_EQ("MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo", audio["format"]) << profile;
+        EXPECT_EQ(42, audio["syncWords"]) << profile;  // ffprobe: 42 packets
+        EXPECT_EQ(0, audio["syncLosses"]) << profile;
+        EXPECT_EQ(24000, audio["samplingFrequencyHz"]) << profile;
+        EXPECT_EQ("MPEG-1 Layer II 192 kbit/s 48000 Hz stereo",
+                  document["files"][1]["audioStreams"][0]["format"])
+            << profile;
+        std::vector<std::string> rows = ReadLines(summary);
+        ASSERT_EQ(3u, rows.size()) << profile;
+        EXPECT_NE(std::string::npos,
+                  rows[1].find(",MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo,"))
+            << rows[1];
+        if (profile == headerMode) {  // the ID bit is the only failure
+            EXPECT_EQ(
+                lsf + ",fail,,,,,,MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo,1,*Bad ID Bit",
+                rows[1]);
+        }
+        EXPECT_NE(std::string::npos, rows[2].find(",MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,"))
+            << rows[2];
+    }
+}
+
 // --errors-only shows what print-only-errors shows, and the first line of each
 // elementary stream besides, so that a failure names its stream.
 TEST(ErrorsOnly, IsPrintOnlyErrorsWithTheStreamsFirstLines) {

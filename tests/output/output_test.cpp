@@ -73,6 +73,7 @@ FileResult FailingResult(const std::string& path) {
     video.update(SeriesJson(series));
     json audio = {{"id", 0xC0},
                   {"status", 0},
+                  {"format", "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo"},
                   {"layer", 2},
                   {"bitrateKbps", 192},
                   {"samplingFrequencyHz", 48000},

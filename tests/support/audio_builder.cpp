@@ -23,7 +23,7 @@ Bytes AudioFrame(const AudioFrameFields& f, int length) {
     w.Put(f.original, 1);
     w.Put(f.emphasis, 2);
     if (length < 0) {
-        length = AudioFrameLength(f.layer, f.bitrateIndex, f.samplingIndex, f.padding);
+        length = AudioFrameLength(f.id, f.layer, f.bitrateIndex, f.samplingIndex, f.padding);
     }
     frame.resize(std::max<size_t>(frame.size(), static_cast<size_t>(length)), 0);
     return frame;

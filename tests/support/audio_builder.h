@@ -1,5 +1,6 @@
-// MPEG-1 audio frames (ISO/IEC 11172-3, 2.4.1.3) with silent (zero) audio data, and a
-// program stream that carries them.
+// MPEG audio frames (ISO/IEC 11172-3, 2.4.1.3; with ID 0 those of the lower sampling
+// frequencies of ISO/IEC 13818-3) with silent (zero) audio data, and a program stream
+// that carries them.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include "support/stream_builder.h"
 
 struct AudioFrameFields {
-    int id = 1;
+    int id = 1;             // 0: ISO/IEC 13818-3 lower sampling frequencies
     int layer = 2;          // header code: 3 Layer I, 2 Layer II, 1 Layer III
     int protection = 1;     // 1: no CRC
     int bitrateIndex = 10;  // 192 kbit/s in Layer II
