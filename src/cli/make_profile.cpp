@@ -155,6 +155,7 @@ void AddCheck(ProfileBuilder& builder, const ResultLine& line) {
 void AddCountsWithoutLines(ProfileBuilder& builder) {
     const std::pair<const char*, const char*> keys[] = {{"System", "PacketSCRTimingError"},
                                                         {"System", "PacketPTSDTSOutSync"},
+                                                        {"System", "ClockDiscontinuitiesMax"},
                                                         {"Audio", "MaxSamplesClipped"}};
     for (const auto& [section, key] : keys) {
         builder.Set(section, key, 0, "nothing counted in the reference");
@@ -176,6 +177,10 @@ std::string ProfileText(const FileResult& reference) {
     }
     AddCountsWithoutLines(builder);
     builder.SetText("Processing", "MaxTimeToProcess", "0", "the whole file is analysed");
+    // A reference whose format changes has the line that sets the key to accept it.
+    if (!reference.streams.value("videoStreams", nlohmann::ordered_json::array()).empty()) {
+        builder.SetText("Video", "FormatChangesAllowed", "0", "one format throughout the reference");
+    }
     // A stream judged by CBR_VBR is MP@ML; ProfileAndLevel 1 rejects every other.
     if (builder.Has("Video", "CBR_VBR")) {
         builder.SetText("Video", "ProfileAndLevel", "1", "measured: MPEG-2 MP@ML");

@@ -206,6 +206,18 @@ TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     EXPECT_NE(std::string::npos, unwritable.err.find("Error: Unable to write the report"));
 }
 
+// The GOP header's broken_link (own parse of the fixture: set on the first GOP only).
+TEST_F(CliTest, GopTableNamesTheBrokenLink) {
+    std::string gops = dir_.Path() + "/gops.csv";
+    CliRun run = Run("--no-profile --gops '" + gops + "' '" + FixturePath("broken_link.mpg") + "'");
+    EXPECT_EQ(
+        "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link\r\n"
+        "1,00:00:00:24,12,IBBPBBPBBPBB,No,Yes,Yes\r\n"
+        "2,00:00:01:11,12,IBBPBBPBBPBB,No,Yes,No\r\n"
+        "3,00:00:01:23,12,IBBPBBPBBPBB,No,Yes,No\r\n",
+        ReadText(gops));
+}
+
 TEST_F(CliTest, GopTableAndBitratesAsCsv) {
     std::string gops = dir_.Path() + "/gops.csv";
     std::string bitrate = dir_.Path() + "/bitrate.csv";

@@ -353,7 +353,9 @@ TEST(ErrorsOnly, IsPrintOnlyErrorsWithTheStreamsFirstLines) {
 TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
     for (const std::string& reference :
          {kSample, FixturePath("mp2_48k_stereo.mpg"), FixturePath("ffmpeg_vob.mpg"),
-          FixturePath("mplex_generic.mpg"), FixturePath("pulldown_ntsc.mpg")}) {
+          FixturePath("mplex_generic.mpg"), FixturePath("pulldown_ntsc.mpg"),
+          FixturePath("format_change.mpg"), FixturePath("joined_restart.mpg"),
+          FixturePath("broken_link.mpg")}) {
         std::string profile = dir_.Path() + "/made.ini";
         CliRun made = Run("--make-profile " + Quoted(reference) + " --output " + Quoted(profile));
         ASSERT_EQ(0, made.exitCode) << reference << made.err;
@@ -367,7 +369,7 @@ TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
          {"\n[System]\n", "; measured: MPEG Pack Size = 2048\nMPEGPackSize=2048\n",
           "; measured: Horizontal Size = 720\nHorizontalSize=720\n",
           "; measured: Aspect Ratio = 16:9\nAspectRatio=3\n", "\nMode=1\n", "\nDecodeAudio=1\n",
-          "\nGOPLengthMax=15\n"}) {
+          "\nGOPLengthMax=15\n", "\nClockDiscontinuitiesMax=0\n", "\nFormatChangesAllowed=0\n"}) {
         EXPECT_NE(std::string::npos, printed.out.find(text)) << text << printed.out;
     }
     CliRun bad = Run("--make-profile " + Quoted(dir_.WriteText("x.mpg", "not a stream")));

@@ -95,6 +95,19 @@ TEST_F(ClockEdgesTest, AWrappingClockReportsAsTheSameSpot) {
     }
 }
 
+// ffmpeg's own muxer with its clock moved across the wrap (-output_ts_offset): 2 s in,
+// between the first SCR and the first PTS, and between the first audio and video PTS.
+TEST_F(ClockEdgesTest, SpotsMuxedAcrossTheWrapReportAsAtClockZero) {
+    BundledProfile();
+    std::vector<std::string> atZero = Report(ReadFileBytes(FixturePath("clock_zero.mpg")));
+    EXPECT_TRUE(Contains(atZero, "Video Delay Stream E0 = 540.0 ms"));
+    EXPECT_TRUE(Contains(atZero, "Initial Delay Audio to Video (PTS based) = -10 msec "));
+    for (const char* name :
+         {"clock_wrap.mpg", "clock_wrap_scr_pts.mpg", "clock_wrap_audio_video.mpg"}) {
+        EXPECT_EQ(atZero, Report(ReadFileBytes(FixturePath(name)))) << name;
+    }
+}
+
 // 64 KiB of garbage after the last packet: the report says where the sync was lost and
 // still gives every figure of the spot in front of it; the verdict is Fail.
 TEST_F(ClockEdgesTest, GarbageAfterTheLastPacketKeepsTheSpotsFigures) {

@@ -32,16 +32,20 @@ VideoEsBuilder& VideoEsBuilder::SequenceHeader(const SequenceFields& f) {
 }
 
 VideoEsBuilder& VideoEsBuilder::SequenceExtension(uint32_t profileAndLevel, uint32_t chromaFormat,
-                                                  uint32_t progressiveSequence) {
+                                                  uint32_t progressiveSequence,
+                                                  uint32_t bitRateExtension,
+                                                  uint32_t vbvBufferSizeExtension) {
     StartCode(0xB5);
     BitWriter w(bytes_);
     w.Put(1, 4);
     w.Put(profileAndLevel, 8);
     w.Put(progressiveSequence, 1);
     w.Put(chromaFormat, 2);
-    w.Put(0, 2 + 2 + 12);
+    w.Put(0, 2 + 2);
+    w.Put(bitRateExtension, 12);
     w.Put(1, 1);
-    w.Put(0, 8 + 1 + 2 + 5);
+    w.Put(vbvBufferSizeExtension, 8);
+    w.Put(0, 1 + 2 + 5);
     w.Align();
     return *this;
 }

@@ -32,7 +32,9 @@ class VideoEsBuilder {
   public:
     VideoEsBuilder& SequenceHeader(const SequenceFields& f = {});
     VideoEsBuilder& SequenceExtension(uint32_t profileAndLevel = 0x48, uint32_t chromaFormat = 1,
-                                      uint32_t progressiveSequence = 0);
+                                      uint32_t progressiveSequence = 0,
+                                      uint32_t bitRateExtension = 0,
+                                      uint32_t vbvBufferSizeExtension = 0);
     VideoEsBuilder& SequenceDisplayExtension();
     VideoEsBuilder& SequenceScalableExtension(uint32_t scalableMode);
     VideoEsBuilder& GopHeader(uint32_t hours, uint32_t minutes, uint32_t seconds, uint32_t pictures,

@@ -158,7 +158,7 @@ class MainWindowTest : public QObject {
             first << model.index(0, column).data().toString();
         }
         QCOMPARE(first,
-                 QStringList({"1", "00:00:00:00", "15", "IPPPPPPPPPPPPPP", "Yes", "Yes", ""}));
+                 QStringList({"1", "00:00:00:00", "15", "IPPPPPPPPPPPPPP", "Yes", "Yes", "No"}));
         QCOMPARE(model.index(6, GopTableModel::Length).data().toString(), QString("10"));
         QCOMPARE(model.index(7, GopTableModel::Number).data().toString(), QString());
         QCOMPARE(model.index(0, GopTableModel::Number).data(Qt::TextAlignmentRole).toInt(),

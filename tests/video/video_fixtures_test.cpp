@@ -64,10 +64,12 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 // Whole reports of encoder-made streams with the traits of real broadcast material,
-// against the figures of independent tools noted by tests/fixtures/make-fixtures.sh.
+// against the figures of independent tools noted by tests/fixtures/make-fixtures.sh and
+// make-edge-fixtures.sh.
 struct TraitFixture {
     const char* name;
     std::vector<std::string> lines;  // each somewhere in the report
+    const char* profile = "";
 };
 
 class TraitFixtureTest : public ::testing::TestWithParam<TraitFixture> {
@@ -78,7 +80,7 @@ class TraitFixtureTest : public ::testing::TestWithParam<TraitFixture> {
 
 TEST_P(TraitFixtureTest, ReportAgreesWithIndependentTools) {
     const TraitFixture& c = GetParam();
-    LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", ""));
+    LoadReferenceProfileFrom(dir_.WriteText("MpegReference.ini", c.profile));
     std::string path = FixturePath(c.name);
     AnalyzeFile(path.c_str());
     std::vector<std::string> texts = bound_.sink.Texts();
@@ -115,7 +117,70 @@ INSTANTIATE_TEST_SUITE_P(
         // the first SCR (ffprobe pts_time, the pack header).
         TraitFixture{"late_clock.mpg",
                      {"Video Delay Stream E0 = 540.0 ms", "Audio Delay Stream C0 = 530.0 ms",
-                      "Initial Delay Audio to Video (PTS based) = -10 msec "}}),
+                      "Initial Delay Audio to Video (PTS based) = -10 msec "}},
+        // A 352x576 4:3 slate of 25 pictures, then a 720x576 16:9 spot (own parse of the
+        // sequence headers; ffprobe counts 25 + 25 frames). The other lines report the
+        // last sequence header.
+        TraitFixture{"format_change.mpg",
+                     {"*Format Change at picture 26 (1.00 s): 352x576 4:3 25 fps -> 720x576 "
+                      "16:9 25 fps",
+                      "Horizontal Size = 720", "Aspect Ratio = 16:9"},
+                     "[Video]\nFormatChangesAllowed=0\n"},
+        // 4:2:2@HL 1080i (ffprobe: profile 4:2:2, level 2, yuv422p): profile_and_level 0x82,
+        // vbv_buffer_size_value 832 with extension 2, 2880 units (own parse), 40 Mbit/s.
+        TraitFixture{"hd_422_1080i.mpg",
+                     {"Stream Type = MPEG-2 422P@HL VBR", "Chroma Format = 4:2:2",
+                      "VBV Buffer Size = 832 -> (5760 KB)",
+                      "Nominal bitrate (Sequence Header) = 40000000 bps -> 39062 Kbps",
+                      "VBV Underflows = 0"},
+                     "[Video]\nProfileAndLevel=130\nChromaFormat=2\nVBVCheck=1\n"},
+        // 1280x720 at 50 fps, Main Profile at High Level (ffprobe: Main, level 4, 50/1).
+        TraitFixture{"hd_720p50.mpg",
+                     {"Frame Rate = 50 fps", "Stream Type = MPEG-2 MP@HL VBR"},
+                     "[Video]\nFrameRate=6\nProfileAndLevel=68\n"},
+        // Without FrameRate a rate other than 25 and 29.97 fps still fails, now named.
+        TraitFixture{"hd_720p50.mpg", {"*Frame Rate = 50 fps", "Stream Type = MPEG-2 MP@HL VBR"}},
+        // Intra-only 4:2:2 at Main Level (ffprobe: profile 4:2:2, level 5, yuv422p).
+        TraitFixture{"imx_422p_ml.mpg",
+                     {"Stream Type = MPEG-2 422P@ML VBR", "Chroma Format = 4:2:2",
+                      "Intra DC Precision = 10", "Frames I = 6 -> 100%"},
+                     "[Video]\nProfileAndLevel=0\nChromaFormat=0\n"},
+        // Sequence extensions patched: vbv_buffer_size_extension 1 makes 1043 units
+        // (17 088 512 bits); bit_rate_extension 1 makes 262 519 units of 400 bit/s.
+        TraitFixture{
+            "vbv_extension.mpg",
+            {"VBV Buffer Size = 19 -> (2086 KB)", "VBV Occupancy = 1.6% to 2.1% of 17088512 bits"},
+            "[Video]\nVBVCheck=1\n"},
+        TraitFixture{"bit_rate_extension.mpg",
+                     {"Nominal bitrate (Sequence Header) = 105007600 bps -> 102546 Kbps"}},
+        // Cut at its third GOP with broken_link set: the first GOP codes I2 B0 B1 P5 ... and
+        // its two leading B pictures are not shown (ffprobe decodes 34 of the 36).
+        TraitFixture{"broken_link.mpg",
+                     {"*Broken Link in GOP 1 (0.00 s)", "Number of Frames = 36 -> 1.36 Sec",
+                      "*Splice In = No (the first GOP has a broken link)"},
+                     "[Video]\nSpliceReady=1\n"},
+        // 300 frames of 1001/30000 s and 418 MP2 frames of 24 ms (ffprobe): 10.010 s
+        // against 10.032 s.
+        TraitFixture{"ntsc_2997.mpg",
+                     {"Number of Frames = 300 -> 10.01 Sec",
+                      "Video Stream Duration: 10.01 sec -> 10:00 (secs:frames)",
+                      "Duration Difference from Video to Audio = -22 msec"}},
+        // A constant-rate ffmpeg spot whose last picture's last byte enters the buffer
+        // 204.6 ms before it is due (an exact replay of its vbv_delay values).
+        TraitFixture{"cbr_last_picture.mpg",
+                     {"VBV Underflows = 0", "VBV Overflows = 0",
+                      "VBV Occupancy = 0.4% to 71.2% of 294912 bits"},
+                     "[Video]\nVBVCheck=1\n"},
+        // Two ffmpeg spots joined with cat: the clock goes back to 0 where the second
+        // starts, at byte 96256 (own parse), after 2.28 s.
+        TraitFixture{"joined_restart.mpg",
+                     {"*Clock Discontinuities = 1 (first at 2.28 s, byte 96256)"},
+                     "[System]\nClockDiscontinuitiesMax=0\n"},
+        // Two mplex spots joined with cat: 69 632 bytes and 34 packs after the first's
+        // program end code.
+        TraitFixture{"joined_end_codes.mpg",
+                     {"*69632 bytes after the Program End Code hold another program (34 packs)",
+                      "MPEG Packs = 50"}}),
     CaseNumber());
 
 }  // namespace

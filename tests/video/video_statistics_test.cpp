@@ -214,6 +214,29 @@ TEST_F(VideoStatisticsTest, SoftPulldownRunsByDisplayTime) {
     EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().averageKbps);
 }
 
+// Whole seconds of display time at the exact frame rate, and the frames after them to
+// the nearest: 900 frames at 29.97 fps last 30.03 s, 30 seconds and 0.9 of a frame.
+TEST(DisplayTimeCode, SecondsAndFramesAtTheExactRate) {
+    const struct {
+        uint32_t frameRateCode;
+        uint64_t framePeriods;
+        uint32_t seconds, frames;
+    } cases[] = {
+        {4, 900, 30, 1},  {4, 899, 30, 0},   {4, 30, 1, 0},     {4, 29, 0, 29},
+        {1, 1440, 60, 1}, {7, 1800, 30, 2},  {3, 1000, 40, 0},  {3, 1012, 40, 12},
+        {6, 149, 2, 49},  {2, 48, 2, 0},     {0, 100, 0, 0},
+    };
+    for (const auto& c : cases) {
+        VideoStreamInfo info{};
+        info.frameRateCode = c.frameRateCode;
+        info.nominalFrameRate = NominalFrameRate(c.frameRateCode);
+        info.displayFields = 2 * c.framePeriods + 1;  // a lone field does not make a frame
+        SecondsAndFrames time = DisplayTimeCode(info);
+        EXPECT_EQ(c.seconds, time.seconds) << c.frameRateCode << " " << c.framePeriods;
+        EXPECT_EQ(c.frames, time.frames) << c.frameRateCode << " " << c.framePeriods;
+    }
+}
+
 TEST_F(VideoStatisticsTest, DisplayFieldsOfAFrame) {
     struct Case {
         bool progressiveSequence, fieldPair, repeatFirstField, topFieldFirst;

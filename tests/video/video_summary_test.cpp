@@ -430,3 +430,218 @@ TEST_F(VideoSummaryTest, SpotLengthFromAWholeRun) {
         Contains(bound_.sink.Texts(), "*Spot Duration = 75 frames -> 5 sec spot, 50 frames short"));
     EXPECT_TRUE(GetRunState().runFailed);
 }
+
+namespace {
+
+// A stream of one sequence: its profile_and_level_indication, chroma_format and
+// frame_rate_code as given, otherwise what TwoSecondStream has.
+Bytes StreamOfFormat(uint32_t profileAndLevel, uint32_t chromaFormat, uint32_t frameRateCode) {
+    SequenceFields sequence;
+    sequence.frameRateCode = frameRateCode;
+    VideoEsBuilder v;
+    v.SequenceHeader(sequence)
+        .SequenceExtension(profileAndLevel, chromaFormat)
+        .GopHeader(0, 0, 0, 0);
+    for (int i = 0; i < 10; ++i) v.Picture(i == 0 ? 1 : 2, 1, 100);
+    return PacketizeVideo(v.EndCode().Build(), 2000);
+}
+
+}  // namespace
+
+// Studio and HD streams read what they are. Judging is what it always was for every key
+// value (ProfileAndLevel 0 accepts any stream that is not MP@ML, ChromaFormat 0 any chroma
+// format but 4:2:0, a frame rate other than 25 and 29.97 fps fails without a key that names
+// it), and a key set to the measured code accepts it as well.
+TEST_F(VideoSummaryTest, StudioAndHdStreamsNamed) {
+    struct Case {
+        uint32_t profileAndLevel, chromaFormat, frameRateCode;
+        const char* profile;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {0x85,
+         2,
+         3,
+         "",
+         {"Stream Type = MPEG-2 422P@ML VBR", "Chroma Format = 4:2:2", "Frame Rate = 25 fps"}},
+        {0x85,
+         2,
+         3,
+         "[Video]\nProfileAndLevel=0\nChromaFormat=0\n",
+         {"Stream Type = MPEG-2 422P@ML VBR", "Chroma Format = 4:2:2"}},
+        {0x85,
+         2,
+         3,
+         "[Video]\nProfileAndLevel=1\nChromaFormat=1\n",
+         {"*Stream Type = MPEG-2 422P@ML VBR", "*Chroma Format = 4:2:2"}},
+        {0x82,
+         2,
+         3,
+         "[Video]\nProfileAndLevel=130\nChromaFormat=2\n",
+         {"Stream Type = MPEG-2 422P@HL VBR", "Chroma Format = 4:2:2"}},
+        {0x44,
+         1,
+         6,
+         "[Video]\nProfileAndLevel=68\nFrameRate=6\n",
+         {"Stream Type = MPEG-2 MP@HL VBR", "Chroma Format = 4:2:0", "Frame Rate = 50 fps"}},
+        {0x46, 1, 7, "", {"Stream Type = MPEG-2 MP@H-14 VBR", "*Frame Rate = 59.94 fps"}},
+        {0x14,
+         3,
+         8,
+         "[Video]\nFrameRate=3\n",
+         {"Stream Type = MPEG-2 HP@HL VBR", "Chroma Format = 4:4:4", "*Frame Rate = 60 fps"}},
+        {0x58,
+         1,
+         1,
+         "[Video]\nFrameRate=1\n",
+         {"Stream Type = MPEG-2 SP@ML VBR", "Frame Rate = 23.976 fps"}},
+        {0x48, 1, 2, "", {"Stream Type = MPEG-2 MP@ML VBR", "*Frame Rate = 24 fps"}},
+        {0x48, 1, 5, "[Video]\nFrameRate=5\n", {"Frame Rate = 30 fps"}},
+        // Reserved values stay invalid.
+        {0x4F,
+         0,
+         9,
+         "",
+         {"Stream Type = Invalid", "Chroma Format = Invalid", "*Frame Rate = Invalid"}},
+        {0x8F, 1, 0, "[Video]\nFrameRate=0\n", {"Stream Type = Invalid", "*Frame Rate = Invalid"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines =
+            Section(StreamOfFormat(c.profileAndLevel, c.chromaFormat, c.frameRateCode), c.profile);
+        for (const std::string& line : c.lines) {
+            EXPECT_TRUE(Contains(lines, line)) << line << " with " << c.profile;
+            if (line[0] != '*') {
+                EXPECT_FALSE(Contains(lines, "*" + line)) << line;
+            }
+        }
+    }
+}
+
+// A sequence whose format differs from the one before: each change once, at the first
+// picture of the new format, judged by FormatChangesAllowed.
+TEST_F(VideoSummaryTest, FormatChangeLines) {
+    SequenceFields slate;
+    slate.width = 352;
+    slate.aspectRatio = 2;
+    SequenceFields spot;
+    auto stream = [](const std::vector<std::pair<SequenceFields, uint32_t>>& sequences) {
+        VideoEsBuilder v;
+        uint32_t second = 0;
+        for (const auto& [fields, chroma] : sequences) {
+            v.SequenceHeader(fields).SequenceExtension(0x48, chroma).GopHeader(0, 0, second++, 0);
+            for (int i = 0; i < 25; ++i) v.Picture(i == 0 ? 1 : 2, 1, 50);
+        }
+        return PacketizeVideo(v.EndCode().Build(), 2000);
+    };
+    const std::string change =
+        "Format Change at picture 26 (1.00 s): 352x576 4:3 25 fps -> 720x576 16:9 25 fps";
+    const std::string back =
+        "Format Change at picture 51 (2.00 s): 720x576 16:9 25 fps -> 352x576 4:3 25 fps";
+    const struct {
+        const char* what;
+        Bytes bytes;
+        const char* profile;
+        std::vector<std::string> lines;
+        const char* absent;
+    } cases[] = {
+        {"a slate before the spot",
+         stream({{slate, 1}, {spot, 1}, {spot, 1}}),
+         "[Video]\nFormatChangesAllowed=0\n",
+         {"*" + change},
+         "Format Change = None"},
+        {"accepted",
+         stream({{slate, 1}, {spot, 1}}),
+         "[Video]\nFormatChangesAllowed=1\n",
+         {change},
+         "*Format"},
+        {"not judged", stream({{slate, 1}, {spot, 1}}), "", {change}, "*Format"},
+        // Back and forth: each way is one line.
+        {"back and forth",
+         stream({{slate, 1}, {spot, 1}, {slate, 1}, {spot, 1}}),
+         "",
+         {change, back},
+         "Format Change at picture 76"},
+        {"the chroma format named where it changes",
+         stream({{spot, 1}, {spot, 2}}),
+         "",
+         {"Format Change at picture 26 (1.00 s): 720x576 16:9 25 fps 4:2:0 -> 720x576 16:9 25 "
+          "fps 4:2:2"},
+         "*Format"},
+        {"no change, judged",
+         stream({{spot, 1}, {spot, 1}}),
+         "[Video]\nFormatChangesAllowed=0\n",
+         {"Format Change = None"},
+         "Format Change at"},
+        {"no change, not judged: no line", stream({{spot, 1}, {spot, 1}}), "", {}, "Format Change"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> lines = Section(c.bytes, c.profile);
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(Contains(lines, line)) << c.what << ": " << line;
+        EXPECT_EQ("", LineStarting(lines, c.absent)) << c.what;
+        // Before the lines that report the last sequence header.
+        auto at = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find("Format Change") != std::string::npos;
+        });
+        if (at != lines.end()) {
+            EXPECT_EQ(0u, at[-1].find("Sequence Headers Aligned")) << c.what;
+        }
+    }
+}
+
+// broken_link on the first GOP of a cut: its leading B pictures are coded frames that are
+// not shown, and a splicer cannot start there.
+TEST_F(VideoSummaryTest, BrokenLinkLinesAndPicturesNotShown) {
+    auto cut = [](bool brokenLink) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0, false);
+        if (brokenLink) {
+            Bytes& es = const_cast<Bytes&>(v.Build());
+            es.back() |= 0x20;  // broken_link after closed_gop (ISO/IEC 13818-2, 6.2.2.6)
+        }
+        // Coded order I2 B0 B1 P5 B3 B4: B0 and B1 come before the I picture on screen.
+        for (auto [type, tr] : std::vector<std::pair<uint32_t, uint32_t>>{
+                 {1, 2}, {3, 0}, {3, 1}, {2, 5}, {3, 3}, {3, 4}}) {
+            v.TimedPicture(type, tr, 0xFFFF, 100);
+        }
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 6, false);
+        for (auto [type, tr] : std::vector<std::pair<uint32_t, uint32_t>>{{1, 2}, {3, 0}, {3, 1}}) {
+            v.TimedPicture(type, tr, 0xFFFF, 100);
+        }
+        return PacketizeVideo(v.EndCode().Build(), 2000);
+    };
+    std::vector<std::string> lines = Section(cut(true), "[Video]\nSpliceReady=1\n");
+    EXPECT_TRUE(Contains(lines, "*Broken Link in GOP 1 (0.00 s)"));
+    EXPECT_TRUE(Contains(lines, "Number of Frames = 9 -> 0.28 Sec"));  // 7 of the 9 shown
+    EXPECT_TRUE(Contains(lines, "*Splice In = No (the first GOP has a broken link)"));
+    EXPECT_EQ(2u, GetVideoStreamInfo(0xE0).undisplayedFrames);
+    EXPECT_DOUBLE_EQ(7.0 / 25, GetRunState().videoDurationSeconds);
+
+    lines = Section(cut(true), "");
+    EXPECT_TRUE(Contains(lines, "Broken Link in GOP 1 (0.00 s)"));  // information
+    lines = Section(cut(false), "[Video]\nSpliceReady=1\n");
+    EXPECT_EQ("", LineStarting(lines, "Broken Link"));
+    EXPECT_TRUE(Contains(lines, "Number of Frames = 9 -> 0.36 Sec"));
+}
+
+// The buffer and the bit rate with their sequence extension (ISO/IEC 13818-2, 6.3.5):
+// vbv_buffer_size 832 + (2 << 10) units is 47 185 920 bits; bit_rate_value 50 000 +
+// (1 << 18) units of 400 bit/s is 124 857 600 bit/s.
+TEST_F(VideoSummaryTest, BufferAndBitRateWithTheirExtensions) {
+    SequenceFields sequence;
+    sequence.bitRateValue = 50000;
+    sequence.vbvBufferSize = 832;
+    VideoEsBuilder v;
+    v.SequenceHeader(sequence).SequenceExtension(0x82, 2, 0, 1, 2).GopHeader(0, 0, 0, 0);
+    for (int i = 0; i < 10; ++i) v.Picture(i == 0 ? 1 : 2, 1, 100);
+    std::vector<std::string> lines = Section(PacketizeVideo(v.EndCode().Build(), 2000),
+                                             "[Video]\nVBVCheck=1\nDeclaredBitrateCheck=1\n");
+    EXPECT_TRUE(Contains(lines, "VBV Buffer Size = 832 -> (5760 KB)"));
+    EXPECT_TRUE(
+        Contains(lines, "Nominal bitrate (Sequence Header) = 124857600 bps -> 121931 Kbps"));
+    EXPECT_EQ(0u, LineStarting(lines, "VBV Occupancy = ").find("VBV Occupancy = "));
+    EXPECT_NE(std::string::npos, LineStarting(lines, "VBV Occupancy = ").find(" of 47185920 bits"));
+    EXPECT_TRUE(Contains(lines,
+                         "Declared Bitrate = 124857600 bps, Measured Peak (1 sec) = 0 bps, "
+                         "Limit with the VBV Buffer = 172043520 bps"));
+}
