@@ -34,7 +34,7 @@ void VbvModelTenMinutes(benchmark::State& state) {
     }
     for (auto _ : state) {
         VbvFigures figures =
-            ModelVbv(pictures, {6'000'000, 112 * 16384.0, 50},
+            ModelVbv(pictures, {6'000'000, 112 * 16384, 3, 0},
                      [](const VbvSample& sample) { benchmark::DoNotOptimize(sample.afterBits); });
         benchmark::DoNotOptimize(figures);
     }

@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "video/video_summary.h"
+
 namespace {
 
 // Units of the keys' values (README, "Keys by section"). A key whose value is a code or a
@@ -108,7 +110,7 @@ const std::map<std::string, Codes>& Meanings() {
         {"Emphasis", {{0, "none"}, {1, "50/15 us"}, {2, "reserved"}, {3, "CCITT J.17"}}},
         {"SystemVBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
         {"CBR_VBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
-        {"ChromaFormat", {{0, "any chroma format"}, {1, "4:2:0"}}},
+        {"ChromaFormat", {{0, "any chroma format"}, {1, "4:2:0"}, {2, "4:2:2"}, {3, "4:4:4"}}},
         {"PictureStructure", {{0, "field pictures"}, {3, "frame pictures"}}},
         {"ProfileAndLevel", {{0, "streams other than MP@ML accepted"}}},
         {"ErrorProtection", {{0, "CRC"}, {1, "no CRC"}}},
@@ -174,6 +176,9 @@ std::string KeyUnit(const std::string& key) {
 
 std::string KeyMeaning(const std::string& key, double value) {
     if (key == "Mode") return ModeMeaning(value);
+    if (key == "ProfileAndLevel" && value > 0 && value == std::floor(value) && value < 256) {
+        return ProfileAndLevelName(static_cast<uint32_t>(value));
+    }
     auto codes = Meanings().find(key);
     if (codes == Meanings().end() || value != std::floor(value)) return "";
     auto meaning = codes->second.find(static_cast<int>(value));

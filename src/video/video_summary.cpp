@@ -52,9 +52,8 @@ void CheckFlag(const char* yesText, const char* noText, ProfileKey key, uint32_t
     CheckEqual(measured ? yesText : noText, key, measured ? 1 : 0, failed);
 }
 
-// profile_and_level_indication (ISO/IEC 13818-2, 8.1 and 8.2, tables 8-2 and 8-3, and the
-// escaped 4:2:2 and multi-view codes of table 8-7): "MP@ML", "422P@HL"; empty for a
-// reserved value.
+}  // namespace
+
 std::string ProfileAndLevelName(uint32_t code) {
     switch (code) {
         case 0x82:
@@ -94,6 +93,8 @@ std::string ProfileAndLevelName(uint32_t code) {
     return std::string(profile) + "@" + level;
 }
 
+namespace {
+
 // chroma_format (ISO/IEC 13818-2, table 6-5); nullptr for the reserved 0.
 const char* ChromaFormatText(uint32_t code) {
     switch (code) {
@@ -109,13 +110,14 @@ const char* ChromaFormatText(uint32_t code) {
 }
 
 // frame_rate_code (ISO/IEC 13818-2, table 6-4) as the report names it; nullptr outside 1 to 8.
+constexpr const char* kFrameRateNames[] = {
+    "", "23.976 fps", "24 fps", "25 fps", "29.97 fps", "30 fps", "50 fps", "59.94 fps", "60 fps"};
 const char* FrameRateText(uint32_t code) {
-    static const char* const kRates[] = {nullptr,  "23.976 fps", "24 fps",    "25 fps", "29.97 fps",
-                                         "30 fps", "50 fps",     "59.94 fps", "60 fps"};
-    return code < std::size(kRates) ? kRates[code] : nullptr;
+    return code < std::size(kFrameRateNames) && *kFrameRateNames[code] ? kFrameRateNames[code]
+                                                                       : nullptr;
 }
 
-// A value the Zembra of SD spots named and judged as "Invalid": judged as it always was,
+// A value of studio and HD streams, once reported as "Invalid": judged as it always was,
 // and accepted as well by a key set to the measured code (ProfileAndLevel=130 accepts
 // 4:2:2@HL).
 void CheckNamedCode(const std::string& line, ProfileKey key, uint32_t code, int32_t accepted,
@@ -207,20 +209,23 @@ void WriteChromaFormatLine(const VideoReference& ref, const VideoStreamInfo& v, 
     }
 }
 
+// A code's name, or "code N" for a reserved one.
+std::string CodeName(const char* const* names, size_t count, uint32_t code) {
+    if (code < count && *names[code]) return names[code];
+    return FormatReportLine("code %u", code);
+}
+
 // "720x576 16:9 25 fps", with the chroma format when the other side has another one.
 std::string FormatText(const SequenceFormat& f, const SequenceFormat& other) {
     static const char* const kAspects[] = {"", "1:1", "4:3", "16:9", "2.21:1"};
     static const char* const kChromas[] = {"", "4:2:0", "4:2:2", "4:4:4"};
-    auto named = [](const char* const* names, size_t count, uint32_t code) {
-        return code < count && *names[code] ? std::string(names[code])
-                                            : "code " + std::to_string(code);
-    };
-    std::string text = std::to_string(f.horizontalSize) + "x" + std::to_string(f.verticalSize) +
-                       " " + named(kAspects, std::size(kAspects), f.aspectRatioCode);
-    const char* rate = FrameRateText(f.frameRateCode);
-    text += " " + (rate ? std::string(rate) : "frame rate code " + std::to_string(f.frameRateCode));
+    std::string text = FormatReportLine(
+        "%ux%u %s %s", f.horizontalSize, f.verticalSize,
+        CodeName(kAspects, std::size(kAspects), f.aspectRatioCode).c_str(),
+        CodeName(kFrameRateNames, std::size(kFrameRateNames), f.frameRateCode).c_str());
     if (f.chromaFormat != other.chromaFormat) {
-        text += " " + named(kChromas, std::size(kChromas), f.chromaFormat);
+        text += ' ';
+        text += CodeName(kChromas, std::size(kChromas), f.chromaFormat);
     }
     return text;
 }
