@@ -86,6 +86,7 @@ json ProgramStreamFigures(const StreamIdTable& t, std::optional<uint64_t> size) 
             {"ptsUnderflows", t.ptsUnderflows},
             {"dtsUnderflows", t.dtsUnderflows},
             {"ptsDtsOutOfSync", t.ptsDtsOutOfSync},
+            {"clockDiscontinuities", t.clockDiscontinuities},
             {"videoStreams", t.videoStreamCount},
             {"audioStreams", t.audioStreamCount},
             {"streams", streams}};
@@ -114,6 +115,9 @@ json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
             {"closedGops", v.closedGopCount},
             {"firstGopClosed", v.firstGopClosed != 0},
             {"frames", v.frameCount},
+            {"undisplayedFrames", v.undisplayedFrames},
+            {"formatChanges", v.formatChangeCount},
+            {"brokenLinks", v.brokenLinkCount},
             {"iFrames", v.iFrameCount},
             {"pFrames", v.pFrameCount},
             {"bFrames", v.bFrameCount},

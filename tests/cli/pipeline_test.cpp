@@ -273,6 +273,29 @@ TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
 
 // MPEG-2 LSF audio (ISO/IEC 13818-3 at 24 kHz) is named as such in the summary and the
 // JSON figures, in both modes; MPEG-1 audio beside it keeps its name.
+// The figures of the edge traits: a clock that restarts, a broken link and the pictures it
+// hides, a change of format, and a spot whose sync is lost in garbage: a fail, not an error.
+TEST_F(PipelineTest, JsonFiguresOfJoinedCutAndChangedSpots) {
+    // ffmpeg writes no program end code: the garbage follows the last packet.
+    std::string garbage = ReadText(FixturePath("ffmpeg_vob.mpg")) + std::string(4096, '\x55');
+    std::string garbageSpot = dir_.WriteText("garbage.mpg", garbage);
+    json document =
+        RunJson("--no-profile " + Quoted(FixturePath("joined_restart.mpg")) + " " +
+                    Quoted(FixturePath("broken_link.mpg")) + " " +
+                    Quoted(FixturePath("format_change.mpg")) + " " + Quoted(garbageSpot),
+                1);
+    const json& files = document.at("files");
+    EXPECT_EQ(1, files[0]["programStream"]["clockDiscontinuities"]);
+    const json& cut = files[1]["videoStreams"][0];
+    EXPECT_EQ(1, cut["brokenLinks"]);
+    EXPECT_EQ(2, cut["undisplayedFrames"]);
+    EXPECT_EQ(true, cut["gops"][0]["brokenLink"]);
+    EXPECT_EQ(false, cut["gops"][1]["brokenLink"]);
+    EXPECT_EQ(1, files[2]["videoStreams"][0]["formatChanges"]);
+    EXPECT_EQ("fail", files[3]["verdict"]);
+    EXPECT_EQ(50, files[3]["videoStreams"][0]["frames"]);
+}
+
 TEST_F(PipelineTest, LsfAudioIsNamedInTheSummaryAndTheJson) {
     std::string lsf = FixturePath("mp2_lsf_24k.mpg");
     std::string summary = dir_.Path() + "/qc.csv";
@@ -387,12 +410,12 @@ TEST_F(PipelineTest, GopsBitratesAndBufferOfSeveralFilesNameTheirFileAndStream) 
     ASSERT_EQ(0, run.exitCode) << run.err;
     EXPECT_EQ("", run.err) << "no progress line in a pipe";
     std::string table = ReadText(gops);
-    EXPECT_EQ(
-        0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,"
-                       "Broken Link\r\n" +
-                       kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes,No\r\n"));
-    EXPECT_NE(std::string::npos, table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes,No\r\n" +
-                                            kSample + ",E0,1,00:00:00:00,"));
+    EXPECT_EQ(0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,"
+                             "Broken Link\r\n" +
+                             kSample + ",E0,1,00:00:00:00,15,IPPPPPPPPPPPPPP,Yes,Yes,No\r\n"));
+    EXPECT_NE(std::string::npos,
+              table.find(kSample + ",E0,7,00:00:03:15,10,IPPPPPPPPP,No,Yes,No\r\n" + kSample +
+                         ",E0,1,00:00:00:00,"));
     std::string rates = ReadText(bitrate);
     EXPECT_EQ(0u, rates.find("File,Stream,Second,Kilobits\r\n" + kSample + ",E0,1,"));
     size_t averages = 0;

@@ -17,6 +17,7 @@
 #include "report/report_log.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
+#include "support/video_builder.h"
 
 namespace {
 
@@ -667,3 +668,66 @@ TEST_F(DriverTest, UnreadableFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// One second of 80 Mbit/s video (25 pictures of 400 000 bytes, bit_rate_value 200 000) in
+// packs of 60 000 bytes of payload at `muxRate` (units of 50 bytes/s), the system header
+// bounding the video buffer at 8191 units of 1024 bytes.
+Bytes HighRateSpot(uint32_t muxRate) {
+    SequenceFields sequence;
+    sequence.width = 1920;
+    sequence.height = 1080;
+    sequence.bitRateValue = 200000;
+    sequence.vbvBufferSize = 1023;
+    VideoEsBuilder v;
+    v.SequenceHeader(sequence).SequenceExtension(0x44, 1, 0, 0, 2).GopHeader(0, 0, 0, 0);
+    for (int i = 0; i < 25; ++i) v.Picture(i == 0 ? 1 : 2, 1, 400000);
+    const Bytes& es = v.EndCode().Build();
+    SystemHeaderFields system;
+    system.rateBound = muxRate;
+    system.bounds = {{0xE0, 1, 8191}};
+    StreamBuilder b;
+    uint64_t scr = 3600;
+    constexpr size_t kPayload = 60000;
+    for (size_t at = 0; at < es.size(); at += kPayload) {
+        b.Pack(scr, muxRate);
+        if (at == 0) b.SystemHeader(system);
+        PesFields f;
+        f.pts = scr + 90000;
+        f.payload.assign(es.begin() + static_cast<long>(at),
+                         es.begin() + static_cast<long>(std::min(es.size(), at + kPayload)));
+        b.Pes(0xE0, f);
+        scr += kPayload * 90000 / (muxRate * 50ull);  // the packet's time at the mux rate
+    }
+    return b.EndCode().Build();
+}
+
+}  // namespace
+
+// HD rates in 32-bit figures: the buffer bound, the declared and measured rates and the
+// recommended mux rate of an 80 Mbit/s spot.
+TEST_F(DriverTest, HighDefinitionRatesHoldTheirFigures) {
+    Profile("[System]\nProgramMuxRateMin=1\n[Video]\nDeclaredBitrateCheck=1\n");
+    Run(HighRateSpot(200000));  // 80 Mbit/s of multiplex: less than the video and its packs need
+    EXPECT_TRUE(Has("P-STD Buffer Size Bound = 8191 KB (From System Header)"));
+    EXPECT_TRUE(Has("Nominal bitrate (Sequence Header) = 80000000 bps -> 78125 Kbps"));
+    auto lineStarting = [&](const std::string& prefix) {
+        for (const std::string& line : bound_.sink.Texts()) {
+            if (line.starts_with(prefix)) return line;
+        }
+        return std::string();
+    };
+    std::string muxRate = lineStarting("*Program Mux Rate = 78125 Kbps, Min. Recommended = ");
+    ASSERT_FALSE(muxRate.empty());
+    int recommendedKbps = std::stoi(muxRate.substr(muxRate.rfind("= ") + 2));
+    EXPECT_GT(recommendedKbps, 78125);
+    EXPECT_LT(recommendedKbps, 78500);
+    std::string declared =
+        lineStarting("Declared Bitrate = 80000000 bps, Measured Peak (1 sec) = ");
+    EXPECT_NE(std::string::npos, declared.find("Limit with the VBV Buffer = 130315264 bps"))
+        << declared;            // (2 << 10) + 1023 units of 16 384 bits on top
+    Run(HighRateSpot(250000));  // 100 Mbit/s
+    EXPECT_TRUE(Has("Program Mux Rate = 97656 Kbps"));
+    EXPECT_FALSE(Has("*Program Mux Rate = 97656 Kbps"));
+}
