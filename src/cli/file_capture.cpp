@@ -87,6 +87,8 @@ json ProgramStreamFigures(const StreamIdTable& t, std::optional<uint64_t> size) 
             {"dtsUnderflows", t.dtsUnderflows},
             {"ptsDtsOutOfSync", t.ptsDtsOutOfSync},
             {"clockDiscontinuities", t.clockDiscontinuities},
+            {"shortPesPackets", t.shortPesPackets},
+            {"packsAfterEndCode", t.packsAfterEndCode},
             {"videoStreams", t.videoStreamCount},
             {"audioStreams", t.audioStreamCount},
             {"streams", streams}};
@@ -102,6 +104,7 @@ json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
             {"nominalFrameRate", v.nominalFrameRate},
             {"bitRateBps", BitRateBps(v)},
             {"vbvBufferSize", v.vbvBufferSize},
+            {"vbvBufferBits", VbvBufferBits(v)},
             {"profileAndLevel", v.profileAndLevel},
             {"chromaFormat", v.chromaFormat},
             {"pictureStructure", v.pictureStructure},

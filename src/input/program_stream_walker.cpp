@@ -3,7 +3,6 @@
 
 namespace {
 
-constexpr int kStartCodeBytes = 4;
 // The '01' that opens an MPEG-2 pack header after its start code.
 constexpr uint32_t kMpeg2PackMarker = 0b01;
 // The pack header after its start code, in two parts that end on field boundaries: the
@@ -64,7 +63,7 @@ bool IsMpeg2PackHeaderAhead(BitstreamFile& file) { return file.PeekBits(2) == kM
 // One pack per 2 KiB or so: most headers are read from memory, which costs far less than
 // a file read per field.
 PackHeader ReadPackHeader(BitstreamFile& file) {
-    double start = file.BitPosition() - kStartCodeBytes * 8;  // the start code has been read
+    double start = file.BitPosition() - kStartCodeBytes * 8.0;  // the start code has been read
     PackHeader pack;
     if (IsBuffered(file, kPackClockBytes + kPackRateBytes)) {
         const uint8_t* bytes = file.BufferedBytes();

@@ -9,6 +9,8 @@
 // The prefix 00 00 01 that begins every start code of ISO/IEC 13818-1 and 13818-2.
 constexpr uint32_t kStartCodePrefix = 0x000001;
 constexpr int kStartCodePrefixBits = 24;
+// A whole start code: the prefix and the value byte after it.
+constexpr uint32_t kStartCodeBytes = 4;
 
 constexpr size_t kPrefixNotFound = static_cast<size_t>(-1);
 

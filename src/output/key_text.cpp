@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "video/video_summary.h"
+#include "video/video_codes.h"
 
 namespace {
 
@@ -91,26 +91,16 @@ const std::map<std::string, std::string>& Units() {
 
 using Codes = std::map<int, std::string>;
 
-// Meanings of coded values: aspect_ratio_information and frame_rate_code (ISO/IEC
-// 13818-2, tables 6-3 and 6-4), the layer and emphasis of ISO/IEC 11172-3 (2.4.2.3), and
-// the profile's own switches.
+// Meanings of coded values: the layer and emphasis of ISO/IEC 11172-3 (2.4.2.3), and the
+// profile's own switches. The codes of the video headers are named as the report names
+// them (VideoCodeMeaning).
 const std::map<std::string, Codes>& Meanings() {
     static const std::map<std::string, Codes> meanings = {
-        {"AspectRatio", {{1, "1:1"}, {2, "4:3"}, {3, "16:9"}, {4, "2.21:1"}}},
-        {"FrameRate",
-         {{1, "23.976 fps"},
-          {2, "24 fps"},
-          {3, "25 fps"},
-          {4, "29.97 fps"},
-          {5, "30 fps"},
-          {6, "50 fps"},
-          {7, "59.94 fps"},
-          {8, "60 fps"}}},
         {"Layer", {{1, "Layer I"}, {2, "Layer II"}, {3, "Layer III"}}},
         {"Emphasis", {{0, "none"}, {1, "50/15 us"}, {2, "reserved"}, {3, "CCITT J.17"}}},
         {"SystemVBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
         {"CBR_VBR", {{0, "constant bitrate"}, {1, "variable bitrate"}}},
-        {"ChromaFormat", {{0, "any chroma format"}, {1, "4:2:0"}, {2, "4:2:2"}, {3, "4:4:4"}}},
+        {"ChromaFormat", {{0, "any chroma format"}}},
         {"PictureStructure", {{0, "field pictures"}, {3, "frame pictures"}}},
         {"ProfileAndLevel", {{0, "streams other than MP@ML accepted"}}},
         {"ErrorProtection", {{0, "CRC"}, {1, "no CRC"}}},
@@ -146,6 +136,19 @@ std::string ModeMeaning(double value) {
     return text.empty() ? "no mode" : text;
 }
 
+// frame_rate_code, aspect_ratio_information, chroma_format and profile_and_level_indication
+// of ISO/IEC 13818-2; empty for any other key or code.
+std::string VideoCodeMeaning(const std::string& key, double value) {
+    if (value != std::floor(value) || value < 1 || value > 255) return "";
+    auto code = static_cast<uint32_t>(value);
+    const char* name = key == "FrameRate"      ? FrameRateName(code)
+                       : key == "AspectRatio"  ? AspectRatioName(code)
+                       : key == "ChromaFormat" ? ChromaFormatName(code)
+                                               : nullptr;
+    if (name) return name;
+    return key == "ProfileAndLevel" ? ProfileAndLevelName(code) : "";
+}
+
 std::string Number(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.10g", value);
@@ -176,9 +179,7 @@ std::string KeyUnit(const std::string& key) {
 
 std::string KeyMeaning(const std::string& key, double value) {
     if (key == "Mode") return ModeMeaning(value);
-    if (key == "ProfileAndLevel" && value > 0 && value == std::floor(value) && value < 256) {
-        return ProfileAndLevelName(static_cast<uint32_t>(value));
-    }
+    if (std::string video = VideoCodeMeaning(key, value); !video.empty()) return video;
     auto codes = Meanings().find(key);
     if (codes == Meanings().end() || value != std::floor(value)) return "";
     auto meaning = codes->second.find(static_cast<int>(value));

@@ -41,7 +41,6 @@ constexpr double kScrTicksPerMs = kSystemClockHz / 1000;
 constexpr double kBaseTicksPerMs = kBaseClockHz / 1000;
 // The longest step between two SCRs (ISO/IEC 13818-1, 2.7.1): 0.7 s.
 constexpr int64_t kLongestScrStep = 7 * static_cast<int64_t>(kSystemClockHz) / 10;
-constexpr uint32_t kStartCodeBytes = 4;
 
 // Bytes of a DVD audio or subpicture packet before its elementary data.
 constexpr int kAc3DtsHeaderBytes = 4;

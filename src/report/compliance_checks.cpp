@@ -101,6 +101,15 @@ void CheckEqual(const std::string& line, ProfileKey key, int64_t measured, bool&
     Judge(line, record, failed);
 }
 
+void CheckEqualWhenNamed(const std::string& line, ProfileKey key, int64_t measured, bool& failed) {
+    bool named = key.value == static_cast<int32_t>(measured);
+    CheckRecord record =
+        Record(CheckKind::Equal, named ? CheckOutcome::Pass : CheckOutcome::Failure,
+               static_cast<double>(measured));
+    record.reference = Limit(key.name, key.value);
+    Judge(line, record, failed);
+}
+
 void CheckAcceptedWhenKeyIs(const std::string& line, ProfileKey key, int32_t accepted,
                             bool& failed) {
     CheckEqual(line, key, accepted, failed);

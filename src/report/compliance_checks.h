@@ -38,6 +38,11 @@ struct RealProfileKey {
 // failure.
 void CheckEqual(const std::string& line, ProfileKey key, int64_t measured, bool& failed);
 
+// The equal check of a value that fails unless its key names it (a frame rate other than
+// 25 and 29.97 fps): pass when the key equals measured, otherwise, and while the key is not
+// set, failure.
+void CheckEqualWhenNamed(const std::string& line, ProfileKey key, int64_t measured, bool& failed);
+
 // The equal check of a line that stands for one value of its key ("Fixed Bitrate
 // Operation" is SystemVBR 0): information when the key is not set, pass when it is
 // `accepted`, otherwise failure.

@@ -4,25 +4,19 @@
 #include <algorithm>
 #include <iterator>
 
+#include "video/video_codes.h"
+
 namespace {
 
-// The model's clock: 720 kHz, of which the 90 kHz of vbv_delay and every field period of
-// table 6-4 (1001/48000 s at 23.976 fps down to 1/120 s at 60 fps) are whole multiples.
-constexpr uint64_t kTicksPerSecond = 720000;
-constexpr uint64_t kTicksPerVbvDelayPeriod = kTicksPerSecond / 90000;
+constexpr uint64_t kTicksPerVbvDelayPeriod = kVideoTicksPerSecond / 90000;
 constexpr uint64_t kBitsPerByte = 8;
-
-// A field period of a frame_rate_code in ticks; 0 outside 1 to 8.
-uint64_t FieldTicks(uint32_t frameRateCode) {
-    // 1/(2 × frame rate): 1001/48000, 1/48, 1/50, 1001/60000, 1/60, 1/100, 1001/120000, 1/120 s.
-    static constexpr uint64_t kTicks[] = {0, 15015, 15000, 14400, 12012, 12000, 7200, 6006, 6000};
-    return frameRateCode < std::size(kTicks) ? kTicks[frameRateCode] : 0;
-}
 
 // The buffer between removals. With a coded vbv_delay the stream's bits arrive at the bit
 // rate from the first one on, until the stream has none left (C.3.1); without one they
 // arrive at the bit rate while the buffer has room (C.3.2). Arrivals are counted in whole
-// bits, the fraction of a bit carried to the next interval.
+// bits, the fraction of a bit carried to the next interval. Rate × ticks fits in 64 bits:
+// at most 4.3e11 bit/s (bit_rate with its extension) times the 524 272 ticks of the longest
+// vbv_delay.
 class VbvBuffer {
   public:
     VbvBuffer(const VbvParameters& p, uint64_t streamBits, bool constantDelay)
@@ -30,10 +24,9 @@ class VbvBuffer {
 
     // Bits that arrive in `ticks` before the next removal.
     void Fill(uint64_t ticks) {
-        unsigned __int128 scaled = static_cast<unsigned __int128>(p_.bitRate) * ticks + carry_;
-        auto arriving = static_cast<uint64_t>(
-            std::min<unsigned __int128>(scaled / kTicksPerSecond, remainingBits_));
-        carry_ = static_cast<uint64_t>(scaled % kTicksPerSecond);
+        uint64_t scaled = p_.bitRate * ticks + carry_;
+        uint64_t arriving = std::min(scaled / kVideoTicksPerSecond, remainingBits_);
+        carry_ = scaled % kVideoTicksPerSecond;
         if (!constantDelay_) {
             uint64_t room = p_.bufferBits > bits_ ? p_.bufferBits - bits_ : 0;
             if (arriving >= room) carry_ = 0;  // the buffer is full: arrival stops
@@ -53,10 +46,7 @@ class VbvBuffer {
         }
         uint64_t wanted = std::min(p_.bufferBits, remainingBits_);
         // The ticks in which they arrive, rounded up.
-        auto ticks = static_cast<uint64_t>(
-            (static_cast<unsigned __int128>(wanted) * kTicksPerSecond + p_.bitRate - 1) /
-            p_.bitRate);
-        Fill(ticks);
+        Fill((wanted * kVideoTicksPerSecond + p_.bitRate - 1) / p_.bitRate);
     }
     uint64_t Bits() const { return bits_; }
     // Once the stream's last bit is in, the buffer only drains towards the end.
@@ -98,11 +88,6 @@ double Percent(uint64_t bits, uint64_t bufferBits) {
 
 }  // namespace
 
-double ExactFieldsPerSecond(uint32_t frameRateCode) {
-    uint64_t ticks = FieldTicks(frameRateCode);
-    return ticks == 0 ? 0 : static_cast<double>(kTicksPerSecond) / static_cast<double>(ticks);
-}
-
 VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParameters& p,
                     const std::function<void(const VbvSample&)>& sample) {
     VbvFigures figures;
@@ -121,7 +106,7 @@ VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParamete
     for (size_t i = 0; i < pictures.size(); ++i) {
         auto number = static_cast<uint32_t>(i + 1);
         uint64_t pictureBits = pictures[i].bytes * kBitsPerByte;
-        double seconds = static_cast<double>(ticks) / kTicksPerSecond;
+        double seconds = static_cast<double>(ticks) / kVideoTicksPerSecond;
         uint64_t before = buffer.Bits();
         if (before > p.bufferBits) {
             NoteFirst(figures.overflows, figures.firstOverflowPicture, figures.firstOverflowSeconds,

@@ -1,8 +1,8 @@
 // The video buffering verifier of ISO/IEC 13818-2, Annex C, run over a stream's coded
 // pictures once its walk has ended: how full the decoder's input buffer is just before and
 // just after each picture is taken out, and where it runs dry or over. Bits and times are
-// whole numbers (times in periods of 1/720000 s, which every frame period and the 90 kHz
-// vbv_delay divide), so that a picture whose last bit arrives just in time is no underflow.
+// whole numbers (times in ticks of video_codes.h), so that a picture whose last bit arrives
+// just in time is no underflow.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +59,3 @@ struct VbvSample {
 // computed (nothing when it is empty).
 VbvFigures ModelVbv(const std::vector<CodedPicture>& pictures, const VbvParameters& parameters,
                     const std::function<void(const VbvSample&)>& sample = {});
-
-// Twice the frame rate of a frame_rate_code (ISO/IEC 13818-2, table 6-4); 0 outside 1 to 8.
-double ExactFieldsPerSecond(uint32_t frameRateCode);

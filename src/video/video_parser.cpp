@@ -23,7 +23,6 @@ constexpr uint32_t kTemporalScalability = 3;
 constexpr uint32_t kFramePicture = 3;          // picture_structure
 constexpr uint32_t kLargeVerticalSize = 2800;  // above it slices carry 3 more bits
 constexpr uint32_t kFieldsOfAFieldPair = 2;
-constexpr uint32_t kStartCodeBytes = 4;  // prefix and value
 
 // Where the extensions and user data stand (ISO/IEC 13818-2, 6.2.2.2).
 enum class Level { AfterSequence = 0, AfterGop = 1, AfterPicture = 2 };

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "input/pes_header.h"
+#include "input/start_code_search.h"
 #include "video/video_listener.h"
 
 namespace {
@@ -26,14 +27,6 @@ bool IsNtscRate(uint32_t frameRateCode) {
     return frameRateCode == 1 || frameRateCode == 4 || frameRateCode == 7;
 }
 
-// A frame period is 1001/1000 of the nominal one at 23.976, 29.97 and 59.94 fps.
-uint64_t ThousandthsOfANominalPeriod(uint32_t frameRateCode) {
-    return IsNtscRate(frameRateCode) ? 1001 : 1000;
-}
-
-// Picture start codes and other start codes take their prefix and value.
-constexpr uint32_t kStartCodeBytes = 4;
-
 // The GOP that is ending, unless it is the first: its length in coded frames.
 void MeasureGopLength(VideoStreamInfo& info) {
     uint32_t length = info.gop.picturesInGop;
@@ -43,7 +36,7 @@ void MeasureGopLength(VideoStreamInfo& info) {
 }
 
 // Bytes in kilobits of 1024 bits.
-double Kilobits(uint64_t bytes) { return static_cast<double>(bytes) * 8.0 / 1024.0; }
+double Kilobits(double bytes) { return bytes * 8.0 / 1024.0; }
 
 }  // namespace
 
@@ -103,30 +96,22 @@ void RecordedVideoEvents::ReplayInto(VideoListener& listener) {
     events_.clear();
 }
 
-uint32_t NominalFrameRate(uint32_t frameRateCode) {
-    // frame_rate_code of ISO/IEC 13818-2, table 6-4, rounded up to whole frames.
-    static constexpr uint32_t kRates[] = {0, 24, 24, 25, 30, 30, 50, 60, 60};
-    return frameRateCode < std::size(kRates) ? kRates[frameRateCode] : 0;
-}
-
 double VideoDurationSeconds(const VideoStreamInfo& info) {
-    double fieldsPerSecond = ExactFieldsPerSecond(info.frameRateCode);
-    if (fieldsPerSecond == 0) return 0;
-    return static_cast<double>(info.displayFields) / fieldsPerSecond;
+    return static_cast<double>(info.displayTicks) / kVideoTicksPerSecond;
 }
 
 uint64_t DisplayFramePeriods(const VideoStreamInfo& info) { return info.displayFields / 2; }
 
-// Whole seconds of frames of 1000 or 1001 thousandths of 1/nominal s, and the frames after
-// them, rounded to the nearest: exact in integers.
+// The whole frame periods at the last sequence's exact rate, in whole seconds and the
+// frames after them rounded to the nearest: exact in integers.
 SecondsAndFrames DisplayTimeCode(const VideoStreamInfo& info) {
     uint64_t rate = info.nominalFrameRate;
-    if (rate == 0) return {0, 0};
-    uint64_t thousandths = ThousandthsOfANominalPeriod(info.frameRateCode);
-    uint64_t time = DisplayFramePeriods(info) * thousandths;  // in 1/(1000 × rate) s
-    uint64_t second = 1000 * rate;
-    uint64_t seconds = time / second;
-    uint64_t frames = (2 * (time - seconds * second) + thousandths) / (2 * thousandths);
+    uint64_t frameTicks = 2 * FieldTicks(info.frameRateCode);
+    if (rate == 0 || frameTicks == 0) return {0, 0};
+    uint64_t time = DisplayFramePeriods(info) * frameTicks;
+    uint64_t seconds = time / kVideoTicksPerSecond;
+    uint64_t rest = time - seconds * kVideoTicksPerSecond;
+    uint64_t frames = (2 * rest + frameTicks) / (2 * frameTicks);
     if (frames >= rate) {
         ++seconds;
         frames -= rate;
@@ -179,12 +164,6 @@ void VideoStatistics::SkipBeforeSequenceHeader(uint32_t bytes) {
     pictureEnd_ = bytes;
 }
 
-// Display time so far at the exact rate of the sequence the pictures belong to.
-double VideoStatistics::SecondsShown() const {
-    double fieldsPerSecond = ExactFieldsPerSecond(format_.frameRateCode);
-    return fieldsPerSecond == 0 ? 0 : static_cast<double>(info_.displayFields) / fieldsPerSecond;
-}
-
 void VideoStatistics::NoteSequenceFormat() {
     const VideoStreamInfo& info = info_;
     SequenceFormat format{info.horizontalSize, info.verticalSize, info.aspectRatioCode,
@@ -194,13 +173,11 @@ void VideoStatistics::NoteSequenceFormat() {
         bool seen =
             std::any_of(info_.formatChanges.begin(), info_.formatChanges.end(),
                         [&](const FormatChange& c) { return c.from == format_ && c.to == format; });
-        if (!seen) {
-            if (info_.formatChanges.size() < kListedStreamEvents) {
-                info_.formatChanges.push_back(
-                    {info.frameCount + 1, SecondsShown(), format_, format});
-            }
-            ++info_.formatChangeCount;
+        if (!seen && info_.formatChanges.size() < kListedStreamEvents) {
+            info_.formatChanges.push_back(
+                {info.frameCount + 1, VideoDurationSeconds(info), format_, format});
         }
+        ++info_.formatChangeCount;
     }
     format_ = format;
     formatKnown_ = true;
@@ -243,7 +220,7 @@ void VideoStatistics::NoteGopHeader() {
 // An edit that cut the GOP from the pictures its leading B pictures refer to.
 void VideoStatistics::NoteBrokenLink() {
     if (info_.brokenLinks.size() < kListedStreamEvents) {
-        info_.brokenLinks.push_back({info_.gopCount, SecondsShown()});
+        info_.brokenLinks.push_back({info_.gopCount, VideoDurationSeconds(info_)});
     }
     ++info_.brokenLinkCount;
 }
@@ -335,17 +312,26 @@ void VideoStatistics::EndPicture(uint32_t bytesRead, uint32_t displayFields, boo
     if (info.minFrameSize == 0 || size < info.minFrameSize) info.minFrameSize = size;
     info.totalFrameBytes += size;
     pictures_.push_back({pictureBytes, vbvDelay_, displayFields});
-    groupBytes_ += size;
-    groupTime_ += fieldsShown * ThousandthsOfANominalPeriod(info.frameRateCode);
-    // One group per second of display time at the exact rate, closed by the frame that
-    // reaches it; none while the rate is unknown.
-    uint64_t second = 2000 * uint64_t{info.nominalFrameRate};
-    if (second != 0 && groupTime_ >= second) {
-        listener_.AddBitrateSample(Kilobits(groupBytes_));
-        info.peakGroupBytes = std::max(info.peakGroupBytes, groupBytes_);
-        groupBytes_ = 0;
-        groupTime_ -= second;
-    }
+    uint64_t ticks = fieldsShown * FieldTicks(info.frameRateCode);
+    info.displayTicks += ticks;
+    CountIntoGroup(size, ticks);
+}
+
+// One group per second of display time at the exact rate, closed by the frame that reaches
+// the second; the time it runs over counts into the next group. None while the rate is
+// unknown. Its bytes per second of its own frames' time make the peak: a group of 30 frames
+// at 29.97 fps lasts 1.001 s.
+void VideoStatistics::CountIntoGroup(uint32_t bytes, uint64_t ticks) {
+    groupBytes_ += bytes;
+    groupTicks_ += ticks;
+    if (groupTicksBefore_ + groupTicks_ < kVideoTicksPerSecond) return;
+    listener_.AddBitrateSample(Kilobits(static_cast<double>(groupBytes_)));
+    double perSecond =
+        static_cast<double>(groupBytes_) * kVideoTicksPerSecond / static_cast<double>(groupTicks_);
+    info_.peakGroupBytes = std::max(info_.peakGroupBytes, perSecond);
+    groupTicksBefore_ = groupTicksBefore_ + groupTicks_ - kVideoTicksPerSecond;
+    groupBytes_ = 0;
+    groupTicks_ = 0;
 }
 
 void VideoStatistics::FinishVideoStream() {

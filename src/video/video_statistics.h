@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "video/vbv_model.h"
+#include "video/video_codes.h"
 
 // The GOP being parsed (ISO/IEC 13818-2, 6.2.2.6 group_of_pictures_header).
 struct GopRecord {
@@ -104,6 +105,7 @@ struct VideoStreamInfo {
     uint32_t framePictureCount;
     uint32_t fieldPairCount;
     uint64_t displayFields;  // display time in field periods, two to a frame period
+    uint64_t displayTicks;   // and in ticks of video_codes.h, at each sequence's rate
     // Coded frames a decoder does not show: the leading B pictures of a broken link, and
     // the field periods they would have been shown for.
     uint32_t undisplayedFrames;
@@ -113,7 +115,7 @@ struct VideoStreamInfo {
     uint64_t totalFrameBytes;
     uint32_t maxFrameSize;
     uint32_t minFrameSize;
-    uint64_t peakGroupBytes;
+    double peakGroupBytes;  // bytes per second of the fullest one-second group
     uint32_t iFrameCount;
     uint32_t pFrameCount;
     uint32_t bFrameCount;
@@ -127,8 +129,9 @@ struct VideoStreamInfo {
     double averageKbps;
     VbvFigures vbv;
     SpliceFacts splice;
-    uint32_t formatChangeCount;               // each change from one format to another counted once
-    std::vector<FormatChange> formatChanges;  // the first kListedStreamEvents
+    uint32_t formatChangeCount;  // every change from one sequence's format to the next's
+    // The first kListedStreamEvents changes, each from one format to another listed once.
+    std::vector<FormatChange> formatChanges;
     uint32_t brokenLinkCount;
     std::vector<BrokenLinkGop> brokenLinks;  // the first kListedStreamEvents
 };
@@ -138,8 +141,6 @@ constexpr uint32_t kIPicture = 1;
 constexpr uint32_t kPPicture = 2;
 constexpr uint32_t kBPicture = 3;
 
-// Whole frames per second for a frame_rate_code; 0 for codes outside 1 to 8.
-uint32_t NominalFrameRate(uint32_t frameRateCode);
 // Display time at the exact frame rate (1001/30000 s a frame at 29.97 fps): seconds (0
 // while the rate is unknown), and whole frame periods.
 double VideoDurationSeconds(const VideoStreamInfo& info);
@@ -201,7 +202,7 @@ class VideoStatistics {
     void ModelBuffer();
 
     void NoteBrokenLink();
-    double SecondsShown() const;
+    void CountIntoGroup(uint32_t bytes, uint64_t ticks);
 
     VideoStreamInfo& info_;
     VideoListener& listener_;
@@ -210,10 +211,9 @@ class VideoStatistics {
     uint32_t pictureEnd_ = 0;     // bytes up to the last slice of the last frame
     // Bytes up to the end of the first picture start code; 0 until it is read.
     uint32_t firstPictureStartCodeEnd_ = 0;
-    uint64_t groupBytes_ = 0;  // bytes of the one-second group being filled
-    // Its display time in thousandths of a field period at the nominal rate (1001 a field
-    // at 29.97 fps), so that a group is a second of display time at the exact rate.
-    uint64_t groupTime_ = 0;
+    uint64_t groupBytes_ = 0;             // bytes of the one-second group being filled
+    uint64_t groupTicks_ = 0;             // display time of its frames
+    uint64_t groupTicksBefore_ = 0;       // the time the groups before it ran over their seconds
     std::vector<CodedPicture> pictures_;  // for the buffer model at the end
     SequenceFormat format_;               // of the last sequence
     bool formatKnown_ = false;

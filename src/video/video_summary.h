@@ -24,11 +24,6 @@ struct VideoPhaseResult {
     std::string cancelledPhase;     // the stream the operator cancelled, if any
 };
 
-// profile_and_level_indication (ISO/IEC 13818-2, 8.1 and 8.2, tables 8-2 and 8-3, and the
-// escaped 4:2:2 and multi-view codes of table 8-7): "MP@ML", "422P@HL"; empty for a
-// reserved value.
-std::string ProfileAndLevelName(uint32_t code);
-
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
 // the stream's pass and returns its status.
 VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& table,

@@ -282,7 +282,9 @@ TEST_F(PipelineTest, JsonFiguresOfJoinedCutAndChangedSpots) {
     json document =
         RunJson("--no-profile " + Quoted(FixturePath("joined_restart.mpg")) + " " +
                     Quoted(FixturePath("broken_link.mpg")) + " " +
-                    Quoted(FixturePath("format_change.mpg")) + " " + Quoted(garbageSpot),
+                    Quoted(FixturePath("format_change.mpg")) + " " + Quoted(garbageSpot) + " " +
+                    Quoted(FixturePath("joined_end_codes.mpg")) + " " +
+                    Quoted(FixturePath("hd_422_1080i.mpg")),
                 1);
     const json& files = document.at("files");
     EXPECT_EQ(1, files[0]["programStream"]["clockDiscontinuities"]);
@@ -294,6 +296,9 @@ TEST_F(PipelineTest, JsonFiguresOfJoinedCutAndChangedSpots) {
     EXPECT_EQ(1, files[2]["videoStreams"][0]["formatChanges"]);
     EXPECT_EQ("fail", files[3]["verdict"]);
     EXPECT_EQ(50, files[3]["videoStreams"][0]["frames"]);
+    EXPECT_EQ(34, files[4]["programStream"]["packsAfterEndCode"]);
+    EXPECT_EQ(832, files[5]["videoStreams"][0]["vbvBufferSize"]);
+    EXPECT_EQ(47185920, files[5]["videoStreams"][0]["vbvBufferBits"]);
 }
 
 TEST_F(PipelineTest, LsfAudioIsNamedInTheSummaryAndTheJson) {
@@ -378,7 +383,7 @@ TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
          {kSample, FixturePath("mp2_48k_stereo.mpg"), FixturePath("ffmpeg_vob.mpg"),
           FixturePath("mplex_generic.mpg"), FixturePath("pulldown_ntsc.mpg"),
           FixturePath("format_change.mpg"), FixturePath("joined_restart.mpg"),
-          FixturePath("broken_link.mpg")}) {
+          FixturePath("broken_link.mpg"), FixturePath("imx_422p_ml.mpg")}) {
         std::string profile = dir_.Path() + "/made.ini";
         CliRun made = Run("--make-profile " + Quoted(reference) + " --output " + Quoted(profile));
         ASSERT_EQ(0, made.exitCode) << reference << made.err;
@@ -395,6 +400,10 @@ TEST_F(PipelineTest, AMadeProfilePassesItsReference) {
           "\nGOPLengthMax=15\n", "\nClockDiscontinuitiesMax=0\n", "\nFormatChangesAllowed=0\n"}) {
         EXPECT_NE(std::string::npos, printed.out.find(text)) << text << printed.out;
     }
+    // A frame rate only a key that names it accepts is learned as its code.
+    CliRun hd = Run("--make-profile " + Quoted(FixturePath("hd_720p50.mpg")));
+    EXPECT_NE(std::string::npos, hd.out.find("; measured: Frame Rate = 50 fps\nFrameRate=6\n"))
+        << hd.out;
     CliRun bad = Run("--make-profile " + Quoted(dir_.WriteText("x.mpg", "not a stream")));
     EXPECT_EQ(1, bad.exitCode);
     EXPECT_NE(std::string::npos, bad.err.find("is NOT a MPEG program stream"));

@@ -395,6 +395,20 @@ TEST(ComplianceChecks, AlwaysFailsWhateverTheProfile) {
     EXPECT_TRUE(o.failed);
 }
 
+// A value only a key that names it accepts: not set is no information line.
+TEST(ComplianceChecks, EqualWhenNamedFailsWithoutItsKey) {
+    const struct {
+        int32_t key;
+        Kind kind;
+    } cases[] = {{6, Kind::Pass}, {3, Kind::Fail}, {65535, Kind::Fail}};
+    for (const auto& c : cases) {
+        Outcome o = RunCheck(
+            [&](bool& f) { CheckEqualWhenNamed("Frame Rate = 50 fps", TestKey(c.key), 6, f); });
+        EXPECT_EQ(c.kind, o.kind) << c.key;
+        EXPECT_EQ(c.kind == Kind::Fail, o.failed) << c.key;
+    }
+}
+
 TEST(ComplianceChecks, ProvisionalPassIsAPassLineThatJudgesNothing) {
     Outcome o = RunCheck([](bool&) { LogProvisionalPass("Program Mux Rate = 5179 Kbps"); });
     EXPECT_EQ(Kind::Pass, o.kind);

@@ -77,7 +77,8 @@ VideoEsBuilder& VideoEsBuilder::SequenceScalableExtension(uint32_t scalableMode)
 }
 
 VideoEsBuilder& VideoEsBuilder::GopHeader(uint32_t hours, uint32_t minutes, uint32_t seconds,
-                                          uint32_t pictures, bool closed, bool dropFrame) {
+                                          uint32_t pictures, bool closed, bool dropFrame,
+                                          bool brokenLink) {
     StartCode(0xB8);
     BitWriter w(bytes_);
     w.Put(dropFrame, 1);
@@ -87,7 +88,7 @@ VideoEsBuilder& VideoEsBuilder::GopHeader(uint32_t hours, uint32_t minutes, uint
     w.Put(seconds, 6);
     w.Put(pictures, 6);
     w.Put(closed, 1);
-    w.Put(0, 1);
+    w.Put(brokenLink, 1);
     w.Align();
     return *this;
 }

@@ -38,7 +38,8 @@ class VideoEsBuilder {
     VideoEsBuilder& SequenceDisplayExtension();
     VideoEsBuilder& SequenceScalableExtension(uint32_t scalableMode);
     VideoEsBuilder& GopHeader(uint32_t hours, uint32_t minutes, uint32_t seconds, uint32_t pictures,
-                              bool closed = true, bool dropFrame = false);
+                              bool closed = true, bool dropFrame = false,
+                              bool brokenLink = false);
     VideoEsBuilder& PictureHeader(uint32_t type, uint32_t vbvDelay = 0xFFFF,
                                   int extraInformationBytes = 0, uint32_t temporalReference = 0);
     VideoEsBuilder& PictureCodingExtension(const PictureCodingFields& f = {});

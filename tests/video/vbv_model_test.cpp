@@ -151,12 +151,4 @@ TEST(VbvModel, NotModelledWithoutItsFigures) {
     EXPECT_FALSE(ModelVbv({}, At25Fps(16384)).modelled);
 }
 
-TEST(VbvModel, FieldRatesOfEveryFrameRateCode) {
-    const double expected[] = {0,   48000.0 / 1001,  48,  50, 60000.0 / 1001, 60,
-                               100, 120000.0 / 1001, 120, 0};
-    for (uint32_t code = 0; code < std::size(expected); ++code) {
-        EXPECT_DOUBLE_EQ(expected[code], ExactFieldsPerSecond(code)) << code;
-    }
-}
-
 }  // namespace

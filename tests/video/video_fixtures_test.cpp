@@ -157,6 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         // its two leading B pictures are not shown (ffprobe decodes 34 of the 36).
         TraitFixture{"broken_link.mpg",
                      {"*Broken Link in GOP 1 (0.00 s)", "Number of Frames = 36 -> 1.36 Sec",
+                      // mplex's own SCR step of 2.79 s.
+                      "Clock Discontinuities = 1 (first at 0.91 s, byte 32768)",
                       "*Splice In = No (the first GOP has a broken link)"},
                      "[Video]\nSpliceReady=1\n"},
         // 300 frames of 1001/30000 s and 418 MP2 frames of 24 ms (ffprobe): 10.010 s
@@ -178,9 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "[System]\nClockDiscontinuitiesMax=0\n"},
         // Two mplex spots joined with cat: 69 632 bytes and 34 packs after the first's
         // program end code.
-        TraitFixture{"joined_end_codes.mpg",
-                     {"*69632 bytes after the Program End Code hold another program (34 packs)",
-                      "MPEG Packs = 50"}}),
+        // The first spot holds mplex's own SCR step of 1.11 s (own parse).
+        TraitFixture{
+            "joined_end_codes.mpg",
+            {"*69632 bytes after the Program End Code hold another program (34 packs)",
+             "MPEG Packs = 50", "Clock Discontinuities = 1 (first at 1.30 s, byte 71680)"}}),
     CaseNumber());
 
 }  // namespace

@@ -184,7 +184,8 @@ TEST_F(VideoStatisticsTest, OneSecondGroupsAndBitrates) {
 
 // At 29.97 fps a group is a second of display time: 30 frames (1.001 s) close the first,
 // and the thousandths of a second they run over add up, so that the 34th second holds
-// only 29 (frames 990 to 1018 end within 34 × 1.001 − 1 s).
+// only 29 (frames 990 to 1018 end within 34 × 1.001 − 1 s). The peak is bits per second
+// of each group's own time: 240 kbit in 1.001 s, and 232 in 29 × 1001/30000 s.
 TEST_F(VideoStatisticsTest, NtscGroupsAreSecondsOfDisplayTime) {
     Sequence(4);
     Gop(0, 0, 0, 0);
@@ -193,7 +194,7 @@ TEST_F(VideoStatisticsTest, NtscGroupsAreSecondsOfDisplayTime) {
     ASSERT_EQ(34u, listener_.samples.size());
     for (size_t i = 0; i < 33; ++i) EXPECT_DOUBLE_EQ(240.0, listener_.samples[i]) << i;
     EXPECT_DOUBLE_EQ(232.0, listener_.samples[33]);
-    EXPECT_DOUBLE_EQ(240.0, Info().peakKbps);
+    EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().peakKbps);
     EXPECT_DOUBLE_EQ(240.0 * 1000 / 1001, Info().averageKbps);
     EXPECT_DOUBLE_EQ(1019 * 1001 / 30000.0, VideoDurationSeconds(Info()));
 }
@@ -210,7 +211,7 @@ TEST_F(VideoStatisticsTest, SoftPulldownRunsByDisplayTime) {
     // Each second of display holds 24 coded frames.
     ASSERT_EQ(10u, listener_.samples.size());
     for (double sample : listener_.samples) EXPECT_DOUBLE_EQ(24 * 8.0, sample);
-    EXPECT_DOUBLE_EQ(24 * 8.0, Info().peakKbps);
+    EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().peakKbps);
     EXPECT_DOUBLE_EQ(24 * 8.0 * 1000 / 1001, Info().averageKbps);
 }
 

@@ -524,12 +524,21 @@ TEST_F(VideoSummaryTest, FormatChangeLines) {
     slate.width = 352;
     slate.aspectRatio = 2;
     SequenceFields spot;
-    auto stream = [](const std::vector<std::pair<SequenceFields, uint32_t>>& sequences) {
+    SequenceFields ntsc;
+    ntsc.frameRateCode = 4;
+    struct Sequence {
+        SequenceFields fields;
+        uint32_t chroma = 1;
+        int pictures = 25;
+    };
+    auto stream = [](const std::vector<Sequence>& sequences) {
         VideoEsBuilder v;
         uint32_t second = 0;
-        for (const auto& [fields, chroma] : sequences) {
-            v.SequenceHeader(fields).SequenceExtension(0x48, chroma).GopHeader(0, 0, second++, 0);
-            for (int i = 0; i < 25; ++i) v.Picture(i == 0 ? 1 : 2, 1, 50);
+        for (const Sequence& s : sequences) {
+            v.SequenceHeader(s.fields)
+                .SequenceExtension(0x48, s.chroma)
+                .GopHeader(0, 0, second++, 0);
+            for (int i = 0; i < s.pictures; ++i) v.Picture(i == 0 ? 1 : 2, 1, 50);
         }
         return PacketizeVideo(v.EndCode().Build(), 2000);
     };
@@ -555,12 +564,20 @@ TEST_F(VideoSummaryTest, FormatChangeLines) {
          {change},
          "*Format"},
         {"not judged", stream({{slate, 1}, {spot, 1}}), "", {change}, "*Format"},
-        // Back and forth: each way is one line.
+        // Back and forth: each way is one line, and every change is counted.
         {"back and forth",
          stream({{slate, 1}, {spot, 1}, {slate, 1}, {spot, 1}}),
          "",
-         {change, back},
+         {change, back, "Format Changes = 3 in all"},
          "Format Change at picture 76"},
+        // The time before a change runs at the rate of each sequence: 1 s of 25 pictures and
+        // 1.001 s of 30 at 29.97 fps.
+        {"after another frame rate",
+         stream({{spot, 1, 25}, {ntsc, 1, 30}, {spot, 1, 25}}),
+         "",
+         {"Format Change at picture 26 (1.00 s): 720x576 16:9 25 fps -> 720x576 16:9 29.97 fps",
+          "Format Change at picture 56 (2.00 s): 720x576 16:9 29.97 fps -> 720x576 16:9 25 fps"},
+         "Format Changes ="},
         {"the chroma format named where it changes",
          stream({{spot, 1}, {spot, 2}}),
          "",
@@ -572,6 +589,11 @@ TEST_F(VideoSummaryTest, FormatChangeLines) {
          "[Video]\nFormatChangesAllowed=0\n",
          {"Format Change = None"},
          "Format Change at"},
+        {"no change, changes accepted",
+         stream({{spot, 1}, {spot, 1}}),
+         "[Video]\nFormatChangesAllowed=1\n",
+         {"Format Change = None"},
+         "*Format"},
         {"no change, not judged: no line", stream({{spot, 1}, {spot, 1}}), "", {}, "Format Change"},
     };
     for (const auto& c : cases) {
@@ -594,11 +616,7 @@ TEST_F(VideoSummaryTest, FormatChangeLines) {
 TEST_F(VideoSummaryTest, BrokenLinkLinesAndPicturesNotShown) {
     auto cut = [](bool brokenLink) {
         VideoEsBuilder v;
-        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0, false);
-        if (brokenLink) {
-            Bytes& es = const_cast<Bytes&>(v.Build());
-            es.back() |= 0x20;  // broken_link after closed_gop (ISO/IEC 13818-2, 6.2.2.6)
-        }
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0, false, false, brokenLink);
         // Coded order I2 B0 B1 P5 B3 B4: B0 and B1 come before the I picture on screen.
         for (auto [type, tr] : std::vector<std::pair<uint32_t, uint32_t>>{
                  {1, 2}, {3, 0}, {3, 1}, {2, 5}, {3, 3}, {3, 4}}) {
