@@ -43,6 +43,51 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
     return text;
 }
 
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// A file that starts with a UTF-16 byte order mark (Windows Notepad's "Unicode") as UTF-8,
+// surrogate pairs joined; a lone surrogate becomes U+FFFD. Any other text as it is.
+std::string AsUtf8(std::string_view text) {
+    bool little = text.starts_with("\xFF\xFE");
+    bool big = text.starts_with("\xFE\xFF");
+    if (!little && !big) return std::string(text);
+    auto unit = [&](size_t at) {
+        auto first = static_cast<uint8_t>(text[at]);
+        auto second = static_cast<uint8_t>(text[at + 1]);
+        return static_cast<uint32_t>(little ? second << 8 | first : first << 8 | second);
+    };
+    constexpr uint32_t kReplacement = 0xFFFD;
+    std::string out;
+    for (size_t at = 2; at + 1 < text.size(); at += 2) {
+        uint32_t code = unit(at);
+        bool high = code >= 0xD800 && code < 0xDC00;
+        if (high && at + 3 < text.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = kReplacement;
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
 std::string_view WithoutInlineComment(std::string_view value) {
     for (size_t i = 1; i < value.size(); ++i) {
         if (value[i] == kInlineCommentStart &&
@@ -135,7 +180,8 @@ IniFile IniFile::Parse(const std::string& text) {
     IniFile ini;
     std::string section;
     int lineNumber = 0;
-    for (std::string_view rawLine : SplitLines(WithoutByteOrderMark(text))) {
+    std::string utf8 = AsUtf8(text);
+    for (std::string_view rawLine : SplitLines(WithoutByteOrderMark(utf8))) {
         ++lineNumber;
         IniLine line = ClassifyIniLine(rawLine);
         if (line.kind == IniLine::Kind::SectionHeader) {

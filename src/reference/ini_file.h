@@ -1,7 +1,8 @@
 // Reading INI files as operators write them: sections in brackets, key=value lines, names
 // matched without regard to case, ";" and "#" comment lines, and ";" after a blank
 // starting a comment at the end of a line. Indentation is layout: an indented key is a
-// key, never the continuation of the line above. A UTF-8 byte order mark and CRLF line
+// key, never the continuation of the line above. A UTF-8 byte order mark, UTF-16 (little
+// or big endian, with its byte order mark, as Windows Notepad saves "Unicode") and CRLF line
 // ends are read too. The first of duplicate keys wins, as with the Windows profile calls
 // the operators' files were written for.
 #pragma once

@@ -302,11 +302,16 @@ std::string ExecutableDirectory() {
 std::string DefaultReferenceProfilePath() { return ExecutableDirectory() + "MpegReference.ini"; }
 
 void LoadReferenceProfileFrom(const std::string& path) {
-    profileOrigin = {false, path, IniFileReadError(path).value_or("")};
+    profileOrigin = {false, path, IniFileReadError(path).value_or(""), 0};
     IniFile ini = IniFile::Load(path);
     ProfileReader reader(ini);
     LoadAll(reader);
     profileWarnings = FindUnknownNames(ini, reader, path);
+    profileOrigin.keysSet = static_cast<int>(
+        std::count_if(ini.Entries().begin(), ini.Entries().end(), [&](const IniEntry& entry) {
+            return LowerIniName(entry.section) != kLabelsSection &&
+                   reader.KnowsKey(entry.section, entry.name);
+        }));
 }
 
 void LoadReferenceProfile() { LoadReferenceProfileFrom(DefaultReferenceProfilePath()); }

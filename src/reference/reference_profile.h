@@ -145,6 +145,7 @@ struct ProfileOrigin {
     bool none = true;       // no profile: LoadNoReferenceProfile, or nothing loaded yet
     std::string path;       // the file read, or that could not be read
     std::string readError;  // why it could not be read; empty when it was read
+    int keysSet = 0;        // lines that give a key Zembra knows (in [Labels] none count)
 };
 const ProfileOrigin& ReferenceProfileOrigin();
 

@@ -138,6 +138,32 @@ TEST(IniFile, LineNumbersCountEveryLine) {
     }
 }
 
+// UTF-16 with its byte order mark, as Windows Notepad saves "Unicode": read as UTF-8, a
+// surrogate pair as one character.
+TEST(IniFile, Utf16ProfilesAreReadAsText) {
+    auto utf16 = [](const std::u16string& text, bool bigEndian) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t unit : text) {
+            char high = static_cast<char>(unit >> 8);
+            char low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        return bytes;
+    };
+    const std::u16string text =
+        u"[Video]\r\nAspectRatio=2\r\n[Labels]\r\nName=Spot \u00e9\U0001F3AC\r\n";
+    for (bool bigEndian : {false, true}) {
+        IniFile ini = IniFile::Parse(utf16(text, bigEndian));
+        EXPECT_EQ(2, ini.ReadInt("Video", "AspectRatio", 65535)) << bigEndian;
+        EXPECT_EQ("Spot \xC3\xA9\xF0\x9F\x8E\xAC", ini.Value("Labels", "Name").value_or(""))
+            << bigEndian;
+        EXPECT_EQ(4, ini.Entries().back().line) << bigEndian;
+    }
+    // A lone surrogate is no character: it reads as U+FFFD, the rest as written.
+    IniFile lone = IniFile::Parse(utf16(u"[A]\nK=\xD800x\n", false));
+    EXPECT_EQ("\xEF\xBF\xBDx", lone.Value("A", "K").value_or(""));
+}
+
 TEST(IniFile, NamesMatchWithoutRegardToCase) {
     TempDir dir;
     std::string path = dir.WriteText("a.ini",
