@@ -309,7 +309,9 @@ bool WriteStatusLine(int id, AudioStatus status, AudioPhaseResult& run) {
 
 }  // namespace
 
-bool DecodesAudio(const AudioReference& ref) { return ref.DecodeAudio == kDecodeAudioOn; }
+bool DecodesAudio(const AudioReference& ref) {
+    return ref.DecodeAudio == kDecodeAudioOn || JudgesLoudness(ref);
+}
 
 bool MeasuresLoudness(const AudioReference& ref) {
     return DecodesAudio(ref) && (JudgesLoudness(ref) || loudnessRequested);
@@ -323,6 +325,14 @@ AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& t
     LogInfo(" ");
     LogHeading("Begin Audio Streams Summary:");
     bool decode = DecodesAudio(ref);
+    // A set key is judged: loudness needs the decoded samples whatever DecodeAudio says.
+    bool anyStream = false;
+    for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
+        anyStream = anyStream || table.packetCount[id] > 0;
+    }
+    if (decode && ref.DecodeAudio != kDecodeAudioOn && anyStream) {
+        LogInfo("Audio decoded for the loudness keys (DecodeAudio is not 1)");
+    }
     for (int id = kFirstAudioStreamId; id <= kLastAudioStreamId; ++id) {
         if (table.packetCount[id] == 0) continue;
         SetStatusText("Processing Elementary Audio Stream...");

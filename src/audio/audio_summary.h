@@ -21,7 +21,8 @@ struct AudioPhaseResult {
 };
 
 struct AudioReference;
-// DecodeAudio=1: the streams are decoded and their levels measured.
+// DecodeAudio=1, or a loudness key that needs the decoded samples: the streams are decoded
+// and their levels measured.
 bool DecodesAudio(const AudioReference& ref);
 // Decoded streams get their BS.1770 programme loudness measured (it costs more than the
 // decoding) when the profile judges it or a front end asks for the loudness curve.

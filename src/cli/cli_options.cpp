@@ -2,8 +2,13 @@
 #include "cli/cli_options.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -151,6 +156,58 @@ bool SameFile(const std::string& a, const std::string& b) {
            std::filesystem::weakly_canonical(b, ignored);
 }
 
+constexpr size_t kTransportPacketBytes = 188;
+
+bool IsDevice(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode));
+}
+
+bool HasMediaExtension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* media : {".mpg", ".mpeg", ".vob", ".m2v", ".m2p", ".ts"}) {
+        if (extension == media) return true;
+    }
+    return false;
+}
+
+// A pack or sequence header (00 00 01 BA, 00 00 01 B3) at the start, or two transport
+// stream packets' sync bytes (ISO/IEC 13818-1, 2.4.3.2): a CSV that begins with "G" is none.
+bool HasMediaContent(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    unsigned char start[kTransportPacketBytes + 1] = {};
+    size_t got = std::fread(start, 1, sizeof start, file);
+    std::fclose(file);
+    bool startCode = got >= 4 && start[0] == 0 && start[1] == 0 && start[2] == 1 &&
+                     (start[3] == 0xBA || start[3] == 0xB3);
+    bool transport =
+        got > kTransportPacketBytes && start[0] == 0x47 && start[kTransportPacketBytes] == 0x47;
+    return startCode || transport;
+}
+
+// Why an output path cannot be written: an existing media file or folder, or a folder
+// that cannot take the file; nothing when it can. A device or FIFO is written as it is.
+std::optional<std::string> WhyNotWritable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return "is a folder";
+        if (!S_ISREG(info.st_mode)) return std::nullopt;
+        if (HasMediaExtension(path) || HasMediaContent(path)) return "is a media file";
+    }
+    // The file is made beside its target: a symlink's folder is its target's.
+    std::error_code ignored;
+    std::filesystem::path target = std::filesystem::weakly_canonical(path, ignored);
+    if (target.empty()) target = path;
+    std::string folder = target.parent_path().string();
+    if (folder.empty()) folder = ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "cannot be written: folder \"" + folder + "\": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -193,20 +250,43 @@ std::vector<std::string> CliOptionNames() {
     return names;
 }
 
-std::optional<std::string> FindOutputOverInput(const CliOptions& options,
-                                               const std::vector<std::string>& files) {
-    const std::pair<const char*, const std::string*> outputs[] = {
-        {"--output", &options.outputPath},     {"--gops", &options.gopsPath},
-        {"--bitrate", &options.bitratePath},   {"--vbv", &options.vbvPath},
-        {"--loudness", &options.loudnessPath}, {"--summary", &options.summaryPath}};
-    for (const auto& [option, path] : outputs) {
-        if (path->empty()) continue;
-        for (const std::string& file : files) {
-            if (SameFile(*path, file)) {
-                return std::string(option) + " \"" + *path + "\" names the file to analyse \"" +
-                       file + "\"; nothing was written";
+std::optional<std::string> FindOutputProblem(const CliOptions& options,
+                                             const std::vector<std::string>& files,
+                                             const std::string& profilePath) {
+    std::vector<std::pair<const char*, std::string>> outputs;
+    for (const auto& [option, path] :
+         {std::pair{"--output", &options.outputPath}, std::pair{"--gops", &options.gopsPath},
+          std::pair{"--bitrate", &options.bitratePath}, std::pair{"--vbv", &options.vbvPath},
+          std::pair{"--loudness", &options.loudnessPath},
+          std::pair{"--summary", &options.summaryPath}}) {
+        if (!path->empty()) outputs.emplace_back(option, *path);
+    }
+    auto refused = [](const char* option, const std::string& path, const std::string& why) {
+        return std::string(option) + " \"" + path + "\" " + why + "; nothing was written";
+    };
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const auto& [option, path] = outputs[i];
+        for (size_t j = 0; j < i; ++j) {
+            if (IsDevice(path)) break;  // /dev/null takes any number of outputs
+            if (path == outputs[j].second ||
+                (path != kStandardOutput && SameFile(path, outputs[j].second))) {
+                std::string why =
+                    path == kStandardOutput
+                        ? std::string("goes to standard output as ") + outputs[j].first + " does"
+                        : std::string("is also the file of ") + outputs[j].first;
+                return refused(option, path, why);
             }
         }
+        if (path == kStandardOutput) continue;
+        for (const std::string& file : files) {
+            if (SameFile(path, file))
+                return refused(option, path, "names the file to analyse \"" + file + "\"");
+        }
+        if (!profilePath.empty() && SameFile(path, profilePath)) {
+            return refused(option, path, "names the profile \"" + profilePath + "\"");
+        }
+        if (std::optional<std::string> why = WhyNotWritable(path))
+            return refused(option, path, *why);
     }
     return std::nullopt;
 }

@@ -37,10 +37,18 @@ struct CliOptions {
 // Parses argv[1..]; on a usage error returns nullopt and sets `error`.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
 
-// An output that names a file to analyse (the same path, or the same device and inode):
-// the message that refuses the run, before anything is read or written.
-std::optional<std::string> FindOutputOverInput(const CliOptions& options,
-                                               const std::vector<std::string>& files);
+// An output that must not be written, found before anything is read or written: one that
+// names a file to analyse (the same path, or the same device and inode), the profile,
+// another output, or an existing media file (by its extension, or a pack, sequence or
+// transport stream header at its start), or whose folder cannot be written to. The
+// message that refuses the run; nothing when every output may be written. "-" is standard
+// output. `profilePath` is empty when no profile is read.
+std::optional<std::string> FindOutputProblem(const CliOptions& options,
+                                             const std::vector<std::string>& files,
+                                             const std::string& profilePath);
+
+// Standard output, when an output names it.
+constexpr const char* kStandardOutput = "-";
 
 // The long options that --help describes, for the check that it describes all of them.
 std::vector<std::string> CliOptionNames();

@@ -1,6 +1,9 @@
 // Saving a report as plain text: one line per report line, CRLF line ends, the "*" of
-// failure lines kept. Written to a temporary file beside the target and renamed over
-// it, so a failed write never destroys an existing report.
+// failure lines kept. A regular file (or a new one) is written to a temporary file beside
+// it and renamed over it, so a failed write never destroys an existing report and no
+// reader sees half of one; the signals that end a run wait until the temporary file is
+// gone. A symlink is followed to its target, never replaced; a device or a FIFO is
+// written as it stands (/dev/null stays a device).
 #pragma once
 
 #include <string>

@@ -340,6 +340,21 @@ bool IsLoudnessLine(const std::string& line) {
 // The BS.1770 lines after the RMS lines, judged by the loudness keys. The sample's 1 kHz
 // tone reads -21.1 LUFS and -20.6 dBTP (ffmpeg's ebur128=peak=true filter: I -21.1 LUFS,
 // true peak -20.6 dBFS); silent frames read -inf.
+// A set loudness key is judged: it decodes the audio whatever DecodeAudio says, and the
+// section says why it was decoded; the level keys then judge the levels too.
+TEST_F(AudioSummaryTest, ALoudnessKeyDecodesTheAudio) {
+    const Bytes sample = ReadFileBytes(ZEMBRA_DATA_DIR "/sample.mpg");
+    const std::string why = "Audio decoded for the loudness keys (DecodeAudio is not 1)";
+    std::vector<std::string> lines =
+        Section(sample, "[Audio]\nDecodeAudio=0\nTruePeakMax=-1\nMaxPeakValue=-30\n");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(why, lines[0]);
+    EXPECT_TRUE(Contains(lines, "Audio decoded bytes = 769536 -> 4.01 Sec"));
+    EXPECT_TRUE(Contains(lines, "*Left Channel Peak Level = -20.6 dBFS"));
+    EXPECT_FALSE(Contains(Section(sample, "[Audio]\nDecodeAudio=1\nTruePeakMax=-1\n"), why));
+    EXPECT_FALSE(Contains(Section(sample, "[Audio]\nDecodeAudio=0\n"), why));
+}
+
 TEST_F(AudioSummaryTest, LoudnessLinesAgainstTheirKeys) {
     const Bytes sample = ReadFileBytes(ZEMBRA_DATA_DIR "/sample.mpg");
     const Bytes silence = PacketizeAudio(AudioFrames(50));   // 1.2 s
@@ -395,12 +410,14 @@ TEST_F(AudioSummaryTest, LoudnessLinesAgainstTheirKeys) {
           "Maximum Momentary Loudness = -21.1 LUFS", "Maximum Short-Term Loudness = -21.1 LUFS",
           "True Peak Left = -20.6 dBTP", "True Peak Right = -20.6 dBTP"},
          std::nullopt},
-        {"header mode cannot measure",
+        // A set key is judged: the loudness keys decode the audio whatever DecodeAudio says.
+        {"a loudness key in header mode",
          sample,
          "[Audio]\nDecodeAudio=0\nLoudnessTarget=-23\nLoudnessTolerance=1\n",
-         {"Integrated Loudness = not measured", "Loudness Range = not measured",
-          "Maximum Short-Term Loudness = not measured", "True Peak = not measured"},
-         std::nullopt},
+         {"*Integrated Loudness = -21.1 LUFS", "Loudness Range = 0.0 LU",
+          "Maximum Momentary Loudness = -21.1 LUFS", "Maximum Short-Term Loudness = -21.1 LUFS",
+          "True Peak Left = -20.6 dBTP", "True Peak Right = -20.6 dBTP"},
+         LineColour::Red},
         // Without a loudness key the report is as it always was.
         {"no key", sample, decode, {}, std::nullopt},
     };
