@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "audio/audio_stream_info.h"
+#include "audio/audio_summary.h"
 #include "audio/programme_loudness.h"
 #include "input/pes_header.h"
 #include "output/key_text.h"
@@ -18,8 +19,6 @@ namespace {
 
 // Judged lines are 15 or 16 pixels high, information lines and headings 11.
 constexpr int kJudgedLineHeightPx = 15;
-// DecodeAudio 1: the audio figures come from the decoding pass.
-constexpr int32_t kDecodeAudioOn = 1;
 // program_mux_rate and rate_bound count units of 50 bytes/s (ISO/IEC 13818-1, 2.5.3.4).
 constexpr uint64_t kMuxRateUnitBitsPerSecond = 400;
 constexpr int kAudioStreamIdCount = 32;  // 0xC0 to 0xDF
@@ -194,7 +193,7 @@ json StreamFigures(bool analysed, const VideoCsv& video, std::optional<uint64_t>
         stream.update(SeriesJson(series));
         figures["videoStreams"].push_back(stream);
     }
-    bool decoded = ReferenceProfile.audio.DecodeAudio == kDecodeAudioOn;
+    bool decoded = DecodesAudio(ReferenceProfile.audio);
     for (int id = kFirstAudioStreamId; id < kFirstAudioStreamId + kAudioStreamIdCount; ++id) {
         if (table.packetCount[static_cast<size_t>(id)] == 0) continue;
         const AudioStreamInfo& a = decoded ? AudioDecodeRecord(id) : AudioHeaderRecord(id);

@@ -36,14 +36,14 @@ std::vector<std::string> SpotsIn(const std::string& folder) {
 void AddArgument(const std::string& arg, std::vector<BatchInput>& inputs) {
     std::error_code error;
     if (!fs::is_directory(arg, error)) {
-        inputs.push_back({arg, ""});  // the analysis says what is wrong with it, if anything
+        inputs.push_back({arg, "", ""});  // the analysis says what is wrong with it, if anything
         return;
     }
     std::vector<std::string> spots = SpotsIn(arg);
     if (spots.empty()) {
-        inputs.push_back({arg, "No .mpg, .mpeg or .vob file in folder \"" + arg + "\""});
+        inputs.push_back({arg, "", "No .mpg, .mpeg or .vob file in folder \"" + arg + "\""});
     }
-    for (std::string& spot : spots) inputs.push_back({std::move(spot), ""});
+    for (std::string& spot : spots) inputs.push_back({std::move(spot), "", ""});
 }
 
 }  // namespace
@@ -68,7 +68,7 @@ std::vector<BatchInput> ExpandInputs(const std::vector<std::string>& args, std::
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty()) AddArgument(line, inputs);
         }
-        if (inputs.size() == before) inputs.push_back({arg, "No path on standard input"});
+        if (inputs.size() == before) inputs.push_back({arg, "No path on standard input", ""});
     }
     return inputs;
 }

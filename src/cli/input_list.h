@@ -9,7 +9,10 @@
 
 struct BatchInput {
     std::string path;
-    std::string error;  // not empty: nothing to analyse here (a folder without spots)
+    std::string error;  // not empty: nothing to analyse here (an empty list on standard input)
+    // Not empty: an existing folder without spots, which is said on standard error and
+    // stands for no file at all.
+    std::string note;
 };
 
 // Extensions of the files a folder is searched for, in any letter case.

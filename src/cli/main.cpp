@@ -33,6 +33,11 @@ namespace {
 constexpr int kExitPass = 0;
 constexpr int kExitFail = 1;
 constexpr int kExitUsage = 2;
+// A file could not be analysed: missing, unreadable, not a program stream, a worker that
+// crashed or ran out of time.
+constexpr int kExitNotAnalysed = 3;
+// 128 + SIGINT, as a shell reports a program Ctrl-C ended.
+constexpr int kExitInterrupted = 130;
 // Each worker holds two descriptors; this many stay well inside the usual limit of 1024.
 constexpr int kMostJobs = 256;
 
@@ -51,9 +56,17 @@ bool Written(bool ok, const std::string& path, const char* what) {
     return ok;
 }
 
-// Writes `lines` to `path` unless the path is empty; false when that fails.
+// The run's document goes to standard output: no --output, or "--output -".
+bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardOutput; }
+
+// Writes `lines` to `path` ("-": standard output) unless the path is empty; false when that
+// fails.
 bool WriteIfAsked(const std::string& path, const std::vector<std::string>& lines,
                   const char* what) {
+    if (path == kStandardOutput) {
+        for (const std::string& line : lines) std::printf("%s\r\n", line.c_str());
+        return std::fflush(stdout) == 0;
+    }
     return path.empty() || Written(SaveTextLines(path, lines), path, what);
 }
 
@@ -90,7 +103,7 @@ int MakeProfile(const CliOptions& options) {
         return kExitFail;
     }
     std::string text = ProfileText(reference);
-    if (options.outputPath.empty()) {
+    if (ToStandardOutput(options.outputPath)) {
         std::fputs(text.c_str(), stdout);
         return kExitPass;
     }
@@ -172,7 +185,8 @@ class DocumentWriter {
     DocumentWriter(const CliOptions& options, const std::string& profile)
         : options_(options),
           profile_(profile),
-          streamJson_(options.format == OutputFormat::Json && options.outputPath.empty()) {
+          streamJson_(options.format == OutputFormat::Json &&
+                      ToStandardOutput(options.outputPath)) {
         if (streamJson_) std::fputs(JsonDocumentStart(profile_).c_str(), stdout);
     }
 
@@ -197,6 +211,8 @@ class DocumentWriter {
     // False when a file cannot be written.
     bool Finish(const std::vector<FileResult>& results) {
         if (options_.format == OutputFormat::Text) {
+            // Printed as it came; a file gets it whole.
+            if (ToStandardOutput(options_.outputPath)) return true;
             return WriteIfAsked(options_.outputPath, pieces_, "report");
         }
         if (streamJson_) {
@@ -206,7 +222,7 @@ class DocumentWriter {
         std::string document = options_.format == OutputFormat::Json
                                    ? RunJsonText(pieces_, profile_)
                                    : RunJunitText(results, profile_);
-        if (options_.outputPath.empty()) {
+        if (ToStandardOutput(options_.outputPath)) {
             std::fputs(document.c_str(), stdout);
             return std::fflush(stdout) == 0;
         }
@@ -221,11 +237,34 @@ class DocumentWriter {
     std::vector<std::string> pieces_;  // the text's lines, or the files' JSON objects
 };
 
-int RunFiles(const CliOptions& options, const std::string& profilePath) {
+// The run's exit status from its results: an interrupt first, then a file that could not
+// be analysed, then a failed one.
+int ExitStatus(const std::vector<FileResult>& results) {
+    if (WasInterrupted()) return kExitInterrupted;
+    auto any = [&](FileVerdict verdict) {
+        return std::any_of(results.begin(), results.end(),
+                           [&](const FileResult& r) { return r.verdict == verdict; });
+    };
+    if (any(FileVerdict::Error)) return kExitNotAnalysed;
+    return any(FileVerdict::Fail) ? kExitFail : kExitPass;
+}
+
+// Existing folders without spots are said and left out: nothing there to judge.
+std::vector<BatchInput> InputsToAnalyse(const CliOptions& options) {
     std::vector<BatchInput> inputs = ExpandInputs(options.files, std::cin);
+    std::erase_if(inputs, [](const BatchInput& input) {
+        if (!input.note.empty()) std::fprintf(stderr, "Note: %s\n", input.note.c_str());
+        return !input.note.empty();
+    });
+    return inputs;
+}
+
+int RunFiles(const CliOptions& options, const std::string& profilePath) {
+    std::vector<BatchInput> inputs = InputsToAnalyse(options);
     std::vector<std::string> paths;
     for (const BatchInput& input : inputs) paths.push_back(input.path);
-    if (std::optional<std::string> error = FindOutputOverInput(options, paths)) {
+    std::string readProfile = options.noProfile ? "" : profilePath;
+    if (std::optional<std::string> error = FindOutputProblem(options, paths, readProfile)) {
         return UsageError(*error);
     }
     InstallInterruptHandler();
@@ -253,13 +292,9 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     RunBatch(inputs, WorkerSettings(options, profilePath, inputs.size()), callbacks);
     progress.Clear();
 
-    int exitCode = kExitPass;
-    for (const FileResult& result : results) {
-        if (result.verdict != FileVerdict::Pass) exitCode = kExitFail;
-    }
+    int exitCode = ExitStatus(results);
     if (WasInterrupted()) {
         std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n", stderr);
-        exitCode = kExitFail;
     }
     bool written = document.Finish(results);
     written = WriteIfAsked(options.summaryPath, SummaryCsvLines(results), "summary") && written;
@@ -302,7 +337,7 @@ int main(int argc, char** argv) {
     if (options.worker) return RunWorker(options);
     if (!options.makeProfilePath.empty()) {
         if (std::optional<std::string> error =
-                FindOutputOverInput(options, {options.makeProfilePath})) {
+                FindOutputProblem(options, {options.makeProfilePath}, "")) {
             return UsageError(*error);
         }
         return MakeProfile(options);
@@ -316,6 +351,13 @@ int main(int argc, char** argv) {
         if (std::optional<std::string> error = IniFileReadError(profilePath)) {
             return UsageError("cannot read the reference profile \"" + profilePath +
                               "\": " + *error);
+        }
+        // An empty file, a binary one or a spot given by mistake judges nothing: every
+        // file would pass unjudged.
+        LoadReferenceProfileFrom(profilePath);
+        if (ReferenceProfileOrigin().keysSet == 0) {
+            return UsageError("profile \"" + profilePath +
+                              "\" sets no key; use --no-profile to run without one");
         }
     }
     return RunFiles(options, profilePath);

@@ -179,7 +179,8 @@ std::string ProfileText(const FileResult& reference) {
     builder.SetText("Processing", "MaxTimeToProcess", "0", "the whole file is analysed");
     // A reference whose format changes has the line that sets the key to accept it.
     if (!reference.streams.value("videoStreams", nlohmann::ordered_json::array()).empty()) {
-        builder.SetText("Video", "FormatChangesAllowed", "0", "one format throughout the reference");
+        builder.SetText("Video", "FormatChangesAllowed", "0",
+                        "one format throughout the reference");
     }
     // A stream judged by CBR_VBR is MP@ML; ProfileAndLevel 1 rejects every other.
     if (builder.Has("Video", "CBR_VBR")) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -18,6 +19,7 @@
 #include "report/report_log.h"
 #include "support/cli_run.h"
 #include "support/comma_locale.h"
+#include "support/output_checks.h"
 #include "support/test_files.h"
 
 namespace {
@@ -53,21 +55,25 @@ TEST_F(CliTest, BundledSamplePassesTheBundledProfile) {
     EXPECT_EQ("", run.err);
 }
 
-TEST_F(CliTest, FailingFileGivesExitOneAndTheErrorOnStderr) {
+TEST_F(CliTest, AFileThatCannotBeAnalysedGivesExitThreeAndTheErrorOnStderr) {
     std::string txt = dir_.Write("spot.txt", MakeSimpleStream(1));
     CliRun run = Run("'" + txt + "'");
-    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ(3, run.exitCode);
     EXPECT_EQ("Error: Bad extension for file \"" + txt + "\"..!\n", run.err);
     EXPECT_NE(std::string::npos, run.out.find("Compliance Test: Fail!!"));
 }
 
-TEST_F(CliTest, AnyFailingFileFailsTheWholeCall) {
+// 0 every file passed, 1 one failed, 3 one could not be analysed (before a failure).
+TEST_F(CliTest, TheExitStatusSaysTheWorstFile) {
     std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
-    std::string profile = dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n");
+    std::string bad = dir_.Write("bad.mpg", MakeSimpleStream(2, false));
+    std::string profile =
+        dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\nProgramEndCodeRequired=0\n");
     std::string missing = dir_.Path() + "/missing.mpg";
-    CliRun run = Run("--profile '" + profile + "' '" + good + "' '" + missing + "'");
-    EXPECT_EQ(1, run.exitCode);
-    EXPECT_EQ(2u, [&] {
+    EXPECT_EQ(1, Run("--profile '" + profile + "' '" + good + "' '" + bad + "'").exitCode);
+    CliRun run = Run("--profile '" + profile + "' '" + good + "' '" + missing + "' '" + bad + "'");
+    EXPECT_EQ(3, run.exitCode);
+    EXPECT_EQ(3u, [&] {
         size_t count = 0;
         for (size_t at = 0; (at = run.out.find("Result:", at)) != std::string::npos; ++at) ++count;
         return count;
@@ -100,28 +106,108 @@ struct FileState {
     }
 };
 
-// An output named like a spot (the CSV name forgotten) would overwrite it: refused
-// before anything is read or written.
-TEST_F(CliTest, OutputsNeverOverwriteAnInput) {
+// An output that would overwrite what it must not (a spot when the CSV name is forgotten,
+// the profile, another output, a media file) or that cannot be written is refused before
+// anything is read or written: no byte and no modification time change.
+TEST_F(CliTest, OutputsNeverOverwriteWhatTheyMustNot) {
     std::string victim = dir_.Write("victim.mpg", MakeSimpleStream(2));
     std::string other = dir_.Write("other.mpg", MakeSimpleStream(2));
     std::string link = dir_.Path() + "/link.mpg";
     ASSERT_EQ(0, ::link(victim.c_str(), link.c_str()));
-    std::string profile = dir_.WriteText("p.ini", "");
-    const std::string cases[] = {
-        "--gops '" + victim + "' '" + victim + "'",
-        "--output '" + victim + "' '" + victim + "'",
-        "--bitrate '" + victim + "' '" + other + "' '" + victim + "'",
-        "--output '" + dir_.Path() + "/./victim.mpg' '" + victim + "'",  // the same path
-        "--gops '" + link + "' '" + victim + "'",                        // the same inode
+    std::string profile = dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n");
+    // A spot renamed .csv is known by its first bytes; a CSV that begins with "G" is no TS.
+    std::string disguised = dir_.Write("spot.csv", MakeSimpleStream(1));
+    std::string gops = dir_.WriteText("gops.csv", "GOP #,TimeCode\r\n");
+    ASSERT_EQ(0, ::mkdir((dir_.Path() + "/locked").c_str(), 0555));
+    const struct {
+        std::string args;
+        std::string why;
+    } cases[] = {
+        {"--gops '" + victim + "' '" + victim + "'", "names the file to analyse"},
+        {"--output '" + victim + "' '" + victim + "'", "names the file to analyse"},
+        {"--bitrate '" + victim + "' '" + other + "' '" + victim + "'",
+         "names the file to analyse"},
+        {"--output '" + dir_.Path() + "/./victim.mpg' '" + victim + "'",
+         "names the file to analyse"},                                            // the same path
+        {"--gops '" + link + "' '" + victim + "'", "names the file to analyse"},  // the same inode
+        {"--summary '" + victim + "' '" + other + "'", "is a media file"},  // the name forgotten
+        {"--format json --output '" + other + "' '" + victim + "'", "is a media file"},
+        {"--vbv '" + disguised + "' '" + victim + "'", "is a media file"},
+        {"--summary '" + profile + "' '" + victim + "'", "names the profile"},
+        {"--output '" + gops + "' --summary '" + gops + "' '" + victim + "'",
+         "is also the file of --output"},
+        {"--summary - --format json --output - '" + victim + "'",
+         "goes to standard output as --output does"},
+        {"--output '" + dir_.Path() + "/nosuchdir/r.json' '" + victim + "'",
+         "cannot be written: folder"},
+        {"--gops '" + dir_.Path() + "' '" + victim + "'", "is a folder"},
     };
-    FileState before(victim);
-    for (const std::string& args : cases) {
-        CliRun run = Run("--profile '" + profile + "' " + args);
-        EXPECT_EQ(2, run.exitCode) << args;
-        EXPECT_NE(std::string::npos, run.err.find("names the file to analyse")) << args;
-        EXPECT_EQ("", run.out) << args;
-        EXPECT_TRUE(before == FileState(victim)) << args;
+    std::vector<std::string> kept = {victim, other, profile, disguised, gops};
+    if (::access((dir_.Path() + "/locked").c_str(), W_OK) != 0) {  // not as root
+        kept.push_back(dir_.Path() + "/locked");
+    }
+    std::vector<FileState> before;
+    for (const std::string& path : {victim, other, profile, disguised, gops}) {
+        before.emplace_back(path);
+    }
+    for (const auto& c : cases) {
+        CliRun run = Run("--profile '" + profile + "' " + c.args);
+        EXPECT_EQ(2, run.exitCode) << c.args;
+        EXPECT_NE(std::string::npos, run.err.find(c.why)) << c.args << "\n" << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("nothing was written")) << c.args;
+        EXPECT_EQ("", run.out) << c.args;
+        size_t i = 0;
+        for (const std::string& path : {victim, other, profile, disguised, gops}) {
+            EXPECT_TRUE(before[i++] == FileState(path)) << c.args << ": " << path;
+        }
+    }
+    // The GOP table of an earlier run is no media file: it is replaced.
+    EXPECT_EQ(0,
+              Run("--profile '" + profile + "' --gops '" + gops + "' '" + victim + "'").exitCode);
+}
+
+// A device, a FIFO and a symlink are written through, never replaced by a regular file;
+// "-" is standard output.
+TEST_F(CliTest, OutputsWriteThroughDevicesFifosAndLinks) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string profile = dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n");
+    auto run = [&](const std::string& args) {
+        return Run("--profile '" + profile + "' " + args + " '" + stream + "'");
+    };
+    struct stat null {};
+    ASSERT_EQ(0, ::stat("/dev/null", &null));
+    EXPECT_EQ(0, run("--format json --output /dev/null --summary /dev/null").exitCode);
+    struct stat after {};
+    ASSERT_EQ(0, ::stat("/dev/null", &after));
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
+    EXPECT_EQ(null.st_rdev, after.st_rdev);
+
+    std::string target = dir_.WriteText("real.csv", "old\n");
+    std::string link = dir_.Path() + "/link.csv";
+    ASSERT_EQ(0, ::symlink("real.csv", link.c_str()));
+    EXPECT_EQ(0, run("--summary '" + link + "'").exitCode);
+    struct stat linkInfo {};
+    ASSERT_EQ(0, ::lstat(link.c_str(), &linkInfo));
+    EXPECT_TRUE(S_ISLNK(linkInfo.st_mode));
+    EXPECT_EQ(0u, ReadText(target).find("path,verdict,"));
+
+    std::string fifo = dir_.Path() + "/pipe.csv";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0644));
+    CommandOutput throughFifo = RunCommand(
+        "cat '" + fifo + "' > '" + dir_.Path() + "/read.csv' & '" ZEMBRA_CLI_PATH "' --profile '" +
+        profile + "' --summary '" + fifo + "' '" + stream + "' >/dev/null; wait");
+    EXPECT_EQ(0, throughFifo.exitCode) << throughFifo.text;
+    struct stat fifoInfo {};
+    ASSERT_EQ(0, ::lstat(fifo.c_str(), &fifoInfo));
+    EXPECT_TRUE(S_ISFIFO(fifoInfo.st_mode));
+    EXPECT_EQ(0u, ReadText(dir_.Path() + "/read.csv").find("path,verdict,"));
+
+    CliRun toStandardOutput = run("--format json --summary -");
+    EXPECT_EQ(0, toStandardOutput.exitCode);
+    EXPECT_NE(std::string::npos, toStandardOutput.out.find("}\npath,verdict,"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+        EXPECT_EQ(std::string::npos, entry.path().string().find(".XXXXXX")) << entry.path();
+        EXPECT_EQ(std::string::npos, entry.path().filename().string().find("csv.")) << entry.path();
     }
 }
 
@@ -153,6 +239,38 @@ TEST_F(CliTest, AProfileThatCannotBeReadIsAnError) {
     EXPECT_EQ(0, none.exitCode) << none.err;
     EXPECT_NE(std::string::npos, none.out.find("\nReference profile: none, no key is set\n"));
     EXPECT_EQ(2, Run("--no-profile --profile '" + folder + "' '" + stream + "'").exitCode);
+}
+
+// A profile that judges nothing would pass every file unjudged: refused. One saved as
+// UTF-16 by Windows Notepad judges as it says.
+TEST_F(CliTest, AProfileThatSetsNoKeyIsRefused) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    const std::pair<std::string, std::string> refused[] = {
+        {"empty.ini", ""},
+        {"blank.ini", "; nothing but a comment\n\n"},
+        {"binary.ini", std::string("\x00\x01\x02\xFF\xFE\x00garbage", 15)},
+        {"labels.ini", "[Labels]\nStation=One\n"},
+        {"typos.ini", "[Video]\nHorizontalSise=720\n[Vidoe]\nFrameRate=3\n"},
+    };
+    for (const auto& [name, text] : refused) {
+        std::string profile = dir_.WriteText(name, text);
+        CliRun run = Run("--profile '" + profile + "' '" + stream + "'");
+        EXPECT_EQ(2, run.exitCode) << name;
+        EXPECT_EQ("zembra-cli: profile \"" + profile +
+                      "\" sets no key; use --no-profile to run without one\n",
+                  run.err)
+            << name;
+        EXPECT_EQ("", run.out) << name;
+    }
+    // A spot given as the profile.
+    CliRun spot = Run("--profile '" + stream + "' '" + stream + "'");
+    EXPECT_EQ(2, spot.exitCode);
+
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("[System]\r\nMPEGPackSize=1024\r\n")) utf16 += {c, '\0'};
+    CliRun judged = Run("--profile '" + dir_.WriteText("u16.ini", utf16) + "' '" + stream + "'");
+    EXPECT_EQ(1, judged.exitCode) << judged.err;
+    EXPECT_NE(std::string::npos, judged.out.find("*MPEG Pack Size = 2048\n"));
 }
 
 // A copy of zembra-cli without MpegReference.ini beside it gives no verdict either.
@@ -193,7 +311,7 @@ TEST_F(CliTest, UnknownProfileNamesAreWarnedOnStderr) {
 TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
     std::string report = dir_.Path() + "/s.txt";
-    std::string profile = dir_.WriteText("p.ini", "");
+    std::string profile = dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n");
     CliRun run =
         Run("--profile '" + profile + "' --output '" + report + "' '" + stream + "'", "NO_COLOR=1");
     ASSERT_EQ(0, run.exitCode);
@@ -201,9 +319,14 @@ TEST_F(CliTest, OutputFileIsTheReportWithCrlf) {
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) crlf += line + "\r\n";
     EXPECT_EQ(crlf, ReadText(report));
+    // A folder that is not there is found out before any analysis.
     CliRun unwritable = Run("--output '" + dir_.Path() + "/no/dir/s.txt' '" + stream + "'");
-    EXPECT_EQ(1, unwritable.exitCode);
-    EXPECT_NE(std::string::npos, unwritable.err.find("Error: Unable to write the report"));
+    EXPECT_EQ(2, unwritable.exitCode);
+    EXPECT_EQ("zembra-cli: --output \"" + dir_.Path() +
+                  "/no/dir/s.txt\" cannot be written: folder \"" + dir_.Path() +
+                  "/no/dir\": No such file or directory; nothing was written\n",
+              unwritable.err);
+    EXPECT_EQ("", unwritable.out);
 }
 
 // The GOP header's broken_link (own parse of the fixture: set on the first GOP only).
@@ -247,7 +370,8 @@ TEST_F(CliTest, TheAnalysedFileIsNeverChanged) {
     ASSERT_EQ(0, ::chmod(stream.c_str(), 0444));
     struct stat before {};
     ::stat(stream.c_str(), &before);
-    CliRun run = Run("--profile '" + dir_.WriteText("p.ini", "") + "' '" + stream + "'");
+    CliRun run = Run("--profile '" + dir_.WriteText("p.ini", "[System]\nMPEGPackSize=2048\n") +
+                     "' '" + stream + "'");
     EXPECT_EQ(0, run.exitCode) << run.out << run.err;
     struct stat after {};
     ::stat(stream.c_str(), &after);

@@ -82,16 +82,16 @@ TEST_F(PipelineTest, FoldersAndListsInTheOrderGiven) {
     for (const char* jobs : {"1", "3"}) {
         json document = RunJson("--no-profile --jobs " + std::string(jobs) + " " +
                                     Quoted(spots + "/c.Vob") + " - " + Quoted(spots + "/c.Vob"),
-                                1, list);
+                                3, list);
         EXPECT_EQ(listed, Paths(document)) << jobs;
         EXPECT_EQ("error", document["files"][3]["verdict"]) << jobs;
         EXPECT_EQ("pass", document["files"][4]["verdict"]) << jobs;
     }
 }
 
-// A path that is not there, a folder without spots, a file that cannot be read, a file
-// that is not a program stream, an empty list: each gets the verdict error with its
-// reason, in every format, and the exit status 1.
+// A path that is not there, a file that cannot be read, a file that is not a program
+// stream, an empty list: each gets the verdict error with its reason, in every format, and
+// the exit status 3. An existing folder without spots stands for no file: a note says so.
 TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
     std::string empty = Folder("empty");
     std::string fifo = dir_.Path() + "/fifo.mpg";
@@ -105,7 +105,6 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
     std::vector<Case> cases = {
         {missing,
          "Unable to open file \"" + missing + "\" for reading. No such file or directory."},
-        {empty, "No .mpg, .mpeg or .vob file in folder \"" + empty + "\""},
         {fifo, "Unable to open file \"" + fifo + "\" for reading. It is not a regular file."},
         {text, "File \"" + text + "\" is NOT a MPEG program stream!!"},
         {"-", "No path on standard input"},
@@ -116,10 +115,10 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
         cases.push_back(
             {locked, "Unable to open file \"" + locked + "\" for reading. Permission denied."});
     }
-    std::string args = "--no-profile";
+    std::string args = "--no-profile " + Quoted(empty);
     for (const Case& c : cases) args += " " + Quoted(c.path);
 
-    json document = RunJson(args, 1);
+    json document = RunJson(args, 3);
     ASSERT_EQ(cases.size(), document["files"].size());
     for (size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ("error", document["files"][i]["verdict"]) << cases[i].path;
@@ -127,7 +126,9 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
     }
 
     CliRun junit = Run("--format junit --output " + Quoted(dir_.Path() + "/qc.xml") + " " + args);
-    EXPECT_EQ(1, junit.exitCode);
+    EXPECT_EQ(3, junit.exitCode);
+    EXPECT_NE(std::string::npos,
+              junit.err.find("Note: No .mpg, .mpeg or .vob file in folder \"" + empty + "\"\n"));
     EXPECT_EQ("", junit.out);  // the document went to --output
     std::string counts = JunitCounts(dir_.Path() + "/qc.xml");
     std::string n = std::to_string(cases.size());
@@ -135,12 +136,16 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
         << counts;
 
     CliRun textRun = Run(args);
-    EXPECT_EQ(1, textRun.exitCode);
+    EXPECT_EQ(3, textRun.exitCode);
     for (const Case& c : cases) {
         EXPECT_NE(std::string::npos, textRun.out.find(c.reason.substr(0, c.reason.find('.'))))
             << c.path;
     }
     EXPECT_EQ(2, Run("--format xml " + args).exitCode);
+    // A folder without spots alone: nothing to judge, nothing failed.
+    CliRun nothing = Run("--no-profile " + Quoted(empty));
+    EXPECT_EQ(0, nothing.exitCode);
+    EXPECT_EQ("", nothing.out);
 }
 
 // A stand-in for zembra-cli that crashes, hangs, or writes no result for some files and
@@ -162,13 +167,13 @@ std::string HostileWorker(const TempDir& dir) {
 
 TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
-    std::vector<BatchInput> inputs = {{good, ""},
-                                      {dir_.Path() + "/crash.mpg", ""},
-                                      {dir_.Path() + "/hang.mpg", ""},
-                                      {dir_.Path() + "/garbage.mpg", ""},
-                                      {dir_.Path() + "/ctrl-c.mpg", ""},
-                                      {dir_.Path() + "/nothing", "No spots"},
-                                      {good, ""}};
+    std::vector<BatchInput> inputs = {{good, "", ""},
+                                      {dir_.Path() + "/crash.mpg", "", ""},
+                                      {dir_.Path() + "/hang.mpg", "", ""},
+                                      {dir_.Path() + "/garbage.mpg", "", ""},
+                                      {dir_.Path() + "/ctrl-c.mpg", "", ""},
+                                      {dir_.Path() + "/nothing", "No spots", ""},
+                                      {good, "", ""}};
     BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0};
     std::vector<FileResult> results;
     std::vector<BatchProgress> progress;
