@@ -148,6 +148,28 @@ TEST_F(PipelineTest, BadInputGetsAnErrorWithItsReasonInEveryFormat) {
     EXPECT_EQ("", nothing.out);
 }
 
+// Ctrl-C to a batch: no further file is started, the files done keep their reports, and
+// the exit status says the run was interrupted.
+TEST_F(PipelineTest, AnInterruptedBatchExitsWith130) {
+    std::string list;
+    for (int i = 0; i < 2000; ++i) list += kSample + "\n";
+    std::string listPath = dir_.WriteText("list.txt", list);
+    std::string out = dir_.Path() + "/out.txt";
+    CommandOutput run =
+        RunCommand("'" ZEMBRA_CLI_PATH "' --no-profile --jobs 1 - < " + Quoted(listPath) + " > " +
+                   Quoted(out) + " 2> " + Quoted(out + ".err") +
+                   " & pid=$!; sleep 1; kill -INT $pid; wait $pid; echo status $?");
+    EXPECT_NE(std::string::npos, run.text.find("status 130\n")) << run.text;
+    EXPECT_NE(std::string::npos, ReadText(out + ".err")
+                                     .find("Interrupted: the report covers "
+                                           "only what was read before Ctrl-C."));
+    size_t reports = 0;
+    std::string text = ReadText(out);
+    for (size_t at = 0; (at = text.find("Result:", at)) != std::string::npos; ++at) ++reports;
+    EXPECT_GT(reports, 0u);
+    EXPECT_LT(reports, 2000u);
+}
+
 // A stand-in for zembra-cli that crashes, hangs, or writes no result for some files and
 // runs the real one for the rest.
 std::string HostileWorker(const TempDir& dir) {
