@@ -248,7 +248,7 @@ TEST_F(CliTest, AProfileThatSetsNoKeyIsRefused) {
     const std::pair<std::string, std::string> refused[] = {
         {"empty.ini", ""},
         {"blank.ini", "; nothing but a comment\n\n"},
-        {"binary.ini", std::string("\x00\x01\x02\xFF\xFE\x00garbage", 15)},
+        {"binary.ini", std::string("\x00\x01\x02\xFF\xFE\x00garbage", 13)},
         {"labels.ini", "[Labels]\nStation=One\n"},
         {"typos.ini", "[Video]\nHorizontalSise=720\n[Vidoe]\nFrameRate=3\n"},
     };
