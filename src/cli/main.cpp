@@ -355,6 +355,14 @@ int main(int argc, char** argv) {
         // An empty file, a binary one or a spot given by mistake judges nothing: every
         // file would pass unjudged.
         LoadReferenceProfileFrom(profilePath);
+        // A value the key does not take would leave its check unmade: refused, each said.
+        bool valuesApplied = true;
+        for (const ProfileWarning& warning : ProfileWarnings()) {
+            if (!IsValueNotApplied(warning)) continue;
+            std::fprintf(stderr, "zembra-cli: %s\n", ProfileWarningText(warning).c_str());
+            valuesApplied = false;
+        }
+        if (!valuesApplied) return kExitUsage;
         if (ReferenceProfileOrigin().keysSet == 0) {
             return UsageError("profile \"" + profilePath +
                               "\" sets no key; use --no-profile to run without one");

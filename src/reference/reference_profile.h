@@ -155,8 +155,10 @@ const ProfileOrigin& ReferenceProfileOrigin();
 // [Audio] and [Labels], the keys read into ReferenceProfile in the first four, and any
 // name in [Labels]. A key in an unknown section is covered by that section's warning;
 // a key before the first section header is an unknown key of the section "". A known key
-// whose value is no number ("720px", "720 # PAL") counts as not set and is warned too.
-enum class ProfileWarningKind { UnknownKey, UnknownSection, UnreadableValue };
+// whose value is no number ("720px", "720 # PAL") or a number the key does not take
+// (FrameRate=25, GOPLengthMax=-15) is not applied: it keeps its not-set value, and the
+// file cannot pass (the command line refuses the profile, the report fails).
+enum class ProfileWarningKind { UnknownKey, UnknownSection, UnreadableValue, OutOfRange };
 
 struct ProfileWarning {
     ProfileWarningKind kind;
@@ -164,12 +166,17 @@ struct ProfileWarning {
     int line;             // 1-based
     std::string section;  // as written
     std::string key;      // as written; empty for an unknown section
-    std::string value;    // as written, for an unreadable value
+    std::string value;    // as written, for a value not applied
+    std::string takes;    // what the key takes, for a value not applied: "FrameRate takes ..."
 };
+
+// A value written for a key that the key could not take.
+bool IsValueNotApplied(const ProfileWarning& warning);
 
 // The warnings of the last load, in file order; empty before the first load.
 const std::vector<ProfileWarning>& ProfileWarnings();
 // `Unknown key "KEY" in [SECTION] of profile "PATH", line N`,
-// `Unknown section [SECTION] of profile "PATH", line N` or
-// `Unreadable value "VALUE" of key "KEY" in [SECTION] of profile "PATH", line N`.
+// `Unknown section [SECTION] of profile "PATH", line N`,
+// `Unreadable value "VALUE" of key "KEY" in [SECTION] of profile "PATH", line N; TAKES` or
+// `Value "VALUE" of key "KEY" in [SECTION] of profile "PATH", line N is out of range; TAKES`.
 std::string ProfileWarningText(const ProfileWarning& warning);

@@ -45,7 +45,8 @@ void StartRun() {
 
 // Which profile judged the file, so that a saved report is an audit record (written as a
 // heading, so that print-only-errors keeps it too), then the names in it that Zembra does
-// not know: a check the operator meant to set is not made. Warnings, not failures.
+// not know: a check the operator meant to set is not made. Warnings, not failures; but a
+// key whose value could not be applied fails the file, which was not judged as meant.
 void WriteProfileLines() {
     const ProfileOrigin& origin = ReferenceProfileOrigin();
     if (origin.none) {
@@ -58,6 +59,14 @@ void WriteProfileLines() {
     }
     for (const ProfileWarning& warning : ProfileWarnings()) {
         LogWarning("%s", ProfileWarningText(warning).c_str());
+    }
+    for (const ProfileWarning& warning : ProfileWarnings()) {
+        if (!IsValueNotApplied(warning)) continue;
+        CheckAlwaysFails(
+            "Key \"" + warning.key + "\" of the profile not applied: its value \"" + warning.value +
+                "\" is " +
+                (warning.kind == ProfileWarningKind::OutOfRange ? "out of range" : "unreadable"),
+            runState.runFailed);
     }
 }
 

@@ -93,8 +93,7 @@ TEST_F(AudioSummaryTest, ModeKeyIsABitMask) {
     const std::string line = "Mode = joint_stereo (intensity_stereo and/or ms_stereo)";
     for (const Case& c :
          {Case{"", true}, Case{"Mode=2\n", true}, Case{"Mode=1\n", false}, Case{"Mode=0\n", false},
-          Case{"Mode=-1\n", true}, Case{"Mode=0xFFFFFFFF\n", true}, Case{"Mode=65534\n", true},
-          Case{"Mode=65536\n", false}}) {
+          Case{"Mode=15\n", true}, Case{"Mode=0xE\n", true}, Case{"Mode=13\n", false}}) {
         std::vector<std::string> lines =
             Section(PacketizeAudio(AudioFrames(5, joint)), std::string("[Audio]\n") + c.profile);
         std::string expected = c.passes ? line : "*" + line;

@@ -273,6 +273,44 @@ TEST_F(CliTest, AProfileThatSetsNoKeyIsRefused) {
     EXPECT_NE(std::string::npos, judged.out.find("*MPEG Pack Size = 2048\n"));
 }
 
+// A value a key does not take would leave its check unmade: the profile is refused before
+// anything is analysed, each such value named with what its key takes.
+TEST_F(CliTest, AProfileValueTheKeyDoesNotTakeIsRefused) {
+    std::string stream = dir_.Write("s.mpg", MakeSimpleStream(2));
+    std::string report = dir_.Path() + "/s.txt";
+    struct Case {
+        std::string text;
+        std::string err;  // after `zembra-cli: ` and before the profile's path
+    };
+    const Case cases[] = {
+        {"[Video]\nFrameRate=25\n",
+         "Value \"25\" of key \"FrameRate\" in [Video] of profile \"P\", line 2 is out of "
+         "range; FrameRate takes frame_rate_code: 3 for 25 fps, 4 for 29.97 fps, 1 for 23.976 "
+         "fps, 2 for 24 fps, 5 for 30 fps, 6 for 50 fps, 7 for 59.94 fps, 8 for 60 fps\n"},
+        {"[Video]\nAspectRatio=16:9\n",
+         "Unreadable value \"16:9\" of key \"AspectRatio\" in [Video] of profile \"P\", line 2; "
+         "AspectRatio takes aspect_ratio_information: 1 for square samples, 2 for 4:3, 3 for "
+         "16:9, 4 for 2.21:1\n"},
+        {"[System]\nMPEGPackSize=2048\n[Video]\nGOPLengthMax=-15\n[Audio]\nMaxDCLevel=5000\n",
+         "Value \"-15\" of key \"GOPLengthMax\" in [Video] of profile \"P\", line 4 is out of "
+         "range; GOPLengthMax takes a number of frames from 1 to 65535\n"
+         "zembra-cli: Value \"5000\" of key \"MaxDCLevel\" in [Audio] of profile \"P\", line 6 "
+         "is out of range; MaxDCLevel takes "},
+    };
+    for (const Case& c : cases) {
+        std::string profile = dir_.WriteText("p.ini", c.text);
+        CliRun run = Run("--profile '" + profile + "' --output '" + report + "' '" + stream + "'");
+        EXPECT_EQ(2, run.exitCode) << c.text;
+        std::string err = "zembra-cli: " + c.err;
+        for (size_t at = err.find("\"P\""); at != std::string::npos; at = err.find("\"P\"")) {
+            err.replace(at, 3, "\"" + profile + "\"");
+        }
+        EXPECT_EQ(0u, run.err.find(err)) << run.err;
+        EXPECT_EQ("", run.out);
+        EXPECT_FALSE(std::ifstream(report).good()) << "no report without a verdict";
+    }
+}
+
 // A copy of zembra-cli without MpegReference.ini beside it gives no verdict either.
 TEST_F(CliTest, NoProfileBesideTheProgram) {
     std::string copy = dir_.Path() + "/zembra-cli";

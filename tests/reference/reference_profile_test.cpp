@@ -57,7 +57,7 @@ TEST(ReferenceProfile, KeyOfNamesTheKeyOfAField) {
     TempDir dir;
     LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini",
                                            "[video]\naspectratio=3\n[Processing]\n"
-                                           "MaxTimeToProcess=600\n[Audio]\nMode=0xFFFFFFFF\n"
+                                           "MaxTimeToProcess=600\n[Audio]\nMode=0xF\n"
                                            "RMSTolerance=2.5\n"));
     const ReferenceProfileData& p = ReferenceProfile;
     ProfileKey aspect = KeyOf(p.video, &VideoReference::AspectRatio);
@@ -71,7 +71,7 @@ TEST(ReferenceProfile, KeyOfNamesTheKeyOfAField) {
     EXPECT_EQ(kNotSet, vbr.value);
     ProfileKey mode = KeyOf(p.audio, &AudioReference::Mode);
     EXPECT_EQ((KeyName{"Audio", "Mode"}), mode.name);
-    EXPECT_EQ(-1, mode.value);
+    EXPECT_EQ(15, mode.value);
     RealProfileKey tolerance = KeyOf(p.audio, &AudioReference::RMSTolerance);
     EXPECT_EQ((KeyName{"Audio", "RMSTolerance"}), tolerance.name);
     EXPECT_EQ(2.5, tolerance.value);
@@ -194,7 +194,7 @@ TEST(ReferenceProfile, UnreadableValuesAreWarned) {
     const Case cases[] = {
         {"HorizontalSize=720px", true},  {"HorizontalSize=720 # PAL", true},
         {"HorizontalSize=0x2D0", false}, {"HorizontalSize=", false},
-        {"RMSTolerance=3 dB", true},     {"RMSTolerance=-3,5", false},
+        {"RMSTolerance=3 dB", true},     {"RMSTolerance=3,5", false},
         {"Station=Channel 5", false},  // not a key of [Video]: warned as unknown instead
     };
     TempDir dir;
@@ -205,8 +205,12 @@ TEST(ReferenceProfile, UnreadableValuesAreWarned) {
         std::string value = std::string(c.line).substr(std::string(c.line).find('=') + 1);
         std::string key = std::string(c.line).substr(0, std::string(c.line).find('='));
         std::string expected = "Unreadable value \"" + value + "\" of key \"" + key + "\" in " +
-                               section + " of profile \"" + path + "\", line 2";
-        EXPECT_EQ(c.warned, Contains(WarningTexts(), expected)) << c.line;
+                               section + " of profile \"" + path + "\", line 2; " + key + " takes ";
+        std::vector<std::string> texts = WarningTexts();
+        EXPECT_EQ(c.warned,
+                  std::any_of(texts.begin(), texts.end(),
+                              [&](const std::string& t) { return t.rfind(expected, 0) == 0; }))
+            << c.line;
     }
     EXPECT_EQ(kNotSet, ReferenceProfile.video.HorizontalSize);
 }
@@ -267,7 +271,72 @@ TEST(ReferenceProfile, EveryDocumentedKeyIsKnown) {
     ASSERT_EQ(68, keys);
     TempDir dir;
     LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", text));
-    EXPECT_EQ(std::vector<std::string>(), WarningTexts());
+    for (const ProfileWarning& warning : ProfileWarnings()) {
+        EXPECT_TRUE(IsValueNotApplied(warning)) << ProfileWarningText(warning);
+    }
+}
+
+// A number the key does not take is not applied (the key stays not set) and is warned,
+// with what the key takes; the not-set values themselves may be written.
+TEST(ReferenceProfile, ValuesOutsideTheirKeysRangeAreNotApplied) {
+    struct Case {
+        const char* section;
+        const char* line;
+        bool applied;
+    };
+    const Case cases[] = {
+        {"Video", "FrameRate=25", false},
+        {"Video", "FrameRate=8", true},
+        {"Video", "FrameRate=0", false},
+        {"Video", "AspectRatio=5", false},
+        {"Video", "GOPLengthMax=-15", false},
+        {"Video", "GOPLengthMax=0x0F", true},
+        {"Video", "HorizontalSize=65535", true},
+        {"Video", "HorizontalSize=0", false},
+        {"Video", "PictureStructure=2", false},
+        {"Video", "PictureStructure=0", true},
+        {"Video", "ProfileAndLevel=130", true},
+        {"Video", "ProfileAndLevel=256", false},
+        {"System", "ProgramMuxRateMin=10080", false},
+        {"System", "SpotDurations=15,0,30", false},
+        {"System", "SpotDurations=15, 30", true},
+        {"Processing", "MaxTimeToProcess=-1", false},
+        {"Audio", "Mode=0xFFFFFFFF", false},
+        {"Audio", "Mode=15", true},
+        {"Audio", "SamplingFrequency=48", false},
+        {"Audio", "SamplingFrequency=22050", true},
+        {"Audio", "MaxDCLevel=5000", false},
+        {"Audio", "MaxDCLevel=1000", true},
+        {"Audio", "MaxPeakValue=inf", false},
+        {"Audio", "TruePeakMax=+1.5", true},
+        {"Audio", "LoudnessTarget=23", false},
+        {"Audio", "LoudnessTarget=-23", true},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        std::string path = dir.WriteText("MpegReference.ini",
+                                         "[" + std::string(c.section) + "]\n" + c.line + "\n");
+        LoadReferenceProfileFrom(path);
+        bool warned = ProfileWarnings().size() == 1 &&
+                      ProfileWarnings()[0].kind == ProfileWarningKind::OutOfRange;
+        EXPECT_EQ(!c.applied, warned) << c.line;
+    }
+
+    std::string path = dir.WriteText("MpegReference.ini", "[Video]\nframerate = 25\n");
+    LoadReferenceProfileFrom(path);
+    EXPECT_EQ(kNotSet, ReferenceProfile.video.FrameRate);
+    EXPECT_EQ(
+        std::vector<std::string>{"Value \"25\" of key \"framerate\" in [Video] of profile \"" +
+                                 path +
+                                 "\", line 2 is out of range; FrameRate takes "
+                                 "frame_rate_code: 3 for 25 fps, 4 for 29.97 fps, 1 for "
+                                 "23.976 fps, 2 for 24 fps, 5 for 30 fps, 6 for 50 fps, "
+                                 "7 for 59.94 fps, 8 for 60 fps"},
+        WarningTexts());
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", "[Audio]\nMaxDCLevel=5000\n"));
+    EXPECT_EQ(kRealNotSet, ReferenceProfile.audio.MaxDCLevel);
+    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", "[Video]\nGOPLengthMax=-15\n"));
+    EXPECT_EQ(kNotSet, ReferenceProfile.video.GOPLengthMax);
 }
 
 TEST(ReferenceProfile, EveryLoadReplacesTheWarnings) {

@@ -129,6 +129,30 @@ TEST_F(DriverTest, UnknownProfileNamesAreWarnedRightAfterTheVersionLine) {
     }
 }
 
+// A value the key cannot take leaves a check unmade: the warning is kept, and a failure
+// line names the key, so the file cannot pass.
+TEST_F(DriverTest, AKeyNotAppliedFailsTheFile) {
+    std::string profile =
+        dir_.WriteText("MpegReference.ini", "[Video]\nFrameRate=25\nAspectRatio=16:9\n");
+    for (bool errorsOnly : {false, true}) {
+        LoadReferenceProfileFrom(profile);
+        SetPrintOnlyErrors(errorsOnly);
+        std::vector<std::string> lines = Run(MakeSimpleStream(3));
+        ASSERT_GT(lines.size(), 6u);
+        EXPECT_EQ(0u, lines[2].find("Value \"25\" of key \"FrameRate\" in [Video] of profile"));
+        EXPECT_EQ(0u, lines[3].find("Unreadable value \"16:9\" of key \"AspectRatio\""));
+        EXPECT_EQ("*Key \"FrameRate\" of the profile not applied: its value \"25\" is out of range",
+                  lines[4]);
+        EXPECT_EQ(
+            "*Key \"AspectRatio\" of the profile not applied: its value \"16:9\" is "
+            "unreadable",
+            lines[5]);
+        EXPECT_EQ(LineColour::Red, bound_.sink.Lines()[4].colour);
+        EXPECT_TRUE(Has("Compliance Test: Fail!!")) << "print-only-errors " << errorsOnly;
+        EXPECT_TRUE(GetRunState().runFailed);
+    }
+}
+
 // The fault: the indented key became the continuation of the key above it, the
 // stream-count check an information line, and a file with one video stream passed.
 TEST_F(DriverTest, AnIndentedKeyStillJudgesTheFile) {
@@ -576,8 +600,8 @@ TEST_F(DriverTest, EveryJudgedLineHasItsCheckRecord) {
     const std::string failing =
         "[System]\nSystemHeadersMin=100\nMPEGPackSize=1\nVideoStreams=7\nMPEGAudioStreams=0\n"
         "ProgramMuxRateMin=1\nDurationAudioVideoDifference=1\n[Video]\nHorizontalSize=1\n"
-        "GOPLengthMax=0\nFramesIRequired=1000\nVideoPeakBitrate=0\n[Audio]\nDecodeAudio=1\n"
-        "Mode=0\nRMSReference=100\nMaxPeakValue=-200\nAudioSyncLossesMax=0\n";
+        "GOPLengthMax=1\nFramesIRequired=1000\nVideoPeakBitrate=0\n[Audio]\nDecodeAudio=1\n"
+        "Mode=0\nRMSReference=50\nMaxPeakValue=-200\nAudioSyncLossesMax=0\n";
     for (const std::string& profile : {std::string(bundled.begin(), bundled.end()), failing}) {
         for (bool errorsOnly : {false, true}) {
             Profile(profile);
