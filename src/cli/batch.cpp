@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,8 +49,25 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// A memory file holding what every worker reads on its standard input; each worker opens
+// it afresh, so each reads it from the start. -1 when it cannot be made.
+int MakeWorkerInput(const std::string& bytes) {
+    int fd = ::memfd_create("zembra-worker-input", MFD_CLOEXEC);
+    if (fd < 0) return -1;
+    for (size_t written = 0; written < bytes.size();) {
+        ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        written += static_cast<size_t>(put);
+    }
+    return fd;
+}
+
 std::optional<Worker> StartWorker(size_t index, const std::string& path,
-                                  const BatchSettings& settings) {
+                                  const BatchSettings& settings, int inputFd) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
     // Only the reading end: a worker that leaves a process behind holding its output must
@@ -66,7 +84,10 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Opened in the child before its exec, while the memory file is still open there.
+    std::string input =
+        inputFd >= 0 ? "/proc/self/fd/" + std::to_string(inputFd) : std::string("/dev/null");
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
     pid_t pid = -1;
     int error =
         ::posix_spawn(&pid, settings.executable.c_str(), &actions, nullptr, argv.data(), environ);
@@ -113,8 +134,13 @@ class Batch {
           const BatchCallbacks& callbacks)
         : inputs_(inputs), settings_(settings), callbacks_(callbacks), results_(inputs.size()) {}
 
+    ~Batch() {
+        if (inputFd_ >= 0) ::close(inputFd_);
+    }
+
     void Run() {
         start_ = Clock::now();
+        if (!settings_.workerInput.empty()) inputFd_ = MakeWorkerInput(settings_.workerInput);
         while (true) {
             if (!Stopped()) StartWhatFits();
             if (running_.empty()) break;
@@ -137,7 +163,9 @@ class Batch {
                 Finish(index, {ErrorResult(input.path, input.error), ""});
                 continue;
             }
-            std::optional<Worker> worker = StartWorker(index, input.path, settings_);
+            std::optional<Worker> worker = inputFd_ >= 0 || settings_.workerInput.empty()
+                                               ? StartWorker(index, input.path, settings_, inputFd_)
+                                               : std::nullopt;
             if (!worker) {
                 Finish(index, {ErrorResult(input.path, "Unable to start a worker process: " +
                                                            std::string(std::strerror(errno))),
@@ -244,6 +272,7 @@ class Batch {
     BatchProgress progress_;
     Clock::time_point start_;
     Clock::time_point lastProgress_;
+    int inputFd_ = -1;  // the workers' standard input; -1: /dev/null
 };
 
 }  // namespace

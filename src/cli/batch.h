@@ -15,6 +15,7 @@ struct BatchSettings {
     std::vector<std::string> workerArgs;  // before "--" and the file
     int jobs = 1;
     double fileTimeoutSeconds = 0;  // 0: no limit
+    std::string workerInput;        // what every worker reads on its standard input
 };
 
 struct BatchProgress {

@@ -26,6 +26,8 @@ struct CliOptions {
     int jobs = 0;                   // 0: one per core
     double fileTimeoutSeconds = 0;  // 0: no limit
     // A batch's worker: analyses its one file and writes the result on standard output.
+    // With --profile, the profile's bytes come on its standard input, read once by the
+    // main process; the path only names them.
     bool worker = false;
     bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
     bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy

@@ -2,9 +2,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -21,6 +24,7 @@
 #include "output/csv_summary.h"
 #include "output/json_report.h"
 #include "output/junit_report.h"
+#include "output/run_stamp.h"
 #include "output/series_csv.h"
 #include "output/text_report.h"
 #include "reference/ini_file.h"
@@ -70,14 +74,24 @@ bool WriteIfAsked(const std::string& path, const std::vector<std::string>& lines
     return path.empty() || Written(SaveTextLines(path, lines), path, what);
 }
 
-// Loads the profile for the next file; with --no-profile, none at all.
-void LoadProfile(const CliOptions& options, const std::string& profilePath) {
+// Everything on standard input.
+std::string ReadStandardInput() {
+    std::string bytes;
+    char block[65536];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, stdin)) > 0) bytes.append(block, got);
+    return bytes;
+}
+
+// The worker's profile: the bytes the main process read, on standard input; with
+// --no-profile, none at all.
+void LoadWorkerProfile(const CliOptions& options) {
     if (options.noProfile) {
         LoadNoReferenceProfile();
         return;
     }
-    LoadReferenceProfileFrom(profilePath);
-    // The unknown names of the profile just loaded; the report holds them too.
+    LoadReferenceProfileFromText(options.profilePath, ReadStandardInput());
+    // The unknown names of the profile; the report holds them too.
     for (const ProfileWarning& warning : ProfileWarnings()) {
         std::fprintf(stderr, "Warning: %s\n", ProfileWarningText(warning).c_str());
     }
@@ -85,7 +99,7 @@ void LoadProfile(const CliOptions& options, const std::string& profilePath) {
 
 // A batch's worker: the file's result on standard output, for the process that started it.
 int RunWorker(const CliOptions& options) {
-    LoadProfile(options, options.profilePath);
+    LoadWorkerProfile(options);
     InstallInterruptHandler();
     if (options.workerNoReadAhead) SetReadAhead(false);
     std::string message = WorkerMessage(AnalyseInThisProcess(
@@ -117,15 +131,22 @@ std::string ExecutablePath() {
     return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
-BatchSettings WorkerSettings(const CliOptions& options, const std::string& profilePath,
+// The profile as the main process read it, once for the whole batch.
+struct LoadedProfile {
+    std::string path;  // empty: --no-profile
+    std::string bytes;
+};
+
+BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& profile,
                              size_t files) {
     BatchSettings settings;
     settings.executable = ExecutablePath();
     settings.workerArgs = {"--worker"};
-    if (options.noProfile) {
+    if (profile.path.empty()) {
         settings.workerArgs.push_back("--no-profile");
     } else {
-        settings.workerArgs.insert(settings.workerArgs.end(), {"--profile", profilePath});
+        settings.workerArgs.insert(settings.workerArgs.end(), {"--profile", profile.path});
+        settings.workerInput = profile.bytes;
     }
     // One file shows its phases as a run always has; a batch shows its own progress line.
     bool oneFile = files == 1;
@@ -182,12 +203,12 @@ std::vector<FileLoudness> AllLoudnessCurves(const std::vector<FileResult>& resul
 // JSON when it goes to standard output; --output gets the whole document at the end.
 class DocumentWriter {
   public:
-    DocumentWriter(const CliOptions& options, const std::string& profile)
+    DocumentWriter(const CliOptions& options, const RunStamp& stamp)
         : options_(options),
-          profile_(profile),
+          stamp_(stamp),
           streamJson_(options.format == OutputFormat::Json &&
                       ToStandardOutput(options.outputPath)) {
-        if (streamJson_) std::fputs(JsonDocumentStart(profile_).c_str(), stdout);
+        if (streamJson_) std::fputs(JsonDocumentStart(stamp_).c_str(), stdout);
     }
 
     void Add(const FileResult& result, std::string json, ProgressDisplay& progress, bool colour,
@@ -220,8 +241,8 @@ class DocumentWriter {
             return std::fflush(stdout) == 0;
         }
         std::string document = options_.format == OutputFormat::Json
-                                   ? RunJsonText(pieces_, profile_)
-                                   : RunJunitText(results, profile_);
+                                   ? RunJsonText(pieces_, stamp_)
+                                   : RunJunitText(results, stamp_);
         if (ToStandardOutput(options_.outputPath)) {
             std::fputs(document.c_str(), stdout);
             return std::fflush(stdout) == 0;
@@ -231,7 +252,7 @@ class DocumentWriter {
 
   private:
     const CliOptions& options_;
-    std::string profile_;
+    const RunStamp& stamp_;
     bool streamJson_;
     bool first_ = true;
     std::vector<std::string> pieces_;  // the text's lines, or the files' JSON objects
@@ -259,12 +280,11 @@ std::vector<BatchInput> InputsToAnalyse(const CliOptions& options) {
     return inputs;
 }
 
-int RunFiles(const CliOptions& options, const std::string& profilePath) {
+int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     std::vector<BatchInput> inputs = InputsToAnalyse(options);
     std::vector<std::string> paths;
     for (const BatchInput& input : inputs) paths.push_back(input.path);
-    std::string readProfile = options.noProfile ? "" : profilePath;
-    if (std::optional<std::string> error = FindOutputProblem(options, paths, readProfile)) {
+    if (std::optional<std::string> error = FindOutputProblem(options, paths, profile.path)) {
         return UsageError(*error);
     }
     InstallInterruptHandler();
@@ -272,8 +292,8 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     TextOptions textOptions{options.errorsOnly, options.explain};
     ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
 
-    std::string profile = options.noProfile ? "" : profilePath;
-    DocumentWriter document(options, profile);
+    RunStamp stamp = StampRun(profile.path, profile.bytes, std::time(nullptr));
+    DocumentWriter document(options, stamp);
     // JUnit is written at the end from the whole results; the other outputs need only
     // what the summary and the GOP and bitrate tables read.
     bool keepWhole = options.format == OutputFormat::Junit;
@@ -289,7 +309,7 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
     };
     callbacks.progress = [&](const BatchProgress& p) { progress.Show(p); };
     callbacks.stopRequested = [] { return WasInterrupted(); };
-    RunBatch(inputs, WorkerSettings(options, profilePath, inputs.size()), callbacks);
+    RunBatch(inputs, WorkerSettings(options, profile, inputs.size()), callbacks);
     progress.Clear();
 
     int exitCode = ExitStatus(results);
@@ -297,7 +317,8 @@ int RunFiles(const CliOptions& options, const std::string& profilePath) {
         std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n", stderr);
     }
     bool written = document.Finish(results);
-    written = WriteIfAsked(options.summaryPath, SummaryCsvLines(results), "summary") && written;
+    written =
+        WriteIfAsked(options.summaryPath, SummaryCsvLines(results, stamp), "summary") && written;
     std::vector<FileSeries> series = AllSeries(results);
     written = WriteIfAsked(options.gopsPath, GopCsvLines(series), "GOP table") && written;
     written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
@@ -346,15 +367,21 @@ int main(int argc, char** argv) {
     std::string profilePath =
         options.profilePath.empty() ? DefaultReferenceProfilePath() : options.profilePath;
     // No verdict without a profile: one that cannot be read stops the run before anything
-    // is analysed (--no-profile runs without one on purpose).
+    // is analysed (--no-profile runs without one on purpose). It is read once: every file
+    // of the batch is judged by these bytes, even if the file is saved again meanwhile.
+    LoadedProfile profile;
     if (!options.noProfile) {
-        if (std::optional<std::string> error = IniFileReadError(profilePath)) {
+        std::optional<std::string> error = IniFileReadError(profilePath);
+        std::optional<std::string> bytes;
+        if (!error) bytes = ReadIniFileBytes(profilePath);
+        if (!bytes) {
             return UsageError("cannot read the reference profile \"" + profilePath +
-                              "\": " + *error);
+                              "\": " + error.value_or(std::strerror(errno)));
         }
+        profile = {profilePath, *bytes};
         // An empty file, a binary one or a spot given by mistake judges nothing: every
         // file would pass unjudged.
-        LoadReferenceProfileFrom(profilePath);
+        LoadReferenceProfileFromText(profilePath, profile.bytes);
         // A value the key does not take would leave its check unmade: refused, each said.
         bool valuesApplied = true;
         for (const ProfileWarning& warning : ProfileWarnings()) {
@@ -368,5 +395,5 @@ int main(int argc, char** argv) {
                               "\" sets no key; use --no-profile to run without one");
         }
     }
-    return RunFiles(options, profilePath);
+    return RunFiles(options, profile);
 }

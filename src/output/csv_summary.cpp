@@ -32,7 +32,7 @@ std::string VideoFormat(const json& video) {
 
 std::string Rounded(double value) { return CsvDecimal(value, 0); }
 
-std::vector<std::string> Row(const FileResult& result) {
+std::vector<std::string> Row(const FileResult& result, const RunStamp& stamp) {
     std::vector<std::string> videoFormats, averages, peaks, gopLengths, audioFormats;
     std::string duration;
     for (const json& video : result.streams.value("videoStreams", json::array())) {
@@ -59,15 +59,20 @@ std::vector<std::string> Row(const FileResult& result) {
             Joined(gopLengths),
             Joined(audioFormats),
             std::to_string(failures.size()),
-            first};
+            first,
+            stamp.profilePath,
+            stamp.profileSha256,
+            stamp.analysedAt};
 }
 
 }  // namespace
 
-std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results) {
+std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results,
+                                         const RunStamp& stamp) {
     std::vector<std::string> lines = {
         CsvRow({"path", "verdict", "duration_s", "video_format", "video_average_kbps",
-                "video_peak_kbps", "gop_length", "audio_format", "failures", "first_failure"})};
-    for (const FileResult& result : results) lines.push_back(CsvRow(Row(result)));
+                "video_peak_kbps", "gop_length", "audio_format", "failures", "first_failure",
+                "profile", "profile_sha256", "analysed_at"})};
+    for (const FileResult& result : results) lines.push_back(CsvRow(Row(result, stamp)));
     return lines;
 }

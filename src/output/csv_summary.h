@@ -6,6 +6,10 @@
 #include <vector>
 
 #include "output/file_result.h"
+#include "output/run_stamp.h"
 
 // A header row, then one row per result; RFC 4180 quoting.
-std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results);
+// Each row ends in the run's profile, its SHA-256 and when the run started, so that a
+// row copied out of the file still says what judged it.
+std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results,
+                                         const RunStamp& stamp);

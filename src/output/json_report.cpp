@@ -22,9 +22,12 @@ std::string JsonDump(const json& document, int indent) {
 
 std::string FileJsonText(const FileResult& result) { return JsonDump(ToJson(result), -1); }
 
-std::string JsonDocumentStart(const std::string& profilePath) {
+std::string JsonDocumentStart(const RunStamp& stamp) {
+    bool none = stamp.profilePath.empty();
     json head = {{"tool", {{"name", "Zembra"}, {"version", VersionNumber()}}},
-                 {"profile", profilePath.empty() ? json(nullptr) : json(profilePath)}};
+                 {"profile", none ? json(nullptr) : json(stamp.profilePath)},
+                 {"profileSha256", none ? json(nullptr) : json(stamp.profileSha256)},
+                 {"analysedAt", stamp.analysedAt}};
     std::string text = JsonDump(head, -1);
     text.pop_back();  // the closing brace: the files follow
     return text + ",\"files\":[";
@@ -36,8 +39,8 @@ std::string JsonDocumentFile(const std::string& fileText, bool first) {
 
 std::string JsonDocumentEnd() { return "\n]}\n"; }
 
-std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath) {
-    std::string text = JsonDocumentStart(profilePath);
+std::string RunJsonText(const std::vector<std::string>& fileTexts, const RunStamp& stamp) {
+    std::string text = JsonDocumentStart(stamp);
     for (size_t i = 0; i < fileTexts.size(); ++i) text += JsonDocumentFile(fileTexts[i], i == 0);
     return text + JsonDocumentEnd();
 }

@@ -1,4 +1,5 @@
-// The JSON document of a run: the tool, the profile, and every file's result in the
+// The JSON document of a run: the tool, the profile (path and SHA-256), when the run
+// started, and every file's result in the
 // order the files were given, each with every report line (--errors-only and --explain
 // shape the text only: a program reads the kinds and checks). Its schema is
 // docs/zembra-report.schema.json.
@@ -8,18 +9,18 @@
 #include <vector>
 
 #include "output/file_result.h"
+#include "output/run_stamp.h"
 
 // One file's object on one line. A batch makes it as each file's result comes in, while
 // the other files are still being analysed, so that the JSON costs no more time than text.
 std::string FileJsonText(const FileResult& result);
 
-// The run's document around the files' objects, one file a line. `profilePath` empty: the
-// run had no profile (--no-profile).
-std::string RunJsonText(const std::vector<std::string>& fileTexts, const std::string& profilePath);
+// The run's document around the files' objects, one file a line.
+std::string RunJsonText(const std::vector<std::string>& fileTexts, const RunStamp& stamp);
 
 // The same document in parts, for writing each file's object as it comes in: the start,
 // each file's object in turn (`first` for the first), the end.
-std::string JsonDocumentStart(const std::string& profilePath);
+std::string JsonDocumentStart(const RunStamp& stamp);
 std::string JsonDocumentFile(const std::string& fileText, bool first);
 std::string JsonDocumentEnd();
 

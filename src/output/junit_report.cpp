@@ -118,9 +118,16 @@ std::string SystemOut(const FileResult& result) {
     return "    <system-out>" + XmlEscape(text) + "</system-out>\n";
 }
 
+// The profile's SHA-256, when the run had one.
+std::string ProfileHashProperty(const RunStamp& stamp) {
+    if (stamp.profilePath.empty()) return "";
+    return "      <property" + Attribute("name", "profile_sha256") +
+           Attribute("value", stamp.profileSha256) + "/>\n";
+}
+
 }  // namespace
 
-std::string RunJunitText(const std::vector<FileResult>& results, const std::string& profilePath) {
+std::string RunJunitText(const std::vector<FileResult>& results, const RunStamp& stamp) {
     std::string suites;
     int tests = 0, failures = 0, errors = 0, skipped = 0;
     double seconds = 0;
@@ -137,12 +144,13 @@ std::string RunJunitText(const std::vector<FileResult>& results, const std::stri
                   Attribute("failures", std::to_string(suite.failures)) +
                   Attribute("errors", std::to_string(suite.errors)) +
                   Attribute("skipped", std::to_string(suite.skipped)) +
-                  Attribute("time", Seconds(result.seconds)) + ">\n";
+                  Attribute("time", Seconds(result.seconds)) +
+                  Attribute("timestamp", stamp.analysedAt) + ">\n";
         suites += "    <properties>\n      <property" + Attribute("name", "verdict") +
                   Attribute("value", VerdictName(result.verdict)) + "/>\n      <property" +
                   Attribute("name", "profile") +
-                  Attribute("value", profilePath.empty() ? "none" : profilePath) +
-                  "/>\n    </properties>\n";
+                  Attribute("value", stamp.profilePath.empty() ? "none" : stamp.profilePath) +
+                  "/>\n" + ProfileHashProperty(stamp) + "    </properties>\n";
         for (const TestCase& test : suite.cases) suites += CaseXml(test);
         suites += SystemOut(result);
         suites += "  </testsuite>\n";

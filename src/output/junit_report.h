@@ -8,5 +8,6 @@
 #include <vector>
 
 #include "output/file_result.h"
+#include "output/run_stamp.h"
 
-std::string RunJunitText(const std::vector<FileResult>& results, const std::string& profilePath);
+std::string RunJunitText(const std::vector<FileResult>& results, const RunStamp& stamp);

@@ -135,18 +135,6 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-// C stdio, because a stream's read of a directory throws where fread() reports an error.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return std::nullopt;
-    std::string text;
-    char block[65536];
-    size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) text.append(block, got);
-    if (std::ferror(file.get())) return std::nullopt;
-    return text;
-}
-
 std::string EntryName(const std::string& section, const std::string& key) {
     return LowerIniName(section) + '\n' + LowerIniName(key);
 }
@@ -162,6 +150,18 @@ std::string LowerIniName(std::string name) {
     return name;
 }
 
+// C stdio, because a stream's read of a directory throws where fread() reports an error.
+std::optional<std::string> ReadIniFileBytes(const std::string& path) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return std::nullopt;
+    std::string text;
+    char block[65536];
+    size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0) text.append(block, got);
+    if (std::ferror(file.get())) return std::nullopt;
+    return text;
+}
+
 std::optional<std::string> IniFileReadError(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
@@ -172,7 +172,7 @@ std::optional<std::string> IniFileReadError(const std::string& path) {
 }
 
 IniFile IniFile::Load(const std::string& path) {
-    std::optional<std::string> text = ReadWholeFile(path);
+    std::optional<std::string> text = ReadIniFileBytes(path);
     return text ? Parse(*text) : IniFile();
 }
 
@@ -264,7 +264,7 @@ namespace {
 
 // The file's lines as written, the byte order mark kept in the first one.
 std::vector<std::string> ReadLinesAsWritten(const std::string& path) {
-    std::string text = ReadWholeFile(path).value_or(std::string());
+    std::string text = ReadIniFileBytes(path).value_or(std::string());
     std::vector<std::string> lines;
     for (std::string_view line : SplitLines(text)) lines.emplace_back(line);
     return lines;

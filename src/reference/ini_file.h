@@ -57,6 +57,9 @@ class IniFile {
     std::vector<IniSectionHeader> headers_;
 };
 
+// The file's bytes as they stand; nothing when it cannot be read.
+std::optional<std::string> ReadIniFileBytes(const std::string& path);
+
 // Why the file cannot be read: the system's reason, or that it is a folder; nothing when
 // it can.
 std::optional<std::string> IniFileReadError(const std::string& path);

@@ -470,8 +470,14 @@ std::string ExecutableDirectory() {
 std::string DefaultReferenceProfilePath() { return ExecutableDirectory() + "MpegReference.ini"; }
 
 void LoadReferenceProfileFrom(const std::string& path) {
-    profileOrigin = {false, path, IniFileReadError(path).value_or(""), 0};
-    IniFile ini = IniFile::Load(path);
+    std::optional<std::string> error = IniFileReadError(path);
+    LoadReferenceProfileFromText(path, error ? "" : ReadIniFileBytes(path).value_or(""));
+    profileOrigin.readError = error.value_or("");
+}
+
+void LoadReferenceProfileFromText(const std::string& path, const std::string& text) {
+    profileOrigin = {false, path, "", 0};
+    IniFile ini = IniFile::Parse(text);
     ProfileReader reader(ini);
     LoadAll(reader);
     profileWarnings = FindUnknownNames(ini, reader, path);

@@ -128,6 +128,9 @@ std::string DefaultReferenceProfilePath();
 // Replaces every field from the file; a missing file, section, key or unreadable
 // value gives the default. Also replaces ProfileWarnings() and ReferenceProfileOrigin().
 void LoadReferenceProfileFrom(const std::string& path);
+// The same from the bytes of the file at `path`, read once by the caller: every file of a
+// batch is judged by the same profile, even one saved again during the batch.
+void LoadReferenceProfileFromText(const std::string& path, const std::string& text);
 void LoadReferenceProfile();
 // Every field its default, on purpose: no profile at all.
 void LoadNoReferenceProfile();

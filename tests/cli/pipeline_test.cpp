@@ -15,8 +15,11 @@
 #include "cli/file_analysis.h"
 #include "cli/progress_line.h"
 #include "output/json_report.h"
+#include "output/run_stamp.h"
 #include "output/text_report.h"
+#include "reference/ini_file.h"
 #include "reference/reference_profile.h"
+#include "reference/sha256.h"
 #include "report/report_log.h"
 #include "run/analysis_driver.h"
 #include "support/cli_run.h"
@@ -31,6 +34,15 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 const std::string kBundledProfile = ZEMBRA_DATA_DIR "/MpegReference.ini";
 const std::string kSample = ZEMBRA_DATA_DIR "/sample.mpg";
+
+// A summary row's end: the run's profile, its SHA-256 and when the run started.
+std::string StampColumns(const std::string& profile, const std::string& analysedAt) {
+    return "," + profile + "," + Sha256Hex(ReadIniFileBytes(profile).value_or("")) + "," +
+           analysedAt;
+}
+
+// The start time a summary row ends in.
+std::string AnalysedAtOf(const std::string& row) { return row.substr(row.rfind(',') + 1); }
 
 class PipelineTest : public ::testing::Test {
   protected:
@@ -196,7 +208,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
                                       {dir_.Path() + "/ctrl-c.mpg", "", ""},
                                       {dir_.Path() + "/nothing", "No spots", ""},
                                       {good, "", ""}};
-    BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0};
+    BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0, ""};
     std::vector<FileResult> results;
     std::vector<BatchProgress> progress;
     BatchCallbacks callbacks{[&](BatchResult&& r) { results.push_back(std::move(r.result)); },
@@ -286,15 +298,19 @@ TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
           "Mode = stereo   [Mode = 3: stereo, joint stereo]\n", "Compliance Test: Pass\n"}) {
         EXPECT_NE(std::string::npos, run.out.find(line)) << line;
     }
+    std::vector<std::string> rows = ReadLines(summary);
+    ASSERT_EQ(3u, rows.size());
+    std::string stamp = StampColumns(kBundledProfile, AnalysedAtOf(rows[1]));
     EXPECT_EQ(
         "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
-        "gop_length,audio_format,failures,first_failure\r\n" +
+        "gop_length,audio_format,failures,first_failure,profile,profile_sha256,analysed_at\r\n" +
             kSample +
             ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4011,4210,15,"
-            "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,\r\n" +
-            dvd +
+            "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0," +
+            stamp + "\r\n" + dvd +
             ",fail,2.00,MPEG-2 720x576 1:1 25 fps,2197,3334,12,,2,"
-            "*Substream (DVD): AC3 Audio substream 80\r\n",
+            "*Substream (DVD): AC3 Audio substream 80" +
+            stamp + "\r\n",
         ReadText(summary));
 }
 
@@ -350,9 +366,10 @@ TEST_F(PipelineTest, LsfAudioIsNamedInTheSummaryAndTheJson) {
                   rows[1].find(",MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo,"))
             << rows[1];
         if (profile == headerMode) {  // the ID bit is the only failure
-            EXPECT_EQ(
-                lsf + ",fail,,,,,,MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo,1,*Bad ID Bit",
-                rows[1]);
+            EXPECT_EQ(lsf +
+                          ",fail,,,,,,MPEG-2 LSF Layer II 96 kbit/s 24000 Hz stereo,1,*Bad ID Bit" +
+                          StampColumns(profile, AnalysedAtOf(rows[1])),
+                      rows[1]);
         }
         EXPECT_NE(std::string::npos, rows[2].find(",MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0,"))
             << rows[2];
@@ -556,8 +573,60 @@ TEST_F(PipelineTest, ExampleLoudnessProfilesJudgeTheSample) {
         EXPECT_EQ("", run.err) << name;
         std::vector<std::string> rows = ReadLines(summary);
         ASSERT_EQ(2u, rows.size()) << name;
-        EXPECT_TRUE(rows[1].ends_with(",1,*Integrated Loudness = -21.1 LUFS")) << rows[1];
+        EXPECT_NE(std::string::npos, rows[1].find(",1,*Integrated Loudness = -21.1 LUFS,"))
+            << rows[1];
     }
+}
+
+// Every machine output names the profile by path and by the SHA-256 of the bytes read,
+// and the run's start in ISO 8601 UTC, the same in each.
+TEST_F(PipelineTest, MachineOutputsRecordTheProfileAndWhen) {
+    std::string summary = dir_.Path() + "/qc.csv";
+    std::string xml = dir_.Path() + "/qc.xml";
+    std::string profile = Quoted(kBundledProfile);
+    std::string before = Iso8601Utc(std::time(nullptr));
+    json document = RunJson(
+        "--profile " + profile + " --summary " + Quoted(summary) + " " + Quoted(kSample), 0);
+    std::string after = Iso8601Utc(std::time(nullptr));
+    std::string sha = Sha256Hex(ReadIniFileBytes(kBundledProfile).value());
+    EXPECT_EQ(kBundledProfile, document["profile"]);
+    EXPECT_EQ(sha, document["profileSha256"]);
+    std::string at = document["analysedAt"];
+    EXPECT_TRUE(before <= at && at <= after) << at;  // ISO 8601 UTC sorts as text
+    std::vector<std::string> rows = ReadLines(summary);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_TRUE(rows[1].ends_with("," + kBundledProfile + "," + sha + "," + at)) << rows[1];
+
+    ASSERT_EQ(0, Run("--format junit --output " + Quoted(xml) + " --profile " + profile + " " +
+                     Quoted(kSample))
+                     .exitCode);
+    std::string junit = ReadText(xml);
+    EXPECT_NE(std::string::npos,
+              junit.find("<property name=\"profile_sha256\" value=\"" + sha + "\"/>"));
+    EXPECT_NE(std::string::npos, junit.find(" timestamp=\"20")) << junit;
+
+    json none = RunJson("--no-profile " + Quoted(kSample), 0);
+    EXPECT_TRUE(none["profile"].is_null());
+    EXPECT_TRUE(none["profileSha256"].is_null());
+}
+
+// A worker judges by the profile's bytes it is handed, never by the file at the path,
+// which may have been saved again since the batch began (or be gone).
+TEST_F(PipelineTest, AWorkerJudgesByTheProfileBytesItIsGiven) {
+    std::string gone = dir_.Path() + "/gone.ini";
+    std::string failing = dir_.WriteText("failing.ini", "[Video]\nHorizontalSize=352\n");
+    CommandOutput worker =
+        RunCommand("{ '" ZEMBRA_CLI_PATH "' --worker --profile " + Quoted(gone) + " -- " +
+                   Quoted(kSample) + " < " + Quoted(failing) + " 2>/dev/null; }");
+    ASSERT_EQ(0, worker.exitCode);
+    FileResult result = WorkerOutcome(kSample, worker.text, 0, false, 0).result;
+    EXPECT_EQ(FileVerdict::Fail, result.verdict);
+    EXPECT_TRUE(std::any_of(result.lines.begin(), result.lines.end(), [&](const ResultLine& l) {
+        return l.text == "Reference profile: \"" + gone + "\"";
+    }));
+    EXPECT_TRUE(std::any_of(result.lines.begin(), result.lines.end(), [](const ResultLine& l) {
+        return l.text == "*Horizontal Size = 720";
+    }));
 }
 
 // The JSON of a passing and a failing stream: verdicts, judged lines with their keys and

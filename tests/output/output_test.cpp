@@ -209,11 +209,14 @@ TEST(TextReport, ErrorsOnlyKeepsEachStreamsFirstLineAndExplainNamesTheKey) {
     EXPECT_FALSE(Contains(passing, "Aspect Ratio = 16:9"));
 }
 
+const RunStamp kStamp = {"/srv/qc/MpegReference.ini", std::string(4, 'a') + std::string(60, '0'),
+                         "2026-12-11T07:22:23Z"};
+
 TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
     TempDir dir;
     std::vector<FileResult> results = {FailingResult("spots/<new> & \"final\".mpg"),
                                        ErrorResult("spots/gone.mpg", "No such file or directory")};
-    std::string xml = RunJunitText(results, "/srv/qc/MpegReference.ini");
+    std::string xml = RunJunitText(results, kStamp);
     std::string path = dir.WriteText("junit.xml", xml);
     // A CI viewer reads the counts off the root and each suite; an XML parser must accept it.
     EXPECT_EQ(
@@ -226,6 +229,15 @@ TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
                        "*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]</failure>"));
     EXPECT_NE(std::string::npos, xml.find("<error message=\"No such file or directory\""));
     EXPECT_NE(std::string::npos, xml.find("<system-out>1024 bytes skipped"));
+    // What judged the run, and when.
+    EXPECT_NE(std::string::npos, xml.find(" timestamp=\"2026-12-11T07:22:23Z\">")) << xml;
+    EXPECT_NE(std::string::npos,
+              xml.find("<property name=\"profile\" value=\"/srv/qc/MpegReference.ini\"/>\n"
+                       "      <property name=\"profile_sha256\" value=\"" +
+                       kStamp.profileSha256 + "\"/>"));
+    std::string none = RunJunitText(results, {"", "", "2026-12-11T07:22:23Z"});
+    EXPECT_NE(std::string::npos, none.find("<property name=\"profile\" value=\"none\"/>"));
+    EXPECT_EQ(std::string::npos, none.find("profile_sha256"));
 }
 
 TEST(CsvSummary, OneRowPerFile) {
@@ -234,21 +246,26 @@ TEST(CsvSummary, OneRowPerFile) {
     passing.lines = {{LineKind::Pass, "Compliance Test: Pass", {}, false}};
     std::vector<std::string> lines =
         SummaryCsvLines({FailingResult("spots/a, \"cut\".mpg"), passing,
-                         ErrorResult("c.mpg", "File \"c.mpg\" is empty")});
+                         ErrorResult("c.mpg", "File \"c.mpg\" is empty")},
+                        kStamp);
+    const std::string stamp =
+        ",/srv/qc/MpegReference.ini," + kStamp.profileSha256 + ",2026-12-11T07:22:23Z";
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ(
         "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
-        "gop_length,audio_format,failures,first_failure",
+        "gop_length,audio_format,failures,first_failure,profile,profile_sha256,analysed_at",
         lines[0]);
     EXPECT_EQ(
         "\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
-        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3",
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3" +
+            stamp,
         lines[1]);
     EXPECT_EQ(
         "b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
-        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0,",
+        "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0," +
+            stamp,
         lines[2]);
-    EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"", lines[3]);
+    EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"" + stamp, lines[3]);
 }
 
 // A long batch keeps only what the summary and the GOP and bitrate tables read.
@@ -257,7 +274,8 @@ TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
         for (bool series : {false, true}) {
             FileResult kept = whole;
             KeepForSummary(kept, series);
-            EXPECT_EQ(SummaryCsvLines({whole}), SummaryCsvLines({kept})) << whole.path;
+            EXPECT_EQ(SummaryCsvLines({whole}, kStamp), SummaryCsvLines({kept}, kStamp))
+                << whole.path;
             EXPECT_EQ(FailureLines(whole).size() + 1, kept.lines.size());
             std::vector<VideoSeries> keptSeries = VideoSeriesOf(kept);
             EXPECT_EQ(series ? VideoSeriesOf(whole)
