@@ -31,6 +31,9 @@ constexpr int kProgressIntervalMs = 1000;
 // its output to be reaped before looking again.
 constexpr int kReapIntervalMs = 1;
 constexpr size_t kReadBlock = 65536;
+// How long a worker told to stop may take to write its report before it is killed; every
+// loop that reads sees the cancel within a MiB, so this is only for a worker that hangs.
+constexpr double kStopGraceSeconds = 5;
 
 struct Worker {
     size_t index = 0;
@@ -88,9 +91,25 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     std::string input =
         inputFd >= 0 ? "/proc/self/fd/" + std::to_string(inputFd) : std::string("/dev/null");
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
+    // A process group of its own: a terminal's Ctrl-C reaches the main process alone, which
+    // tells each worker once. The signals the main process ignores or holds are the
+    // worker's own again.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    int error =
-        ::posix_spawn(&pid, settings.executable.c_str(), &actions, nullptr, argv.data(), environ);
+    int error = ::posix_spawn(&pid, settings.executable.c_str(), &actions, &attributes, argv.data(),
+                              environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (error != 0) {
@@ -142,13 +161,18 @@ class Batch {
         start_ = Clock::now();
         if (!settings_.workerInput.empty()) inputFd_ = MakeWorkerInput(settings_.workerInput);
         while (true) {
-            if (!Stopped()) StartWhatFits();
+            if (Stopped()) {
+                StopEverything();
+            } else {
+                StartWhatFits();
+            }
             if (running_.empty()) break;
             WaitForWorkers();
             StopOverdueWorkers();
             HandOverInOrder();
             ShowProgressWhenDue();
         }
+        if (Stopped()) StopEverything();
         HandOverInOrder();
     }
 
@@ -177,6 +201,44 @@ class Batch {
         HandOverInOrder();
     }
 
+    // Once stopped: each running worker is told to stop (its analysis ends its phase and
+    // still writes its report), and the files not started are not analysed; a worker still
+    // running kStopGraceSeconds later is killed.
+    void StopEverything() {
+        if (!stopping_) {
+            stopping_ = true;
+            stoppedAt_ = Clock::now();
+            for (const Worker& worker : running_) ::kill(worker.pid, SIGINT);
+            while (next_ < inputs_.size()) {
+                size_t index = next_++;
+                Finish(index, {NotAnalysedResult(inputs_[index].path), ""});
+            }
+            return;
+        }
+        if (SecondsSince(stoppedAt_) < kStopGraceSeconds) return;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", kStopGraceSeconds);
+        while (!running_.empty()) {
+            FileResult result =
+                ErrorResult(inputs_[running_.front().index].path,
+                            "The analysis did not stop within " + std::string(seconds) +
+                                " seconds of the interrupt; it was killed");
+            result.verdict = FileVerdict::Interrupted;
+            Kill(0, {std::move(result), ""});
+        }
+    }
+
+    // Ends the running worker `at` with SIGKILL and records `result` for its file.
+    void Kill(size_t at, BatchResult result) {
+        Worker& worker = running_[at];
+        ::kill(worker.pid, SIGKILL);
+        int status = 0;
+        ::waitpid(worker.pid, &status, 0);
+        CloseProcess(worker);
+        Finish(worker.index, std::move(result));
+        running_.erase(running_.begin() + static_cast<long>(at));
+    }
+
     // Until some worker writes or ends, a time limit is due, or it is time for progress.
     void WaitForWorkers() {
         std::vector<pollfd> fds;
@@ -187,6 +249,10 @@ class Batch {
             reaping = reaping || (worker.fd < 0 && worker.pidFd < 0);
         }
         int timeout = reaping ? kReapIntervalMs : kProgressIntervalMs;
+        if (stopping_) {
+            double left = kStopGraceSeconds - SecondsSince(stoppedAt_);
+            timeout = std::min(timeout, std::max(0, static_cast<int>(left * 1000) + 1));
+        }
         if (settings_.fileTimeoutSeconds > 0) {
             for (const Worker& worker : running_) {
                 double left = settings_.fileTimeoutSeconds - SecondsSince(worker.start);
@@ -225,13 +291,8 @@ class Batch {
                 ++i;
                 continue;
             }
-            ::kill(worker.pid, SIGKILL);
-            int status = 0;
-            ::waitpid(worker.pid, &status, 0);
-            CloseProcess(worker);
-            Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
-                                               true, settings_.fileTimeoutSeconds));
-            running_.erase(running_.begin() + static_cast<long>(i));
+            Kill(i, WorkerOutcome(inputs_[worker.index].path, worker.output, 0, true,
+                                  settings_.fileTimeoutSeconds));
         }
     }
 
@@ -273,6 +334,8 @@ class Batch {
     Clock::time_point start_;
     Clock::time_point lastProgress_;
     int inputFd_ = -1;  // the workers' standard input; -1: /dev/null
+    bool stopping_ = false;
+    Clock::time_point stoppedAt_;
 };
 
 }  // namespace
@@ -295,8 +358,10 @@ BatchResult WorkerOutcome(const std::string& path, const std::string& output, in
                 ""};
     }
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) {
-        // Ctrl-C twice, or once before the worker could take it as a cancel.
-        return {ErrorResult(path, "The analysis was interrupted (Ctrl-C)"), ""};
+        // Told to stop before the worker could take it as a cancel.
+        FileResult result = ErrorResult(path, "The analysis was interrupted");
+        result.verdict = FileVerdict::Interrupted;
+        return {std::move(result), ""};
     }
     if (WIFSIGNALED(status)) {
         return {ErrorResult(path, "The analysis crashed (" + SignalText(WTERMSIG(status)) + ")"),

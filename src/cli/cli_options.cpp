@@ -127,6 +127,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--worker-vbv", o.workerVbv)->group(kHiddenGroup);
     app.add_flag("--worker-loudness", o.workerLoudness)->group(kHiddenGroup);
     app.add_flag("--worker-no-read-ahead", o.workerNoReadAhead)->group(kHiddenGroup);
+    app.add_option("--worker-parent", o.workerParent)->group(kHiddenGroup);
     app.add_option("files", o.files);
 }
 

@@ -33,6 +33,7 @@ struct CliOptions {
     bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy
     bool workerLoudness = false;     // the worker measures loudness and keeps its curves
     bool workerNoReadAhead = false;  // the worker reads each block when it is due
+    int workerParent = 0;            // the main process's id: the worker ends with it
     std::vector<std::string> files;  // files, folders, and "-" for a list on standard input
 };
 

@@ -40,7 +40,8 @@ std::string UnitOf(const JudgedCheck& check) {
 
 // A file whose program stream loses its sync is judged on what was read before: a fail.
 bool IsError(const StreamIdTable& table) {
-    return table.result != ScanOk && table.result != ScanNoEndCode && table.result != ScanSyncLost;
+    return table.result != ScanOk && table.result != ScanNoEndCode &&
+           table.result != ScanSyncLost && table.result != ScanCancelled;
 }
 
 // The last error box's text (the one with the system's reason) on one line; the first
@@ -286,6 +287,10 @@ FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
     if (error) {
         result.verdict = FileVerdict::Error;
         result.reason = ErrorReason(sink, result.lines);
+    } else if (!GetRunState().cancelledPhase.empty()) {
+        // A signal cut the analysis short: its report covers only part of the file.
+        result.verdict = FileVerdict::Interrupted;
+        result.reason = "Interrupted during " + GetRunState().cancelledPhase;
     } else {
         result.verdict = GetRunState().runFailed ? FileVerdict::Fail : FileVerdict::Pass;
     }

@@ -1,5 +1,8 @@
-// SIGINT handling.
+// Signal handling.
 #include "cli/interrupt.h"
+
+#include <poll.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -7,26 +10,53 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupts = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void OnInterrupt(int) {
-    if (interrupts > 0) {
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) {
+    if (stopSignal != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
         return;
     }
-    interrupts = 1;
+    stopSignal = signal;
     RequestCancel();
+}
+
+void OnWorkerStopSignal(int signal) {
+    if (stopSignal == 0) stopSignal = signal;
+    RequestCancel();
+}
+
+void InstallForStopSignals(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
-void InstallInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+void InstallStopHandlers() {
+    InstallForStopSignals(OnStopSignal);
+    // A reader that goes away is seen as a failed write, so the files still get written.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool WasInterrupted() { return interrupts > 0; }
+void InstallWorkerStopHandlers() { InstallForStopSignals(OnWorkerStopSignal); }
+
+void StopForClosedOutput() {
+    if (stopSignal == 0) stopSignal = SIGPIPE;
+    RequestCancel();
+}
+
+bool StandardOutputClosed() {
+    pollfd output{STDOUT_FILENO, 0, 0};
+    return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+}
+
+bool WasInterrupted() { return stopSignal != 0; }
+
+int StopSignal() { return stopSignal; }

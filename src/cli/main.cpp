@@ -1,5 +1,8 @@
 // zembra-cli: analyse program stream files from the command line, for ingest pipelines.
+#include <sys/prctl.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,8 +43,9 @@ constexpr int kExitUsage = 2;
 // A file could not be analysed: missing, unreadable, not a program stream, a worker that
 // crashed or ran out of time.
 constexpr int kExitNotAnalysed = 3;
-// 128 + SIGINT, as a shell reports a program Ctrl-C ended.
-constexpr int kExitInterrupted = 130;
+// A stopped run exits with 128 + the signal, as a shell reports a program the signal
+// ended: 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP, 141 for a closed output.
+constexpr int kExitSignalBase = 128;
 // Each worker holds two descriptors; this many stay well inside the usual limit of 1024.
 constexpr int kMostJobs = 256;
 
@@ -62,6 +66,15 @@ bool Written(bool ok, const std::string& path, const char* what) {
 
 // The run's document goes to standard output: no --output, or "--output -".
 bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardOutput; }
+
+bool UsesStandardOutput(const CliOptions& options) {
+    if (ToStandardOutput(options.outputPath)) return true;
+    for (const std::string* path : {&options.summaryPath, &options.gopsPath, &options.bitratePath,
+                                    &options.vbvPath, &options.loudnessPath}) {
+        if (*path == kStandardOutput) return true;
+    }
+    return false;
+}
 
 // Writes `lines` to `path` ("-": standard output) unless the path is empty; false when that
 // fails.
@@ -97,10 +110,20 @@ void LoadWorkerProfile(const CliOptions& options) {
     }
 }
 
+// A worker never outlives the main process that started it, even one killed outright:
+// the system kills the worker when its parent ends, and a parent that ended before that
+// was arranged is seen at once.
+void DieWithParent(int parent) {
+    if (parent <= 0) return;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) std::_Exit(kExitNotAnalysed);
+}
+
 // A batch's worker: the file's result on standard output, for the process that started it.
 int RunWorker(const CliOptions& options) {
+    DieWithParent(options.workerParent);
+    InstallWorkerStopHandlers();
     LoadWorkerProfile(options);
-    InstallInterruptHandler();
     if (options.workerNoReadAhead) SetReadAhead(false);
     std::string message = WorkerMessage(AnalyseInThisProcess(
         options.files.front(), options.workerStatus, {options.workerVbv, options.workerLoudness}));
@@ -141,7 +164,7 @@ BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& pro
                              size_t files) {
     BatchSettings settings;
     settings.executable = ExecutablePath();
-    settings.workerArgs = {"--worker"};
+    settings.workerArgs = {"--worker", "--worker-parent", std::to_string(::getpid())};
     if (profile.path.empty()) {
         settings.workerArgs.push_back("--no-profile");
     } else {
@@ -214,6 +237,8 @@ class DocumentWriter {
     void Add(const FileResult& result, std::string json, ProgressDisplay& progress, bool colour,
              const TextOptions& textOptions) {
         if (options_.format == OutputFormat::Text) {
+            // The text holds the reports there are; the machine outputs list the rest.
+            if (result.verdict == FileVerdict::NotAnalysed) return;
             std::vector<ShownLine> lines = ShownLines(result, textOptions);
             progress.Clear();
             PrintLines(stdout, lines, colour);
@@ -261,13 +286,30 @@ class DocumentWriter {
 // The run's exit status from its results: an interrupt first, then a file that could not
 // be analysed, then a failed one.
 int ExitStatus(const std::vector<FileResult>& results) {
-    if (WasInterrupted()) return kExitInterrupted;
+    if (WasInterrupted()) return kExitSignalBase + StopSignal();
     auto any = [&](FileVerdict verdict) {
         return std::any_of(results.begin(), results.end(),
                            [&](const FileResult& r) { return r.verdict == verdict; });
     };
     if (any(FileVerdict::Error)) return kExitNotAnalysed;
     return any(FileVerdict::Fail) ? kExitFail : kExitPass;
+}
+
+void SayWhyStopped(const std::vector<FileResult>& results) {
+    std::string cause = StopSignal() == SIGINT    ? "Ctrl-C"
+                        : StopSignal() == SIGPIPE ? "the closing of standard output"
+                                                  : sigabbrev_np(StopSignal());
+    if (StopSignal() != SIGINT && StopSignal() != SIGPIPE) cause = "SIG" + cause;
+    auto notAnalysed = std::count_if(results.begin(), results.end(), [](const FileResult& r) {
+        return r.verdict == FileVerdict::NotAnalysed;
+    });
+    std::fprintf(stderr, "Interrupted: the report covers only what was read before %s",
+                 cause.c_str());
+    if (notAnalysed > 0) {
+        std::fprintf(stderr, "; %ld %s not analysed", static_cast<long>(notAnalysed),
+                     notAnalysed == 1 ? "file" : "files");
+    }
+    std::fputs(".\n", stderr);
 }
 
 // Existing folders without spots are said and left out: nothing there to judge.
@@ -287,7 +329,7 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     if (std::optional<std::string> error = FindOutputProblem(options, paths, profile.path)) {
         return UsageError(*error);
     }
-    InstallInterruptHandler();
+    InstallStopHandlers();
     bool colour = UseColour(options);
     TextOptions textOptions{options.errorsOnly, options.explain};
     ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
@@ -304,18 +346,23 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     callbacks.result = [&](BatchResult&& batchResult) {
         FileResult& result = batchResult.result;
         document.Add(result, std::move(batchResult.json), progress, colour, textOptions);
+        // A reader that went away (`| head`) stops the batch; the files are still written.
+        if (std::ferror(stdout)) StopForClosedOutput();
         if (!keepWhole) KeepForSummary(result, keepSeries);
         results.push_back(std::move(result));
     };
     callbacks.progress = [&](const BatchProgress& p) { progress.Show(p); };
-    callbacks.stopRequested = [] { return WasInterrupted(); };
+    // A reader of standard output that has gone stops the batch before its next report.
+    bool watchOutput = UsesStandardOutput(options);
+    callbacks.stopRequested = [watchOutput] {
+        if (watchOutput && !WasInterrupted() && StandardOutputClosed()) StopForClosedOutput();
+        return WasInterrupted();
+    };
     RunBatch(inputs, WorkerSettings(options, profile, inputs.size()), callbacks);
     progress.Clear();
 
     int exitCode = ExitStatus(results);
-    if (WasInterrupted()) {
-        std::fputs("Interrupted: the report covers only what was read before Ctrl-C.\n", stderr);
-    }
+    if (WasInterrupted()) SayWhyStopped(results);
     bool written = document.Finish(results);
     written =
         WriteIfAsked(options.summaryPath, SummaryCsvLines(results, stamp), "summary") && written;
@@ -332,7 +379,7 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
             stderr);
     }
     written = WriteIfAsked(options.loudnessPath, LoudnessCsvLines(curves), "loudness") && written;
-    return written ? exitCode : kExitFail;
+    return written || WasInterrupted() ? exitCode : kExitFail;
 }
 
 }  // namespace

@@ -225,10 +225,10 @@ bool BitstreamFile::FindPattern(uint32_t pattern, int n) {
 
 // FindPattern(0x000001, 24) on a byte boundary, without testing bytes one call at a
 // time: the prefix is found when the last three bytes consumed by this search are
-// 00 00 01.
+// 00 00 01. A cancel is seen at every block (1 MiB), however long the run without one.
 bool BitstreamFile::FindStartCodePrefix() {
     int zeros = 0;  // trailing zero bytes consumed by this search, at most 2
-    while (!atEnd_) {
+    while (!atEnd_ && !IsCancelRequested()) {
         const uint8_t* start = buffer_.get() + byteIndex_;
         const uint8_t* end = buffer_.get() + bytesInBuffer_;
         size_t found = FindPrefixEnd(start, end, zeros);

@@ -47,9 +47,10 @@ std::vector<std::string> Row(const FileResult& result, const RunStamp& stamp) {
         audioFormats.push_back(audio.at("format").get<std::string>());
     }
     std::vector<const ResultLine*> failures = FailureLines(result);
-    std::string first = result.verdict == FileVerdict::Error ? result.reason
-                        : failures.empty()                   ? ""
-                                                             : failures.front()->text;
+    // A file that was never judged: the reason stands for its failures.
+    bool unjudged =
+        result.verdict == FileVerdict::Error || result.verdict == FileVerdict::NotAnalysed;
+    std::string first = unjudged ? result.reason : failures.empty() ? "" : failures.front()->text;
     return {result.path,
             VerdictName(result.verdict),
             duration,

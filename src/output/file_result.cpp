@@ -25,8 +25,12 @@ Enum ValueOf(const std::array<std::pair<Enum, const char*>, N>& names, const std
     throw json::other_error::create(501, "unknown name \"" + name + "\"", nullptr);
 }
 
-constexpr std::array<std::pair<FileVerdict, const char*>, 3> kVerdictNames = {
-    {{FileVerdict::Pass, "pass"}, {FileVerdict::Fail, "fail"}, {FileVerdict::Error, "error"}}};
+constexpr std::array<std::pair<FileVerdict, const char*>, 5> kVerdictNames = {
+    {{FileVerdict::Pass, "pass"},
+     {FileVerdict::Fail, "fail"},
+     {FileVerdict::Error, "error"},
+     {FileVerdict::Interrupted, "interrupted"},
+     {FileVerdict::NotAnalysed, "not analysed"}}};
 
 constexpr std::array<std::pair<LineKind, const char*>, 5> kLineKindNames = {
     {{LineKind::Heading, "heading"},
@@ -143,6 +147,12 @@ FileResult ErrorResult(const std::string& path, const std::string& reason) {
     result.streams = {{"programStream", nullptr},
                       {"videoStreams", json::array()},
                       {"audioStreams", json::array()}};
+    return result;
+}
+
+FileResult NotAnalysedResult(const std::string& path) {
+    FileResult result = ErrorResult(path, "Not analysed: the run was stopped before this file");
+    result.verdict = FileVerdict::NotAnalysed;
     return result;
 }
 

@@ -14,7 +14,9 @@
 
 #include "report/check_record.h"
 
-enum class FileVerdict { Pass, Fail, Error };
+// Interrupted: a signal stopped the analysis part way (its report says so, and never
+// passes); NotAnalysed: the run was stopped before the file was started.
+enum class FileVerdict { Pass, Fail, Error, Interrupted, NotAnalysed };
 
 enum class LineKind { Heading, Info, Pass, Fail, Warning };
 
@@ -113,6 +115,8 @@ struct FileResult {
 // A file that never reached the analysis (missing, a folder without spots, a worker that
 // crashed or hung): verdict error, with the reason as its only line.
 FileResult ErrorResult(const std::string& path, const std::string& reason);
+// A file the batch never started because the run was stopped.
+FileResult NotAnalysedResult(const std::string& path);
 
 const char* VerdictName(FileVerdict verdict);
 const char* LineKindName(LineKind kind);

@@ -62,6 +62,11 @@ Suite SuiteOf(const FileResult& result) {
         suite.errors = 1;
         return suite;
     }
+    if (result.verdict == FileVerdict::NotAnalysed) {
+        suite.cases.push_back({"analysis", "report", TestCase::Skipped, result.reason, ""});
+        suite.skipped = 1;
+        return suite;
+    }
     int verdict = VerdictLineIndex(result);
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];

@@ -70,8 +70,10 @@ size_t BytesToNextCandidate(const BitstreamFile& file) {
     return i;
 }
 
+// Gigabytes of zeros (a blank capture) hold a candidate at every byte: a cancel is seen
+// at each one.
 int FindStreamStart(BitstreamFile& file) {
-    while (!file.AtEnd()) {
+    while (!file.AtEnd() && !IsCancelRequested()) {
         if (file.PeekBits(32) == kPackStartCode) return StreamKindPack;
         if (file.PeekBits(8) == kTransportSyncByte) return StreamKindTransport;
         file.SkipBytes(BytesToNextCandidate(file));
@@ -309,6 +311,7 @@ void NoteFileEnd(BitstreamFile& file, const ScanState& state) {
 // The scan proper, with the file open; every return closes it through the caller.
 ScanResult Scan(BitstreamFile& file, int timeLimitSeconds, PayloadFanOut* fanOut) {
     table.streamKind = FindStreamStart(file);
+    if (IsCancelRequested() && table.streamKind == StreamKindNothing) return ScanCancelled;
     if (table.streamKind != StreamKindPack) return ScanNotProgramStream;
     table.firstPackOffset = static_cast<uint64_t>(file.BitPosition() / 8);
 
@@ -318,6 +321,7 @@ ScanResult Scan(BitstreamFile& file, int timeLimitSeconds, PayloadFanOut* fanOut
     while (state.lastCode != kProgramEndCode && !IsCancelRequested() && !file.AtEnd()) {
         double wordStart = file.BitPosition() / 8;
         std::optional<uint32_t> code = ReadNextStartCode(file);
+        if (!code && IsCancelRequested()) break;
         if (!code) {
             // What was read before the garbage is still counted and reported.
             table.syncLostOffset = static_cast<uint64_t>(wordStart);

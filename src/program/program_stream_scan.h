@@ -20,6 +20,7 @@ enum ScanResult : int {
     ScanPackHeaderInPes = 5,
     ScanSyncLost = 6,
     ScanNoEndCode = 10,  // end of file or cancel before the program end code
+    ScanCancelled = 11,  // cancel before the first pack header was found
 };
 
 // The sync byte of every transport stream packet (ISO/IEC 13818-1, 2.4.3.2), by which

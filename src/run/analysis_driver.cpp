@@ -135,6 +135,8 @@ bool HandleScanResult(ScanResult result, const std::string& path) {
                 KeyOf(ReferenceProfile.system, &SystemReference::ProgramEndCodeRequired),
                 kNoEndCodeAccepted, failed);
             return !failed;
+        case ScanCancelled:  // the end of the run says so
+            break;
         case ScanSyncLost: {
             const StreamIdTable& table = GetStreamIdTable();
             uint64_t fileSize = GetBitstreamFile().FileSize();

@@ -515,21 +515,37 @@ TEST(ConsoleSink, ColoursByTheKindOfLine) {
     std::free(text);
 }
 
-TEST(Interrupt, FirstCtrlCCancelsSecondEndsTheProgram) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        InstallInterruptHandler();
+// SIGINT, SIGTERM and SIGHUP alike: the first cancels and is remembered for the exit
+// status, the second ends the program. A worker only ever cancels: the main process
+// decides when it ends.
+TEST(Interrupt, FirstSignalStopsSecondEndsTheProgram) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            InstallStopHandlers();
+            ClearCancelRequest();
+            std::raise(signal);
+            if (!IsCancelRequested() || !WasInterrupted() || StopSignal() != signal) _exit(3);
+            std::raise(signal);
+            _exit(4);  // not reached: the second signal ends the program
+        }
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+        EXPECT_EQ(signal, WTERMSIG(status));
+    }
+    pid_t worker = fork();
+    ASSERT_GE(worker, 0);
+    if (worker == 0) {
+        InstallWorkerStopHandlers();
         ClearCancelRequest();
-        std::raise(SIGINT);
-        if (!IsCancelRequested() || !WasInterrupted()) _exit(3);
-        std::raise(SIGINT);
-        _exit(4);  // not reached: the second Ctrl-C ends the program
+        for (int signal : {SIGTERM, SIGINT, SIGINT, SIGHUP}) std::raise(signal);
+        _exit(IsCancelRequested() && StopSignal() == SIGTERM ? 0 : 3);
     }
     int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
-    EXPECT_EQ(SIGINT, WTERMSIG(status));
+    ASSERT_EQ(worker, waitpid(worker, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
