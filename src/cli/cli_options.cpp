@@ -67,8 +67,9 @@ const char* const kCliUsage =
     "  --help           show this text\n"
     "  --version        show the version\n"
     "\n"
-    "Exit status: 0 every file passed, 1 a file failed or could not be analysed,\n"
-    "2 usage error.\n";
+    "Exit status: 0 every file passed, 1 a file failed, 2 usage or set-up error (nothing\n"
+    "analysed), 3 a file could not be analysed, 128 + the signal when stopped: 130 SIGINT\n"
+    "(Ctrl-C), 143 SIGTERM, 129 SIGHUP, 141 standard output closed.\n";
 
 namespace {
 
