@@ -52,33 +52,34 @@ struct KeyRule {
     std::string_view section;
     std::string_view key;
     Learned learned;
-    std::string_view why;  // for a key left out
+    std::string_view why;  // for a key left out; for a count of faults, what it counts
 };
 
-constexpr std::string_view kGrowsWithLength = "it counts what grows with the spot's length";
+constexpr std::string_view kHeaders = "a spot has more of them the longer it is";
+constexpr std::string_view kFrames = "a spot has more frames of each type the longer it is";
 constexpr std::string_view kContent = "it depends on the content";
 
 // Every key not listed here is Learned::Measured.
 constexpr KeyRule kRules[] = {
-    {"System", "SystemHeadersMin", Learned::LeftOut, kGrowsWithLength},
+    {"System", "SystemHeadersMin", Learned::LeftOut, kHeaders},
     {"System", "PacketsPerPack", Learned::LeftOut,
      "how many PES packets share a pack depends on where the multiplexer ends them"},
-    {"System", "PacketSCRTimingError", Learned::NoneCounted, {}},
-    {"System", "PacketPTSDTSOutSync", Learned::NoneCounted, {}},
-    {"System", "ClockDiscontinuitiesMax", Learned::NoneCounted, {}},
-    {"Video", "SequenceHeadersMin", Learned::LeftOut, kGrowsWithLength},
+    {"System", "PacketSCRTimingError", Learned::NoneCounted, "PTS and DTS underflows"},
+    {"System", "PacketPTSDTSOutSync", Learned::NoneCounted, "DTS later than PTS"},
+    {"System", "ClockDiscontinuitiesMax", Learned::NoneCounted, "clock discontinuities"},
+    {"Video", "SequenceHeadersMin", Learned::LeftOut, kHeaders},
     {"Video", "SequenceHeaderAligned", Learned::LeftOut,
      "whether a sequence header starts its PES packet depends on the sizes of the pictures "
      "before it, unless the multiplexer aligns them"},
-    {"Video", "FramesIRequired", Learned::LeftOut, kGrowsWithLength},
-    {"Video", "FramesPRequired", Learned::LeftOut, kGrowsWithLength},
-    {"Video", "FramesBRequired", Learned::LeftOut, kGrowsWithLength},
+    {"Video", "FramesIRequired", Learned::LeftOut, kFrames},
+    {"Video", "FramesPRequired", Learned::LeftOut, kFrames},
+    {"Video", "FramesBRequired", Learned::LeftOut, kFrames},
     {"Video", "AllGOPClosed", Learned::FromFigures, {}},
     {"Video", "GOPLengthMax", Learned::FromFigures, {}},
     {"Video", "VideoPeakBitrate", Learned::FromFigures, {}},
     {"Video", "VideoAvgBitrate", Learned::FromFigures, {}},
-    {"Audio", "AudioSyncLossesMax", Learned::NoneCounted, {}},
-    {"Audio", "MaxSamplesClipped", Learned::NoneCounted, {}},
+    {"Audio", "AudioSyncLossesMax", Learned::NoneCounted, "audio sync losses"},
+    {"Audio", "MaxSamplesClipped", Learned::NoneCounted, "clipped samples"},
     {"Audio", "MaxDCLevel", Learned::LeftOut, kContent},
     {"Audio", "MaxPeakValue", Learned::LeftOut, kContent},
     {"Audio", "RMSReference", Learned::LeftOut, kContent},
@@ -183,6 +184,21 @@ class ProfileBuilder {
     size_t order_ = 0;
 };
 
+// The comment as "; " lines of at most kCommentWidth characters, broken at blanks.
+std::string CommentLines(const std::string& comment) {
+    constexpr size_t kCommentWidth = 92;
+    std::string lines;
+    std::string_view rest = comment;
+    while (rest.size() + 2 > kCommentWidth) {
+        size_t blank = rest.rfind(' ', kCommentWidth - 2);
+        if (blank == std::string_view::npos || blank == 0) blank = rest.find(' ');
+        if (blank == std::string_view::npos) break;
+        lines += "; " + std::string(rest.substr(0, blank)) + "\n";
+        rest.remove_prefix(blank + 1);
+    }
+    return lines + "; " + std::string(rest) + "\n";
+}
+
 std::string ProfileBuilder::Text(const std::string& referencePath) const {
     std::string text =
         "; Zembra reference profile learned from the reference spot\n"
@@ -203,15 +219,18 @@ std::string ProfileBuilder::Text(const std::string& referencePath) const {
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         text += "\n[" + std::string(section) + "]\n";
         for (const auto& [order, named] : entries) {
-            text += "; " + named.second->comment + "\n";
+            text += CommentLines(named.second->comment);
             if (!named.second->leftOut) text += named.first + "=" + named.second->text + "\n";
         }
     }
     return text;
 }
 
+// The line without its failure mark and trailing blanks.
 std::string LineText(const ResultLine& line) {
-    return line.text.starts_with("*") ? line.text.substr(1) : line.text;
+    std::string text = line.text.starts_with("*") ? line.text.substr(1) : line.text;
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
 }
 
 std::string Measured(const ResultLine& line) { return "measured: " + LineText(line); }
@@ -247,7 +266,7 @@ FramePeriods PeriodsOf(const json& streams) {
 void AddNoneCounted(ProfileBuilder& builder, const std::string& section, const std::string& key,
                     const ResultLine& line) {
     if (line.check->measured == 0) {
-        builder.Set(section, key, 0, Measured(line));
+        builder.Set(section, key, 0, Measured(line) + "; one is a fault whatever the content");
     } else {
         builder.LeaveOut(section, key,
                          "the reference has some (" + Measured(line) + "), which is a fault");
@@ -334,7 +353,9 @@ void AddNoneCountedWithoutLines(ProfileBuilder& builder) {
     for (const KeyRule& rule : kRules) {
         std::string section(rule.section), key(rule.key);
         if (rule.learned != Learned::NoneCounted || builder.Seen(section, key)) continue;
-        builder.Set(section, key, 0, "nothing counted in the reference");
+        builder.Set(section, key, 0,
+                    "no " + std::string(rule.why) +
+                        " in the reference; one is a fault whatever the content");
     }
 }
 
@@ -417,8 +438,8 @@ void AddVideoFigures(ProfileBuilder& builder, const json& videoStreams) {
     }
     if (!allClosed) {
         builder.LeaveOut("Video", "AllGOPClosed",
-                         "the reference has open GOPs, and an encoder of open GOPs closes every "
-                         "GOP of a spot of one GOP");
+                         "the reference has open GOPs, and 0 (at least one open) would fail a "
+                         "spot of one GOP, which its encoder closes");
     } else if (fewestGops < 2) {
         builder.LeaveOut("Video", "AllGOPClosed",
                          "one GOP, closed like the first of any spot, does not show whether the "
@@ -459,7 +480,18 @@ std::string ProfileText(const FileResult& reference) {
     if (builder.Has("Video", "CBR_VBR")) {
         builder.SetText("Video", "ProfileAndLevel", "1", "measured: MPEG-2 MP@ML");
     }
-    if (!reference.streams.value("audioStreams", json::array()).empty()) {
+    // The bitrate line of audio whose frames switch bitrate gives their mean, which the
+    // content decides.
+    json audioStreams = reference.streams.value("audioStreams", json::array());
+    for (const json& audio : audioStreams) {
+        int lowest = audio.value("bitrateMinKbps", 0), highest = audio.value("bitrateMaxKbps", 0);
+        if (lowest == highest) continue;
+        builder.LeaveOut("Audio", "AudioBitrate",
+                         "the audio frames switch bitrate (" + std::to_string(lowest) + " to " +
+                             std::to_string(highest) +
+                             " kbit/s), and their mean depends on the content");
+    }
+    if (!audioStreams.empty()) {
         builder.SetText("Audio", "DecodeAudio", "1",
                         "the audio is decoded: clipping is judged, its levels are information");
         for (const auto& [key, why] : kLoudnessKeys) {

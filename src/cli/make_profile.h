@@ -1,6 +1,8 @@
-// A reference profile written from a known-good reference spot: each key the value the
-// spot measured, with a comment that says what was measured, for the operator to edit.
-// Analysing the spot against the profile it gave passes.
+// A reference profile learned from a known-good reference spot, for the operator to edit:
+// the format keys its encoder and multiplexer set, the GOP length and the video bitrates as
+// limits with a stated margin, and a comment for every key the content or the length
+// decides, which it leaves out. The spot passes the profile it gave, and so does a spot of
+// the same encoder settings with other content and length.
 #pragma once
 
 #include <string>
