@@ -149,9 +149,8 @@ std::string SignalText(int signal) {
 
 class Batch {
   public:
-    Batch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
-          const BatchCallbacks& callbacks)
-        : inputs_(inputs), settings_(settings), callbacks_(callbacks), results_(inputs.size()) {}
+    Batch(InputFeed& feed, const BatchSettings& settings, const BatchCallbacks& callbacks)
+        : feed_(feed), settings_(settings), callbacks_(callbacks) {}
 
     ~Batch() {
         if (inputFd_ >= 0) ::close(inputFd_);
@@ -161,12 +160,13 @@ class Batch {
         start_ = Clock::now();
         if (!settings_.workerInput.empty()) inputFd_ = MakeWorkerInput(settings_.workerInput);
         while (true) {
+            TakeInputs();
             if (Stopped()) {
                 StopEverything();
             } else {
                 StartWhatFits();
             }
-            if (running_.empty()) break;
+            if (running_.empty() && (feed_.Ended() || stopping_) && next_ == inputs_.size()) break;
             WaitForWorkers();
             StopOverdueWorkers();
             HandOverInOrder();
@@ -178,6 +178,17 @@ class Batch {
 
   private:
     bool Stopped() const { return callbacks_.stopRequested && callbacks_.stopRequested(); }
+
+    void TakeInputs() {
+        for (BatchInput& input : feed_.Take()) {
+            if (!input.note.empty()) {
+                if (callbacks_.note) callbacks_.note(input.note);
+                continue;
+            }
+            inputs_.push_back(std::move(input));
+            results_.emplace_back();
+        }
+    }
 
     void StartWhatFits() {
         while (next_ < inputs_.size() && static_cast<int>(running_.size()) < settings_.jobs) {
@@ -209,11 +220,10 @@ class Batch {
             stopping_ = true;
             stoppedAt_ = Clock::now();
             for (const Worker& worker : running_) ::kill(worker.pid, SIGINT);
-            while (next_ < inputs_.size()) {
-                size_t index = next_++;
-                Finish(index, {NotAnalysedResult(inputs_[index].path), ""});
-            }
-            return;
+        }
+        while (next_ < inputs_.size()) {
+            size_t index = next_++;
+            Finish(index, {NotAnalysedResult(inputs_[index].path), ""});
         }
         if (SecondsSince(stoppedAt_) < kStopGraceSeconds) return;
         char seconds[32];
@@ -248,6 +258,10 @@ class Batch {
             if (worker.pidFd >= 0) fds.push_back({worker.pidFd, POLLIN, 0});
             reaping = reaping || (worker.fd < 0 && worker.pidFd < 0);
         }
+        // More of the list, while there is room to start its files.
+        bool listWanted =
+            !stopping_ && !feed_.Ended() && static_cast<int>(running_.size()) < settings_.jobs;
+        if (listWanted) fds.push_back({feed_.WaitDescriptor(), POLLIN, 0});
         int timeout = reaping ? kReapIntervalMs : kProgressIntervalMs;
         if (stopping_) {
             double left = kStopGraceSeconds - SecondsSince(stoppedAt_);
@@ -260,6 +274,7 @@ class Batch {
             }
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
+        if (listWanted && fds.back().revents != 0) feed_.ReadList();
         for (Worker& worker : running_) {
             if (worker.fd >= 0 && !ReadAvailable(worker)) CloseOutput(worker);
         }
@@ -323,7 +338,8 @@ class Batch {
         if (SecondsSince(lastProgress_) * 1000 >= kProgressIntervalMs) ShowProgress();
     }
 
-    const std::vector<BatchInput>& inputs_;
+    InputFeed& feed_;
+    std::vector<BatchInput> inputs_;
     const BatchSettings& settings_;
     const BatchCallbacks& callbacks_;
     std::vector<std::optional<BatchResult>> results_;
@@ -381,7 +397,6 @@ BatchResult WorkerOutcome(const std::string& path, const std::string& output, in
     }
 }
 
-void RunBatch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
-              const BatchCallbacks& callbacks) {
-    Batch(inputs, settings, callbacks).Run();
+void RunBatch(InputFeed& feed, const BatchSettings& settings, const BatchCallbacks& callbacks) {
+    Batch(feed, settings, callbacks).Run();
 }

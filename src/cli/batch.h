@@ -40,10 +40,12 @@ struct BatchCallbacks {
     std::function<void(const BatchProgress&)> progress;
     // True once no further file may be started (Ctrl-C).
     std::function<bool()> stopRequested;
+    // An input that stands for no file (a folder without spots), with what to say of it.
+    std::function<void(const std::string&)> note;
 };
 
-void RunBatch(const std::vector<BatchInput>& inputs, const BatchSettings& settings,
-              const BatchCallbacks& callbacks);
+// Analyses the inputs as they come in from the feed.
+void RunBatch(InputFeed& feed, const BatchSettings& settings, const BatchCallbacks& callbacks);
 
 // What a worker writes on its standard output: its result as MessagePack, which keeps a
 // path's bytes as they are, with the result's JSON object.

@@ -18,7 +18,8 @@ const char* const kCliUsage =
     "Checks MPEG-2 program stream files (.mpg, .mpeg, .vob) against a reference profile\n"
     "and prints each file's compliance report. A FOLDER is searched for .mpg, .mpeg and\n"
     ".vob files (any letter case) in it and below it; \"-\" reads one path per line from\n"
-    "standard input. Each file is analysed in a worker process of its own.\n"
+    "standard input (NUL-separated with -0), read as it comes. Each file is analysed in a\n"
+    "worker process of its own.\n"
     "\n"
     "Options:\n"
     "  --profile PATH   reference profile (default: MpegReference.ini beside zembra-cli);\n"
@@ -62,6 +63,9 @@ const char* const kCliUsage =
     "                   write a profile whose keys are the values measured in a known-good\n"
     "                   reference spot, one comment per key, to standard output or --output\n"
     "                     zembra-cli --make-profile good.mpg --output MpegReference.ini\n"
+    "  -0  --null       the paths on standard input end in NUL, not a line end, as find\n"
+    "                   -print0 writes them: any byte of a name passes\n"
+    "                     zembra-cli --null - < <(find /ingest -name '*.mpg' -print0)\n"
     "  --no-color       plain text even on a terminal (so does a non-empty NO_COLOR)\n"
     "                     zembra-cli --no-color spot.mpg | less\n"
     "  --help           show this text\n"
@@ -123,6 +127,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--loudness", o.loudnessPath);
     app.add_option("--make-profile", o.makeProfilePath);
     app.add_flag("--no-color", o.noColor);
+    app.add_flag("-0,--null", o.nullSeparated);
     app.add_flag("--worker", o.worker)->group(kHiddenGroup);
     app.add_flag("--worker-status", o.workerStatus)->group(kHiddenGroup);
     app.add_flag("--worker-vbv", o.workerVbv)->group(kHiddenGroup);
@@ -252,9 +257,10 @@ std::vector<std::string> CliOptionNames() {
     return names;
 }
 
-std::optional<std::string> FindOutputProblem(const CliOptions& options,
-                                             const std::vector<std::string>& files,
-                                             const std::string& profilePath) {
+namespace {
+
+// Each output asked for, with its option.
+std::vector<std::pair<const char*, std::string>> OutputsOf(const CliOptions& options) {
     std::vector<std::pair<const char*, std::string>> outputs;
     for (const auto& [option, path] :
          {std::pair{"--output", &options.outputPath}, std::pair{"--gops", &options.gopsPath},
@@ -263,6 +269,24 @@ std::optional<std::string> FindOutputProblem(const CliOptions& options,
           std::pair{"--summary", &options.summaryPath}}) {
         if (!path->empty()) outputs.emplace_back(option, *path);
     }
+    return outputs;
+}
+
+}  // namespace
+
+std::string OutputNaming(const CliOptions& options, const std::string& file) {
+    for (const auto& [option, path] : OutputsOf(options)) {
+        if (path != kStandardOutput && SameFile(path, file)) {
+            return "\"" + file + "\" is the " + option + " output of this run; it was not analysed";
+        }
+    }
+    return "";
+}
+
+std::optional<std::string> FindOutputProblem(const CliOptions& options,
+                                             const std::vector<std::string>& files,
+                                             const std::string& profilePath) {
+    std::vector<std::pair<const char*, std::string>> outputs = OutputsOf(options);
     auto refused = [](const char* option, const std::string& path, const std::string& why) {
         return std::string(option) + " \"" + path + "\" " + why + "; nothing was written";
     };

@@ -21,6 +21,7 @@ struct CliOptions {
     bool errorsOnly = false;
     bool explain = false;
     bool noColor = false;
+    bool nullSeparated = false;  // -0: the list on standard input is NUL-separated
     bool help = false;
     bool version = false;
     int jobs = 0;                   // 0: one per core
@@ -49,6 +50,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, 
 std::optional<std::string> FindOutputProblem(const CliOptions& options,
                                              const std::vector<std::string>& files,
                                              const std::string& profilePath);
+
+// Why a file to analyse may not be: an output of the run names it; empty when none does.
+std::string OutputNaming(const CliOptions& options, const std::string& file);
 
 // Standard output, when an output names it.
 constexpr const char* kStandardOutput = "-";

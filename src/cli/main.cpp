@@ -161,7 +161,7 @@ struct LoadedProfile {
 };
 
 BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& profile,
-                             size_t files) {
+                             bool oneFile) {
     BatchSettings settings;
     settings.executable = ExecutablePath();
     settings.workerArgs = {"--worker", "--worker-parent", std::to_string(::getpid())};
@@ -172,7 +172,6 @@ BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& pro
         settings.workerInput = profile.bytes;
     }
     // One file shows its phases as a run always has; a batch shows its own progress line.
-    bool oneFile = files == 1;
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
     if (!options.vbvPath.empty()) settings.workerArgs.push_back("--worker-vbv");
     if (!options.loudnessPath.empty()) settings.workerArgs.push_back("--worker-loudness");
@@ -312,27 +311,19 @@ void SayWhyStopped(const std::vector<FileResult>& results) {
     std::fputs(".\n", stderr);
 }
 
-// Existing folders without spots are said and left out: nothing there to judge.
-std::vector<BatchInput> InputsToAnalyse(const CliOptions& options) {
-    std::vector<BatchInput> inputs = ExpandInputs(options.files, std::cin);
-    std::erase_if(inputs, [](const BatchInput& input) {
-        if (!input.note.empty()) std::fprintf(stderr, "Note: %s\n", input.note.c_str());
-        return !input.note.empty();
-    });
-    return inputs;
-}
-
 int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
-    std::vector<BatchInput> inputs = InputsToAnalyse(options);
-    std::vector<std::string> paths;
-    for (const BatchInput& input : inputs) paths.push_back(input.path);
-    if (std::optional<std::string> error = FindOutputProblem(options, paths, profile.path)) {
+    InputFeed feed(options.files, STDIN_FILENO, options.nullSeparated ? '\0' : '\n');
+    if (std::optional<std::string> error =
+            FindOutputProblem(options, feed.ArgumentPaths(), profile.path)) {
         return UsageError(*error);
     }
+    // A path of the list can only be checked when it comes.
+    feed.RefuseListed([&options](const std::string& path) { return OutputNaming(options, path); });
     InstallStopHandlers();
     bool colour = UseColour(options);
     TextOptions textOptions{options.errorsOnly, options.explain};
-    ProgressDisplay progress(inputs.size() > 1 && ::isatty(STDERR_FILENO));
+    bool oneFile = feed.Ended() && feed.ArgumentPaths().size() == 1;
+    ProgressDisplay progress(!oneFile && ::isatty(STDERR_FILENO));
 
     RunStamp stamp = StampRun(profile.path, profile.bytes, std::time(nullptr));
     DocumentWriter document(options, stamp);
@@ -346,19 +337,25 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     callbacks.result = [&](BatchResult&& batchResult) {
         FileResult& result = batchResult.result;
         document.Add(result, std::move(batchResult.json), progress, colour, textOptions);
-        // A reader that went away (`| head`) stops the batch; the files are still written.
-        if (std::ferror(stdout)) StopForClosedOutput();
+        // Each file as it ends, for the program reading; a reader that went away
+        // (`| head`) stops the batch, and the files are still written.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) StopForClosedOutput();
         if (!keepWhole) KeepForSummary(result, keepSeries);
         results.push_back(std::move(result));
     };
     callbacks.progress = [&](const BatchProgress& p) { progress.Show(p); };
+    // Existing folders without spots are said and left out: nothing there to judge.
+    callbacks.note = [&](const std::string& note) {
+        progress.Clear();
+        std::fprintf(stderr, "Note: %s\n", note.c_str());
+    };
     // A reader of standard output that has gone stops the batch before its next report.
     bool watchOutput = UsesStandardOutput(options);
     callbacks.stopRequested = [watchOutput] {
         if (watchOutput && !WasInterrupted() && StandardOutputClosed()) StopForClosedOutput();
         return WasInterrupted();
     };
-    RunBatch(inputs, WorkerSettings(options, profile, inputs.size()), callbacks);
+    RunBatch(feed, WorkerSettings(options, profile, oneFile), callbacks);
     progress.Clear();
 
     int exitCode = ExitStatus(results);

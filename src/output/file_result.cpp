@@ -256,6 +256,35 @@ std::vector<VideoSeries> VideoSeriesOf(const FileResult& result) {
     return all;
 }
 
+namespace {
+
+// Standard base64 (RFC 4648, section 4), with its padding.
+std::string Base64(const std::string& bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[at])) << 16;
+        if (at + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
+        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
+        for (size_t digit = 0; digit < 4; ++digit) {
+            text += at + digit <= bytes.size() ? kDigits[(group >> (18 - 6 * digit)) & 0x3F] : '=';
+        }
+    }
+    return text;
+}
+
+bool IsUtf8(const std::string& text) {
+    try {
+        json(text).dump();
+        return true;
+    } catch (const json::type_error&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 json ToJson(const FileResult& result) {
     json lines = json::array();
     for (const ResultLine& line : result.lines) lines.push_back(LineJson(line));
@@ -265,6 +294,9 @@ json ToJson(const FileResult& result) {
                  {"reason", result.reason.empty() ? json(nullptr) : json(result.reason)},
                  {"processingSeconds", result.seconds},
                  {"lines", lines}};
+    // A name in another encoding is written with U+FFFD for the bytes that are not UTF-8;
+    // its bytes as they are go beside it, so that a program can open the file.
+    if (!IsUtf8(result.path)) file["pathBase64"] = Base64(result.path);
     for (const auto& [name, figures] : result.streams.items()) file[name] = figures;
     return file;
 }
