@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ struct ReferenceCase {
     // The reference fails its own profile on exactly these and on nothing the profile set.
     std::vector<std::string> failsWhateverTheProfile;
 };
+
+// Names the case by its file in the test's output.
+void PrintTo(const ReferenceCase& c, std::ostream* os) { *os << c.path; }
 
 const std::vector<std::string> kNoGopLength = {"*Max. frames per GOP (without first & last) = 0",
                                                "*Min. frames per GOP (without first & last) = 0"};
