@@ -27,9 +27,11 @@ const char* const kCliUsage =
     "                     zembra-cli --profile /srv/qc/hd.ini spot.mpg\n"
     "  --no-profile     no reference profile: no key is set\n"
     "                     zembra-cli --no-profile --format json spot.mpg\n"
-    "  --format F       text (default), json (one document for the run) or junit (JUnit\n"
-    "                   XML, a test suite per file)\n"
+    "  --format F       text (default), json (one document for the run), jsonl (one file's\n"
+    "                   JSON object a line, as each file ends) or junit (JUnit XML, a test\n"
+    "                   suite per file)\n"
     "                     zembra-cli --format json spots/ | jq '.files[].verdict'\n"
+    "                     zembra-cli --format jsonl - < list.txt | jq -r .verdict\n"
     "  --output FILE    write the report(s) to FILE in the chosen format, atomically; text\n"
     "                   is also printed, as plain text with CRLF line ends in FILE\n"
     "                   (no output may name a file to analyse)\n"
@@ -77,8 +79,10 @@ const char* const kCliUsage =
 
 namespace {
 
-const std::map<std::string, OutputFormat> kFormats = {
-    {"text", OutputFormat::Text}, {"json", OutputFormat::Json}, {"junit", OutputFormat::Junit}};
+const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::Text},
+                                                      {"json", OutputFormat::Json},
+                                                      {"junit", OutputFormat::Junit},
+                                                      {"jsonl", OutputFormat::JsonLines}};
 
 // A count of at least 1 and a time above 0, said in words when they are not.
 const CLI::Validator kAtLeastOne(
@@ -99,7 +103,9 @@ const CLI::Validator kAboveZero(
 const CLI::Validator kFormatName(
     [](std::string& text) {
         auto format = kFormats.find(text);
-        if (format == kFormats.end()) return "\"" + text + "\" is not text, json or junit";
+        if (format == kFormats.end()) {
+            return "\"" + text + "\" is not text, json, jsonl or junit";
+        }
         text = std::to_string(static_cast<int>(format->second));
         return std::string();
     },

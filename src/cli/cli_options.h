@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class OutputFormat { Text, Json, Junit };
+enum class OutputFormat { Text, Json, Junit, JsonLines };
 
 struct CliOptions {
     std::string profilePath;      // empty: MpegReference.ini beside the executable

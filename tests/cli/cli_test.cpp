@@ -40,10 +40,14 @@ TEST_F(CliTest, VersionHelpAndUsageErrors) {
     CliRun help = Run("--help");
     EXPECT_EQ(0, help.exitCode);
     EXPECT_NE(std::string::npos, help.out.find("Usage: zembra-cli"));
-    for (const char* args : {"", "--bogus x.mpg", "--profile", "--output"}) {
+    // A usage error says what is wrong in one line, and where the help is.
+    for (const char* args : {"", "--bogus x.mpg", "--profile", "--output", "--format xml x.mpg"}) {
         CliRun usage = Run(args);
         EXPECT_EQ(2, usage.exitCode) << args;
-        EXPECT_NE(std::string::npos, usage.err.find("Usage: zembra-cli")) << args;
+        EXPECT_EQ(0u, usage.err.find("zembra-cli: ")) << args;
+        EXPECT_TRUE(usage.err.ends_with("\nTry 'zembra-cli --help' for more.\n")) << usage.err;
+        EXPECT_EQ(2, std::count(usage.err.begin(), usage.err.end(), '\n')) << usage.err;
+        EXPECT_EQ("", usage.out);
     }
 }
 
@@ -78,8 +82,13 @@ TEST_F(CliTest, TheExitStatusSaysTheWorstFile) {
         for (size_t at = 0; (at = run.out.find("Result:", at)) != std::string::npos; ++at) ++count;
         return count;
     }());
+    // The batch ends with its tally on standard error; a single file has none.
+    size_t tally = run.err.rfind("3 files: 1 pass, 1 fail, 1 error, ");
+    ASSERT_NE(std::string::npos, tally) << run.err;
+    EXPECT_TRUE(run.err.ends_with(" s\n")) << run.err;
     CliRun alone = Run("--profile '" + profile + "' '" + good + "'");
     EXPECT_EQ(0, alone.exitCode);
+    EXPECT_EQ("", alone.err);
 }
 
 TEST_F(CliTest, ProfileOptionAndErrorsOnly) {
@@ -331,7 +340,9 @@ TEST_F(CliTest, UnknownProfileNamesAreWarnedOnStderr) {
         "Unknown key \"VideoStream\" in [System] of profile \"" + profile + "\", line 3";
     CliRun run = Run("--profile '" + profile + "' '" + stream + "' '" + stream + "'");
     EXPECT_EQ(0, run.exitCode) << run.err;
-    EXPECT_EQ("Warning: " + text + "\n" + "Warning: " + text + "\n", run.err);
+    EXPECT_EQ(0u, run.err.find("Warning: " + text + "\n" + "Warning: " + text +
+                               "\n2 files: 2 pass, 0 fail, 0 error, "))
+        << run.err;
     std::istringstream lines(run.out);
     std::string line;
     std::getline(lines, line);

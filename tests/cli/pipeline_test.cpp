@@ -535,7 +535,9 @@ TEST_F(PipelineTest, GopsBitratesAndBufferOfSeveralFilesNameTheirFileAndStream) 
     CliRun run = Run("--gops " + Quoted(gops) + " --bitrate " + Quoted(bitrate) + " --vbv " +
                      Quoted(vbv) + " " + Quoted(kSample) + " " + Quoted(kSample));
     ASSERT_EQ(0, run.exitCode) << run.err;
-    EXPECT_EQ("", run.err) << "no progress line in a pipe";
+    // No progress line in a pipe: the batch's tally alone.
+    EXPECT_EQ(0u, run.err.find("2 files: 2 pass, 0 fail, 0 error, ")) << run.err;
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
     std::string table = ReadText(gops);
     EXPECT_EQ(0u, table.find("File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,"
                              "Broken Link\r\n" +
@@ -633,6 +635,33 @@ TEST_F(PipelineTest, LoudnessCurvesOfSeveralFiles) {
                      .exitCode);
     document = json::parse(ReadText(output));
     EXPECT_FALSE(document["files"][0]["audioStreams"][0].contains("loudness"));
+}
+
+// JSON lines: each file's object as the JSON document holds it, one a line, as each file
+// ends; to a file as well as to standard output.
+TEST_F(PipelineTest, JsonLinesHoldTheFilesObjects) {
+    std::string missing = dir_.Path() + "/missing.mpg";
+    std::string args = "--no-profile " + Quoted(kSample) + " " + Quoted(missing);
+    json document = RunJson(args, 3);
+    std::string saved = dir_.Path() + "/run.jsonl";
+    for (const std::string& output : {std::string(), " --output " + Quoted(saved)}) {
+        CliRun run = Run("--format jsonl" + output + " " + args);
+        EXPECT_EQ(3, run.exitCode) << run.err;
+        std::istringstream lines(output.empty() ? run.out : ReadText(saved));
+        size_t i = 0;
+        for (std::string line; std::getline(lines, line); ++i) {
+            ASSERT_LT(i, 2u) << line;
+            json file = json::parse(line);
+            json expected = document["files"][i];
+            // Two runs: the version line's time and the processing time may differ.
+            for (json* object : {&file, &expected}) {
+                object->erase("processingSeconds");
+                (*object)["lines"].erase(0);
+            }
+            EXPECT_EQ(expected, file) << i;
+        }
+        EXPECT_EQ(2u, i);
+    }
 }
 
 // Every machine output names the profile by path and by the SHA-256 of the bytes read,

@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         TraitFixture{
             "no_gop_headers.mpg",
             {"Number of Frames = 50 -> 2.00 Sec", "Number of GOPs = 0",
-             "Average Bitrate = 431 Kbps", "*Min. frames per GOP (without first & last) = 0"}},
+             "Average Bitrate = 431 Kbps", "Min. frames per GOP (without first & last) = 0"}},
         // Cut at a pack boundary: 5480 video bytes before the first sequence header,
         // 64 coded frames after it (ffprobe on the demuxed stream).
         TraitFixture{"capture_midstream.mpg",
