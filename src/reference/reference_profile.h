@@ -97,7 +97,7 @@ struct AudioReference {
     double RMSReference;
     double RMSTolerance;
     double RMSLeftRightDiff;
-    // Programme loudness after ITU-R BS.1770-4 (EBU R 128: -23 LUFS, 1 LU, -1 dBTP).
+    // Programme loudness after ITU-R BS.1770-4 (EBU R 128: -23 LUFS within 0.5 LU, -1 dBTP).
     double LoudnessTarget;        // LUFS, with LoudnessTolerance either side
     double LoudnessTolerance;     // LU
     double TruePeakMax;           // dBTP, each channel
