@@ -1,7 +1,7 @@
-// The GOP table, the one-second bitrates and the buffer occupancy of video streams as CSV
-// lines. One stream
-// keeps the columns the GOP table window shows; several streams (of one file or of many)
-// get a File and a Stream column in front, so that their rows can be told apart.
+// The GOP table, the one-second bitrates, the buffer occupancy and the loudness of the
+// streams as CSV lines. Every table starts with a File and a Stream column, for one stream
+// as for several (of one file or of many), so that a pipeline reads one shape whatever the
+// batch held; the columns after them are those the desktop's windows show.
 #pragma once
 
 #include <string>
@@ -15,7 +15,8 @@ struct FileSeries {
 };
 
 std::vector<std::string> GopCsvLines(const std::vector<FileSeries>& streams);
-// Each stream's rows end with its average in Kbit/s.
+// Kilobits (1024 bits) of each second's frames, one row a second; the average is in the
+// report, the JSON and the summary, not here, so that every row is a second.
 std::vector<std::string> BitrateCsvLines(const std::vector<FileSeries>& streams);
 // The buffer occupancy just before and just after each picture's removal, in bits and in %
 // of the buffer, of the streams the buffer model could run on.

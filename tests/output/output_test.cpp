@@ -2,6 +2,8 @@
 // JUnit XML, the CSV summary and the GOP and bitrate tables.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "output/csv.h"
 #include "output/csv_summary.h"
 #include "output/file_result.h"
@@ -286,23 +288,48 @@ TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
     }
 }
 
-TEST(SeriesCsv, SeveralStreamsGetFileAndStreamColumns) {
+// One stream or several, of one file or of many: every table has the same columns, so a
+// pipeline reads one shape; the bitrate table holds only whole seconds.
+TEST(SeriesCsv, EveryRowNamesItsFileAndStream) {
     VideoSeries e0{0xE0, {{"00:00:00:00", 12, "IBBP", true, true, false}}, {100.25}, 100.25, 0, {}};
     VideoSeries e1{0xE1, {{"00:00:00:00", 6, "BBIP", false, false, true}}, {}, 0, 0, {}};
-    EXPECT_EQ((std::vector<std::string>{
-                  "GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link",
-                  "1,00:00:00:00,12,IBBP,Yes,Yes,No"}),
-              GopCsvLines({{"a.mpg", e0}}));
-    EXPECT_EQ(
-        (std::vector<std::string>{
-            "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link",
-            "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes,No",
-            "\"b,c.mpg\",E1,1,00:00:00:00,6,BBIP,No,No,Yes"}),
-        GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}));
-    EXPECT_EQ((std::vector<std::string>{"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250",
-                                        "a.mpg,E0,Average,100.250", "a.mpg,E1,Average,0.000"}),
-              BitrateCsvLines({{"a.mpg", e0}, {"a.mpg", e1}}));
-    EXPECT_EQ((std::vector<std::string>{"Second,Kilobits", "Average,0.000"}), BitrateCsvLines({}));
+    VideoSeries buffered = e0;
+    buffered.vbvBufferBits = 1835008;
+    buffered.vbv = {{1, 0, 1835008, 917504}, {2, 0.04, 1000000.75, 0}};
+    LoudnessCurve c0{0xC0, {{0.1, -23.004, -std::numeric_limits<double>::infinity()}}};
+    const std::string gopHeader =
+        "File,Stream,GOP #,TimeCode,GOP Length,Structure,Closed?,Seq. Header?,Broken Link";
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"GOPs of one stream",
+         GopCsvLines({{"a.mpg", e0}}),
+         {gopHeader, "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes,No"}},
+        {"GOPs of two files",
+         GopCsvLines({{"a.mpg", e0}, {"b,c.mpg", e1}}),
+         {gopHeader, "a.mpg,E0,1,00:00:00:00,12,IBBP,Yes,Yes,No",
+          "\"b,c.mpg\",E1,1,00:00:00:00,6,BBIP,No,No,Yes"}},
+        {"no GOP", GopCsvLines({}), {gopHeader}},
+        {"bitrates of one stream",
+         BitrateCsvLines({{"a.mpg", e0}}),
+         {"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250"}},
+        {"bitrates of two streams, one without a whole second",
+         BitrateCsvLines({{"a.mpg", e0}, {"a.mpg", e1}}),
+         {"File,Stream,Second,Kilobits", "a.mpg,E0,1,100.250"}},
+        {"no bitrate", BitrateCsvLines({}), {"File,Stream,Second,Kilobits"}},
+        {"buffer of one stream, and one the model could not run on",
+         VbvCsvLines({{"a.mpg", buffered}, {"a.mpg", e1}}),
+         {"File,Stream,Picture,Seconds,Before (bits),After (bits),Before (%),After (%)",
+          "a.mpg,E0,1,0.000,1835008,917504,100.000,50.000",
+          "a.mpg,E0,2,0.040,1000001,0,54.496,0.000"}},
+        {"loudness of one stream",
+         LoudnessCsvLines({{"a.mpg", c0}}),
+         {"File,Stream,Seconds,Momentary (LUFS),Short-Term (LUFS)", "a.mpg,C0,0.1,-23.00,-inf"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.expected, c.lines) << c.what;
 }
 
 }  // namespace
