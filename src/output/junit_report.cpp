@@ -1,7 +1,10 @@
 // JUnit XML.
 #include "output/junit_report.h"
 
+#include <cctype>
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "output/key_text.h"
 #include "output/xml_text.h"
@@ -11,6 +14,7 @@ namespace {
 struct TestCase {
     std::string name;
     std::string className;
+    std::string type;  // of a failure: the key that judged the line, or "report"
     enum { Passed, Failed, Skipped, Errored } state;
     std::string message;
     std::string detail;
@@ -23,23 +27,72 @@ struct Suite {
     int skipped = 0;
 };
 
-std::string WithoutStar(const std::string& text) {
-    return text.starts_with("*") ? text.substr(1) : text;
+// Lines that no key judges.
+constexpr const char* kReportName = "report";
+// Stands for a figure in a case's name.
+constexpr char kFigure = '#';
+
+bool IsAlphanumeric(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The text with each figure, a number standing alone ("69632", "-20.6", "0.91"), as "#";
+// a digit that belongs to a name stays: E0, MPEG-1, 720x576, Layer II.
+std::string WithoutFigures(const std::string& text) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        bool starts = i == 0 || (!IsAlphanumeric(text[i - 1]) && text[i - 1] != '.' &&
+                                 text[i - 1] != '-' && text[i - 1] != '_');
+        size_t end = i;
+        if (starts && end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
+        if (starts && end < text.size() && IsDigit(text[end])) {
+            while (end < text.size() && IsDigit(text[end])) ++end;
+            while (end + 1 < text.size() && (text[end] == '.' || text[end] == ',') &&
+                   IsDigit(text[end + 1])) {
+                end += 2;
+                while (end < text.size() && IsDigit(text[end])) ++end;
+            }
+            if (end == text.size() || !IsAlphanumeric(text[end])) {
+                out += kFigure;
+                i = end;
+                continue;
+            }
+        }
+        out += text[i++];
+    }
+    return out;
 }
 
-// Judged lines are grouped by the key that judged them; lines no key judges under
-// "report".
-std::string ClassName(const ResultLine& line) {
-    if (!line.check) return "report";
+// What a line is about, whatever it measured: its text without the failure's "*", before
+// " = ", figures as "#": "Left Channel DC Level", "Bad ID Bit",
+// "# bytes after the Program End Code hold another program (# packs)".
+std::string Subject(const std::string& text) {
+    std::string subject = text.starts_with("*") ? text.substr(1) : text;
+    if (size_t equals = subject.find(" = "); equals != std::string::npos) subject.resize(equals);
+    return WithoutFigures(subject);
+}
+
+// The key that judged the line, as "Video.AspectRatio": the reference of an equal or mask
+// check, else the minimum's (RMSReference, LoudnessTarget) before the maximum's; empty
+// when no key judges it.
+std::string KeyName(const ResultLine& line) {
+    if (!line.check) return "";
     for (const std::optional<JudgedValue>* value :
-         {&line.check->reference, &line.check->max, &line.check->min}) {
+         {&line.check->reference, &line.check->min, &line.check->max}) {
         if (*value && !(*value)->key.empty()) return (*value)->section + "." + (*value)->key;
     }
-    return "report";
+    return "";
 }
 
 TestCase CaseOf(const ResultLine& line) {
-    TestCase test{WithoutStar(line.text), ClassName(line), TestCase::Passed, "", ""};
+    std::string key = KeyName(line);
+    std::string className = key.empty() ? kReportName : key.substr(0, key.find('.'));
+    TestCase test{key.empty() ? std::string(kReportName) + "." + Subject(line.text) : key,
+                  className,
+                  key.empty() ? kReportName : key,
+                  TestCase::Passed,
+                  "",
+                  ""};
     std::string explanation = line.check ? ExplainCheck(*line.check) : "";
     if (line.kind == LineKind::Fail || line.kind == LineKind::Warning) {
         test.state = TestCase::Failed;
@@ -52,22 +105,47 @@ TestCase CaseOf(const ResultLine& line) {
     return test;
 }
 
+// A viewer tells cases apart by their class and name, and merges those that share both.
+// A key that judges lines about different things (the longest and the shortest GOP, each
+// channel) names each case after its line too: "Audio.MaxDCLevel: Left Channel DC Level".
+// Cases still alike (the same line in two streams) are numbered in report order from the
+// second: "Video.AspectRatio #2".
+void MakeNamesDistinct(std::vector<TestCase>& cases, const std::vector<const ResultLine*>& lines) {
+    std::map<std::string, std::set<std::string>> subjects;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        subjects[cases[i].name].insert(Subject(lines[i]->text));
+    }
+    for (size_t i = 0; i < cases.size(); ++i) {
+        bool keyed = cases[i].type != kReportName;
+        if (keyed && subjects[cases[i].name].size() > 1) {
+            cases[i].name += ": " + Subject(lines[i]->text);
+        }
+    }
+    std::map<std::string, int> seen;
+    for (TestCase& test : cases) {
+        int n = ++seen[test.name];
+        if (n > 1) test.name += " #" + std::to_string(n);
+    }
+}
+
 // Every line a check judged, and every failure line (a refused stream, a truncated file,
 // a cancelled run) whether a check wrote it or not; the verdict line is the suite itself.
 Suite SuiteOf(const FileResult& result) {
     Suite suite;
     if (result.verdict == FileVerdict::Error) {
         suite.cases.push_back(
-            {"analysis", "report", TestCase::Errored, result.reason, result.reason});
+            {"analysis", kReportName, "analysis", TestCase::Errored, result.reason, result.reason});
         suite.errors = 1;
         return suite;
     }
     if (result.verdict == FileVerdict::NotAnalysed) {
-        suite.cases.push_back({"analysis", "report", TestCase::Skipped, result.reason, ""});
+        suite.cases.push_back(
+            {"analysis", kReportName, "analysis", TestCase::Skipped, result.reason, ""});
         suite.skipped = 1;
         return suite;
     }
     int verdict = VerdictLineIndex(result);
+    std::vector<const ResultLine*> lines;
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];
         if (static_cast<int>(i) == verdict || !(line.check || line.kind == LineKind::Fail))
@@ -76,7 +154,9 @@ Suite SuiteOf(const FileResult& result) {
         suite.failures += test.state == TestCase::Failed;
         suite.skipped += test.state == TestCase::Skipped;
         suite.cases.push_back(std::move(test));
+        lines.push_back(&line);
     }
+    MakeNamesDistinct(suite.cases, lines);
     return suite;
 }
 
@@ -98,15 +178,14 @@ std::string CaseXml(const TestCase& test) {
             return xml + "/>\n";
         case TestCase::Failed:
             xml += ">\n      <failure" + Attribute("message", test.message) +
-                   Attribute("type", test.className) + ">" + XmlEscape(test.detail) +
-                   "</failure>\n";
+                   Attribute("type", test.type) + ">" + XmlEscape(test.detail) + "</failure>\n";
             break;
         case TestCase::Skipped:
             xml += ">\n      <skipped" + Attribute("message", test.message) + "/>\n";
             break;
         case TestCase::Errored:
             xml += ">\n      <error" + Attribute("message", test.message) +
-                   Attribute("type", "analysis") + ">" + XmlEscape(test.detail) + "</error>\n";
+                   Attribute("type", test.type) + ">" + XmlEscape(test.detail) + "</error>\n";
             break;
     }
     return xml + "    </testcase>\n";

@@ -226,9 +226,15 @@ TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
         "testsuite spots/<new> & \"final\".mpg tests=4 failures=2 errors=0 skipped=1\n"
         "testsuite spots/gone.mpg tests=1 failures=0 errors=1 skipped=0\n",
         JunitCounts(path));
+    // A case is named by its key, and its failure holds the line.
     EXPECT_NE(std::string::npos,
-              xml.find("<failure message=\"*Aspect Ratio = 4:3\" type=\"Video.AspectRatio\">"
+              xml.find("<testcase name=\"Video.AspectRatio\" classname=\"Video\" time=\"0\">\n"
+                       "      <failure message=\"*Aspect Ratio = 4:3\" type=\"Video.AspectRatio\">"
                        "*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]</failure>"));
+    EXPECT_NE(std::string::npos,
+              xml.find("<testcase name=\"report.File ends inside a packet: the last packet lacks # "
+                       "bytes\" classname=\"report\" time=\"0\">\n      <failure message=\"*File "
+                       "ends inside a packet: the last packet lacks 12 bytes\" type=\"report\">"));
     EXPECT_NE(std::string::npos, xml.find("<error message=\"No such file or directory\""));
     EXPECT_NE(std::string::npos, xml.find("<system-out>1024 bytes skipped"));
     // What judged the run, and when.
@@ -240,6 +246,91 @@ TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
     std::string none = RunJunitText(results, {"", "", "2026-12-11T07:22:23Z"});
     EXPECT_NE(std::string::npos, none.find("<property name=\"profile\" value=\"none\"/>"));
     EXPECT_EQ(std::string::npos, none.find("profile_sha256"));
+}
+
+// The names of a suite's cases, as the XML writes them.
+std::vector<std::string> CaseNames(const std::string& xml) {
+    std::vector<std::string> names;
+    const std::string open = "<testcase name=\"";
+    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at)) {
+        at += open.size();
+        names.push_back(xml.substr(at, xml.find('"', at) - at));
+    }
+    return names;
+}
+
+ResultLine Judged(LineKind kind, const std::string& text, const char* section, const char* key,
+                  double measured) {
+    JudgedCheck check;
+    check.kind = CheckKind::Range;
+    check.outcome = kind == LineKind::Fail ? CheckOutcome::Failure : CheckOutcome::Pass;
+    check.measured = measured;
+    check.min = Key("", "", 1);
+    check.max = Key(section, key, 15);
+    return {kind, text, check, false};
+}
+
+// A CI server follows a case by its class and name, and merges cases that share both: a
+// key's case keeps its name whatever the file measured, and no two cases of a file share
+// one. A key judging several lines names each after what it is about; lines alike in two
+// streams are numbered.
+TEST(JunitReport, CaseNamesAreTheKeysDistinctAndFreeOfFigures) {
+    JudgedCheck forced;
+    forced.kind = CheckKind::Forced;
+    forced.outcome = CheckOutcome::Failure;
+    auto result = [&](int gop, double level, int bytes) {
+        FileResult file;
+        file.path = "a.mpg";
+        file.verdict = FileVerdict::Fail;
+        std::string n = std::to_string(gop);
+        std::string db = CsvDecimal(level, 1);
+        file.lines = {
+            {LineKind::Fail,
+             "*" + std::to_string(bytes) +
+                 " bytes after the Program End Code hold another program (" +
+                 std::to_string(bytes / 2048) + " packs)",
+             {},
+             false},
+            {LineKind::Info, "Elementary Stream E0 is a MPEG-2 Video Stream", {}, true},
+            {LineKind::Fail, "*Frame Rate = Invalid", forced, false},
+            Judged(LineKind::Pass, "Max. frames per GOP (without first & last) = " + n, "Video",
+                   "GOPLengthMax", gop),
+            Judged(LineKind::Pass, "Min. frames per GOP (without first & last) = " + n, "Video",
+                   "GOPLengthMax", gop),
+            {LineKind::Pass, "Aspect Ratio = 16:9", Equal("AspectRatio", 3, 3), false},
+            {LineKind::Fail,
+             "*Elementary Stream E1 is a MPEG-1 Video Stream (Not Valid)!!",
+             {},
+             true},
+            {LineKind::Fail, "*Frame Rate = Invalid", forced, false},
+            {LineKind::Pass, "Aspect Ratio = 16:9", Equal("AspectRatio", 3, 3), false},
+            Judged(LineKind::Pass, "Left Channel DC Level = " + db + " dBFS", "Audio", "MaxDCLevel",
+                   level),
+            Judged(LineKind::Fail, "*Right Channel DC Level = " + db + " dBFS", "Audio",
+                   "MaxDCLevel", level),
+            {LineKind::Fail, "Compliance Test: Fail!!", {}, false},
+        };
+        return file;
+    };
+    std::vector<std::string> names = CaseNames(RunJunitText({result(15, -100, 69632)}, kStamp));
+    EXPECT_EQ((std::vector<std::string>{
+                  "report.# bytes after the Program End Code hold another program (# packs)",
+                  "report.Frame Rate",
+                  "Video.GOPLengthMax: Max. frames per GOP (without first &amp; last)",
+                  "Video.GOPLengthMax: Min. frames per GOP (without first &amp; last)",
+                  "Video.AspectRatio",
+                  "report.Elementary Stream E1 is a MPEG-1 Video Stream (Not Valid)!!",
+                  "report.Frame Rate #2",
+                  "Video.AspectRatio #2",
+                  "Audio.MaxDCLevel: Left Channel DC Level",
+                  "Audio.MaxDCLevel: Right Channel DC Level",
+              }),
+              names);
+    EXPECT_EQ(names, CaseNames(RunJunitText({result(12, -20.6, 4096)}, kStamp)));
+    // Each file is a suite of its own: the same names again.
+    std::vector<std::string> twice =
+        CaseNames(RunJunitText({result(15, -100, 69632), result(15, -100, 69632)}, kStamp));
+    EXPECT_EQ(2 * names.size(), twice.size());
 }
 
 TEST(CsvSummary, OneRowPerFile) {
