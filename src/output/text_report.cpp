@@ -8,9 +8,50 @@ namespace {
 // Between a judged line and its explanation.
 constexpr const char* kExplainGap = "   ";
 
-bool KeptWhenErrorsOnly(const ResultLine& line) {
-    return line.kind == LineKind::Heading || line.kind == LineKind::Fail ||
-           line.kind == LineKind::Warning || line.streamStart;
+// A heading that only spaces the report out heads nothing.
+bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+// The heading that names the file ("File under analysis: \"PATH\"..!"), -1 when none does.
+int FileHeadingIndex(const FileResult& result) {
+    const std::string quoted = "\"" + result.path + "\"";
+    for (size_t i = 0; i < result.lines.size(); ++i) {
+        const ResultLine& line = result.lines[i];
+        if (line.kind == LineKind::Heading && line.text.find(quoted) != std::string::npos) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The lines --errors-only keeps of a file that did not pass: each failure and the verdict,
+// with the file's heading, the nearest heading above it (its section: "Begin Video Streams
+// Summary:", "Result:") and, inside an elementary stream, the stream's first line.
+std::vector<bool> KeptWhenErrorsOnly(const FileResult& result) {
+    std::vector<bool> kept(result.lines.size(), false);
+    std::vector<bool> failing(result.lines.size(), false);
+    for (const ResultLine* line : FailureLines(result)) {
+        failing[static_cast<size_t>(line - result.lines.data())] = true;
+    }
+    if (int verdict = VerdictLineIndex(result); verdict >= 0) {
+        failing[static_cast<size_t>(verdict)] = true;
+    }
+    int fileHeading = FileHeadingIndex(result);
+    int section = -1;
+    int stream = -1;
+    for (size_t i = 0; i < result.lines.size(); ++i) {
+        const ResultLine& line = result.lines[i];
+        if (line.kind == LineKind::Heading && !IsBlank(line.text)) {
+            section = static_cast<int>(i);
+            stream = -1;
+        }
+        if (line.streamStart) stream = static_cast<int>(i);
+        if (!failing[i]) continue;
+        kept[i] = true;
+        for (int above : {fileHeading, section, stream}) {
+            if (above >= 0) kept[static_cast<size_t>(above)] = true;
+        }
+    }
+    return kept;
 }
 
 const char* ColourEscape(LineKind kind) {
@@ -33,11 +74,16 @@ const char* ColourEscape(LineKind kind) {
 std::vector<ShownLine> ShownLines(const FileResult& result, const TextOptions& options) {
     std::vector<ShownLine> shown;
     int verdict = VerdictLineIndex(result);
+    if (options.errorsOnly && result.verdict == FileVerdict::Pass) {
+        std::string text = verdict >= 0 ? result.lines[static_cast<size_t>(verdict)].text
+                                        : VerdictName(result.verdict);
+        return {{LineKind::Pass, "File \"" + result.path + "\": " + text}};
+    }
+    std::vector<bool> kept;
+    if (options.errorsOnly) kept = KeptWhenErrorsOnly(result);
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];
-        if (options.errorsOnly && !KeptWhenErrorsOnly(line) && static_cast<int>(i) != verdict) {
-            continue;
-        }
+        if (options.errorsOnly && !kept[i]) continue;
         std::string text = line.text;
         if (options.explain && line.check) {
             std::string explanation = ExplainCheck(*line.check);

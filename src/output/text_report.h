@@ -8,8 +8,10 @@
 #include "output/file_result.h"
 
 struct TextOptions {
-    // Only failure and warning lines, headings and the verdict, and the first line of
-    // each elementary stream so that a failure names its stream.
+    // A file that passed is one line, its path and verdict. Of one that did not pass, only
+    // the lines that fail it and its verdict, each under the headings above it: the file's
+    // own, its section's and, inside an elementary stream, the stream's first line, so that
+    // a failure names its file and stream.
     bool errorsOnly = false;
     // Each judged line ends with the key and value that judged it.
     bool explain = false;
