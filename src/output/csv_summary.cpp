@@ -5,6 +5,7 @@
 
 #include "output/csv.h"
 #include "output/key_text.h"
+#include "video/video_parser.h"
 
 using json = nlohmann::ordered_json;
 
@@ -30,16 +31,31 @@ std::string VideoFormat(const json& video) {
     return text;
 }
 
-std::string Rounded(double value) { return CsvDecimal(value, 0); }
+// The figures as the report's lines print them, so that a row and its report agree:
+// "Average Bitrate = 4010 Kbps" and "Peak Bitrate (1 sec) = 4210 Kbps" cut the Kbps to a
+// whole number, "Video Stream Duration: 4.00 sec" keeps two decimals.
+std::string ReportedKbps(const json& kbps) {
+    return std::to_string(static_cast<uint32_t>(kbps.get<double>()));
+}
+std::string ReportedSeconds(const json& seconds) { return CsvDecimal(seconds.get<double>(), 2); }
+
+// A stream the report measured; one it refused (not MPEG-2, a picture type error) has no
+// figures in the report, and none here.
+bool Measured(const json& video) {
+    auto status = video.at("status").get<uint32_t>();
+    return status == VideoOk || status == VideoNoEndCode;
+}
 
 std::vector<std::string> Row(const FileResult& result, const RunStamp& stamp) {
     std::vector<std::string> videoFormats, averages, peaks, gopLengths, audioFormats;
     std::string duration;
     for (const json& video : result.streams.value("videoStreams", json::array())) {
-        if (duration.empty()) duration = CsvDecimal(video.at("durationSeconds").get<double>(), 2);
+        if (!Measured(video)) continue;
+        // The report's duration is the last measured stream's.
+        duration = ReportedSeconds(video.at("durationSeconds"));
         videoFormats.push_back(VideoFormat(video));
-        averages.push_back(Rounded(video.at("averageKbps").get<double>()));
-        peaks.push_back(Rounded(video.at("peakKbps").get<double>()));
+        averages.push_back(ReportedKbps(video.at("averageKbps")));
+        peaks.push_back(ReportedKbps(video.at("peakKbps")));
         gopLengths.push_back(std::to_string(video.at("gopLengthMax").get<uint32_t>()));
     }
     for (const json& audio : result.streams.value("audioStreams", json::array())) {

@@ -413,7 +413,7 @@ TEST_F(PipelineTest, ExplainAndSummaryOnRealStreams) {
         "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
         "gop_length,audio_format,failures,first_failure,profile,profile_sha256,analysed_at\r\n" +
             kSample +
-            ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4011,4210,15,"
+            ",pass,4.00,MPEG-2 720x576 16:9 25 fps,4010,4210,15,"
             "MPEG-1 Layer II 192 kbit/s 48000 Hz stereo,0," +
             stamp + "\r\n" + dvd +
             ",fail,2.00,MPEG-2 720x576 1:1 25 fps,2197,3334,12,,2,"

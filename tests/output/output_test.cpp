@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
+#include <regex>
+#include <set>
 
+#include "cli/file_analysis.h"
 #include "output/csv.h"
 #include "output/csv_summary.h"
 #include "output/file_result.h"
@@ -13,6 +17,9 @@
 #include "output/series_csv.h"
 #include "output/text_report.h"
 #include "output/xml_text.h"
+#include "reference/reference_profile.h"
+#include "report/report_log.h"
+#include "support/cli_run.h"
 #include "support/output_checks.h"
 #include "support/test_files.h"
 
@@ -449,32 +456,57 @@ TEST(JunitReport, CaseNamesAreTheKeysDistinctAndFreeOfFigures) {
     EXPECT_EQ(2 * names.size(), twice.size());
 }
 
+// The figures are the report's: "Average Bitrate = 2999 Kbps" for 2999.75 Kbps.
 TEST(CsvSummary, OneRowPerFile) {
     FileResult passing = FailingResult("b.mpg");
     passing.verdict = FileVerdict::Pass;
     passing.lines = {{LineKind::Pass, "Compliance Test: Pass", {}, false}};
+    // A refused stream (an MPEG-1 one) has no figures in the report, and none here; the
+    // duration is the last measured stream's, as the report's.
+    FileResult two = passing;
+    two.path = "two.mpg";
+    json refused = {{"id", 0xE1},        {"status", 2},          {"horizontalSize", 0},
+                    {"verticalSize", 0}, {"aspectRatioCode", 0}, {"frameRateCode", 0},
+                    {"bitRateBps", 0},   {"frames", 0},          {"gopCount", 0},
+                    {"gopLengthMax", 0}, {"durationSeconds", 0}, {"averageKbps", 0},
+                    {"peakKbps", 0},     {"gops", json::array()}};
+    json last = two.streams["videoStreams"][0];
+    last["id"] = 0xE2;
+    last["status"] = 6;  // no sequence end code: measured all the same
+    last["horizontalSize"] = 352;
+    last["durationSeconds"] = 3.9999;
+    last["averageKbps"] = 100.99999;
+    last["peakKbps"] = 350.0;
+    last["gopLengthMax"] = 15;
+    two.streams["videoStreams"].insert(two.streams["videoStreams"].begin() + 1, refused);
+    two.streams["videoStreams"].push_back(last);
     std::vector<std::string> lines =
         SummaryCsvLines({FailingResult("spots/a, \"cut\".mpg"), passing,
-                         ErrorResult("c.mpg", "File \"c.mpg\" is empty")},
+                         ErrorResult("c.mpg", "File \"c.mpg\" is empty"), two},
                         kStamp);
     const std::string stamp =
         ",/srv/qc/MpegReference.ini," + kStamp.profileSha256 + ",2026-12-11T07:22:23Z";
-    ASSERT_EQ(4u, lines.size());
+    ASSERT_EQ(5u, lines.size());
     EXPECT_EQ(
         "path,verdict,duration_s,video_format,video_average_kbps,video_peak_kbps,"
         "gop_length,audio_format,failures,first_failure,profile,profile_sha256,analysed_at",
         lines[0]);
     EXPECT_EQ(
-        "\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "\"spots/a, \"\"cut\"\".mpg\",fail,2.00,MPEG-2 720x576 4:3 25 fps,2999,3000,12,"
         "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,2,*Aspect Ratio = 4:3" +
             stamp,
         lines[1]);
     EXPECT_EQ(
-        "b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,3000,3001,12,"
+        "b.mpg,pass,2.00,MPEG-2 720x576 4:3 25 fps,2999,3000,12,"
         "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0," +
             stamp,
         lines[2]);
     EXPECT_EQ("c.mpg,error,,,,,,,1,\"File \"\"c.mpg\"\" is empty\"" + stamp, lines[3]);
+    EXPECT_EQ(
+        "two.mpg,pass,4.00,MPEG-2 720x576 4:3 25 fps | MPEG-2 352x576 4:3 25 fps,2999 | 100,"
+        "3000 | 350,12 | 15,MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo,0," +
+            stamp,
+        lines[4]);
 }
 
 // A long batch keeps only what the summary and the GOP and bitrate tables read.
@@ -537,6 +569,100 @@ TEST(SeriesCsv, EveryRowNamesItsFileAndStream) {
          {"File,Stream,Seconds,Momentary (LUFS),Short-Term (LUFS)", "a.mpg,C0,0.1,-23.00,-inf"}},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expected, c.lines) << c.what;
+}
+
+const std::string kBundledProfile = ZEMBRA_DATA_DIR "/MpegReference.ini";
+
+FileResult Analysed(const std::string& path, const std::string& profile, const std::string& text) {
+    LoadReferenceProfileFromText(profile, text);
+    FileResult result = AnalyseInThisProcess(path, false);
+    ResetReportLog();
+    return result;
+}
+
+// Every fixture and the sample, each analysed once against the bundled profile.
+class RealStreams : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::vector<std::string> paths = {ZEMBRA_DATA_DIR "/sample.mpg"};
+        for (const auto& entry : std::filesystem::directory_iterator(ZEMBRA_FIXTURE_DIR)) {
+            std::string extension = entry.path().extension().string();
+            if (extension == ".mpg" || extension == ".vob") paths.push_back(entry.path().string());
+        }
+        std::sort(paths.begin() + 1, paths.end());
+        std::string profile = ReadText(kBundledProfile);
+        for (const std::string& path : paths) {
+            results_.push_back(Analysed(path, kBundledProfile, profile));
+        }
+        LoadNoReferenceProfile();
+    }
+    static void TearDownTestSuite() { results_.clear(); }
+
+    static inline std::vector<FileResult> results_;
+};
+
+// The fields of one CSV row (RFC 4180 quoting).
+std::vector<std::string> CsvFields(const std::string& row) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < row.size(); ++i) {
+        char c = row[i];
+        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+// The first group of each report line that matches, joined as the summary joins streams.
+std::string ReportFigures(const FileResult& result, const std::regex& line) {
+    std::string figures;
+    for (const ResultLine& each : result.lines) {
+        std::smatch match;
+        if (!std::regex_match(each.text, match, line)) continue;
+        figures += (figures.empty() ? "" : " | ") + match[1].str();
+    }
+    return figures;
+}
+
+// The summary says what the report says: the same figures, to the same digit (a rounded
+// 4011 beside the report's 4010 Kbps would be two answers to one question).
+TEST_F(RealStreams, SummaryFiguresAreTheReportsFigures) {
+    const std::regex average(R"(\*?Average Bitrate = (\d+) Kbps)");
+    const std::regex peak(R"(\*?Peak Bitrate \(1 sec\) = (\d+) Kbps)");
+    const std::regex gop(R"(\*?Max\. frames per GOP \(without first & last\) = (\d+))");
+    const std::regex duration(R"(Video Stream Duration: ([0-9.]+) sec -> .*)");
+    size_t withVideo = 0;
+    for (const FileResult& result : results_) {
+        std::vector<std::string> fields = CsvFields(SummaryCsvLines({result}, kStamp).at(1));
+        ASSERT_EQ(13u, fields.size()) << result.path;
+        std::string averages = ReportFigures(result, average);
+        // Without a measured video stream the report's duration line reads 0.00, and the
+        // summary leaves the column empty.
+        EXPECT_EQ(averages.empty() ? "" : ReportFigures(result, duration), fields[2])
+            << result.path;
+        EXPECT_EQ(averages, fields[4]) << result.path;
+        EXPECT_EQ(ReportFigures(result, peak), fields[5]) << result.path;
+        EXPECT_EQ(ReportFigures(result, gop), fields[6]) << result.path;
+        withVideo += !averages.empty();
+    }
+    EXPECT_LT(20u, withVideo);
+}
+
+// No two cases of a file's suite share a name, on every real stream.
+TEST_F(RealStreams, JunitCaseNamesAreDistinctInEachFile) {
+    for (const FileResult& result : results_) {
+        std::vector<std::string> names = CaseNames(RunJunitText({result}, kStamp));
+        std::set<std::string> distinct(names.begin(), names.end());
+        EXPECT_EQ(names.size(), distinct.size()) << result.path;
+    }
 }
 
 }  // namespace
