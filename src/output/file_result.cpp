@@ -2,6 +2,7 @@
 #include "output/file_result.h"
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -72,10 +73,22 @@ std::optional<JudgedValue> ValueFromJson(const json& j) {
     return value;
 }
 
+// A mask check measures a bit's number (the header's mode code, ISO/IEC 11172-3, 2.4.2.3);
+// the JSON writes the bit itself, as the key's mask holds it: joint stereo, 1, is 2, which
+// Mode=3 holds.
+double MeasuredJson(const JudgedCheck& check) {
+    return check.kind == CheckKind::Mask ? std::ldexp(1.0, static_cast<int>(check.measured))
+                                         : check.measured;
+}
+
+double MeasuredFromJson(CheckKind kind, double value) {
+    return kind == CheckKind::Mask && value > 0 ? std::ilogb(value) : value;
+}
+
 json CheckJson(const JudgedCheck& check) {
     return {{"type", NameOf(kCheckKindNames, check.kind)},
             {"outcome", NameOf(kOutcomeNames, check.outcome)},
-            {"measured", {{"value", check.measured}, {"unit", check.unit}}},
+            {"measured", {{"value", MeasuredJson(check)}, {"unit", check.unit}}},
             {"reference", ValueJson(check.reference, check.unit)},
             {"min", ValueJson(check.min, check.unit)},
             {"max", ValueJson(check.max, check.unit)}};
@@ -85,7 +98,7 @@ JudgedCheck CheckFromJson(const json& j) {
     JudgedCheck check;
     check.kind = ValueOf(kCheckKindNames, j.at("type").get<std::string>());
     check.outcome = ValueOf(kOutcomeNames, j.at("outcome").get<std::string>());
-    check.measured = j.at("measured").at("value").get<double>();
+    check.measured = MeasuredFromJson(check.kind, j.at("measured").at("value").get<double>());
     check.unit = j.at("measured").at("unit").get<std::string>();
     check.reference = ValueFromJson(j.at("reference"));
     check.min = ValueFromJson(j.at("min"));

@@ -22,6 +22,7 @@
 #include "support/cli_run.h"
 #include "support/output_checks.h"
 #include "support/test_files.h"
+#include "support/video_builder.h"
 
 namespace {
 
@@ -178,6 +179,16 @@ TEST(KeyText, ExplainsTheKeyAndValueBehindALine) {
 TEST(FileResult, SurvivesTheWayFromTheWorker) {
     FileResult result = FailingResult("/ingest/caf\xE9/spot.mpg");
     result.lines[2].text = "File under analysis: \"/ingest/caf\xE9/spot.mpg\"..!";
+    // The JSON gives a mask's measured bit as the key writes it; the result keeps the bit's
+    // number, which --make-profile reads.
+    JudgedCheck mode;
+    mode.kind = CheckKind::Mask;
+    mode.outcome = CheckOutcome::Pass;
+    mode.measured = 3;  // single channel
+    mode.reference = Key("Audio", "Mode", 8);
+    mode.unit = KeyUnit("Mode");
+    result.lines.push_back({LineKind::Pass, "Mode = single_channel", mode, false});
+    EXPECT_EQ(8.0, ToJson(result)["lines"].back()["check"]["measured"]["value"]);
     json packed = json::from_msgpack(json::to_msgpack(ToJson(result)));
     EXPECT_EQ(result, FileResultFromJson(packed));
     FileResult error = ErrorResult("/gone.mpg", "No such file");
@@ -663,6 +674,128 @@ TEST_F(RealStreams, JunitCaseNamesAreDistinctInEachFile) {
         std::set<std::string> distinct(names.begin(), names.end());
         EXPECT_EQ(names.size(), distinct.size()) << result.path;
     }
+}
+
+// A coded figure is written as its profile key takes it: the value the report's line
+// measured, and a profile made of the JSON's values passes every line those keys judge
+// (the header's mode 0, stereo, would have failed Mode, whose 0 accepts no mode).
+TEST_F(RealStreams, CodedFiguresAreWrittenAsTheirKeysTakeThem) {
+    struct Field {
+        const char* streams;
+        const char* name;
+        const char* section;
+        const char* key;
+    };
+    const Field fields[] = {
+        {"videoStreams", "horizontalSize", "Video", "HorizontalSize"},
+        {"videoStreams", "verticalSize", "Video", "VerticalSize"},
+        {"videoStreams", "aspectRatioCode", "Video", "AspectRatio"},
+        {"videoStreams", "frameRateCode", "Video", "FrameRate"},
+        {"videoStreams", "vbvBufferSize", "Video", "VBVBufferSize"},
+        {"videoStreams", "chromaFormat", "Video", "ChromaFormat"},
+        {"videoStreams", "profileAndLevel", "Video", "ProfileAndLevel"},
+        {"videoStreams", "pictureStructure", "Video", "PictureStructure"},
+        {"videoStreams", "topFieldFirst", "Video", "TopFieldFirst"},
+        {"videoStreams", "progressiveFrame", "Video", "ProgressiveFrame"},
+        {"audioStreams", "layer", "Audio", "Layer"},
+        {"audioStreams", "bitrateKbps", "Audio", "AudioBitrate"},
+        {"audioStreams", "samplingFrequencyHz", "Audio", "SamplingFrequency"},
+        {"audioStreams", "mode", "Audio", "Mode"},
+        {"audioStreams", "emphasis", "Audio", "Emphasis"},
+    };
+    // Keys whose line measures the code itself; the others (chroma format, profile and
+    // level) measure what the key accepts, and are judged by the profile below.
+    const std::set<std::string> measuredAsIs = {
+        "HorizontalSize",    "VerticalSize",  "AspectRatio",      "FrameRate", "VBVBufferSize",
+        "PictureStructure",  "TopFieldFirst", "ProgressiveFrame", "Layer",     "AudioBitrate",
+        "SamplingFrequency", "Mode",          "Emphasis"};
+    std::set<std::string> modes;
+    TempDir dir;
+    for (const FileResult& result : results_) {
+        if (result.verdict == FileVerdict::Error) continue;
+        std::string profile;
+        std::string section;
+        for (const Field& field : fields) {
+            const json& streams = result.streams.at(field.streams);
+            // A stream read to its end, with or without a sequence end code (6).
+            if (streams.empty() || (streams[0].at("status") != 0 && streams[0].at("status") != 6))
+                continue;
+            if (section != field.section) profile += std::string("[") + field.section + "]\n";
+            section = field.section;
+            profile += std::string(field.key) + "=" + streams[0].at(field.name).dump() + "\n";
+            if (std::string(field.key) == "Mode") modes.insert(streams[0].at(field.name).dump());
+            if (!measuredAsIs.count(field.key)) continue;
+            for (const json& line : ToJson(result).at("lines")) {
+                const json* reference =
+                    line.contains("check") ? &line["check"]["reference"] : nullptr;
+                if (!reference || reference->is_null() || (*reference)["key"]["name"] != field.key)
+                    continue;
+                EXPECT_EQ(streams[0].at(field.name), line["check"]["measured"]["value"])
+                    << result.path << " " << field.key << ": " << line["text"];
+                break;
+            }
+        }
+        if (profile.empty()) continue;  // no stream read to its end
+        std::string path = dir.WriteText("profile.ini", profile);
+        FileResult judged = Analysed(result.path, path, profile);
+        EXPECT_TRUE(ProfileWarnings().empty()) << result.path << ": a value no key takes\n"
+                                               << profile;
+        size_t passed = 0;
+        for (const ResultLine& line : judged.lines) {
+            if (!line.check || !line.check->reference) continue;
+            for (const Field& field : fields) {
+                if (line.check->reference->key != field.key ||
+                    profile.find(field.key) == std::string::npos)
+                    continue;
+                EXPECT_NE(CheckOutcome::Failure, line.check->outcome)
+                    << result.path << " " << field.key << ": " << line.text << "\n"
+                    << profile;
+                passed += line.check->outcome == CheckOutcome::Pass;
+            }
+        }
+        EXPECT_LT(0u, passed) << result.path;
+    }
+    LoadNoReferenceProfile();
+    // Stereo, joint stereo and single channel among the fixtures.
+    EXPECT_EQ((std::set<std::string>{"1", "2", "8"}), modes);
+}
+
+// Field pictures: the JSON's pictureStructure is the key's 0, which passes the stream,
+// not the first picture's picture_structure 1 (top field), which no key takes.
+TEST(CodedFigures, FieldPicturesAreThePictureStructureKeysZero) {
+    PictureCodingFields top;
+    top.pictureStructure = 1;
+    PictureCodingFields bottom;
+    bottom.pictureStructure = 2;
+    PictureCodingFields frame;
+    struct Case {
+        const char* what;
+        std::vector<PictureCodingFields> pictures;
+        int code;
+    };
+    const Case cases[] = {
+        {"frame pictures", {frame, frame}, 3},
+        {"field pictures", {top, bottom, top, bottom}, 0},
+        {"field pictures after a frame picture", {frame, top, bottom}, 0},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        VideoEsBuilder v;
+        v.SequenceHeader().SequenceExtension().GopHeader(0, 0, 0, 0);
+        for (const PictureCodingFields& f : c.pictures) v.Picture(1, 1, 50, f);
+        std::string spot = dir.Write("spot.mpg", PacketizeVideo(v.EndCode().Build(), 500));
+        std::string profile = "[Video]\nPictureStructure=" + std::to_string(c.code) + "\n";
+        FileResult result = Analysed(spot, dir.WriteText("p.ini", profile), profile);
+        ASSERT_EQ(1u, result.streams.at("videoStreams").size()) << c.what;
+        EXPECT_EQ(c.code, result.streams["videoStreams"][0]["pictureStructure"]) << c.what;
+        auto structure = std::find_if(result.lines.begin(), result.lines.end(), [](const auto& l) {
+            return l.check && l.check->reference && l.check->reference->key == "PictureStructure";
+        });
+        ASSERT_NE(result.lines.end(), structure) << c.what;
+        EXPECT_EQ(CheckOutcome::Pass, structure->check->outcome)
+            << c.what << ": " << structure->text;
+    }
+    LoadNoReferenceProfile();
 }
 
 }  // namespace
