@@ -12,6 +12,7 @@
 #include "reference/reference_profile.h"
 #include "run/analysis_driver.h"
 #include "video/video_statistics.h"
+#include "video/video_summary.h"
 
 using json = nlohmann::ordered_json;
 
@@ -22,11 +23,6 @@ constexpr int kJudgedLineHeightPx = 15;
 // program_mux_rate and rate_bound count units of 50 bytes/s (ISO/IEC 13818-1, 2.5.3.4).
 constexpr uint64_t kMuxRateUnitBitsPerSecond = 400;
 constexpr int kAudioStreamIdCount = 32;  // 0xC0 to 0xDF
-// The PictureStructure key's codes: frame pictures only, or field pictures in use.
-constexpr uint32_t kFramePicturesCode = 3;
-constexpr uint32_t kFieldPicturesCode = 0;
-// picture_structure of a frame picture (ISO/IEC 13818-2, table 6-14).
-constexpr uint32_t kFramePicture = 3;
 
 JudgedValue ValueOf(const CheckLimit& limit, bool set) {
     return {std::string(limit.key.section), std::string(limit.key.key), limit.value, set};
@@ -102,14 +98,6 @@ json ProgramStreamFigures(const StreamIdTable& t, std::optional<uint64_t> size) 
 // A figure that a profile key judges is written as the key takes it, so that a JSON value
 // can be copied into the profile as it stands.
 
-// PictureStructure's code for what the stream's coded frames use, as the report's Picture
-// Structure line judges them (without a coded frame, by the first picture header).
-uint32_t PictureStructureCode(const VideoStreamInfo& v) {
-    bool frames =
-        v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
-    return frames && v.fieldPairCount == 0 ? kFramePicturesCode : kFieldPicturesCode;
-}
-
 // The Mode key is a mask of one bit per mode: mode (ISO/IEC 11172-3, 2.4.2.3) 0 stereo is
 // 1, 1 joint stereo 2, 2 dual channel 4, 3 single channel 8.
 uint32_t ModeMaskBit(uint32_t mode) { return 1u << (mode & 3u); }
@@ -127,7 +115,7 @@ json VideoFigures(int id, const VideoStreamInfo& v, const StreamIdTable& t) {
             {"vbvBufferBits", VbvBufferBits(v)},
             {"profileAndLevel", v.profileAndLevel},
             {"chromaFormat", v.chromaFormat},
-            {"pictureStructure", PictureStructureCode(v)},
+            {"pictureStructure", PictureStructureAccepting(v)},
             {"progressiveFrame", v.progressiveFrame},
             {"topFieldFirst", v.topFieldFirst},
             {"vbvDelay", v.vbvDelay},

@@ -72,10 +72,14 @@ std::string AspectRatioText(uint32_t code) {
     return std::string("Aspect Ratio = ") + (code == 1 ? "Square " : "") + name;
 }
 
-// What the stream's coded frames use; without any frame, what its first picture said.
+// Whether the stream's coded frames are frame pictures; without any frame, what its first
+// picture said.
+bool CodesFramePictures(const VideoStreamInfo& v) {
+    return v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
+}
+
 void WritePictureStructureLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
-    bool frames =
-        v.framePictureCount > 0 || (v.frameCount == 0 && v.pictureStructure == kFramePicture);
+    bool frames = CodesFramePictures(v);
     bool fields = v.fieldPairCount > 0;
     ProfileKey key = KeyOf(ref, &VideoReference::PictureStructure);
     if (frames && fields) {
@@ -455,6 +459,11 @@ void WriteStreamLines(const VideoReference& ref, int id, VideoStatus status,
 }
 
 }  // namespace
+
+int32_t PictureStructureAccepting(const VideoStreamInfo& v) {
+    return CodesFramePictures(v) && v.fieldPairCount == 0 ? kFramePicturesAccepted
+                                                          : kFieldPicturesAccepted;
+}
 
 VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass) {

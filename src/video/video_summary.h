@@ -26,5 +26,11 @@ struct VideoPhaseResult {
 
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
 // the stream's pass and returns its status.
+struct VideoStreamInfo;
+
+// The PictureStructure value that accepts the stream: 3 when its coded frames are all frame
+// pictures, 0 when field pictures are in use.
+int32_t PictureStructureAccepting(const VideoStreamInfo& v);
+
 VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass);

@@ -13,18 +13,7 @@
 
 namespace {
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 std::string BundledProfile(const std::string& name) { return ZEMBRA_DATA_DIR "/profiles/" + name; }
-
-std::vector<std::string> FailureLines(const std::string& report) {
-    std::vector<std::string> lines;
-    std::istringstream text(report);
-    for (std::string line; std::getline(text, line);) {
-        if (line.starts_with("*")) lines.push_back(line);
-    }
-    return lines;
-}
 
 // The failure lines of `spot` judged by the bundled profile `name`; the exit status is 0
 // exactly when there is none.
@@ -33,7 +22,7 @@ std::vector<std::string> Failures(const TempDir& dir, const std::string& name,
     CliRun run = RunCli("--no-color --profile " + Quoted(BundledProfile(name)) + " " + Quoted(spot),
                         dir.Path());
     EXPECT_EQ("", run.err) << name;
-    std::vector<std::string> failures = FailureLines(run.out);
+    std::vector<std::string> failures = FailureLinesOf(run.out);
     EXPECT_EQ(failures.empty() ? 0 : 1, run.exitCode) << name << "\n" << run.out;
     return failures;
 }

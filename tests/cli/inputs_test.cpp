@@ -17,8 +17,6 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 // Every place a folder walk cannot go is an input with its reason, in path order with the
 // spots: a broken link, a link that loops, a link back up the tree, a folder that cannot
 // be read. Links to files and folders are followed; other files are not spots.

@@ -16,19 +16,7 @@
 
 namespace {
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 const std::string kSample = ZEMBRA_DATA_DIR "/sample.mpg";
-
-// The failure lines of a report, in order.
-std::vector<std::string> FailureLines(const std::string& report) {
-    std::vector<std::string> lines;
-    std::istringstream text(report);
-    for (std::string line; std::getline(text, line);) {
-        if (line.starts_with("*")) lines.push_back(line);
-    }
-    return lines;
-}
 
 class MadeProfile {
   public:
@@ -68,7 +56,7 @@ class MadeProfileOfFixture : public ::testing::TestWithParam<ReferenceCase>,
 TEST_P(MadeProfileOfFixture, PassesItsReference) {
     const ReferenceCase& c = GetParam();
     CliRun check = Check(Make(c.path), c.path);
-    EXPECT_EQ(c.failsWhateverTheProfile, FailureLines(check.out)) << c.path;
+    EXPECT_EQ(c.failsWhateverTheProfile, FailureLinesOf(check.out)) << c.path;
     EXPECT_EQ(c.failsWhateverTheProfile.empty() ? 0 : 1, check.exitCode) << c.path;
 }
 
@@ -190,7 +178,7 @@ TEST_F(MadeProfileOfEncodedSpot, FitsTheReferencesFamily) {
     };
     for (const Case& c : cases) {
         CliRun check = Check(profile, EncodeSpot(dir_, c.name, c.arguments));
-        std::vector<std::string> failures = FailureLines(check.out);
+        std::vector<std::string> failures = FailureLinesOf(check.out);
         EXPECT_EQ(c.failures.empty() ? 0 : 1, check.exitCode) << c.name << "\n" << check.out;
         for (const std::string& expected : c.failures) {
             EXPECT_TRUE(

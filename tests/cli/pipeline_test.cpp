@@ -33,8 +33,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 const std::string kBundledProfile = ZEMBRA_DATA_DIR "/MpegReference.ini";
 const std::string kSample = ZEMBRA_DATA_DIR "/sample.mpg";
 

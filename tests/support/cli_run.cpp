@@ -8,11 +8,16 @@
 
 #include "support/test_files.h"
 
-namespace {
-
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-}  // namespace
+std::vector<std::string> FailureLinesOf(const std::string& report) {
+    std::vector<std::string> lines;
+    std::istringstream text(report);
+    for (std::string line; std::getline(text, line);) {
+        if (line.starts_with("*")) lines.push_back(line);
+    }
+    return lines;
+}
 
 std::string ReadText(const std::string& path) {
     Bytes bytes = ReadFileBytes(path);
