@@ -114,6 +114,7 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     ::close(pipeFds[1]);
     if (error != 0) {
         ::close(pipeFds[0]);
+        errno = error;  // posix_spawn returns its error; the caller reports errno
         return std::nullopt;
     }
     return Worker{index, pid, pipeFds[0], ProcessDescriptor(pid), "", Clock::now()};
@@ -158,7 +159,10 @@ class Batch {
 
     void Run() {
         start_ = Clock::now();
-        if (!settings_.workerInput.empty()) inputFd_ = MakeWorkerInput(settings_.workerInput);
+        if (!settings_.workerInput.empty()) {
+            inputFd_ = MakeWorkerInput(settings_.workerInput);
+            inputError_ = errno;
+        }
         while (true) {
             TakeInputs();
             if (Stopped()) {
@@ -198,9 +202,10 @@ class Batch {
                 Finish(index, {ErrorResult(input.path, input.error), ""});
                 continue;
             }
-            std::optional<Worker> worker = inputFd_ >= 0 || settings_.workerInput.empty()
-                                               ? StartWorker(index, input.path, settings_, inputFd_)
-                                               : std::nullopt;
+            bool haveInput = inputFd_ >= 0 || settings_.workerInput.empty();
+            if (!haveInput) errno = inputError_;
+            std::optional<Worker> worker =
+                haveInput ? StartWorker(index, input.path, settings_, inputFd_) : std::nullopt;
             if (!worker) {
                 Finish(index, {ErrorResult(input.path, "Unable to start a worker process: " +
                                                            std::string(std::strerror(errno))),
@@ -220,6 +225,8 @@ class Batch {
             stopping_ = true;
             stoppedAt_ = Clock::now();
             for (const Worker& worker : running_) ::kill(worker.pid, SIGINT);
+            feed_.StopReading();  // the arguments after the list are not analysed either
+            TakeInputs();
         }
         while (next_ < inputs_.size()) {
             size_t index = next_++;
@@ -349,7 +356,8 @@ class Batch {
     BatchProgress progress_;
     Clock::time_point start_;
     Clock::time_point lastProgress_;
-    int inputFd_ = -1;  // the workers' standard input; -1: /dev/null
+    int inputFd_ = -1;    // the workers' standard input; -1: /dev/null
+    int inputError_ = 0;  // why it could not be made
     bool stopping_ = false;
     Clock::time_point stoppedAt_;
 };

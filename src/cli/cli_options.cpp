@@ -156,17 +156,29 @@ std::string UsageMessage(const CLI::ParseError& e) {
     return message;
 }
 
-// The same file: one device and inode when both exist, else the same path once made
-// absolute and normal, links resolved as far as they exist.
+// Where a path leads: absolute and normal, each link followed, a dangling one to the path
+// it names (the file a write through it makes), as far as the folders exist.
+std::filesystem::path WhereItLeads(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int kMostLinks = 40;  // as the kernel's own limit, so a loop ends
+    std::error_code ignored;
+    fs::path at = fs::absolute(path, ignored);
+    for (int i = 0; i < kMostLinks && fs::is_symlink(fs::symlink_status(at, ignored)); ++i) {
+        fs::path target = fs::read_symlink(at, ignored);
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    return fs::weakly_canonical(at, ignored).lexically_normal();
+}
+
+// The same file: one device and inode when both exist, else the same place once made
+// absolute and normal, links followed.
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};
     if (::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0) {
         return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
     }
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) ==
-           std::filesystem::weakly_canonical(b, ignored);
+    return WhereItLeads(a) == WhereItLeads(b);
 }
 
 constexpr size_t kTransportPacketBytes = 188;

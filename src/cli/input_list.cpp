@@ -27,20 +27,31 @@ std::string Lowered(std::string text) {
 
 using FileId = std::pair<dev_t, ino_t>;
 
-// Walks one folder, following links to folders; `walked` holds the folders already
-// walked, so that a link back up the tree ends there.
+// Walks one folder, following links to folders; `above_` holds the folders being walked,
+// so that a link back up the tree ends there. A folder reached twice by other ways (a link
+// beside it) is walked twice, as the tree says.
 class FolderWalk {
   public:
     explicit FolderWalk(std::vector<BatchInput>& found) : found_(found) {}
 
     void Walk(const fs::path& folder) {
         struct stat info {};
-        if (::stat(folder.c_str(), &info) == 0 &&
-            !walked_.insert({info.st_dev, info.st_ino}).second) {
-            Error(folder, "Symbolic link loop: the folder \"" + folder.string() +
-                              "\" leads back to a folder already searched");
+        if (::stat(folder.c_str(), &info) != 0) {
+            Error(folder, "Unable to look at \"" + folder.string() + "\": " + std::strerror(errno));
             return;
         }
+        FileId id{info.st_dev, info.st_ino};
+        if (!above_.insert(id).second) {
+            Error(folder, "Symbolic link loop: the folder \"" + folder.string() +
+                              "\" leads back to a folder it is in");
+            return;
+        }
+        WalkEntries(folder);
+        above_.erase(id);
+    }
+
+  private:
+    void WalkEntries(const fs::path& folder) {
         std::error_code error;
         fs::directory_iterator entries(folder, error);
         if (error) {
@@ -60,7 +71,6 @@ class FolderWalk {
         for (const fs::path& path : paths) Visit(path);
     }
 
-  private:
     void Visit(const fs::path& path) {
         struct stat info {};
         if (::stat(path.c_str(), &info) != 0) {
@@ -97,7 +107,7 @@ class FolderWalk {
     }
 
     std::vector<BatchInput>& found_;
-    std::set<FileId> walked_;
+    std::set<FileId> above_;
 };
 
 void AddArgument(const std::string& arg, std::vector<BatchInput>& inputs) {
@@ -176,6 +186,14 @@ void InputFeed::AddLine(std::string line) {
 void InputFeed::EndList() {
     if (!partial_.empty()) AddLine(std::exchange(partial_, {}));
     if (listed_ == 0) ready_.push_back({kListFromStandardInput, "No path on standard input", ""});
+    TakeArgumentsAfterList();
+}
+
+void InputFeed::StopReading() {
+    if (listFd_ >= 0) TakeArgumentsAfterList();
+}
+
+void InputFeed::TakeArgumentsAfterList() {
     listFd_ = -1;
     for (BatchInput& input : afterList_) ready_.push_back(std::move(input));
     afterList_.clear();

@@ -41,6 +41,8 @@ class InputFeed {
     // the read does not block.
     void ReadList();
     bool Ended() const { return WaitDescriptor() < 0; }
+    // No more of the list is read; the arguments after it come in with the next Take().
+    void StopReading();
     // The paths of the arguments, folders expanded: what is known before the list.
     std::vector<std::string> ArgumentPaths() const;
     // Why a path of the list may not be analysed (it names an output of the run); empty
@@ -52,6 +54,7 @@ class InputFeed {
   private:
     void AddLine(std::string line);
     void EndList();
+    void TakeArgumentsAfterList();
 
     std::vector<BatchInput> ready_;
     std::vector<BatchInput> afterList_;  // the arguments after "-"

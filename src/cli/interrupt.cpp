@@ -13,6 +13,9 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile std::sig_atomic_t stopSignal = 0;
+// Standard output's reader went away: a stop of its own, so that a signal after it is
+// still a first one.
+volatile std::sig_atomic_t outputClosed = 0;
 
 void OnStopSignal(int signal) {
     if (stopSignal != 0) {
@@ -48,7 +51,7 @@ void InstallStopHandlers() {
 void InstallWorkerStopHandlers() { InstallForStopSignals(OnWorkerStopSignal); }
 
 void StopForClosedOutput() {
-    if (stopSignal == 0) stopSignal = SIGPIPE;
+    outputClosed = 1;
     RequestCancel();
 }
 
@@ -57,6 +60,6 @@ bool StandardOutputClosed() {
     return ::poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
 }
 
-bool WasInterrupted() { return stopSignal != 0; }
+bool WasInterrupted() { return stopSignal != 0 || outputClosed != 0; }
 
-int StopSignal() { return stopSignal; }
+int StopSignal() { return stopSignal != 0 ? stopSignal : outputClosed != 0 ? SIGPIPE : 0; }

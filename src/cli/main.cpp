@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audio_summary.h"
 #include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/file_analysis.h"
@@ -68,8 +69,9 @@ bool Written(bool ok, const std::string& path, const char* what) {
 // The run's document goes to standard output: no --output, or "--output -".
 bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardOutput; }
 
+// Text is printed as it comes, with --output as well.
 bool UsesStandardOutput(const CliOptions& options) {
-    if (ToStandardOutput(options.outputPath)) return true;
+    if (ToStandardOutput(options.outputPath) || options.format == OutputFormat::Text) return true;
     for (const std::string* path : {&options.summaryPath, &options.gopsPath, &options.bitratePath,
                                     &options.vbvPath, &options.loudnessPath}) {
         if (*path == kStandardOutput) return true;
@@ -306,7 +308,10 @@ int ExitStatus(const std::vector<FileResult>& results) {
         return std::any_of(results.begin(), results.end(),
                            [&](const FileResult& r) { return r.verdict == verdict; });
     };
-    if (any(FileVerdict::Error)) return kExitNotAnalysed;
+    // A file interrupted by a signal its worker alone received was not analysed whole.
+    if (any(FileVerdict::Error) || any(FileVerdict::Interrupted) || any(FileVerdict::NotAnalysed)) {
+        return kExitNotAnalysed;
+    }
     return any(FileVerdict::Fail) ? kExitFail : kExitPass;
 }
 
@@ -395,10 +400,6 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     progress.Clear();
 
     int exitCode = ExitStatus(results);
-    if (results.size() > 1) {
-        PrintTally(results,
-                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
     if (WasInterrupted()) SayWhyStopped(results);
     bool written = document.Finish(results);
     written =
@@ -408,14 +409,19 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     written = WriteIfAsked(options.bitratePath, BitrateCsvLines(series), "bitrates") && written;
     written = WriteIfAsked(options.vbvPath, VbvCsvLines(series), "buffer occupancy") && written;
     std::vector<FileLoudness> curves = AllLoudnessCurves(results);
-    // Loudness is measured on decoded audio only: an empty table says why.
-    if (!options.loudnessPath.empty() && curves.empty()) {
+    // Loudness is measured on decoded audio only: an empty table says why, when that is why.
+    if (!options.loudnessPath.empty() && curves.empty() && !DecodesAudio(ReferenceProfile.audio) &&
+        !MeasuresLoudness(ReferenceProfile.audio)) {
         std::fputs(
             "Note: --loudness measured no audio stream: loudness needs decoded audio "
             "(DecodeAudio=1 in the profile).\n",
             stderr);
     }
     written = WriteIfAsked(options.loudnessPath, LoudnessCsvLines(curves), "loudness") && written;
+    if (results.size() > 1) {
+        PrintTally(results,
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
     return written || WasInterrupted() ? exitCode : kExitFail;
 }
 

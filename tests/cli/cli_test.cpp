@@ -128,6 +128,11 @@ TEST_F(CliTest, OutputsNeverOverwriteWhatTheyMustNot) {
     std::string disguised = dir_.Write("spot.csv", MakeSimpleStream(1));
     std::string gops = dir_.WriteText("gops.csv", "GOP #,TimeCode\r\n");
     ASSERT_EQ(0, ::mkdir((dir_.Path() + "/locked").c_str(), 0555));
+    // Two names of one file not made yet: relative and absolute, and a link not yet leading
+    // anywhere.
+    std::string here = std::filesystem::current_path().string();
+    std::string dangling = dir_.Path() + "/dangling.csv";
+    ASSERT_EQ(0, ::symlink((dir_.Path() + "/new.csv").c_str(), dangling.c_str()));
     const struct {
         std::string args;
         std::string why;
@@ -145,6 +150,11 @@ TEST_F(CliTest, OutputsNeverOverwriteWhatTheyMustNot) {
         {"--summary '" + profile + "' '" + victim + "'", "names the profile"},
         {"--output '" + gops + "' --summary '" + gops + "' '" + victim + "'",
          "is also the file of --output"},
+        {"--format json --output zembra-fresh.json --summary '" + here + "/zembra-fresh.json' '" +
+             victim + "'",
+         "is also the file of --output"},
+        {"--gops '" + dir_.Path() + "/new.csv' --summary '" + dangling + "' '" + victim + "'",
+         "is also the file of --gops"},
         {"--summary - --format json --output - '" + victim + "'",
          "goes to standard output as --output does"},
         {"--output '" + dir_.Path() + "/nosuchdir/r.json' '" + victim + "'",

@@ -252,6 +252,38 @@ TEST_F(PipelineTest, ASignalStopsABatchWithWholeOutputs) {
     }
 }
 
+// A signal to a worker alone interrupts its file: not analysed whole, so exit 3, and the
+// batch goes on. A stop while the list on standard input is read lists the arguments after
+// it as not analysed.
+TEST_F(PipelineTest, AnInterruptedFileAndArgumentsAfterTheList) {
+    std::string blank = BlankSpot(dir_);
+    std::string csv = dir_.Path() + "/run.csv";
+    CommandOutput run = RunCommand(
+        "'" ZEMBRA_CLI_PATH "' --no-profile --jobs 1 --summary " + Quoted(csv) + " " +
+        Quoted(blank) + " " + Quoted(kSample) +
+        " >/dev/null & pid=$!; sleep 1; for p in /proc/[0-9]*; do tr '\\0' ' ' < $p/cmdline "
+        "2>/dev/null | grep -qF -- \"--worker-parent $pid \" && kill -TERM ${p#/proc/}; done; "
+        "wait $pid; echo status $? pid $pid");
+    EXPECT_EQ(3, StatusAndPid(run.text).first) << run.text;
+    std::vector<std::string> rows = ReadLines(csv);
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(0u, rows[1].find(blank + ",interrupted,")) << rows[1];
+    EXPECT_EQ(0u, rows[2].find(kSample + ",pass,")) << rows[2];
+
+    // A list that never ends: a FIFO the shell holds open.
+    std::string fifo = dir_.Path() + "/list";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0644));
+    run =
+        RunCommand("exec 3<> " + Quoted(fifo) + "; '" ZEMBRA_CLI_PATH "' --no-profile --summary " +
+                   Quoted(csv) + " - " + Quoted(kSample) + " < " + Quoted(fifo) +
+                   " >/dev/null 2>&1 & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo status "
+                   "$? pid $pid; exec 3>&-");
+    EXPECT_EQ(143, StatusAndPid(run.text).first) << run.text;
+    rows = ReadLines(csv);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(0u, rows[1].find(kSample + ",not analysed,")) << rows[1];
+}
+
 // Even SIGKILL of the main process leaves no worker behind.
 TEST_F(PipelineTest, WorkersDieWithTheMainProcess) {
     std::string blank = BlankSpot(dir_);
