@@ -16,7 +16,7 @@ if ! locale -a | grep -ix 'de_DE\.utf-\?8' >/dev/null; then
     $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
         echo "Note: de_DE.UTF-8 cannot be made; the comma-locale tests will be skipped."
 fi
-# The loudness tests encode EBU test signals with ffmpeg at test time.
+# Tests encode EBU test signals and spots to a standard with ffmpeg at test time.
 "$root/scripts/install-deps.sh" ffmpeg
 # The desktop windows are also tested under a window manager (openbox) on a private X
 # display (Xvfb), driven by xdotool and read back with xprop and xwininfo.
