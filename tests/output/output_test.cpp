@@ -725,7 +725,9 @@ TEST_F(RealStreams, CodedFiguresAreWrittenAsTheirKeysTakeThem) {
             profile += std::string(field.key) + "=" + streams[0].at(field.name).dump() + "\n";
             if (std::string(field.key) == "Mode") modes.insert(streams[0].at(field.name).dump());
             if (!measuredAsIs.count(field.key)) continue;
-            for (const json& line : ToJson(result).at("lines")) {
+            // Held by name: a range over a temporary's member outlives the temporary.
+            const json written = ToJson(result);
+            for (const json& line : written.at("lines")) {
                 const json* reference =
                     line.contains("check") ? &line["check"]["reference"] : nullptr;
                 if (!reference || reference->is_null() || (*reference)["key"]["name"] != field.key)
