@@ -27,7 +27,7 @@ constexpr const char* kSections[] = {"System", "Processing", "Video", "Audio"};
 // A spot of other content from the same encoder settings moves its bitrates: the limits
 // are the measured figure and this much more.
 constexpr int kBitrateMarginPercent = 10;
-// The most the keys take (README, "Values a key takes"): VideoPeakBitrate and
+// The most the keys take (docs/profile.md, "Values a key takes"): VideoPeakBitrate and
 // VideoAvgBitrate in Kbps, GOPLengthMax in frames, the two time differences in ms. A limit
 // beyond is left out rather than written as a value the profile reader refuses.
 constexpr double kMostKbps = 1000000;

@@ -10,7 +10,7 @@
 
 namespace {
 
-// Units of the keys' values (README, "Keys by section"). A key whose value is a code or a
+// Units of the keys' values (docs/profile.md, "Keys by section"). A key whose value is a code or a
 // switch reads "code"; Kbps counts 1024 bit/s for video and 1000 bit/s for audio.
 const std::map<std::string, std::string>& Units() {
     static const std::map<std::string, std::string> units = {

@@ -41,7 +41,7 @@ class MadeProfile {
 
 struct ReferenceCase {
     std::string path;
-    // Lines that fail whatever a profile says (README, "Lines judged without a key"), such
+    // Lines that fail whatever a profile says (docs/profile.md, "Lines judged without a key"), such
     // as MPEG-2 LSF audio's "Bad ID Bit".
     // The reference fails its own profile on exactly these and on nothing the profile set.
     std::vector<std::string> failsWhateverTheProfile;

@@ -241,7 +241,7 @@ TEST(ReferenceProfile, SpotDurationsIsAListOfSeconds) {
     EXPECT_TRUE(ReferenceProfile.spotDurations.empty());
 }
 
-// Every key of the README's tables, each after its section.
+// Every key of the tables of docs/profile.md, each after its section.
 const char* const kDocumentedKeys =
     "[System] SystemHeadersMin MPEGPackSize PacketsPerPack PacketSCRTimingError "
     "PacketPTSDTSOutSync SystemVBR ProgramMuxRateMin VideoStreams AudioStreams "
