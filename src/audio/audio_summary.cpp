@@ -343,6 +343,7 @@ AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& t
         }
         SetProgress(100);
         SetStatusText("");
+        BeginStreamSection(id);
         if (WriteStatusLine(id, status, result)) {
             const AudioStreamInfo& a = decode ? AudioDecodeRecord(id) : AudioHeaderRecord(id);
             // A capture cut inside a frame: the skip is a warning (its sync loss is judged
@@ -352,6 +353,7 @@ AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& t
             }
             WriteDetailLines(ref, id, a, decode, table, result);
         }
+        EndStreamSection();
     }
     LogHeading("End Audio Streams Summary.");
     return result;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdio>
-#include <vector>
 
 #include "report/memory_sink.h"
 
@@ -12,22 +11,12 @@ class ConsoleSink : public MemorySink {
   public:
     explicit ConsoleSink(bool showProgress) : showProgress_(showProgress) {}
 
-    void AppendLine(const ReportLine& line) override;
-    void InsertLine(int index, const ReportLine& line) override;
-    void ClearLines() override;
     void ShowStatusText(const std::string& text) override;
     void ShowErrorBox(const std::string& text) override;
     // Clears the status line left on the terminal.
     void EndStatus();
 
-    // The first line written after each elementary stream's pass: the one that names the
-    // stream ("Elementary Stream E0 is a MPEG-2 Video Stream"), in report order.
-    const std::vector<int>& StreamStartLines() const { return streamStartLines_; }
-
   private:
     bool showProgress_;
     bool statusShown_ = false;
-    bool streamPassRunning_ = false;
-    bool streamLinePending_ = false;
-    std::vector<int> streamStartLines_;
 };

@@ -18,8 +18,6 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-// Judged lines are 15 or 16 pixels high, information lines and headings 11.
-constexpr int kJudgedLineHeightPx = 15;
 // program_mux_rate and rate_bound count units of 50 bytes/s (ISO/IEC 13818-1, 2.5.3.4).
 constexpr uint64_t kMuxRateUnitBitsPerSecond = 400;
 constexpr int kAudioStreamIdCount = 32;  // 0xC0 to 0xDF
@@ -226,22 +224,6 @@ std::optional<uint64_t> RegularFileSize(const std::string& path) {
 
 }  // namespace
 
-LineKind KindOfLine(const ReportLine& line) {
-    if (line.heightPx >= kJudgedLineHeightPx) {
-        switch (line.colour) {
-            case LineColour::Red:
-                return LineKind::Fail;
-            case LineColour::Green:
-                return LineKind::Pass;
-            case LineColour::Yellow:
-                return LineKind::Warning;
-            case LineColour::Default:
-                break;
-        }
-    }
-    return line.bold ? LineKind::Heading : LineKind::Info;
-}
-
 JudgedCheck JudgedCheckOf(const CheckRecord& record) {
     JudgedCheck check;
     check.kind = record.kind;
@@ -279,16 +261,16 @@ FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
     result.sizeBytes = RegularFileSize(path);
     result.seconds = seconds;
     for (const ReportLine& line : sink.Lines()) {
-        result.lines.push_back({KindOfLine(line), line.text, std::nullopt, false});
+        result.lines.push_back({line.kind, line.text, std::nullopt, false});
     }
     for (const CheckRecord& record : sink.CheckRecords()) {
         if (record.line >= 0 && record.line < static_cast<int>(result.lines.size())) {
             result.lines[static_cast<size_t>(record.line)].check = JudgedCheckOf(record);
         }
     }
-    for (int start : sink.StreamStartLines()) {
-        if (start < static_cast<int>(result.lines.size())) {
-            result.lines[static_cast<size_t>(start)].streamStart = true;
+    for (const StreamSection& section : sink.StreamSections()) {
+        if (section.firstLine < static_cast<int>(result.lines.size())) {
+            result.lines[static_cast<size_t>(section.firstLine)].streamStart = true;
         }
     }
     bool error = IsError(GetStreamIdTable());

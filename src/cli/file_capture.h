@@ -12,7 +12,4 @@
 FileResult CaptureFileResult(const std::string& path, const ConsoleSink& sink,
                              const VideoCsv& video, double seconds, bool loudnessCurves);
 
-// The kind of a report line, from the format its log function gave it: pass, warning and
-// failure lines are the tall coloured ones, headings the bold others.
-LineKind KindOfLine(const ReportLine& line);
 JudgedCheck JudgedCheckOf(const CheckRecord& record);

@@ -13,12 +13,11 @@
 #include <nlohmann/json.hpp>
 
 #include "report/check_record.h"
+#include "report/report_sink.h"
 
 // Interrupted: a signal stopped the analysis part way (its report says so, and never
 // passes); NotAnalysed: the run was stopped before the file was started.
 enum class FileVerdict { Pass, Fail, Error, Interrupted, NotAnalysed };
-
-enum class LineKind { Heading, Info, Pass, Fail, Warning };
 
 // A limit or reference value of a judged line, and the profile key that set it (empty
 // section and key: the line fixes the value itself).

@@ -19,11 +19,23 @@ void MemorySink::InsertLine(int index, const ReportLine& line) {
     for (CheckRecord& record : checkRecords_) {
         if (record.line >= index) ++record.line;
     }
+    for (StreamSection& section : sections_) {
+        if (section.firstLine >= index) ++section.firstLine;
+    }
 }
 
 void MemorySink::ClearLines() {
     lines_.clear();
     checkRecords_.clear();
+    sections_.clear();
+}
+
+void MemorySink::BeginStreamSection(int streamId) {
+    openSection_ = {streamId, static_cast<int>(lines_.size())};
+}
+
+void MemorySink::EndStreamSection() {
+    if (static_cast<int>(lines_.size()) > openSection_.firstLine) sections_.push_back(openSection_);
 }
 
 void MemorySink::RecordCheck(const CheckRecord& record) {

@@ -67,27 +67,27 @@ void ApplyFormat(bool bold, const LineColour* colour, int heightPx) {
     format.heightPx = heightPx;
 }
 
-ReportLine LineInCurrentFormat(std::string text) {
+ReportLine LineInCurrentFormat(std::string text, LineKind kind) {
     const LineFormat& format = State().format;
-    return ReportLine{std::move(text), format.bold, format.colour, format.heightPx};
+    return ReportLine{std::move(text), kind, format.bold, format.colour, format.heightPx};
 }
 
-int AppendInCurrentFormat(std::string text) {
-    State().sink->AppendLine(LineInCurrentFormat(std::move(text)));
+int AppendInCurrentFormat(std::string text, LineKind kind) {
+    State().sink->AppendLine(LineInCurrentFormat(std::move(text), kind));
     return ++State().lineCounter;
 }
 
-int AppendLine(const char* format, va_list args, bool bold, const LineColour* colour,
-               int heightPx) {
+int AppendLine(LineKind kind, const char* format, va_list args, bool bold,
+               const LineColour* colour, int heightPx) {
     std::string text = FormatReportLineV(format, args);
     ApplyFormat(bold, colour, heightPx);
-    return AppendInCurrentFormat(std::move(text));
+    return AppendInCurrentFormat(std::move(text), kind);
 }
 
 ReportLine FailureLine(const std::string& text) {
     const LineColour red = LineColour::Red;
     ApplyFormat(true, &red, kFailHeightPx);
-    return LineInCurrentFormat(text.substr(0, kReportLineMax));
+    return LineInCurrentFormat(text.substr(0, kReportLineMax), LineKind::Fail);
 }
 
 std::string TimeText(const char* strftimeFormat, std::time_t when) {
@@ -117,7 +117,7 @@ int LogInfo(const char* format, ...) {
     if (State().printOnlyErrors) return State().lineCounter;
     va_list args;
     va_start(args, format);
-    int counter = AppendLine(format, args, false, nullptr, kInfoHeightPx);
+    int counter = AppendLine(LineKind::Info, format, args, false, nullptr, kInfoHeightPx);
     va_end(args);
     return counter;
 }
@@ -125,7 +125,7 @@ int LogInfo(const char* format, ...) {
 void LogHeading(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    AppendLine(format, args, true, nullptr, kInfoHeightPx);
+    AppendLine(LineKind::Heading, format, args, true, nullptr, kInfoHeightPx);
     va_end(args);
 }
 
@@ -134,14 +134,14 @@ void LogVersionLine(std::time_t runStart) {
     std::time_t now = std::time(nullptr);
     std::string line =
         VersionText() + " - " + TimeText("%x", now) + "  " + TimeText("%X", runStart);
-    AppendInCurrentFormat(line.substr(0, kReportLineMax));
+    AppendInCurrentFormat(line.substr(0, kReportLineMax), LineKind::Heading);
 }
 
 int LogFail(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const LineColour red = LineColour::Red;
-    int counter = AppendLine(format, args, true, &red, kFailHeightPx);
+    int counter = AppendLine(LineKind::Fail, format, args, true, &red, kFailHeightPx);
     va_end(args);
     return counter;
 }
@@ -150,7 +150,7 @@ int LogPass(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const LineColour green = LineColour::Green;
-    int counter = AppendLine(format, args, true, &green, kPassHeightPx);
+    int counter = AppendLine(LineKind::Pass, format, args, true, &green, kPassHeightPx);
     va_end(args);
     return counter;
 }
@@ -159,12 +159,16 @@ int LogWarning(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const LineColour yellow = LineColour::Yellow;
-    int counter = AppendLine(format, args, true, &yellow, kWarningHeightPx);
+    int counter = AppendLine(LineKind::Warning, format, args, true, &yellow, kWarningHeightPx);
     va_end(args);
     return counter;
 }
 
 void RecordCheck(const CheckRecord& record) { State().sink->RecordCheck(record); }
+
+void BeginStreamSection(int streamId) { State().sink->BeginStreamSection(streamId); }
+
+void EndStreamSection() { State().sink->EndStreamSection(); }
 
 void LogFailAt(const std::string& text, int n) {
     State().sink->ReplaceLine(n, FailureLine(text));

@@ -35,6 +35,9 @@ int LogPass(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int LogWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Hands the sink what a check judged (compliance_checks.h).
 void RecordCheck(const CheckRecord& record);
+// Around the lines of one elementary stream's part of the report, which names the stream.
+void BeginStreamSection(int streamId);
+void EndStreamSection();
 // Replaces line n (0-based) by a failure line; the counter becomes n + 1.
 void LogFailAt(const std::string& text, int n);
 // Inserts a failure line before line n (0-based); the counter becomes n + 1.

@@ -10,9 +10,15 @@ enum class LineColour { Default, Red, Green, Yellow };
 
 enum class Verdict { None, Pass, Fail };
 
-// One line of the report with the format it was written in.
+// What a line is, as the log function that wrote it says; every output that needs to know
+// reads this, never the format.
+enum class LineKind { Heading, Info, Pass, Fail, Warning };
+
+// One line of the report: its kind, and the format the desktop's report control draws it
+// in (colour and height carried from line to line as that control keeps them).
 struct ReportLine {
     std::string text;
+    LineKind kind = LineKind::Info;
     bool bold = false;
     LineColour colour = LineColour::Default;
     int heightPx = 11;  // 11, 15 or 16 screen pixels at 96 dpi
@@ -34,6 +40,9 @@ class ReportSink {
     // only errors are printed, in place of it). Front ends that show no more than the
     // lines ignore it.
     virtual void RecordCheck(const CheckRecord&) {}
+    // One elementary stream's part of the report begins (its lines follow) and ends.
+    virtual void BeginStreamSection(int /*streamId*/) {}
+    virtual void EndStreamSection() {}
 
     virtual void ShowStatusText(const std::string& text) = 0;
     virtual void ShowProgress(int percent) = 0;

@@ -480,7 +480,9 @@ VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& t
         }
         SetProgress(100);
         SetStatusText("");
+        BeginStreamSection(id);
         WriteStreamLines(ref, id, status, table, result);
+        EndStreamSection();
     }
     LogHeading("End Video Streams Summary.");
     LogHeading(" ");

@@ -520,7 +520,7 @@ TEST(ConsoleSink, ColoursByTheKindOfLine) {
     SetReportSink(nullptr);
     EXPECT_EQ(LineColour::Red, sink.Lines()[1].colour);  // as the report log keeps it
     std::vector<ShownLine> shown;
-    for (const ReportLine& line : sink.Lines()) shown.push_back({KindOfLine(line), line.text});
+    for (const ReportLine& line : sink.Lines()) shown.push_back({line.kind, line.text});
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);

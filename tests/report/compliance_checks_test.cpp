@@ -24,17 +24,19 @@ struct Outcome {
 };
 
 Kind KindOf(const ReportLine& line) {
-    if (!line.bold) return Kind::Info;
-    switch (line.colour) {
-        case LineColour::Green:
+    switch (line.kind) {
+        case LineKind::Pass:
             return Kind::Pass;
-        case LineColour::Yellow:
+        case LineKind::Warning:
             return Kind::Warning;
-        case LineColour::Red:
+        case LineKind::Fail:
             return Kind::Fail;
-        default:
+        case LineKind::Info:
+            return Kind::Info;
+        case LineKind::Heading:
             return Kind::None;
     }
+    return Kind::None;
 }
 
 template <typename Check>

@@ -24,21 +24,21 @@ TEST_F(ReportLogTest, EachKindSetsItsAttributes) {
     LogHeading("head");
     LogInfo("info");
     ASSERT_EQ(5u, Lines().size());
-    EXPECT_EQ((ReportLine{"fail", true, LineColour::Red, 16}), Lines()[0]);
-    EXPECT_EQ((ReportLine{"pass", true, LineColour::Green, 15}), Lines()[1]);
-    EXPECT_EQ((ReportLine{"warn", true, LineColour::Yellow, 15}), Lines()[2]);
+    EXPECT_EQ((ReportLine{"fail", LineKind::Fail, true, LineColour::Red, 16}), Lines()[0]);
+    EXPECT_EQ((ReportLine{"pass", LineKind::Pass, true, LineColour::Green, 15}), Lines()[1]);
+    EXPECT_EQ((ReportLine{"warn", LineKind::Warning, true, LineColour::Yellow, 15}), Lines()[2]);
     // Headings and information lines set no colour: they keep the last one set.
-    EXPECT_EQ((ReportLine{"head", true, LineColour::Yellow, 11}), Lines()[3]);
-    EXPECT_EQ((ReportLine{"info", false, LineColour::Yellow, 11}), Lines()[4]);
+    EXPECT_EQ((ReportLine{"head", LineKind::Heading, true, LineColour::Yellow, 11}), Lines()[3]);
+    EXPECT_EQ((ReportLine{"info", LineKind::Info, false, LineColour::Yellow, 11}), Lines()[4]);
 }
 
 TEST_F(ReportLogTest, InformationAfterFailureIsRegularSmallAndRed) {
     LogFail("x");
     LogInfo("after fail");
-    EXPECT_EQ((ReportLine{"after fail", false, LineColour::Red, 11}), Lines().back());
+    EXPECT_EQ((ReportLine{"after fail", LineKind::Info, false, LineColour::Red, 11}), Lines().back());
     LogPass("y");
     LogInfo("after pass");
-    EXPECT_EQ((ReportLine{"after pass", false, LineColour::Green, 11}), Lines().back());
+    EXPECT_EQ((ReportLine{"after pass", LineKind::Info, false, LineColour::Green, 11}), Lines().back());
 }
 
 TEST_F(ReportLogTest, VersionLineAddsBoldAndKeepsColourAndHeight) {
@@ -49,6 +49,7 @@ TEST_F(ReportLogTest, VersionLineAddsBoldAndKeepsColourAndHeight) {
     EXPECT_TRUE(version.bold);
     EXPECT_EQ(LineColour::Green, version.colour);
     EXPECT_EQ(15, version.heightPx);
+    EXPECT_EQ(LineKind::Heading, version.kind);  // drawn like a pass line, but judges nothing
     EXPECT_EQ(0u, version.text.find("Zembra v1.4.0.131 - "));
     char startText[64];
     std::strftime(startText, sizeof startText, "  %X", std::localtime(&runStart));
@@ -84,7 +85,7 @@ TEST_F(ReportLogTest, FailAtReplacesALineAndMovesTheCounter) {
     for (int i = 0; i < 10; ++i) LogInfo("line %d", i);
     LogFailAt("*replaced", 3);
     ASSERT_EQ(10u, Lines().size());
-    EXPECT_EQ((ReportLine{"*replaced", true, LineColour::Red, 16}), Lines()[3]);
+    EXPECT_EQ((ReportLine{"*replaced", LineKind::Fail, true, LineColour::Red, 16}), Lines()[3]);
     EXPECT_EQ("line 2", Lines()[2].text);
     EXPECT_EQ("line 4", Lines()[4].text);
     EXPECT_EQ(4, GetLineCounter());
@@ -99,6 +100,24 @@ TEST_F(ReportLogTest, FailInsertAtInsertsALine) {
     EXPECT_EQ(4, GetLineCounter());
     LogFailInsertAt("*last", 11);
     EXPECT_EQ("*last", Lines().back().text);
+}
+
+// A stream's part begins at its first line; a line inserted above moves it down, and a
+// part that wrote no line is not kept.
+TEST_F(ReportLogTest, StreamSectionsFollowTheirLines) {
+    LogInfo("program");
+    BeginStreamSection(0xE0);
+    LogInfo("video");
+    EndStreamSection();
+    BeginStreamSection(0xC0);
+    EndStreamSection();
+    BeginStreamSection(0xC1);
+    LogFail("*audio");
+    EndStreamSection();
+    LogFailInsertAt("*inserted", 1);
+    EXPECT_EQ((std::vector<StreamSection>{{0xE0, 2}, {0xC1, 3}}), bound.sink.StreamSections());
+    ClearReport();
+    EXPECT_TRUE(bound.sink.StreamSections().empty());
 }
 
 TEST_F(ReportLogTest, StatusAndProgress) {
@@ -156,7 +175,7 @@ TEST_F(ReportLogTest, ResetLeavesNothingOfTheRunBefore) {
     MemorySink fresh;
     SetReportSink(&fresh);
     LogInfo("info");
-    EXPECT_EQ((ReportLine{"info", false, LineColour::Default, 11}), fresh.Lines().back());
+    EXPECT_EQ((ReportLine{"info", LineKind::Info, false, LineColour::Default, 11}), fresh.Lines().back());
     SetProgress(5);
     EXPECT_EQ(" (05%)", fresh.StatusText());
     SetReportSink(&bound.sink);

@@ -96,12 +96,27 @@ TEST_F(DriverTest, WholeReportOfAPassingStream) {
     EXPECT_TRUE(IsProcessingTimeLine(at[7])) << at[7];
     EXPECT_EQ(kPassEnd, Tail(6));
     EXPECT_EQ(Verdict::Pass, bound_.sink.CurrentVerdict());
-    EXPECT_EQ((ReportLine{"Compliance Test: Pass", true, LineColour::Green, 15}),
+    EXPECT_EQ((ReportLine{"Compliance Test: Pass", LineKind::Pass, true, LineColour::Green, 15}),
               bound_.sink.Lines()[lines.size() - 4]);
     EXPECT_FALSE(GetRunState().runFailed);
     EXPECT_FALSE(IsAnalysisRunning());
     EXPECT_EQ("Done!", bound_.sink.StatusText());
     EXPECT_TRUE(bound_.sink.ErrorBoxes().empty());
+}
+
+// Each elementary stream's part of the report begins at the line that names the stream;
+// with only errors printed, a stream that wrote nothing has no part.
+TEST_F(DriverTest, StreamSectionsBeginAtTheLineThatNamesTheStream) {
+    std::vector<std::string> lines = Run(MakeSimpleStream(3));
+    const std::vector<StreamSection>& sections = bound_.sink.StreamSections();
+    ASSERT_EQ(2u, sections.size());
+    EXPECT_EQ(0xE0, sections[0].streamId);
+    EXPECT_EQ("Elementary Stream E0 is a MPEG-2 Video Stream", lines[sections[0].firstLine]);
+    EXPECT_EQ(0xC0, sections[1].streamId);
+    EXPECT_EQ("Elementary Stream C0 is a MPEG Audio Stream", lines[sections[1].firstLine]);
+    SetPrintOnlyErrors(true);
+    Run(MakeSimpleStream(3));
+    EXPECT_TRUE(bound_.sink.StreamSections().empty());
 }
 
 // A typo in the profile is said at the top of the report, and judges nothing.
@@ -117,7 +132,7 @@ TEST_F(DriverTest, UnknownProfileNamesAreWarnedRightAfterTheVersionLine) {
         const std::vector<ReportLine>& attributed = bound_.sink.Lines();
         EXPECT_EQ((ReportLine{"Unknown key \"HorizontalSise\" in [Video] of profile \"" + profile +
                                   "\", line 2",
-                              true, LineColour::Yellow, 15}),
+                              LineKind::Warning, true, LineColour::Yellow, 15}),
                   attributed[2]);
         EXPECT_EQ("Reference profile: \"" + profile + "\"", lines[1]);
         EXPECT_EQ("Unknown section [Vidoe] of profile \"" + profile + "\", line 3", lines[3]);
@@ -569,8 +584,8 @@ TEST_F(CrossStreamTest, ToleranceFailureIsRedAndMarked) {
     GetRunState().audioDurationSeconds = 10.0;
     WriteCrossStreamChecks(GetStreamIdTable());
     const ReportLine& line = bound_.sink.Lines()[bound_.sink.Lines().size() - 2];
-    EXPECT_EQ((ReportLine{"*Duration Difference from Video to Audio = 40 msec", true,
-                          LineColour::Red, 16}),
+    EXPECT_EQ((ReportLine{"*Duration Difference from Video to Audio = 40 msec", LineKind::Fail,
+                          true, LineColour::Red, 16}),
               line);
 }
 
