@@ -19,7 +19,7 @@ std::string KeyValueText(const JudgedValue& value) {
     std::string meaning = KeyMeaning(value.key, value.value);
     if (!meaning.empty()) return text + ": " + meaning;
     std::string unit = KeyUnit(value.key);
-    if (unit == "code" || unit == "count") return text;
+    if (unit.empty() || unit == "code" || unit == "count") return text;
     return text + " " + unit;
 }
 

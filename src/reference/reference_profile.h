@@ -114,9 +114,6 @@ struct ReferenceProfileData {
     std::vector<int32_t> spotDurations;
 };
 
-// The key that holds ReferenceProfileData::spotDurations.
-constexpr KeyName kSpotDurationsKey{"System", "SpotDurations"};
-
 // The one process-wide profile; every field is zero before the first load.
 extern ReferenceProfileData ReferenceProfile;
 

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "report/compliance_checks.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
@@ -239,41 +237,6 @@ TEST(ReferenceProfile, SpotDurationsIsAListOfSeconds) {
     }
     LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", "[System]\n"));
     EXPECT_TRUE(ReferenceProfile.spotDurations.empty());
-}
-
-// Every key of the tables of docs/profile.md, each after its section.
-const char* const kDocumentedKeys =
-    "[System] SystemHeadersMin MPEGPackSize PacketsPerPack PacketSCRTimingError "
-    "PacketPTSDTSOutSync SystemVBR ProgramMuxRateMin VideoStreams AudioStreams "
-    "MPEGAudioStreams MPEGVideoStreams ProgramEndCodeRequired DurationAudioVideoDifference "
-    "DelayAudioVideoDifference AudioVideoStartMax AudioVideoEndMax SpotDurations "
-    "SpotDurationTolerance "
-    "[Processing] MaxTimeToProcess "
-    "[Video] SequenceHeadersMin SequenceHeaderAligned HorizontalSize VerticalSize FrameRate "
-    "AspectRatio VBVBufferSize ProfileAndLevel CBR_VBR ChromaFormat PictureStructure "
-    "IntraDCPrecision TopFieldFirst DCTType QuantizationScale ScanType ProgressiveFrame "
-    "FirstGOPClosed AllGOPClosed GOPLengthMax FramesIRequired FramesPRequired FramesBRequired "
-    "VideoPeakBitrate VideoAvgBitrate VideoEndCodeRequired VBVCheck DeclaredBitrateCheck "
-    "SpliceReady SequenceHeaderEveryGOP "
-    "[Audio] DecodeAudio AudioSyncLossesMax MPEG ModeExtension Layer AudioBitrate "
-    "SamplingFrequency ErrorProtection PrivateFlag CopyrightFlag OriginalFlag Mode Emphasis "
-    "MaxSamplesClipped MaxDCLevel MaxPeakValue RMSReference RMSTolerance RMSLeftRightDiff";
-
-TEST(ReferenceProfile, EveryDocumentedKeyIsKnown) {
-    std::istringstream names(kDocumentedKeys);
-    std::string text;
-    int keys = 0;
-    for (std::string name; names >> name;) {
-        bool header = name.front() == '[';
-        text += header ? name + "\n" : name + "=1\n";
-        keys += header ? 0 : 1;
-    }
-    ASSERT_EQ(68, keys);
-    TempDir dir;
-    LoadReferenceProfileFrom(dir.WriteText("MpegReference.ini", text));
-    for (const ProfileWarning& warning : ProfileWarnings()) {
-        EXPECT_TRUE(IsValueNotApplied(warning)) << ProfileWarningText(warning);
-    }
 }
 
 // A number the key does not take is not applied (the key stays not set) and is warned,
