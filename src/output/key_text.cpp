@@ -2,6 +2,7 @@
 #include "output/key_text.h"
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -23,6 +24,23 @@ std::string KeyValueText(const JudgedValue& value) {
     return text + " " + unit;
 }
 
+// The value written for a key whose check compares a limit worked out from it, as the key
+// table says how: "LoudnessTarget = -23 LUFS" from the limits -24 and -22. Empty where the
+// limit is the value written, or the other limit it is worked out with is missing.
+std::string WrittenKeyText(const JudgedValue& value, const std::optional<JudgedValue>& other) {
+    const KeyRow* key = FindKeyRow(value.key);
+    if (!key) return "";
+    std::string unit = " " + std::string(key->unit);
+    if (key->limit == KeyLimit::RecommendedMinimum) {
+        return value.key + " = 1: recommended minimum " + Number(value.value) + unit;
+    }
+    if (key->limit == KeyLimit::Written || !value.set || !other || !other->set) return "";
+    double written = value.value - other->value;  // AboveOtherLimit
+    if (key->limit == KeyLimit::CentreOfLimits) written = (value.value + other->value) / 2;
+    if (key->limit == KeyLimit::HalfWidthOfLimits) written = (value.value - other->value) / 2;
+    return value.key + " = " + Number(written) + unit;
+}
+
 std::string LimitText(const JudgedValue& value, const char* side) {
     return std::string(side) + " " + Number(value.value);
 }
@@ -39,18 +57,10 @@ std::string ExplainCheck(const JudgedCheck& check) {
         const JudgedValue& value = **limit;
         if (value.key.empty()) {
             if (value.set) fixedLimits.push_back(LimitText(value, side));
-        } else if (value.key == "ProgramMuxRateMin") {
-            parts.push_back("ProgramMuxRateMin = 1: recommended minimum " + Number(value.value) +
-                            " bit/s");
-        } else if (value.key == "RMSTolerance" && check.min && check.min->set && value.set) {
-            parts.push_back("RMSTolerance = " + Number(value.value - check.min->value) + " dB");
-        } else if (value.key == "LoudnessTarget" && check.max && value.set) {
-            // The limits are the target less and plus the tolerance.
-            parts.push_back("LoudnessTarget = " + Number((value.value + check.max->value) / 2) +
-                            " LUFS");
-        } else if (value.key == "LoudnessTolerance" && check.min && value.set) {
-            parts.push_back("LoudnessTolerance = " + Number((value.value - check.min->value) / 2) +
-                            " LU");
+        } else if (std::string written =
+                       WrittenKeyText(value, limit == &check.min ? check.max : check.min);
+                   !written.empty()) {
+            parts.push_back(written);
         } else {
             parts.push_back(KeyValueText(value));
         }
