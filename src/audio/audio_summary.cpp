@@ -1,7 +1,6 @@
 // Audio section of the report.
 #include "audio/audio_summary.h"
 
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -20,8 +19,6 @@
 namespace {
 
 constexpr int32_t kDecodeAudioOn = 1;
-
-std::atomic<bool> loudnessRequested{false};
 
 const char* LayerText(int32_t layer) {
     switch (layer) {
@@ -313,11 +310,9 @@ bool DecodesAudio(const AudioReference& ref) {
     return ref.DecodeAudio == kDecodeAudioOn || JudgesLoudness(ref);
 }
 
-bool MeasuresLoudness(const AudioReference& ref) {
-    return DecodesAudio(ref) && (JudgesLoudness(ref) || loudnessRequested);
+bool MeasuresLoudness(const AudioReference& ref, bool curveWanted) {
+    return DecodesAudio(ref) && (JudgesLoudness(ref) || curveWanted);
 }
-
-void SetLoudnessRequested(bool requested) { loudnessRequested = requested; }
 
 AudioPhaseResult RunAudioPhase(const AudioReference& ref, const StreamIdTable& table,
                                const std::function<uint32_t(int id)>& finishPass) {

@@ -25,11 +25,9 @@ struct AudioReference;
 // and their levels measured.
 bool DecodesAudio(const AudioReference& ref);
 // Decoded streams get their BS.1770 programme loudness measured (it costs more than the
-// decoding) when the profile judges it or a front end asks for the loudness curve.
-bool MeasuresLoudness(const AudioReference& ref);
-// Process-wide: the front end wants every decoded stream's loudness curve (zembra-cli
-// --loudness). Off by default.
-void SetLoudnessRequested(bool requested);
+// decoding) when the profile judges it or the front end wants the loudness curve
+// (zembra-cli --loudness).
+bool MeasuresLoudness(const AudioReference& ref, bool curveWanted);
 
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
 // the stream's pass (decoding, or the header scan alone) and returns its status.

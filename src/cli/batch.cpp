@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 #include "output/json_report.h"
+#include "output/result_json.h"
 
 extern char** environ;
 
@@ -236,7 +237,7 @@ class Batch {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", kStopGraceSeconds);
         while (!running_.empty()) {
-            FileResult result =
+            RunResult result =
                 ErrorResult(inputs_[running_.front().index].path,
                             "The analysis did not stop within " + std::string(seconds) +
                                 " seconds of the interrupt; it was killed");
@@ -364,7 +365,7 @@ class Batch {
 
 }  // namespace
 
-std::string WorkerMessage(const FileResult& result) {
+std::string WorkerMessage(const RunResult& result) {
     nlohmann::ordered_json tree = ToJson(result);
     std::string json = JsonDump(tree, -1);
     std::vector<uint8_t> packed =
@@ -383,7 +384,7 @@ BatchResult WorkerOutcome(const std::string& path, const std::string& output, in
     }
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) {
         // Told to stop before the worker could take it as a cancel.
-        FileResult result = ErrorResult(path, "The analysis was interrupted");
+        RunResult result = ErrorResult(path, "The analysis was interrupted");
         result.verdict = FileVerdict::Interrupted;
         return {std::move(result), ""};
     }
@@ -393,7 +394,7 @@ BatchResult WorkerOutcome(const std::string& path, const std::string& output, in
     }
     try {
         nlohmann::ordered_json message = nlohmann::ordered_json::from_msgpack(output);
-        FileResult result = FileResultFromJson(message.at("result"));
+        RunResult result = RunResultFromJson(message.at("result"));
         // The worker was given this path; a result for another file is no result.
         if (result.path != path) throw std::runtime_error("another file's result");
         return {std::move(result), message.at("json").get<std::string>()};

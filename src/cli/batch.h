@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/input_list.h"
-#include "output/file_result.h"
+#include "run/run_result.h"
 
 struct BatchSettings {
     std::string executable;               // zembra-cli itself
@@ -29,7 +29,7 @@ struct BatchProgress {
 // so that a batch's JSON costs the main process no more than its text); empty where the
 // batch made the result itself.
 struct BatchResult {
-    FileResult result;
+    RunResult result;
     std::string json;
 };
 
@@ -49,7 +49,7 @@ void RunBatch(InputFeed& feed, const BatchSettings& settings, const BatchCallbac
 
 // What a worker writes on its standard output: its result as MessagePack, which keeps a
 // path's bytes as they are, with the result's JSON object.
-std::string WorkerMessage(const FileResult& result);
+std::string WorkerMessage(const RunResult& result);
 
 // The message a worker wrote, its exit status as waitpid gave it and whether it was
 // stopped for the time limit: the file's result, or an error result that says what

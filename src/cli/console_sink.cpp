@@ -2,7 +2,6 @@
 #include "cli/console_sink.h"
 
 void ConsoleSink::ShowStatusText(const std::string& text) {
-    MemorySink::ShowStatusText(text);
     if (!showProgress_) return;
     std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
     std::fflush(stderr);
@@ -15,7 +14,6 @@ void ConsoleSink::EndStatus() {
 }
 
 void ConsoleSink::ShowErrorBox(const std::string& text) {
-    MemorySink::ShowErrorBox(text);
     EndStatus();
     std::string message = text;
     while (!message.empty() && message.back() == '\n') message.pop_back();

@@ -136,7 +136,7 @@ int RunWorker(const CliOptions& options) {
 
 int MakeProfile(const CliOptions& options) {
     LoadMeasuringProfile();
-    FileResult reference = AnalyseInThisProcess(options.makeProfilePath, ::isatty(STDERR_FILENO));
+    RunResult reference = AnalyseInThisProcess(options.makeProfilePath, ::isatty(STDERR_FILENO));
     if (reference.verdict == FileVerdict::Error) {
         std::fprintf(stderr, "zembra-cli: no profile from \"%s\": %s\n",
                      options.makeProfilePath.c_str(), reference.reason.c_str());
@@ -208,17 +208,17 @@ class ProgressDisplay {
     bool shown_ = false;
 };
 
-std::vector<FileSeries> AllSeries(const std::vector<FileResult>& results) {
+std::vector<FileSeries> AllSeries(const std::vector<RunResult>& results) {
     std::vector<FileSeries> all;
-    for (const FileResult& result : results) {
+    for (const RunResult& result : results) {
         for (VideoSeries& series : VideoSeriesOf(result)) all.push_back({result.path, series});
     }
     return all;
 }
 
-std::vector<FileLoudness> AllLoudnessCurves(const std::vector<FileResult>& results) {
+std::vector<FileLoudness> AllLoudnessCurves(const std::vector<RunResult>& results) {
     std::vector<FileLoudness> all;
-    for (const FileResult& result : results) {
+    for (const RunResult& result : results) {
         for (LoudnessCurve& curve : LoudnessCurvesOf(result)) all.push_back({result.path, curve});
     }
     return all;
@@ -237,7 +237,7 @@ class DocumentWriter {
         if (streamJson_) std::fputs(JsonDocumentStart(stamp_).c_str(), stdout);
     }
 
-    void Add(const FileResult& result, std::string json, ProgressDisplay& progress, bool colour,
+    void Add(const RunResult& result, std::string json, ProgressDisplay& progress, bool colour,
              const TextOptions& textOptions) {
         if (options_.format == OutputFormat::Text) {
             // The text holds the reports there are; the machine outputs list the rest.
@@ -266,7 +266,7 @@ class DocumentWriter {
     }
 
     // False when a file cannot be written.
-    bool Finish(const std::vector<FileResult>& results) {
+    bool Finish(const std::vector<RunResult>& results) {
         if (options_.format == OutputFormat::Text) {
             // Printed as it came; a file gets it whole.
             if (ToStandardOutput(options_.outputPath)) return true;
@@ -302,11 +302,11 @@ class DocumentWriter {
 
 // The run's exit status from its results: an interrupt first, then a file that could not
 // be analysed, then a failed one.
-int ExitStatus(const std::vector<FileResult>& results) {
+int ExitStatus(const std::vector<RunResult>& results) {
     if (WasInterrupted()) return kExitSignalBase + StopSignal();
     auto any = [&](FileVerdict verdict) {
         return std::any_of(results.begin(), results.end(),
-                           [&](const FileResult& r) { return r.verdict == verdict; });
+                           [&](const RunResult& r) { return r.verdict == verdict; });
     };
     // A file interrupted by a signal its worker alone received was not analysed whole.
     if (any(FileVerdict::Error) || any(FileVerdict::Interrupted) || any(FileVerdict::NotAnalysed)) {
@@ -315,12 +315,12 @@ int ExitStatus(const std::vector<FileResult>& results) {
     return any(FileVerdict::Fail) ? kExitFail : kExitPass;
 }
 
-void SayWhyStopped(const std::vector<FileResult>& results) {
+void SayWhyStopped(const std::vector<RunResult>& results) {
     std::string cause = StopSignal() == SIGINT    ? "Ctrl-C"
                         : StopSignal() == SIGPIPE ? "the closing of standard output"
                                                   : sigabbrev_np(StopSignal());
     if (StopSignal() != SIGINT && StopSignal() != SIGPIPE) cause = "SIG" + cause;
-    auto notAnalysed = std::count_if(results.begin(), results.end(), [](const FileResult& r) {
+    auto notAnalysed = std::count_if(results.begin(), results.end(), [](const RunResult& r) {
         return r.verdict == FileVerdict::NotAnalysed;
     });
     std::fprintf(stderr, "Interrupted: the report covers only what was read before %s",
@@ -334,10 +334,10 @@ void SayWhyStopped(const std::vector<FileResult>& results) {
 
 // A batch's count by verdict, last on standard error: "38 files: 30 pass, 6 fail, 2 error,
 // 4.1 s".
-void PrintTally(const std::vector<FileResult>& results, double seconds) {
+void PrintTally(const std::vector<RunResult>& results, double seconds) {
     auto count = [&](FileVerdict verdict) {
         return std::count_if(results.begin(), results.end(),
-                             [&](const FileResult& r) { return r.verdict == verdict; });
+                             [&](const RunResult& r) { return r.verdict == verdict; });
     };
     std::string tally = std::to_string(results.size()) +
                         " files: " + std::to_string(count(FileVerdict::Pass)) + " pass, " +
@@ -373,10 +373,10 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     bool keepWhole = options.format == OutputFormat::Junit;
     bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty() ||
                       !options.vbvPath.empty() || !options.loudnessPath.empty();
-    std::vector<FileResult> results;
+    std::vector<RunResult> results;
     BatchCallbacks callbacks;
     callbacks.result = [&](BatchResult&& batchResult) {
-        FileResult& result = batchResult.result;
+        RunResult& result = batchResult.result;
         document.Add(result, std::move(batchResult.json), progress, colour, textOptions);
         // Each file as it ends, for the program reading; a reader that went away
         // (`| head`) stops the batch, and the files are still written.
@@ -410,8 +410,7 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     written = WriteIfAsked(options.vbvPath, VbvCsvLines(series), "buffer occupancy") && written;
     std::vector<FileLoudness> curves = AllLoudnessCurves(results);
     // Loudness is measured on decoded audio only: an empty table says why, when that is why.
-    if (!options.loudnessPath.empty() && curves.empty() && !DecodesAudio(ReferenceProfile.audio) &&
-        !MeasuresLoudness(ReferenceProfile.audio)) {
+    if (!options.loudnessPath.empty() && curves.empty() && !DecodesAudio(ReferenceProfile.audio)) {
         std::fputs(
             "Note: --loudness measured no audio stream: loudness needs decoded audio "
             "(DecodeAudio=1 in the profile).\n",

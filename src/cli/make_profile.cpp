@@ -17,7 +17,6 @@
 
 namespace {
 
-using json = nlohmann::ordered_json;
 
 // DecodeAudio 1 decodes the audio; ProgramMuxRateMin 1 holds the mux rate to what the
 // streams need; AllGOPClosed 1 requires every GOP closed.
@@ -243,19 +242,18 @@ struct FramePeriods {
     double audioFrameMs = 0;
 };
 
-FramePeriods PeriodsOf(const json& streams) {
+FramePeriods PeriodsOf(const RunResult& reference) {
     FramePeriods periods;
-    const json video = streams.value("videoStreams", json::array());
-    if (!video.empty()) {
-        double fields = ExactFieldsPerSecond(video[0].value("frameRateCode", 0u));
+    if (!reference.videoStreams.empty()) {
+        double fields = ExactFieldsPerSecond(reference.videoStreams[0].frameRateCode);
         if (fields > 0) periods.pictureMs = std::ceil(2000.0 / fields);
     }
-    const json audio = streams.value("audioStreams", json::array());
-    if (!audio.empty()) {
-        int32_t hz = audio[0].value("samplingFrequencyHz", 0);
+    if (!reference.audioStreams.empty()) {
+        const AudioStreamFigures& audio = reference.audioStreams[0];
+        int32_t hz = audio.samplingFrequencyHz;
         // The lower sampling frequencies of ISO/IEC 13818-3 are those below 32 kHz.
         int32_t idBit = hz >= 32000 ? kIdIso11172 : kIdLowSamplingFrequencies;
-        int32_t samples = SamplesPerFrame(idBit, audio[0].value("layer", 0));
+        int32_t samples = SamplesPerFrame(idBit, audio.layer);
         if (hz > 0 && samples > 0) periods.audioFrameMs = std::ceil(1000.0 * samples / hz);
     }
     return periods;
@@ -362,19 +360,20 @@ void AddNoneCountedWithoutLines(ProfileBuilder& builder) {
 // The bitrate a stream's sequence header allows over one second (Kbps): its bit_rate, and
 // for the peak also the bits its VBV buffer holds, which a second may empty on top; none
 // when the header sets no ceiling.
-std::optional<double> DeclaredKbps(const json& video, bool withBuffer) {
-    double bps = video.value("bitRateBps", 0.0);
+std::optional<double> DeclaredKbps(const VideoStreamFigures& video, bool withBuffer) {
+    auto bps = static_cast<double>(video.bitRateBps);
     if (bps <= 0 || bps == kNoCeilingBps) return std::nullopt;
-    double bits = bps + (withBuffer ? video.value("vbvBufferBits", 0.0) : 0.0);
+    double bits = bps + (withBuffer ? static_cast<double>(video.vbvBufferBits) : 0.0);
     return std::ceil(bits / kBitsPerKbit);
 }
 
 // VideoPeakBitrate or VideoAvgBitrate: over the streams, the highest of the measured figure
 // with the margin and what the sequence header allows.
-void AddBitrate(ProfileBuilder& builder, const json& videoStreams, const std::string& key,
-                const char* figure, const char* what, bool peak) {
-    for (const json& video : videoStreams) {
-        double measured = video.value(figure, 0.0);
+void AddBitrate(ProfileBuilder& builder, const std::vector<VideoStreamFigures>& videoStreams,
+                const std::string& key, double VideoStreamFigures::*figure, const char* what,
+                bool peak) {
+    for (const VideoStreamFigures& video : videoStreams) {
+        double measured = video.*figure;
         double withMargin = std::ceil(measured * (100 + kBitrateMarginPercent) / 100);
         std::optional<double> declared = DeclaredKbps(video, peak);
         double limit = std::max(withMargin, declared.value_or(0));
@@ -405,13 +404,14 @@ void AddBitrate(ProfileBuilder& builder, const json& videoStreams, const std::st
     }
 }
 
-void AddVideoFigures(ProfileBuilder& builder, const json& videoStreams) {
+void AddVideoFigures(ProfileBuilder& builder,
+                     const std::vector<VideoStreamFigures>& videoStreams) {
     if (videoStreams.empty()) return;
     // Both GOP length lines are judged from 1 to GOPLengthMax. An encoder set to a GOP
     // length never codes a longer one, whatever the content: no margin.
     double longest = 0;
-    for (const json& video : videoStreams) {
-        longest = std::max(longest, video.value("gopLengthMax", 0.0));
+    for (const VideoStreamFigures& video : videoStreams) {
+        longest = std::max(longest, static_cast<double>(video.gopLengthMax));
     }
     if (longest <= 0) {
         builder.LeaveOut("Video", "GOPLengthMax",
@@ -432,8 +432,8 @@ void AddVideoFigures(ProfileBuilder& builder, const json& videoStreams) {
     bool allClosed = true;
     double fewestGops = 0;
     for (size_t i = 0; i < videoStreams.size(); ++i) {
-        double gops = videoStreams[i].value("gopCount", 0.0);
-        allClosed = allClosed && videoStreams[i].value("closedGops", 0.0) == gops;
+        double gops = videoStreams[i].gopCount;
+        allClosed = allClosed && videoStreams[i].closedGops == gops;
         fewestGops = i == 0 ? gops : std::min(fewestGops, gops);
     }
     if (!allClosed) {
@@ -449,8 +449,10 @@ void AddVideoFigures(ProfileBuilder& builder, const json& videoStreams) {
             "Video", "AllGOPClosed", kSwitchOn,
             "measured: every GOP closed (" + ProfileBuilder::Number(fewestGops) + " GOPs or more)");
     }
-    AddBitrate(builder, videoStreams, "VideoAvgBitrate", "averageKbps", "average", false);
-    AddBitrate(builder, videoStreams, "VideoPeakBitrate", "peakKbps", "peak (one second)", true);
+    AddBitrate(builder, videoStreams, "VideoAvgBitrate", &VideoStreamFigures::averageKbps,
+               "average", false);
+    AddBitrate(builder, videoStreams, "VideoPeakBitrate", &VideoStreamFigures::peakKbps,
+               "peak (one second)", true);
 }
 
 }  // namespace
@@ -461,18 +463,17 @@ void LoadMeasuringProfile() {
     ReferenceProfile.system.ProgramMuxRateMin = kSwitchOn;
 }
 
-std::string ProfileText(const FileResult& reference) {
+std::string ProfileText(const RunResult& reference) {
     ProfileBuilder builder;
-    FramePeriods periods = PeriodsOf(reference.streams);
+    FramePeriods periods = PeriodsOf(reference);
     for (const ResultLine& line : reference.lines) {
         if (line.check) AddCheck(builder, line, periods);
     }
     AddNoneCountedWithoutLines(builder);
     builder.SetText("Processing", "MaxTimeToProcess", "0", "the whole file is analysed");
-    json videoStreams = reference.streams.value("videoStreams", json::array());
-    AddVideoFigures(builder, videoStreams);
+    AddVideoFigures(builder, reference.videoStreams);
     // A reference whose format changes has the line that sets the key to accept it.
-    if (!videoStreams.empty()) {
+    if (!reference.videoStreams.empty()) {
         builder.SetText("Video", "FormatChangesAllowed", "0",
                         "one format throughout the reference");
     }
@@ -482,16 +483,15 @@ std::string ProfileText(const FileResult& reference) {
     }
     // The bitrate line of audio whose frames switch bitrate gives their mean, which the
     // content decides.
-    json audioStreams = reference.streams.value("audioStreams", json::array());
-    for (const json& audio : audioStreams) {
-        int lowest = audio.value("bitrateMinKbps", 0), highest = audio.value("bitrateMaxKbps", 0);
+    for (const AudioStreamFigures& audio : reference.audioStreams) {
+        int lowest = audio.bitrateMinKbps, highest = audio.bitrateMaxKbps;
         if (lowest == highest) continue;
         builder.LeaveOut("Audio", "AudioBitrate",
                          "the audio frames switch bitrate (" + std::to_string(lowest) + " to " +
                              std::to_string(highest) +
                              " kbit/s), and their mean depends on the content");
     }
-    if (!audioStreams.empty()) {
+    if (!reference.audioStreams.empty()) {
         builder.SetText("Audio", "DecodeAudio", "1",
                         "the audio is decoded: clipping is judged, its levels are information");
         for (const auto& [key, why] : kLoudnessKeys) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 
 // Loads the profile the reference is measured with: no key set, but the audio decoded
 // (its levels measured) and the mux rate compared with what the streams need, so that
@@ -15,4 +15,4 @@
 void LoadMeasuringProfile();
 
 // The MpegReference.ini text for the result of analysing `reference` with that profile.
-std::string ProfileText(const FileResult& reference);
+std::string ProfileText(const RunResult& reference);

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 #include "output/run_stamp.h"
 
 // A header row, then one row per result; RFC 4180 quoting.
 // Each row ends in the run's profile, its SHA-256 and when the run started, so that a
 // row copied out of the file still says what judged it.
-std::vector<std::string> SummaryCsvLines(const std::vector<FileResult>& results,
+std::vector<std::string> SummaryCsvLines(const std::vector<RunResult>& results,
                                          const RunStamp& stamp);

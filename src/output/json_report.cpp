@@ -1,6 +1,7 @@
 // The run's JSON document.
 #include "output/json_report.h"
 
+#include "output/result_json.h"
 #include "report/report_log.h"
 
 using json = nlohmann::ordered_json;
@@ -20,7 +21,7 @@ std::string JsonDump(const json& document, int indent) {
     return document.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-std::string FileJsonText(const FileResult& result) { return JsonDump(ToJson(result), -1); }
+std::string FileJsonText(const RunResult& result) { return JsonDump(ToJson(result), -1); }
 
 std::string JsonDocumentStart(const RunStamp& stamp) {
     bool none = stamp.profilePath.empty();

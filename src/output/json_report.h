@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "output/file_result.h"
+#include <nlohmann/json_fwd.hpp>
+
+#include "run/run_result.h"
 #include "output/run_stamp.h"
 
 // One file's object on one line. A batch makes it as each file's result comes in, while
 // the other files are still being analysed, so that the JSON costs no more time than text.
-std::string FileJsonText(const FileResult& result);
+std::string FileJsonText(const RunResult& result);
 
 // The run's document around the files' objects, one file a line.
 std::string RunJsonText(const std::vector<std::string>& fileTexts, const RunStamp& stamp);

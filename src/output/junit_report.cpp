@@ -130,7 +130,7 @@ void MakeNamesDistinct(std::vector<TestCase>& cases, const std::vector<const Res
 
 // Every line a check judged, and every failure line (a refused stream, a truncated file,
 // a cancelled run) whether a check wrote it or not; the verdict line is the suite itself.
-Suite SuiteOf(const FileResult& result) {
+Suite SuiteOf(const RunResult& result) {
     Suite suite;
     if (result.verdict == FileVerdict::Error) {
         suite.cases.push_back(
@@ -193,7 +193,7 @@ std::string CaseXml(const TestCase& test) {
 
 // The report's warnings that fail nothing (a skipped capture start, an unknown profile
 // key) go to the suite's output, where a viewer shows them beside the cases.
-std::string SystemOut(const FileResult& result) {
+std::string SystemOut(const RunResult& result) {
     std::string text;
     for (const ResultLine& line : result.lines) {
         if (line.kind == LineKind::Warning && !line.check) text += line.text + "\n";
@@ -211,11 +211,11 @@ std::string ProfileHashProperty(const RunStamp& stamp) {
 
 }  // namespace
 
-std::string RunJunitText(const std::vector<FileResult>& results, const RunStamp& stamp) {
+std::string RunJunitText(const std::vector<RunResult>& results, const RunStamp& stamp) {
     std::string suites;
     int tests = 0, failures = 0, errors = 0, skipped = 0;
     double seconds = 0;
-    for (const FileResult& result : results) {
+    for (const RunResult& result : results) {
         Suite suite = SuiteOf(result);
         int count = static_cast<int>(suite.cases.size());
         tests += count;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 #include "output/run_stamp.h"
 
-std::string RunJunitText(const std::vector<FileResult>& results, const RunStamp& stamp);
+std::string RunJunitText(const std::vector<RunResult>& results, const RunStamp& stamp);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 #include "reference/key_table.h"
 
 // The key and value behind a judged line, as `--explain` appends them:

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 
 struct FileSeries {
     std::string path;

@@ -12,7 +12,7 @@ constexpr const char* kExplainGap = "   ";
 bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
 // The heading that names the file ("File under analysis: \"PATH\"..!"), -1 when none does.
-int FileHeadingIndex(const FileResult& result) {
+int FileHeadingIndex(const RunResult& result) {
     const std::string quoted = "\"" + result.path + "\"";
     for (size_t i = 0; i < result.lines.size(); ++i) {
         const ResultLine& line = result.lines[i];
@@ -26,7 +26,7 @@ int FileHeadingIndex(const FileResult& result) {
 // The lines --errors-only keeps of a file that did not pass: each failure and the verdict,
 // with the file's heading, the nearest heading above it (its section: "Begin Video Streams
 // Summary:", "Result:") and, inside an elementary stream, the stream's first line.
-std::vector<bool> KeptWhenErrorsOnly(const FileResult& result) {
+std::vector<bool> KeptWhenErrorsOnly(const RunResult& result) {
     std::vector<bool> kept(result.lines.size(), false);
     std::vector<bool> failing(result.lines.size(), false);
     for (const ResultLine* line : FailureLines(result)) {
@@ -71,7 +71,7 @@ const char* ColourEscape(LineKind kind) {
 
 }  // namespace
 
-std::vector<ShownLine> ShownLines(const FileResult& result, const TextOptions& options) {
+std::vector<ShownLine> ShownLines(const RunResult& result, const TextOptions& options) {
     std::vector<ShownLine> shown;
     int verdict = VerdictLineIndex(result);
     if (options.errorsOnly && result.verdict == FileVerdict::Pass) {

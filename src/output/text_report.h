@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "output/file_result.h"
+#include "run/run_result.h"
 
 struct TextOptions {
     // A file that passed is one line, its path and verdict. Of one that did not pass, only
@@ -22,7 +22,7 @@ struct ShownLine {
     std::string text;
 };
 
-std::vector<ShownLine> ShownLines(const FileResult& result, const TextOptions& options);
+std::vector<ShownLine> ShownLines(const RunResult& result, const TextOptions& options);
 std::vector<std::string> Texts(const std::vector<ShownLine>& lines);
 // Bold and colours as ANSI escapes when `colour` is on: pass lines green, failures red,
 // warnings yellow, headings bold, information lines plain.

@@ -107,6 +107,12 @@ void ResetReportLog() {
 
 void SetReportSink(ReportSink* sink) { State().sink = sink ? sink : &discardSink; }
 
+ScopedReportSink::ScopedReportSink(ReportSink* sink) : previous_(State().sink) {
+    SetReportSink(sink);
+}
+
+ScopedReportSink::~ScopedReportSink() { State().sink = previous_; }
+
 void SetPrintOnlyErrors(bool on) { State().printOnlyErrors = on; }
 
 bool GetPrintOnlyErrors() { return State().printOnlyErrors; }

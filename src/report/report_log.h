@@ -17,6 +17,20 @@ void ResetReportLog();
 // its binding.
 void SetReportSink(ReportSink* sink);
 
+// Binds the log to `sink` for the object's lifetime, then to the sink bound before again.
+class ScopedReportSink {
+  public:
+    explicit ScopedReportSink(ReportSink* sink);
+    ~ScopedReportSink();
+    ScopedReportSink(const ScopedReportSink&) = delete;
+    ScopedReportSink& operator=(const ScopedReportSink&) = delete;
+    // The sink bound before (one that discards everything when none was).
+    ReportSink& Previous() const { return *previous_; }
+
+  private:
+    ReportSink* previous_;
+};
+
 // Information and pass lines are left out while this is on.
 void SetPrintOnlyErrors(bool on);
 bool GetPrintOnlyErrors();

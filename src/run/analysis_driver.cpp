@@ -14,9 +14,13 @@
 #include "reference/reference_profile.h"
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
+#include "report/recording_sink.h"
 #include "report/report_log.h"
+#include "run/run_capture.h"
+#include "run/series_recorder.h"
 #include "run/stream_passes.h"
 #include "video/spot_timing.h"
+#include "video/video_listener.h"
 #include "video/video_summary.h"
 
 namespace {
@@ -321,7 +325,10 @@ bool IsAnalysisRunning() { return runState.busy; }
 
 std::time_t RunStartTime() { return runState.startTime; }
 
-int AnalyzeFile(const char* path) {
+namespace {
+
+// The run proper, its report going to the bound sink.
+void RunAnalysis(const char* path, const RunOptions& options) {
     StartRun();
     ClearReport();
     SetStatusText("Processing Program Stream...");
@@ -331,15 +338,16 @@ int AnalyzeFile(const char* path) {
     if (!path) {
         ReportError("ERROR: Missing File Name..!!");
         runState.busy = false;  // a refused run must not lock the commands out
-        return 1;
+        return;
     }
 
     ClearCancelRequest();
     SetProgress(0);
     // The first pass reads the file once for the whole run, handing each stream's
     // payloads to its pass as it goes.
-    StreamPasses passes(runState.timeLimitSeconds, DecodesAudio(ReferenceProfile.audio),
-                        MeasuresLoudness(ReferenceProfile.audio));
+    const AudioReference& audio = ReferenceProfile.audio;
+    StreamPasses passes(runState.timeLimitSeconds, DecodesAudio(audio),
+                        MeasuresLoudness(audio, options.loudnessCurves));
     ScanResult result = ScanProgramStream(path, runState.timeLimitSeconds, &passes.FanOut());
     if (IsCancelRequested()) NoteCancelledPhase("the program stream pass");
     const StreamIdTable& table = GetStreamIdTable();
@@ -356,11 +364,30 @@ int AnalyzeFile(const char* path) {
         }
         // A cancel seen while the video section is written skips the audio phase.
         if (!IsCancelRequested()) {
-            TakeAudioResult(RunAudioPhase(ReferenceProfile.audio, table,
+            TakeAudioResult(RunAudioPhase(audio, table,
                                           [&](int id) { return passes.FinishAudioPass(id); }));
         }
         WriteCrossStreamChecks(table);
     }
     WriteEndOfRun();
-    return 0;
+}
+
+}  // namespace
+
+RunResult AnalyzeFile(const char* path, const RunOptions& options) {
+    auto start = std::chrono::steady_clock::now();
+    RunResult result;
+    {
+        ScopedReportSink report(nullptr);
+        RecordingSink recording(report.Previous());
+        SetReportSink(&recording);
+        ScopedVideoListener video(nullptr);
+        SeriesRecorder series(options.bufferOccupancy, video.Previous());
+        SetVideoListener(&series);
+        RunAnalysis(path, options);
+        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        result = CaptureRunResult(path, recording, std::move(series.Streams()), elapsed.count(),
+                                  options.loudnessCurves);
+    }
+    return result;
 }

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "run/run_result.h"
+
 // What a run carries from phase to phase; one instance for the process.
 struct RunState {
     bool busy = false;
@@ -35,9 +37,15 @@ struct RunState {
 
 RunState& GetRunState();
 
-// Analyses the file and writes the whole report. Returns 1 for a null path,
-// otherwise 0 once the run has ended, whatever its verdict (see GetRunState()).
-int AnalyzeFile(const char* path);
+// What a front end asks of a run beyond its report and figures.
+struct RunOptions {
+    bool bufferOccupancy = false;  // each picture's buffer occupancy in the video series
+    bool loudnessCurves = false;   // each decoded stream's loudness every 100 ms, measured for it
+};
+
+// Analyses the file, writes the whole report to the bound sink, and returns the run's
+// result: its lines, figures, series and verdict. A null path is refused (verdict error).
+RunResult AnalyzeFile(const char* path, const RunOptions& options = {});
 bool IsAnalysisRunning();
 
 struct StreamIdTable;

@@ -10,7 +10,7 @@
 
 #include "ui/grid_view.h"
 #include "ui/window_placement.h"
-#include "video/video_statistics.h"
+#include "video/video_listener.h"
 
 namespace {
 
@@ -68,14 +68,11 @@ void GopTableModel::Clear() {
     endResetModel();
 }
 
-void GopTableModel::AddRow(const VideoStreamInfo& info) {
-    const GopRecord& gop = info.gop;
+void GopTableModel::AddRow(const GopRow& gop) {
     QStringList row;
-    row << QString::number(rows_.size() + 1)
-        << QString::asprintf("%02u:%02u:%02u:%02u", gop.hours, gop.minutes, gop.seconds,
-                             gop.pictures)
-        << QString::number(gop.picturesInGop) << QString::fromStdString(gop.structure)
-        << (gop.closedGop ? "Yes" : "No") << (gop.pendingSequenceHeaders ? "Yes" : "No")
+    row << QString::number(rows_.size() + 1) << QString::fromStdString(gop.timeCode)
+        << QString::number(gop.length) << QString::fromStdString(gop.structure)
+        << (gop.closed ? "Yes" : "No") << (gop.sequenceHeader ? "Yes" : "No")
         << (gop.brokenLink ? "Yes" : "No");
     int at = static_cast<int>(rows_.size());
     beginInsertRows({}, at, at);
@@ -142,7 +139,7 @@ void TGopForm::showEvent(QShowEvent* event) {
     GOPStringGrid_->resizeRowsToContents();
 }
 
-void TGopForm::AddInfoToRow(const VideoStreamInfo& info) { model_.AddRow(info); }
+void TGopForm::AddInfoToRow(const GopRow& row) { model_.AddRow(row); }
 
 void TGopForm::Copy1Click() {
     QString selected = SelectedCellsText(*GOPStringGrid_);

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <vector>
 
-struct VideoStreamInfo;
+struct GopRow;
 class QTableView;
 
 class GopTableModel : public QAbstractTableModel {
@@ -24,7 +24,7 @@ class GopTableModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void Clear();
-    void AddRow(const VideoStreamInfo& info);
+    void AddRow(const GopRow& row);
     // Header row and rows, tab-separated, one line each: what Copy puts on the clipboard.
     QString AsText() const;
 
@@ -39,7 +39,7 @@ class TGopForm : public QWidget {
     TGopForm();
 
     void InitGopGrid();
-    void AddInfoToRow(const VideoStreamInfo& info);
+    void AddInfoToRow(const GopRow& row);
     GopTableModel& Model() { return model_; }
     QTableView* Grid() const { return GOPStringGrid_; }
 

@@ -133,7 +133,7 @@ class TForm1 : public QMainWindow, public ReportSink {
         SideWindows(TGopForm& gops, TBitRateForm& bitrates, TVbvForm& vbv, TLoudnessForm& loudness)
             : gops_(gops), bitrates_(bitrates), vbv_(vbv), loudness_(loudness) {}
         void InitGopGrid() override { gops_.InitGopGrid(); }
-        void AddGopRow(const VideoStreamInfo& info) override { gops_.AddInfoToRow(info); }
+        void AddGopRow(const GopRow& row) override { gops_.AddInfoToRow(row); }
         void InitBitrateGrid() override { bitrates_.InitBitrateGrid(); }
         void AddBitrateSample(double kilobits) override { bitrates_.AddInfoToRow(kilobits); }
         void DrawBitrateGraph(double averageKbps) override { bitrates_.DrawGraphic(averageKbps); }

@@ -3,10 +3,15 @@
 // files. Nothing is done with them while no listener is registered.
 #pragma once
 
-#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "video/gop_row.h"
 #include "video/video_statistics.h"
+
+// The row of the GOP that has just ended, from the stream's record.
+GopRow GopRowOf(const VideoStreamInfo& info);
 
 class VideoListener {
   public:
@@ -16,8 +21,8 @@ class VideoListener {
     virtual void BeginVideoStream(int streamId) { (void)streamId; }
     virtual void InitGopGrid() {}
     virtual void InitBitrateGrid() {}
-    // One GOP has ended; its row is made from info.gop.
-    virtual void AddGopRow(const VideoStreamInfo& info) { (void)info; }
+    // One GOP has ended.
+    virtual void AddGopRow(const GopRow& row) { (void)row; }
     // Kilobits (1024 bits) of one group of nominal-frame-rate frames.
     virtual void AddBitrateSample(double kilobits) { (void)kilobits; }
     // The stream is finished: all samples are in, with their average in Kbit/s.
@@ -34,23 +39,45 @@ void SetVideoListener(VideoListener* listener);
 VideoListener& CurrentVideoListener();
 bool IsVideoListenerRegistered();
 
+// Registers a listener for the object's lifetime, then the one registered before again.
+class ScopedVideoListener {
+  public:
+    explicit ScopedVideoListener(VideoListener* listener);
+    ~ScopedVideoListener();
+    ScopedVideoListener(const ScopedVideoListener&) = delete;
+    ScopedVideoListener& operator=(const ScopedVideoListener&) = delete;
+    // The listener registered before, nullptr when none was.
+    VideoListener* Previous() const { return previous_; }
+
+  private:
+    VideoListener* previous_;
+};
+
 // What a stream's pass tells its listener, kept to be told to the registered listener
-// later on the thread that owns it, when the stream's section is written.
+// later on the thread that owns it, when the stream's section is written. Kept as rows and
+// samples, not as calls, so that a long programme costs their bytes alone.
 class RecordedVideoEvents : public VideoListener {
   public:
-    void BeginVideoStream(int streamId) override;
+    void BeginVideoStream(int streamId) override { streamId_ = streamId; }
     void InitGopGrid() override;
     void InitBitrateGrid() override;
-    void AddGopRow(const VideoStreamInfo& info) override;
-    void AddBitrateSample(double kilobits) override;
-    void DrawBitrateGraph(double averageKbps) override;
+    void AddGopRow(const GopRow& row) override { rows_.push_back(row); }
+    void AddBitrateSample(double kilobits) override { samples_.push_back(kilobits); }
+    void DrawBitrateGraph(double averageKbps) override { averageKbps_ = averageKbps; }
     void InitVbvGraph() override;
-    void AddVbvSample(const VbvSample& sample) override;
-    void DrawVbvGraph(double bufferBits) override;
-    // Tells everything kept, in order, and forgets it.
+    void AddVbvSample(const VbvSample& sample) override { vbvSamples_.push_back(sample); }
+    void DrawVbvGraph(double bufferBits) override { vbvBufferBits_ = bufferBits; }
+    // Tells everything kept, in the order a pass makes its calls, and forgets it.
     void ReplayInto(VideoListener& listener);
 
   private:
-    std::vector<std::function<void(VideoListener&)>> events_;
-    std::vector<VbvSample> vbvSamples_;  // told with the graph they belong to
+    std::optional<int> streamId_;
+    bool gopGridBegun_ = false;
+    bool bitrateGridBegun_ = false;
+    bool vbvGraphBegun_ = false;
+    std::vector<GopRow> rows_;
+    std::vector<double> samples_;
+    std::optional<double> averageKbps_;
+    std::vector<VbvSample> vbvSamples_;
+    std::optional<double> vbvBufferBits_;
 };

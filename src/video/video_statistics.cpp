@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "input/pes_header.h"
 #include "input/start_code_search.h"
@@ -48,52 +49,56 @@ VideoListener& CurrentVideoListener() { return *registeredListener; }
 
 bool IsVideoListenerRegistered() { return registeredListener != &silentListener; }
 
-void RecordedVideoEvents::BeginVideoStream(int streamId) {
-    events_.emplace_back(
-        [streamId](VideoListener& listener) { listener.BeginVideoStream(streamId); });
+ScopedVideoListener::ScopedVideoListener(VideoListener* listener)
+    : previous_(IsVideoListenerRegistered() ? registeredListener : nullptr) {
+    SetVideoListener(listener);
+}
+
+ScopedVideoListener::~ScopedVideoListener() { SetVideoListener(previous_); }
+
+GopRow GopRowOf(const VideoStreamInfo& info) {
+    const GopRecord& gop = info.gop;
+    char timeCode[32];
+    std::snprintf(timeCode, sizeof timeCode, "%02u:%02u:%02u:%02u", gop.hours, gop.minutes,
+                  gop.seconds, gop.pictures);
+    return {timeCode,
+            gop.picturesInGop,
+            gop.structure,
+            gop.closedGop != 0,
+            gop.pendingSequenceHeaders > 0,
+            gop.brokenLink != 0};
 }
 
 void RecordedVideoEvents::InitGopGrid() {
-    events_.emplace_back([](VideoListener& listener) { listener.InitGopGrid(); });
+    gopGridBegun_ = true;
+    rows_.clear();
 }
 
 void RecordedVideoEvents::InitBitrateGrid() {
-    events_.emplace_back([](VideoListener& listener) { listener.InitBitrateGrid(); });
-}
-
-void RecordedVideoEvents::AddGopRow(const VideoStreamInfo& info) {
-    events_.emplace_back([info](VideoListener& listener) { listener.AddGopRow(info); });
-}
-
-void RecordedVideoEvents::AddBitrateSample(double kilobits) {
-    events_.emplace_back(
-        [kilobits](VideoListener& listener) { listener.AddBitrateSample(kilobits); });
-}
-
-void RecordedVideoEvents::DrawBitrateGraph(double averageKbps) {
-    events_.emplace_back(
-        [averageKbps](VideoListener& listener) { listener.DrawBitrateGraph(averageKbps); });
+    bitrateGridBegun_ = true;
+    samples_.clear();
+    averageKbps_.reset();
 }
 
 void RecordedVideoEvents::InitVbvGraph() {
-    events_.emplace_back([](VideoListener& listener) { listener.InitVbvGraph(); });
-}
-
-// One sample per picture: kept side by side, not as an event each, so that a long
-// programme's hours of pictures cost their samples' bytes alone.
-void RecordedVideoEvents::AddVbvSample(const VbvSample& sample) { vbvSamples_.push_back(sample); }
-
-void RecordedVideoEvents::DrawVbvGraph(double bufferBits) {
-    events_.emplace_back([samples = std::move(vbvSamples_), bufferBits](VideoListener& listener) {
-        for (const VbvSample& sample : samples) listener.AddVbvSample(sample);
-        listener.DrawVbvGraph(bufferBits);
-    });
+    vbvGraphBegun_ = true;
     vbvSamples_.clear();
+    vbvBufferBits_.reset();
 }
 
 void RecordedVideoEvents::ReplayInto(VideoListener& listener) {
-    for (const auto& event : events_) event(listener);
-    events_.clear();
+    if (streamId_) listener.BeginVideoStream(*streamId_);
+    if (gopGridBegun_) listener.InitGopGrid();
+    if (bitrateGridBegun_) listener.InitBitrateGrid();
+    if (vbvGraphBegun_) listener.InitVbvGraph();
+    for (const GopRow& row : rows_) listener.AddGopRow(row);
+    for (double kilobits : samples_) listener.AddBitrateSample(kilobits);
+    if (averageKbps_) listener.DrawBitrateGraph(*averageKbps_);
+    if (vbvBufferBits_) {
+        for (const VbvSample& sample : vbvSamples_) listener.AddVbvSample(sample);
+        listener.DrawVbvGraph(*vbvBufferBits_);
+    }
+    *this = RecordedVideoEvents();
 }
 
 double VideoDurationSeconds(const VideoStreamInfo& info) {
@@ -197,7 +202,7 @@ void VideoStatistics::BeginGop() {
     ++info.gopCount;
     if (info.gopCount == 1) return;
     if (info.gopCount > 2) MeasureGopLength(info);
-    listener_.AddGopRow(info);
+    listener_.AddGopRow(GopRowOf(info));
     if (info.gop.pendingSequenceHeaders > 0) --info.gop.pendingSequenceHeaders;
     info.gop.picturesInGop = 0;
     info.gop.structure.clear();
@@ -336,7 +341,7 @@ void VideoStatistics::CountIntoGroup(uint32_t bytes, uint64_t ticks) {
 
 void VideoStatistics::FinishVideoStream() {
     VideoStreamInfo& info = info_;
-    listener_.AddGopRow(info);
+    listener_.AddGopRow(GopRowOf(info));
     info.peakKbps = Kilobits(info.peakGroupBytes);
     // The average frame period's bytes times the whole-number frame rate. Pictures that
     // are not shown still take their time in the multiplex.

@@ -11,12 +11,12 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
-#include "cli/file_capture.h"
 #include "cli/interrupt.h"
-#include "cli/video_csv.h"
 #include "output/series_csv.h"
 #include "output/text_report.h"
+#include "report/memory_sink.h"
 #include "report/report_log.h"
+#include "run/series_recorder.h"
 #include "support/cli_run.h"
 #include "support/comma_locale.h"
 #include "support/output_checks.h"
@@ -490,10 +490,10 @@ TEST(CliOptions, Parsing) {
     EXPECT_TRUE(ParseCliOptions({"--version"}, error));
 }
 
-TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
+TEST(SeriesRecorder, KilobitsWithADotUnderACommaLocale) {
     CommaLocale comma;
     if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
-    VideoCsv csv;
+    SeriesRecorder csv(false, nullptr);
     csv.InitBitrateGrid();
     csv.AddBitrateSample(12.5);
     csv.AddBitrateSample(4010.2504);
@@ -506,8 +506,8 @@ TEST(VideoCsv, KilobitsWithADotUnderACommaLocale) {
 
 // On a terminal pass lines are green, failures red, warnings yellow; information lines
 // and headings are plain, even after a failure whose colour they inherit in the report.
-TEST(ConsoleSink, ColoursByTheKindOfLine) {
-    ConsoleSink sink(false);
+TEST(TextReport, ColoursByTheKindOfLine) {
+    MemorySink sink;
     SetReportSink(&sink);
     SetPrintOnlyErrors(false);
     ClearReport();

@@ -345,7 +345,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
                                       {dir_.Path() + "/nothing", "No spots", ""},
                                       {good, "", ""}};
     BatchSettings settings{HostileWorker(dir_), {"--worker", "--no-profile"}, 2, 2.0, ""};
-    std::vector<FileResult> results;
+    std::vector<RunResult> results;
     std::vector<BatchProgress> progress;
     BatchCallbacks callbacks{[&](BatchResult&& r) { results.push_back(std::move(r.result)); },
                              [&](const BatchProgress& p) { progress.push_back(p); },
@@ -381,7 +381,7 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
 // What a worker hands over is its result as it was, a path's bytes included, with the
 // same JSON object the main process would make; another file's result is no result.
 TEST(WorkerMessage, CarriesTheResultUnchanged) {
-    FileResult result = ErrorResult("/ingest/caf\xE9/spot.mpg", "File is empty");
+    RunResult result = ErrorResult("/ingest/caf\xE9/spot.mpg", "File is empty");
     result.lines.push_back({LineKind::Info, "caf\xE9", std::nullopt, true});
     BatchResult back = WorkerOutcome(result.path, WorkerMessage(result), 0, false, 0);
     EXPECT_EQ(result, back.result);
@@ -531,7 +531,7 @@ TEST(ErrorsOnly, ShowsPrintOnlyErrorsFailuresUnderTheirHeadings) {
         }
         ResetReportLog();
         LoadReferenceProfileFrom(kBundledProfile);
-        FileResult result = AnalyseInThisProcess(path, false);
+        RunResult result = AnalyseInThisProcess(path, false);
         ResetReportLog();
         std::vector<std::string> desktopFailures;
         for (const std::string& line : printOnlyErrors) {
@@ -743,7 +743,7 @@ TEST_F(PipelineTest, AWorkerJudgesByTheProfileBytesItIsGiven) {
         RunCommand("{ '" ZEMBRA_CLI_PATH "' --worker --profile " + Quoted(gone) + " -- " +
                    Quoted(kSample) + " < " + Quoted(failing) + " 2>/dev/null; }");
     ASSERT_EQ(0, worker.exitCode);
-    FileResult result = WorkerOutcome(kSample, worker.text, 0, false, 0).result;
+    RunResult result = WorkerOutcome(kSample, worker.text, 0, false, 0).result;
     EXPECT_EQ(FileVerdict::Fail, result.verdict);
     EXPECT_TRUE(std::any_of(result.lines.begin(), result.lines.end(), [&](const ResultLine& l) {
         return l.text == "Reference profile: \"" + gone + "\"";

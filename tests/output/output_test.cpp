@@ -11,7 +11,7 @@
 #include "cli/file_analysis.h"
 #include "output/csv.h"
 #include "output/csv_summary.h"
-#include "output/file_result.h"
+#include "output/result_json.h"
 #include "output/junit_report.h"
 #include "output/key_text.h"
 #include "output/series_csv.h"
@@ -46,8 +46,8 @@ JudgedCheck Equal(const char* key, double measured, double reference, bool set =
 
 // A failing file as the analysis leaves it: headings, a judged failure, an information
 // line, the first line of a stream, a failure no check wrote, the verdict.
-FileResult FailingResult(const std::string& path) {
-    FileResult result;
+RunResult FailingResult(const std::string& path) {
+    RunResult result;
     result.path = path;
     result.sizeBytes = 4096;
     result.verdict = FileVerdict::Fail;
@@ -68,33 +68,30 @@ FileResult FailingResult(const std::string& path) {
     VideoSeries series{0xE0,           {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true}},
                        {3000.5, 2999}, 2999.75,
                        1835008,        {{1, 0, 900000.5, 700000}, {2, 0.04, 900000.5, 850000}}};
-    json video = {{"id", 0xE0},
-                  {"status", 0},
-                  {"horizontalSize", 720},
-                  {"verticalSize", 576},
-                  {"aspectRatioCode", 2},
-                  {"frameRateCode", 3},
-                  {"bitRateBps", 5000000},
-                  {"frames", 50},
-                  {"gopCount", 5},
-                  {"gopLengthMax", 12},
-                  {"durationSeconds", 2.0},
-                  {"averageKbps", 2999.75},
-                  {"peakKbps", 3000.6}};
-    video.update(SeriesJson(series));
-    json audio = {{"id", 0xC0},
-                  {"status", 0},
-                  {"format", "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo"},
-                  {"layer", 2},
-                  {"bitrateKbps", 192},
-                  {"samplingFrequencyHz", 48000},
-                  {"mode", 1},
-                  {"syncWords", 84},
-                  {"syncLosses", 0},
-                  {"decoded", false}};
-    result.streams = {{"programStream", nullptr},
-                      {"videoStreams", json::array({video})},
-                      {"audioStreams", json::array({audio})}};
+    VideoStreamFigures video;
+    video.id = 0xE0;
+    video.horizontalSize = 720;
+    video.verticalSize = 576;
+    video.aspectRatioCode = 2;
+    video.frameRateCode = 3;
+    video.bitRateBps = 5000000;
+    video.frames = 50;
+    video.gopCount = 5;
+    video.gopLengthMax = 12;
+    video.durationSeconds = 2.0;
+    video.averageKbps = 2999.75;
+    video.peakKbps = 3000.6;
+    video.series = series;
+    AudioStreamFigures audio;
+    audio.id = 0xC0;
+    audio.format = "MPEG-1 Layer II 192 kbit/s 48000 Hz joint stereo";
+    audio.layer = 2;
+    audio.bitrateKbps = 192;
+    audio.samplingFrequencyHz = 48000;
+    audio.mode = 1;
+    audio.syncWords = 84;
+    result.videoStreams = {video};
+    result.audioStreams = {audio};
     return result;
 }
 
@@ -176,8 +173,8 @@ TEST(KeyText, ExplainsTheKeyAndValueBehindALine) {
 
 // The worker hands its result over as MessagePack: nothing may change on the way, not
 // even a path whose bytes are not UTF-8.
-TEST(FileResult, SurvivesTheWayFromTheWorker) {
-    FileResult result = FailingResult("/ingest/caf\xE9/spot.mpg");
+TEST(RunResult, SurvivesTheWayFromTheWorker) {
+    RunResult result = FailingResult("/ingest/caf\xE9/spot.mpg");
     result.lines[2].text = "File under analysis: \"/ingest/caf\xE9/spot.mpg\"..!";
     // The JSON gives a mask's measured bit as the key writes it; the result keeps the bit's
     // number, which --make-profile reads.
@@ -190,17 +187,17 @@ TEST(FileResult, SurvivesTheWayFromTheWorker) {
     result.lines.push_back({LineKind::Pass, "Mode = single_channel", mode, false});
     EXPECT_EQ(8.0, ToJson(result)["lines"].back()["check"]["measured"]["value"]);
     json packed = json::from_msgpack(json::to_msgpack(ToJson(result)));
-    EXPECT_EQ(result, FileResultFromJson(packed));
-    FileResult error = ErrorResult("/gone.mpg", "No such file");
-    EXPECT_EQ(error, FileResultFromJson(json::from_msgpack(json::to_msgpack(ToJson(error)))));
-    EXPECT_THROW(FileResultFromJson(json::object()), json::exception);
+    EXPECT_EQ(result, RunResultFromJson(packed));
+    RunResult error = ErrorResult("/gone.mpg", "No such file");
+    EXPECT_EQ(error, RunResultFromJson(json::from_msgpack(json::to_msgpack(ToJson(error)))));
+    EXPECT_THROW(RunResultFromJson(json::object()), json::exception);
     json badVerdict = ToJson(result);
     badVerdict["verdict"] = "ok";
-    EXPECT_THROW(FileResultFromJson(badVerdict), json::exception);
+    EXPECT_THROW(RunResultFromJson(badVerdict), json::exception);
 }
 
-TEST(FileResult, FailureLinesAreThoseThatFailTheFile) {
-    FileResult result = FailingResult("a.mpg");
+TEST(RunResult, FailureLinesAreThoseThatFailTheFile) {
+    RunResult result = FailingResult("a.mpg");
     std::vector<const ResultLine*> failures = FailureLines(result);
     ASSERT_EQ(2u, failures.size());  // not the warning that fails nothing, not the verdict
     EXPECT_EQ("*Aspect Ratio = 4:3", failures[0]->text);
@@ -224,8 +221,8 @@ JudgedCheck Window(double measured, double min, double max) {
 
 // The report of a file of two video streams and one audio stream, as the analysis leaves
 // it: the second video stream, the audio level and the end of the file fail when asked.
-FileResult TwoStreamResult(bool e1Fails, bool audioLow, bool crossStreamFails) {
-    FileResult result;
+RunResult TwoStreamResult(bool e1Fails, bool audioLow, bool crossStreamFails) {
+    RunResult result;
     result.path = "spots/a.mpg";
     result.verdict =
         e1Fails || audioLow || crossStreamFails ? FileVerdict::Fail : FileVerdict::Pass;
@@ -286,7 +283,7 @@ TEST(TextReport, ErrorsOnlyShowsFailuresUnderTheirHeadings) {
     };
     struct Case {
         const char* what;
-        FileResult result;
+        RunResult result;
         std::vector<std::string> shown;
     };
     const Case cases[] = {
@@ -325,12 +322,12 @@ TEST(TextReport, ErrorsOnlyShowsFailuresUnderTheirHeadings) {
         }
     }
     // Without --errors-only every line stays.
-    FileResult all = TwoStreamResult(true, true, true);
+    RunResult all = TwoStreamResult(true, true, true);
     EXPECT_EQ(all.lines.size(), ShownLines(all, {false, false}).size());
 }
 
 TEST(TextReport, ExplainNamesTheKeyBehindEachJudgedLine) {
-    FileResult result = FailingResult("a.mpg");
+    RunResult result = FailingResult("a.mpg");
     std::vector<std::string> explained = Texts(ShownLines(result, {false, true}));
     EXPECT_EQ("Horizontal Size = 720   [HorizontalSize = 720 pixels]", explained[3]);
     EXPECT_EQ("*Aspect Ratio = 4:3   [AspectRatio = 3: 16:9]", explained[4]);
@@ -350,7 +347,7 @@ const RunStamp kStamp = {"/srv/qc/MpegReference.ini", std::string(4, 'a') + std:
 
 TEST(JunitReport, OneSuitePerFileOneCasePerJudgedLine) {
     TempDir dir;
-    std::vector<FileResult> results = {FailingResult("spots/<new> & \"final\".mpg"),
+    std::vector<RunResult> results = {FailingResult("spots/<new> & \"final\".mpg"),
                                        ErrorResult("spots/gone.mpg", "No such file or directory")};
     std::string xml = RunJunitText(results, kStamp);
     std::string path = dir.WriteText("junit.xml", xml);
@@ -413,7 +410,7 @@ TEST(JunitReport, CaseNamesAreTheKeysDistinctAndFreeOfFigures) {
     forced.kind = CheckKind::Forced;
     forced.outcome = CheckOutcome::Failure;
     auto result = [&](int gop, double level, int bytes) {
-        FileResult file;
+        RunResult file;
         file.path = "a.mpg";
         file.verdict = FileVerdict::Fail;
         std::string n = std::to_string(gop);
@@ -469,28 +466,26 @@ TEST(JunitReport, CaseNamesAreTheKeysDistinctAndFreeOfFigures) {
 
 // The figures are the report's: "Average Bitrate = 2999 Kbps" for 2999.75 Kbps.
 TEST(CsvSummary, OneRowPerFile) {
-    FileResult passing = FailingResult("b.mpg");
+    RunResult passing = FailingResult("b.mpg");
     passing.verdict = FileVerdict::Pass;
     passing.lines = {{LineKind::Pass, "Compliance Test: Pass", {}, false}};
     // A refused stream (an MPEG-1 one) has no figures in the report, and none here; the
     // duration is the last measured stream's, as the report's.
-    FileResult two = passing;
+    RunResult two = passing;
     two.path = "two.mpg";
-    json refused = {{"id", 0xE1},        {"status", 2},          {"horizontalSize", 0},
-                    {"verticalSize", 0}, {"aspectRatioCode", 0}, {"frameRateCode", 0},
-                    {"bitRateBps", 0},   {"frames", 0},          {"gopCount", 0},
-                    {"gopLengthMax", 0}, {"durationSeconds", 0}, {"averageKbps", 0},
-                    {"peakKbps", 0},     {"gops", json::array()}};
-    json last = two.streams["videoStreams"][0];
-    last["id"] = 0xE2;
-    last["status"] = 6;  // no sequence end code: measured all the same
-    last["horizontalSize"] = 352;
-    last["durationSeconds"] = 3.9999;
-    last["averageKbps"] = 100.99999;
-    last["peakKbps"] = 350.0;
-    last["gopLengthMax"] = 15;
-    two.streams["videoStreams"].insert(two.streams["videoStreams"].begin() + 1, refused);
-    two.streams["videoStreams"].push_back(last);
+    VideoStreamFigures refused;
+    refused.id = 0xE1;
+    refused.status = 2;
+    VideoStreamFigures last = two.videoStreams[0];
+    last.id = 0xE2;
+    last.status = 6;  // no sequence end code: measured all the same
+    last.horizontalSize = 352;
+    last.durationSeconds = 3.9999;
+    last.averageKbps = 100.99999;
+    last.peakKbps = 350.0;
+    last.gopLengthMax = 15;
+    two.videoStreams.insert(two.videoStreams.begin() + 1, refused);
+    two.videoStreams.push_back(last);
     std::vector<std::string> lines =
         SummaryCsvLines({FailingResult("spots/a, \"cut\".mpg"), passing,
                          ErrorResult("c.mpg", "File \"c.mpg\" is empty"), two},
@@ -522,9 +517,9 @@ TEST(CsvSummary, OneRowPerFile) {
 
 // A long batch keeps only what the summary and the GOP and bitrate tables read.
 TEST(CsvSummary, TheSameFromWhatABatchKeeps) {
-    for (FileResult whole : {FailingResult("a.mpg"), ErrorResult("b.mpg", "gone")}) {
+    for (RunResult whole : {FailingResult("a.mpg"), ErrorResult("b.mpg", "gone")}) {
         for (bool series : {false, true}) {
-            FileResult kept = whole;
+            RunResult kept = whole;
             KeepForSummary(kept, series);
             EXPECT_EQ(SummaryCsvLines({whole}, kStamp), SummaryCsvLines({kept}, kStamp))
                 << whole.path;
@@ -584,9 +579,9 @@ TEST(SeriesCsv, EveryRowNamesItsFileAndStream) {
 
 const std::string kBundledProfile = ZEMBRA_DATA_DIR "/MpegReference.ini";
 
-FileResult Analysed(const std::string& path, const std::string& profile, const std::string& text) {
+RunResult Analysed(const std::string& path, const std::string& profile, const std::string& text) {
     LoadReferenceProfileFromText(profile, text);
-    FileResult result = AnalyseInThisProcess(path, false);
+    RunResult result = AnalyseInThisProcess(path, false);
     ResetReportLog();
     return result;
 }
@@ -609,7 +604,7 @@ class RealStreams : public ::testing::Test {
     }
     static void TearDownTestSuite() { results_.clear(); }
 
-    static inline std::vector<FileResult> results_;
+    static inline std::vector<RunResult> results_;
 };
 
 // The fields of one CSV row (RFC 4180 quoting).
@@ -633,7 +628,7 @@ std::vector<std::string> CsvFields(const std::string& row) {
 }
 
 // The first group of each report line that matches, joined as the summary joins streams.
-std::string ReportFigures(const FileResult& result, const std::regex& line) {
+std::string ReportFigures(const RunResult& result, const std::regex& line) {
     std::string figures;
     for (const ResultLine& each : result.lines) {
         std::smatch match;
@@ -651,7 +646,7 @@ TEST_F(RealStreams, SummaryFiguresAreTheReportsFigures) {
     const std::regex gop(R"(\*?Max\. frames per GOP \(without first & last\) = (\d+))");
     const std::regex duration(R"(Video Stream Duration: ([0-9.]+) sec -> .*)");
     size_t withVideo = 0;
-    for (const FileResult& result : results_) {
+    for (const RunResult& result : results_) {
         std::vector<std::string> fields = CsvFields(SummaryCsvLines({result}, kStamp).at(1));
         ASSERT_EQ(13u, fields.size()) << result.path;
         std::string averages = ReportFigures(result, average);
@@ -669,7 +664,7 @@ TEST_F(RealStreams, SummaryFiguresAreTheReportsFigures) {
 
 // No two cases of a file's suite share a name, on every real stream.
 TEST_F(RealStreams, JunitCaseNamesAreDistinctInEachFile) {
-    for (const FileResult& result : results_) {
+    for (const RunResult& result : results_) {
         std::vector<std::string> names = CaseNames(RunJunitText({result}, kStamp));
         std::set<std::string> distinct(names.begin(), names.end());
         EXPECT_EQ(names.size(), distinct.size()) << result.path;
@@ -711,12 +706,13 @@ TEST_F(RealStreams, CodedFiguresAreWrittenAsTheirKeysTakeThem) {
         "SamplingFrequency", "Mode",          "Emphasis"};
     std::set<std::string> modes;
     TempDir dir;
-    for (const FileResult& result : results_) {
+    for (const RunResult& result : results_) {
         if (result.verdict == FileVerdict::Error) continue;
         std::string profile;
         std::string section;
+        const json document = ToJson(result);
         for (const Field& field : fields) {
-            const json& streams = result.streams.at(field.streams);
+            const json& streams = document.at(field.streams);
             // A stream read to its end, with or without a sequence end code (6).
             if (streams.empty() || (streams[0].at("status") != 0 && streams[0].at("status") != 6))
                 continue;
@@ -739,7 +735,7 @@ TEST_F(RealStreams, CodedFiguresAreWrittenAsTheirKeysTakeThem) {
         }
         if (profile.empty()) continue;  // no stream read to its end
         std::string path = dir.WriteText("profile.ini", profile);
-        FileResult judged = Analysed(result.path, path, profile);
+        RunResult judged = Analysed(result.path, path, profile);
         EXPECT_TRUE(ProfileWarnings().empty()) << result.path << ": a value no key takes\n"
                                                << profile;
         size_t passed = 0;
@@ -787,9 +783,9 @@ TEST(CodedFigures, FieldPicturesAreThePictureStructureKeysZero) {
         for (const PictureCodingFields& f : c.pictures) v.Picture(1, 1, 50, f);
         std::string spot = dir.Write("spot.mpg", PacketizeVideo(v.EndCode().Build(), 500));
         std::string profile = "[Video]\nPictureStructure=" + std::to_string(c.code) + "\n";
-        FileResult result = Analysed(spot, dir.WriteText("p.ini", profile), profile);
-        ASSERT_EQ(1u, result.streams.at("videoStreams").size()) << c.what;
-        EXPECT_EQ(c.code, result.streams["videoStreams"][0]["pictureStructure"]) << c.what;
+        RunResult result = Analysed(spot, dir.WriteText("p.ini", profile), profile);
+        ASSERT_EQ(1u, result.videoStreams.size()) << c.what;
+        EXPECT_EQ(c.code, result.videoStreams[0].pictureStructure) << c.what;
         auto structure = std::find_if(result.lines.begin(), result.lines.end(), [](const auto& l) {
             return l.check && l.check->reference && l.check->reference->key == "PictureStructure";
         });

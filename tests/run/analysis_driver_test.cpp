@@ -28,7 +28,11 @@ class DriverTest : public ::testing::Test {
     }
     std::vector<std::string> Run(const Bytes& bytes, const std::string& name = "spot.mpg") {
         path_ = dir_.Write(name, bytes);
-        EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
+        result_ = AnalyzeFile(path_.c_str());
+        // The run's result holds the report the front end was shown, line for line.
+        std::vector<std::string> texts;
+        for (const ResultLine& line : result_.lines) texts.push_back(line.text);
+        EXPECT_EQ(bound_.sink.Texts(), texts);
         return bound_.sink.Texts();
     }
     bool Has(const std::string& text) { return Contains(bound_.sink.Texts(), text); }
@@ -41,6 +45,7 @@ class DriverTest : public ::testing::Test {
 
     TempDir dir_;
     BoundSink bound_;
+    RunResult result_;
     std::string path_;
 };
 
@@ -186,7 +191,7 @@ TEST_F(DriverTest, SampleReportUnderACommaLocaleIsTheGoldenReport) {
     if (!comma.Active()) GTEST_SKIP() << CommaLocale::kSkipReason;
     LoadReferenceProfileFrom(ZEMBRA_DATA_DIR "/MpegReference.ini");
     const std::string sample = ZEMBRA_DATA_DIR "/sample.mpg";
-    ASSERT_EQ(0, AnalyzeFile(sample.c_str()));
+    EXPECT_EQ(FileVerdict::Pass, AnalyzeFile(sample.c_str()).verdict);
     std::string report = "<version line>\n";
     std::vector<std::string> lines = bound_.sink.Texts();
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -240,7 +245,7 @@ TEST_F(DriverTest, FirstPassErrorsShowTheirMessageAndEndTheRun) {
         } else {
             path_ = dir_.Write(c.name, c.bytes);
         }
-        EXPECT_EQ(0, AnalyzeFile(path_.c_str()));
+        EXPECT_EQ(FileVerdict::Error, AnalyzeFile(path_.c_str()).verdict) << c.name;
         std::string message = c.message;
         if (size_t at = message.find("%s"); at != std::string::npos) message.replace(at, 2, path_);
         ASSERT_FALSE(bound.sink.ErrorBoxes().empty()) << c.name;
@@ -289,7 +294,10 @@ TEST_F(DriverTest, MissingEndCodeLine) {
 }
 
 TEST_F(DriverTest, NullPathIsRefused) {
-    EXPECT_EQ(1, AnalyzeFile(nullptr));
+    RunResult result = AnalyzeFile(nullptr);
+    EXPECT_EQ(FileVerdict::Error, result.verdict);
+    EXPECT_EQ("ERROR: Missing File Name..!!", result.reason);
+    EXPECT_FALSE(result.programStream);
     std::vector<std::string> expected = {"ERROR: Missing File Name..!!"};
     EXPECT_EQ(expected, bound_.sink.ErrorBoxes());
     EXPECT_EQ("*ERROR: Missing File Name..!!", bound_.sink.Texts().back());
@@ -383,10 +391,13 @@ TEST_F(DriverTest, CancelDuringAStreamIsAFailureLine) {
                "*Analysis cancelled during audio stream C0"}}) {
         CancelInPhaseSink sink(c.status);
         SetReportSink(&sink);
-        Run(MakeSimpleStream(3));
+        path_ = dir_.Write("spot.mpg", MakeSimpleStream(3));
+        RunResult result = AnalyzeFile(path_.c_str());
         SetReportSink(&bound_.sink);
         std::string line = std::string(c.line) + ": the report covers only what was read before";
         EXPECT_TRUE(Contains(sink.Texts(), line)) << c.status;
+        EXPECT_EQ(FileVerdict::Interrupted, result.verdict) << c.status;
+        EXPECT_EQ(sink.Texts().size(), result.lines.size()) << c.status;
         EXPECT_EQ(Verdict::Fail, sink.CurrentVerdict()) << c.status;
         EXPECT_TRUE(GetRunState().runFailed);
     }

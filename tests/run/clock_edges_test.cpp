@@ -22,7 +22,7 @@ class ClockEdgesTest : public ::testing::Test {
     std::vector<std::string> Report(const Bytes& bytes) {
         ClearReport();
         std::string path = dir_.Write("spot.mpg", bytes);
-        EXPECT_EQ(0, AnalyzeFile(path.c_str()));
+        AnalyzeFile(path.c_str());
         std::vector<std::string> lines = bound_.sink.Texts();
         std::erase_if(lines, [](const std::string& line) {
             return line.starts_with("Zembra v") || line.starts_with("Processing time:") ||

@@ -23,8 +23,8 @@ class TranscriptListener : public VideoListener {
   public:
     void InitGopGrid() override { calls.push_back("init GOPs"); }
     void InitBitrateGrid() override { calls.push_back("init bitrate"); }
-    void AddGopRow(const VideoStreamInfo& info) override {
-        calls.push_back("GOP " + std::to_string(info.gopCount) + " " + info.gop.structure);
+    void AddGopRow(const GopRow& row) override {
+        calls.push_back("GOP " + row.timeCode + " " + row.structure);
     }
     void AddBitrateSample(double kilobits) override {
         calls.push_back("sample " + std::to_string(kilobits));

@@ -17,7 +17,7 @@ namespace {
 class CountingListener : public VideoListener {
   public:
     void InitGopGrid() override { rows = 0; }
-    void AddGopRow(const VideoStreamInfo&) override { ++rows; }
+    void AddGopRow(const GopRow&) override { ++rows; }
     int rows = 0;
 };
 

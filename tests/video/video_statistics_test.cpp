@@ -7,32 +7,18 @@
 
 #include "video/video_listener.h"
 
-namespace {
+void PrintTo(const GopRow& row, std::ostream* out) {
+    *out << row.timeCode << " " << row.length << " " << row.structure << " " << row.closed << " "
+         << row.sequenceHeader << " " << row.brokenLink;
+}
 
-struct GopRow {
-    std::string timeCode;
-    uint32_t length;
-    std::string structure;
-    bool closed;
-    bool sequenceHeader;
-    bool operator==(const GopRow&) const = default;
-    friend void PrintTo(const GopRow& row, std::ostream* out) {
-        *out << row.timeCode << " " << row.length << " " << row.structure << " " << row.closed
-             << " " << row.sequenceHeader;
-    }
-};
+namespace {
 
 class RecordingListener : public VideoListener {
   public:
     void InitGopGrid() override { rows.clear(); }
     void InitBitrateGrid() override { samples.clear(); }
-    void AddGopRow(const VideoStreamInfo& info) override {
-        char timeCode[16];
-        std::snprintf(timeCode, sizeof timeCode, "%02u:%02u:%02u:%02u", info.gop.hours,
-                      info.gop.minutes, info.gop.seconds, info.gop.pictures);
-        rows.push_back({timeCode, info.gop.picturesInGop, info.gop.structure,
-                        info.gop.closedGop != 0, info.gop.pendingSequenceHeaders > 0});
-    }
+    void AddGopRow(const GopRow& row) override { rows.push_back(row); }
     void AddBitrateSample(double kilobits) override { samples.push_back(kilobits); }
     void DrawBitrateGraph(double averageKbps) override { drawnAverage = averageKbps; }
     std::vector<GopRow> rows;
