@@ -16,7 +16,9 @@
 #include <cstring>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
+#include "cli/unique_fd.h"
 #include "output/json_report.h"
 #include "output/result_json.h"
 
@@ -36,47 +38,122 @@ constexpr size_t kReadBlock = 65536;
 // loop that reads sees the cancel within a MiB, so this is only for a worker that hangs.
 constexpr double kStopGraceSeconds = 5;
 
+// waitpid, again when a signal cuts it short; the pid, or -1 and errno.
+pid_t WaitFor(pid_t pid, int& status, int options) {
+    pid_t got;
+    do {
+        got = ::waitpid(pid, &status, options);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+// A worker's process, killed and reaped when let go of while it still runs, so that a
+// throw out of the batch leaves neither a worker nor a zombie behind. Once reaped, its pid
+// is forgotten: the system may give it to another process.
+class WorkerProcess {
+  public:
+    WorkerProcess() = default;
+    explicit WorkerProcess(pid_t pid) : pid_(pid) {}
+    WorkerProcess(WorkerProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    WorkerProcess& operator=(WorkerProcess&& other) noexcept {
+        if (this != &other) {
+            KillGroupAndReap();
+            pid_ = std::exchange(other.pid_, -1);
+        }
+        return *this;
+    }
+    WorkerProcess(const WorkerProcess&) = delete;
+    WorkerProcess& operator=(const WorkerProcess&) = delete;
+    ~WorkerProcess() { KillGroupAndReap(); }
+
+    pid_t Pid() const { return pid_; }
+
+    // Its exit status once it has ended; nothing while it runs.
+    std::optional<int> ReapIfEnded() {
+        int status = 0;
+        if (pid_ < 0 || WaitFor(pid_, status, WNOHANG) != pid_) return std::nullopt;
+        pid_ = -1;
+        return status;
+    }
+
+    // SIGKILL to the worker, then waits for it to end.
+    void KillAndReap() noexcept {
+        if (pid_ < 0) return;
+        ::kill(pid_, SIGKILL);
+        Reap();
+    }
+
+  private:
+    // The whole group, so that whatever the worker started goes too. The group is the
+    // worker's own and keeps its id until the worker is reaped, so it hits no stranger.
+    void KillGroupAndReap() noexcept {
+        if (pid_ < 0) return;
+        if (::kill(-pid_, SIGKILL) != 0) ::kill(pid_, SIGKILL);
+        Reap();
+    }
+
+    void Reap() noexcept {
+        int status = 0;
+        WaitFor(pid_, status, 0);
+        pid_ = -1;
+    }
+
+    pid_t pid_ = -1;
+};
+
 struct Worker {
     size_t index = 0;
-    pid_t pid = -1;
-    int fd = -1;     // its standard output, non-blocking; -1 once it has ended
-    int pidFd = -1;  // readable once the process has ended; -1 where there is none
+    WorkerProcess process;
+    UniqueFd fd;     // its standard output, non-blocking; closed once it has ended
+    UniqueFd pidFd;  // readable once the process has ended; none where the system has none
     std::string output;
     Clock::time_point start;
 };
 
-// A descriptor that polls readable once the process has ended (Linux 5.3); -1 where the
+// A descriptor that polls readable once the process has ended (Linux 5.3); none where the
 // system has none. By system call: Debian 12's C library declares no C++ wrapper.
-int ProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+UniqueFd ProcessDescriptor(pid_t pid) {
+    return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+}
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // A memory file holding what every worker reads on its standard input; each worker opens
-// it afresh, so each reads it from the start. -1 when it cannot be made.
-int MakeWorkerInput(const std::string& bytes) {
-    int fd = ::memfd_create("zembra-worker-input", MFD_CLOEXEC);
-    if (fd < 0) return -1;
+// it afresh, so each reads it from the start. None when it cannot be made, and `error`
+// says why.
+UniqueFd MakeWorkerInput(const std::string& bytes, int& error) {
+    UniqueFd fd(::memfd_create("zembra-worker-input", MFD_CLOEXEC));
+    if (!fd.Valid()) {
+        error = errno;
+        return {};
+    }
     for (size_t written = 0; written < bytes.size();) {
-        ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
+        ssize_t put = ::write(fd.Get(), bytes.data() + written, bytes.size() - written);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
-            ::close(fd);
-            return -1;
+            error = put < 0 ? errno : EIO;
+            return {};
         }
         written += static_cast<size_t>(put);
     }
     return fd;
 }
 
+// The worker for one file; none when it cannot be started, and `error` says why.
 std::optional<Worker> StartWorker(size_t index, const std::string& path,
-                                  const BatchSettings& settings, int inputFd) {
+                                  const BatchSettings& settings, int inputFd, int& error) {
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    UniqueFd readEnd(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
     // Only the reading end: a worker that leaves a process behind holding its output must
     // not block the batch once the worker has ended.
-    ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(readEnd.Get(), F_SETFL, O_NONBLOCK);
     std::vector<std::string> args = {settings.executable};
     args.insert(args.end(), settings.workerArgs.begin(), settings.workerArgs.end());
     args.push_back("--");
@@ -84,13 +161,14 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     // Opened in the child before its exec, while the memory file is still open there.
     std::string input =
         inputFd >= 0 ? "/proc/self/fd/" + std::to_string(inputFd) : std::string("/dev/null");
+
+    // Nothing from here to their destroy throws, so they cannot leak.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
     // A process group of its own: a terminal's Ctrl-C reaches the main process alone, which
     // tells each worker once. The signals the main process ignores or holds are the
@@ -108,24 +186,30 @@ std::optional<Worker> StartWorker(size_t index, const std::string& path,
     posix_spawnattr_setflags(
         &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    int error = ::posix_spawn(&pid, settings.executable.c_str(), &actions, &attributes, argv.data(),
-                              environ);
+    int spawned = ::posix_spawn(&pid, settings.executable.c_str(), &actions, &attributes,
+                                argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (error != 0) {
-        ::close(pipeFds[0]);
-        errno = error;  // posix_spawn returns its error; the caller reports errno
+    // The worker holds the only writing end now, so its end is the end of the output.
+    writeEnd.Reset();
+    if (spawned != 0) {
+        error = spawned;  // posix_spawn returns its error and leaves errno alone
         return std::nullopt;
     }
-    return Worker{index, pid, pipeFds[0], ProcessDescriptor(pid), "", Clock::now()};
+    Worker worker;
+    worker.index = index;
+    worker.process = WorkerProcess(pid);
+    worker.fd = std::move(readEnd);
+    worker.pidFd = ProcessDescriptor(pid);
+    worker.start = Clock::now();
+    return worker;
 }
 
 // Reads what is there; false at the end of the worker's output.
 bool ReadAvailable(Worker& worker) {
     char block[kReadBlock];
     while (true) {
-        ssize_t got = ::read(worker.fd, block, sizeof block);
+        ssize_t got = ::read(worker.fd.Get(), block, sizeof block);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && errno == EAGAIN) return true;
         if (got <= 0) return false;
@@ -133,15 +217,11 @@ bool ReadAvailable(Worker& worker) {
     }
 }
 
-void CloseOutput(Worker& worker) {
-    if (worker.fd >= 0) ::close(worker.fd);
-    worker.fd = -1;
-}
+void CloseOutput(Worker& worker) { worker.fd.Reset(); }
 
 void CloseProcess(Worker& worker) {
     CloseOutput(worker);
-    if (worker.pidFd >= 0) ::close(worker.pidFd);
-    worker.pidFd = -1;
+    worker.pidFd.Reset();
 }
 
 std::string SignalText(int signal) {
@@ -154,15 +234,10 @@ class Batch {
     Batch(InputFeed& feed, const BatchSettings& settings, const BatchCallbacks& callbacks)
         : feed_(feed), settings_(settings), callbacks_(callbacks) {}
 
-    ~Batch() {
-        if (inputFd_ >= 0) ::close(inputFd_);
-    }
-
     void Run() {
         start_ = Clock::now();
         if (!settings_.workerInput.empty()) {
-            inputFd_ = MakeWorkerInput(settings_.workerInput);
-            inputError_ = errno;
+            inputFd_ = MakeWorkerInput(settings_.workerInput, inputError_);
         }
         while (true) {
             TakeInputs();
@@ -203,13 +278,14 @@ class Batch {
                 Finish(index, {ErrorResult(input.path, input.error), ""});
                 continue;
             }
-            bool haveInput = inputFd_ >= 0 || settings_.workerInput.empty();
-            if (!haveInput) errno = inputError_;
-            std::optional<Worker> worker =
-                haveInput ? StartWorker(index, input.path, settings_, inputFd_) : std::nullopt;
+            int error = inputError_;
+            std::optional<Worker> worker;
+            if (inputFd_.Valid() || settings_.workerInput.empty()) {
+                worker = StartWorker(index, input.path, settings_, inputFd_.Get(), error);
+            }
             if (!worker) {
                 Finish(index, {ErrorResult(input.path, "Unable to start a worker process: " +
-                                                           std::string(std::strerror(errno))),
+                                                           std::string(std::strerror(error))),
                                ""});
                 continue;
             }
@@ -225,7 +301,7 @@ class Batch {
         if (!stopping_) {
             stopping_ = true;
             stoppedAt_ = Clock::now();
-            for (const Worker& worker : running_) ::kill(worker.pid, SIGINT);
+            for (const Worker& worker : running_) ::kill(worker.process.Pid(), SIGINT);
             feed_.StopReading();  // the arguments after the list are not analysed either
             TakeInputs();
         }
@@ -249,9 +325,7 @@ class Batch {
     // Ends the running worker `at` with SIGKILL and records `result` for its file.
     void Kill(size_t at, BatchResult result) {
         Worker& worker = running_[at];
-        ::kill(worker.pid, SIGKILL);
-        int status = 0;
-        ::waitpid(worker.pid, &status, 0);
+        worker.process.KillAndReap();
         CloseProcess(worker);
         Finish(worker.index, std::move(result));
         running_.erase(running_.begin() + static_cast<long>(at));
@@ -262,9 +336,9 @@ class Batch {
         std::vector<pollfd> fds;
         bool reaping = false;  // a worker without a process descriptor closed its output
         for (const Worker& worker : running_) {
-            if (worker.fd >= 0) fds.push_back({worker.fd, POLLIN, 0});
-            if (worker.pidFd >= 0) fds.push_back({worker.pidFd, POLLIN, 0});
-            reaping = reaping || (worker.fd < 0 && worker.pidFd < 0);
+            if (worker.fd.Valid()) fds.push_back({worker.fd.Get(), POLLIN, 0});
+            if (worker.pidFd.Valid()) fds.push_back({worker.pidFd.Get(), POLLIN, 0});
+            reaping = reaping || (!worker.fd.Valid() && !worker.pidFd.Valid());
         }
         // More of the list, while there is room to start its files.
         bool listWanted =
@@ -284,7 +358,7 @@ class Batch {
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
         if (listWanted && fds.back().revents != 0) feed_.ReadList();
         for (Worker& worker : running_) {
-            if (worker.fd >= 0 && !ReadAvailable(worker)) CloseOutput(worker);
+            if (worker.fd.Valid() && !ReadAvailable(worker)) CloseOutput(worker);
         }
         ReapEnded();
     }
@@ -293,14 +367,14 @@ class Batch {
     void ReapEnded() {
         for (size_t i = 0; i < running_.size();) {
             Worker& worker = running_[i];
-            int status = 0;
-            if (::waitpid(worker.pid, &status, WNOHANG) != worker.pid) {
+            std::optional<int> status = worker.process.ReapIfEnded();
+            if (!status) {
                 ++i;
                 continue;
             }
-            if (worker.fd >= 0) ReadAvailable(worker);  // what is left in the pipe
+            if (worker.fd.Valid()) ReadAvailable(worker);  // what is left in the pipe
             CloseProcess(worker);
-            Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, status,
+            Finish(worker.index, WorkerOutcome(inputs_[worker.index].path, worker.output, *status,
                                                false, settings_.fileTimeoutSeconds));
             running_.erase(running_.begin() + static_cast<long>(i));
         }
@@ -351,13 +425,14 @@ class Batch {
     const BatchSettings& settings_;
     const BatchCallbacks& callbacks_;
     std::vector<std::optional<BatchResult>> results_;
+    // Those still running when the batch is left, by a throw too, are killed and reaped.
     std::vector<Worker> running_;
     size_t next_ = 0;
     size_t handedOver_ = 0;
     BatchProgress progress_;
     Clock::time_point start_;
     Clock::time_point lastProgress_;
-    int inputFd_ = -1;    // the workers' standard input; -1: /dev/null
+    UniqueFd inputFd_;    // the workers' standard input; none: /dev/null
     int inputError_ = 0;  // why it could not be made
     bool stopping_ = false;
     Clock::time_point stoppedAt_;
