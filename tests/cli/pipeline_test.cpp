@@ -6,10 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -380,6 +384,167 @@ TEST_F(PipelineTest, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
 
 // What a worker hands over is its result as it was, a path's bytes included, with the
 // same JSON object the main process would make; another file's result is no result.
+// A process as /proc/PID/stat gives it.
+struct ProcessStat {
+    int pid = 0;
+    char state = '?';  // 'Z': a zombie
+    int parent = 0;
+    int group = 0;
+};
+
+std::vector<ProcessStat> Processes() {
+    std::vector<ProcessStat> processes;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string stat = ReadText(entry.path().string() + "/stat");
+        size_t command = stat.rfind(')');  // the command may hold spaces and brackets
+        if (command == std::string::npos) continue;
+        ProcessStat process;
+        process.pid = std::atoi(name.c_str());
+        std::istringstream fields(stat.substr(command + 1));
+        if (fields >> process.state >> process.parent >> process.group) {
+            processes.push_back(process);
+        }
+    }
+    return processes;
+}
+
+// This process's children, zombies too.
+std::set<int> Children() {
+    std::set<int> children;
+    for (const ProcessStat& process : Processes()) {
+        if (process.parent == ::getpid()) children.insert(process.pid);
+    }
+    return children;
+}
+
+// The children that were not there `before`, as "pid state"; those that were are not the
+// batch's.
+std::vector<std::string> NewChildren(const std::set<int>& before) {
+    std::vector<std::string> added;
+    for (const ProcessStat& process : Processes()) {
+        if (process.parent == ::getpid() && !before.contains(process.pid)) {
+            added.push_back(std::to_string(process.pid) + " " + process.state);
+        }
+    }
+    return added;
+}
+
+// Waits (at most five seconds) until no live process is left in the process group.
+int LiveProcessesInGroupAfter(int group) {
+    int live = 0;
+    for (int i = 0; i < 50; ++i) {
+        live = 0;
+        for (const ProcessStat& process : Processes()) {
+            if (process.group == group && process.state != 'Z') ++live;
+        }
+        if (live == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return live;
+}
+
+struct LeaveBatch {};
+
+// A throw out of a callback leaves the batch while workers run: each is killed with what
+// it started (its process group) and reaped before the throw goes on, so no child and no
+// zombie is left; a worker the batch had already reaped is not touched again.
+TEST_F(PipelineTest, ABatchLeftByAThrowKillsAndReapsItsWorkers) {
+    std::string blank = BlankSpot(dir_);
+    std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
+    // Leaves a process of its own behind in its group, as a worker that forks might.
+    std::string forking = dir_.WriteText("forking.sh", "#!/bin/sh\nsleep 60 &\nexec sleep 60\n");
+    ::chmod(forking.c_str(), 0755);
+    struct Case {
+        const char* name;
+        std::string executable;
+        std::vector<std::string> files;
+        int jobs;
+        bool throwOnResult;  // else on the progress shown while the workers run
+        size_t resultsBefore;
+    };
+    const Case cases[] = {
+        {"one worker on a slow file", ZEMBRA_CLI_PATH, {blank}, 1, false, 0},
+        {"two workers on slow files", ZEMBRA_CLI_PATH, {blank, blank}, 2, false, 0},
+        {"a result handed over beside a slow file", ZEMBRA_CLI_PATH, {good, blank}, 2, true, 1},
+        {"a worker that started a process", forking, {blank}, 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<BatchInput> inputs;
+        for (const std::string& file : c.files) inputs.push_back({file, "", ""});
+        BatchSettings settings{c.executable, {"--worker", "--no-profile"}, c.jobs, 0, ""};
+        std::set<int> before = Children();
+        std::vector<std::string> runningAtThrow;
+        size_t results = 0;
+        // Throws once the batch's workers are seen running, so that each is left running.
+        auto leaveWhileRunning = [&] {
+            std::vector<std::string> running;
+            for (const std::string& child : NewChildren(before)) {
+                if (!child.ends_with(" Z")) running.push_back(child);
+            }
+            if (running.size() < c.files.size() - c.resultsBefore) return;
+            runningAtThrow = running;
+            throw LeaveBatch();
+        };
+        BatchCallbacks callbacks{[&](BatchResult&&) {
+                                     ++results;
+                                     if (c.throwOnResult) leaveWhileRunning();
+                                 },
+                                 [&](const BatchProgress&) {
+                                     if (!c.throwOnResult) leaveWhileRunning();
+                                 },
+                                 [] { return false; },
+                                 {}};
+        InputFeed feed(inputs);
+        EXPECT_THROW(RunBatch(feed, settings, callbacks), LeaveBatch) << c.name;
+        EXPECT_EQ(c.resultsBefore, results) << c.name;
+        ASSERT_EQ(c.files.size() - c.resultsBefore, runningAtThrow.size()) << c.name;
+        EXPECT_EQ(std::vector<std::string>{}, NewChildren(before)) << c.name;
+        for (const std::string& worker : runningAtThrow) {
+            EXPECT_EQ(0, LiveProcessesInGroupAfter(std::atoi(worker.c_str())))
+                << c.name << ": " << worker;
+        }
+    }
+}
+
+// A worker that cannot be started is its file's error, with the reason posix_spawn gave,
+// and the batch goes on with the next file.
+TEST_F(PipelineTest, AWorkerThatCannotStartGivesTheSpawnError) {
+    std::string notExecutable = dir_.WriteText("worker.txt", "#!/bin/sh\nexit 0\n");
+    struct Case {
+        std::string executable;
+        int error;
+        std::string workerInput;  // a profile goes through a memory file
+    };
+    const Case cases[] = {
+        {dir_.Path() + "/missing/zembra-cli", ENOENT, ""},
+        {notExecutable, EACCES, "[Video]\n"},
+        {dir_.Path(), EACCES, ""},
+    };
+    std::string good = dir_.Write("good.mpg", MakeSimpleStream(2));
+    std::vector<BatchInput> inputs = {{good, "", ""}, {good, "", ""}, {good, "", ""}};
+    for (const Case& c : cases) {
+        BatchSettings settings{c.executable, {"--worker", "--no-profile"}, 2, 0, c.workerInput};
+        std::vector<RunResult> results;
+        BatchCallbacks callbacks{[&](BatchResult&& r) { results.push_back(std::move(r.result)); },
+                                 {},
+                                 [] { return false; },
+                                 {}};
+        std::set<int> before = Children();
+        InputFeed feed(inputs);
+        RunBatch(feed, settings, callbacks);
+        ASSERT_EQ(inputs.size(), results.size()) << c.executable;
+        for (const RunResult& result : results) {
+            EXPECT_EQ(FileVerdict::Error, result.verdict) << c.executable;
+            EXPECT_EQ("Unable to start a worker process: " + std::string(std::strerror(c.error)),
+                      result.reason)
+                << c.executable;
+        }
+        EXPECT_EQ(std::vector<std::string>{}, NewChildren(before)) << c.executable;
+    }
+}
+
 TEST(WorkerMessage, CarriesTheResultUnchanged) {
     RunResult result = ErrorResult("/ingest/caf\xE9/spot.mpg", "File is empty");
     result.lines.push_back({LineKind::Info, "caf\xE9", std::nullopt, true});
