@@ -129,7 +129,8 @@ int RunWorker(const CliOptions& options) {
     LoadWorkerProfile(options);
     if (options.workerNoReadAhead) SetReadAhead(false);
     std::string message = WorkerMessage(AnalyseInThisProcess(
-        options.files.front(), options.workerStatus, {options.workerVbv, options.workerLoudness}));
+        options.files.front(), options.workerStatus,
+        {options.workerSeries, options.workerVbv, options.workerLoudness}));
     bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
     return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
 }
@@ -163,6 +164,13 @@ struct LoadedProfile {
     std::string bytes;
 };
 
+// The JSON holds each video stream's GOP rows and bitrates; the CSV files hold a series each.
+bool WritesSeries(const CliOptions& options) {
+    bool json = options.format == OutputFormat::Json || options.format == OutputFormat::JsonLines;
+    return json || !options.gopsPath.empty() || !options.bitratePath.empty() ||
+           !options.vbvPath.empty() || !options.loudnessPath.empty();
+}
+
 BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& profile,
                              bool oneFile) {
     BatchSettings settings;
@@ -176,6 +184,9 @@ BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& pro
     }
     // One file shows its phases as a run always has; a batch shows its own progress line.
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
+    // A long programme's series cost memory a GOP and a second: kept only for an output
+    // that writes them.
+    if (WritesSeries(options)) settings.workerArgs.push_back("--worker-series");
     if (!options.vbvPath.empty()) settings.workerArgs.push_back("--worker-vbv");
     if (!options.loudnessPath.empty()) settings.workerArgs.push_back("--worker-loudness");
     unsigned cores = std::thread::hardware_concurrency();

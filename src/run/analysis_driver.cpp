@@ -275,6 +275,7 @@ bool TakeCommonResult(const PhaseResult& phase) {
 }
 
 void TakeVideoResult(const VideoPhaseResult& video) {
+    runState.videoStreams = video.streams;
     if (!TakeCommonResult(video)) return;
     runState.videoMeasured = true;
     runState.videoDurationSeconds = video.durationSeconds;
@@ -381,9 +382,10 @@ RunResult AnalyzeFile(const char* path, const RunOptions& options) {
         ScopedReportSink report(nullptr);
         RecordingSink recording(report.Previous());
         SetReportSink(&recording);
+        // Without series asked for, the front end's listener (if any) is told alone.
         ScopedVideoListener video(nullptr);
         SeriesRecorder series(options.bufferOccupancy, video.Previous());
-        SetVideoListener(&series);
+        SetVideoListener(options.series ? &series : video.Previous());
         RunAnalysis(path, options);
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         result = CaptureRunResult(path, recording, std::move(series.Streams()), elapsed.count(),

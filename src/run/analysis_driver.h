@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "run/run_result.h"
 
@@ -33,12 +34,14 @@ struct RunState {
     double videoFirstPtsMs = 0;
     double audioDurationSeconds = 0;
     double audioFirstPtsMs = 0;
+    std::vector<int> videoStreams;  // whose pass ended, in order
 };
 
 RunState& GetRunState();
 
 // What a front end asks of a run beyond its report and figures.
 struct RunOptions {
+    bool series = true;            // GOP rows and one-second bitrates of each video stream
     bool bufferOccupancy = false;  // each picture's buffer occupancy in the video series
     bool loudnessCurves = false;   // each decoded stream's loudness every 100 ms, measured for it
 };

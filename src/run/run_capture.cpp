@@ -1,6 +1,7 @@
 // Capture of one run into its result.
 #include "run/run_capture.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "audio/audio_stream_info.h"
@@ -171,10 +172,15 @@ LoudnessFigures Loudness(int id, const ProgrammeLoudnessFigures& l, bool curve) 
 void TakeStreamFigures(RunResult& result, std::vector<VideoSeries> series, bool loudnessCurves) {
     const StreamIdTable& table = GetStreamIdTable();
     result.programStream = ProgramFigures(table, result.sizeBytes);
-    for (VideoSeries& each : series) {
-        VideoStreamFigures video =
-            VideoFigures(each.streamId, GetVideoStreamInfo(each.streamId), table);
-        video.series = std::move(each);
+    for (int id : GetRunState().videoStreams) {
+        VideoStreamFigures video = VideoFigures(id, GetVideoStreamInfo(id), table);
+        auto recorded = std::find_if(series.begin(), series.end(),
+                                     [id](const VideoSeries& s) { return s.streamId == id; });
+        if (recorded != series.end()) {
+            video.series = std::move(*recorded);
+        } else {
+            video.series.streamId = id;
+        }
         result.videoStreams.push_back(std::move(video));
     }
     bool decoded = DecodesAudio(ReferenceProfile.audio);

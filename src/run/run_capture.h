@@ -10,7 +10,7 @@
 #include "run/run_result.h"
 
 // `path`: null for a run refused for want of one. `series`: the video streams' series as
-// the run recorded them; `loudnessCurves`: each measured stream's curve goes into its
+// the run recorded them, if it did; `loudnessCurves`: each measured stream's curve goes into its
 // figures.
 RunResult CaptureRunResult(const char* path, const MemorySink& report,
                            std::vector<VideoSeries> series, double seconds, bool loudnessCurves);

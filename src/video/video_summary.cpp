@@ -475,6 +475,7 @@ VideoPhaseResult RunVideoPhase(const VideoReference& ref, const StreamIdTable& t
         SetStatusText("Processing Elementary Video Stream...");
         SetProgress(0);
         auto status = static_cast<VideoStatus>(finishPass(id));
+        result.streams.push_back(id);
         if (IsCancelRequested() && result.cancelledPhase.empty()) {
             result.cancelledPhase = FormatReportLine("video stream %X", id);
         }

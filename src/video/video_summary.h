@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct StreamIdTable;
 struct VideoReference;
@@ -22,6 +23,7 @@ struct VideoPhaseResult {
     double firstPtsMs = 0;          // its first PTS after the first SCR
     uint32_t bitrateSumBps = 0;     // what its streams add to the elementary sum
     std::string cancelledPhase;     // the stream the operator cancelled, if any
+    std::vector<int> streams;       // the stream_id of each stream whose pass ended, in order
 };
 
 // Writes the section, judged by `ref`, once the first pass has ended: `finishPass(id)` waits for
