@@ -28,14 +28,21 @@ const char* const kCliUsage =
     "  --no-profile     no reference profile: no key is set\n"
     "                     zembra-cli --no-profile --format json spot.mpg\n"
     "  --format F       text (default), json (one document for the run), jsonl (one file's\n"
-    "                   JSON object a line, as each file ends) or junit (JUnit XML, a test\n"
-    "                   suite per file)\n"
+    "                   JSON object a line, as each file ends), junit (JUnit XML, a test\n"
+    "                   suite per file) or html (a page with the verdict, the failures, the\n"
+    "                   report and its graphs, to open in a browser or print)\n"
     "                     zembra-cli --format json spots/ | jq '.files[].verdict'\n"
     "                     zembra-cli --format jsonl - < list.txt | jq -r .verdict\n"
+    "                     zembra-cli --format html --output spot.html spot.mpg\n"
     "  --output FILE    write the report(s) to FILE in the chosen format, atomically; text\n"
     "                   is also printed, as plain text with CRLF line ends in FILE\n"
     "                   (no output may name a file to analyse)\n"
     "                     zembra-cli --format junit --output qc.xml spots/\n"
+    "  --output-dir DIR write a report a spot into DIR (made if missing), each named after\n"
+    "                   its spot: spot.mpg.html, .txt, .json, .jsonl or .xml by --format,\n"
+    "                   -2, -3 after a name already taken; html adds index.html, a list of\n"
+    "                   every spot with its verdict and a link to its report\n"
+    "                     zembra-cli --format html --output-dir /srv/qc/today/ spots/\n"
     "  --summary FILE   write one CSV row per file: verdict, duration, formats, bitrates,\n"
     "                   GOP length, failures and the first failure\n"
     "                     zembra-cli --summary today.csv /ingest/today\n"
@@ -82,7 +89,8 @@ namespace {
 const std::map<std::string, OutputFormat> kFormats = {{"text", OutputFormat::Text},
                                                       {"json", OutputFormat::Json},
                                                       {"junit", OutputFormat::Junit},
-                                                      {"jsonl", OutputFormat::JsonLines}};
+                                                      {"jsonl", OutputFormat::JsonLines},
+                                                      {"html", OutputFormat::Html}};
 
 // A count of at least 1 and a time above 0, said in words when they are not.
 const CLI::Validator kAtLeastOne(
@@ -104,7 +112,7 @@ const CLI::Validator kFormatName(
     [](std::string& text) {
         auto format = kFormats.find(text);
         if (format == kFormats.end()) {
-            return "\"" + text + "\" is not text, json, jsonl or junit";
+            return "\"" + text + "\" is not text, json, jsonl, junit or html";
         }
         text = std::to_string(static_cast<int>(format->second));
         return std::string();
@@ -122,6 +130,7 @@ void AddOptions(CLI::App& app, CliOptions& o) {
     app.add_flag("--no-profile", o.noProfile)->excludes("--profile");
     app.add_option("--format", o.format)->transform(kFormatName);
     app.add_option("--output", o.outputPath);
+    app.add_option("--output-dir", o.outputDir);
     app.add_option("--summary", o.summaryPath);
     app.add_option("--jobs", o.jobs)->check(kAtLeastOne);
     app.add_option("--file-timeout", o.fileTimeoutSeconds)->check(kAboveZero);
@@ -213,15 +222,21 @@ bool HasMediaContent(const std::string& path) {
     return startCode || transport;
 }
 
-// Why an output path cannot be written: an existing media file or folder, or a folder
-// that cannot take the file; nothing when it can. A device or FIFO is written as it is.
-std::optional<std::string> WhyNotWritable(const std::string& path) {
+// Why the file an output path names cannot be replaced: an existing media file or folder.
+std::optional<std::string> WhyNotReplaceable(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return "is a folder";
         if (!S_ISREG(info.st_mode)) return std::nullopt;
         if (HasMediaExtension(path) || HasMediaContent(path)) return "is a media file";
     }
+    return std::nullopt;
+}
+
+// Why an output path cannot be written: an existing media file or folder, or a folder
+// that cannot take the file; nothing when it can. A device or FIFO is written as it is.
+std::optional<std::string> WhyNotWritable(const std::string& path) {
+    if (std::optional<std::string> why = WhyNotReplaceable(path)) return why;
     // The file is made beside its target: a symlink's folder is its target's.
     std::error_code ignored;
     std::filesystem::path target = std::filesystem::weakly_canonical(path, ignored);
@@ -257,6 +272,20 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "--make-profile takes one reference spot and no other file";
         return std::nullopt;
     }
+    if (!options.outputDir.empty()) {
+        if (!options.outputPath.empty()) {
+            error = "--output-dir writes a file a spot; it does not go with --output";
+            return std::nullopt;
+        }
+        if (!options.makeProfilePath.empty()) {
+            error = "--make-profile writes one profile; it does not go with --output-dir";
+            return std::nullopt;
+        }
+        if (options.outputDir == kStandardOutput) {
+            error = "--output-dir needs a folder, not standard output";
+            return std::nullopt;
+        }
+    }
     if (options.worker && options.files.size() != 1) {
         error = "--worker takes one file";
         return std::nullopt;
@@ -278,6 +307,8 @@ std::vector<std::string> CliOptionNames() {
 
 namespace {
 
+constexpr const char* kOutputDirOption = "--output-dir";
+
 // Each output asked for, with its option.
 std::vector<std::pair<const char*, std::string>> OutputsOf(const CliOptions& options) {
     std::vector<std::pair<const char*, std::string>> outputs;
@@ -288,7 +319,40 @@ std::vector<std::pair<const char*, std::string>> OutputsOf(const CliOptions& opt
           std::pair{"--summary", &options.summaryPath}}) {
         if (!path->empty()) outputs.emplace_back(option, *path);
     }
+    // The folder's index, which the run writes; the spots' reports take names as they come.
+    if (!options.outputDir.empty() && options.format == OutputFormat::Html) {
+        outputs.emplace_back(kOutputDirOption,
+                             (std::filesystem::path(options.outputDir) / kHtmlIndexName).string());
+    }
     return outputs;
+}
+
+// A report folder that exists must be a folder the run can write into; one that does not
+// is made in a folder that exists.
+std::optional<std::string> WhyNoReportFolder(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode)) return "is a file, not a folder";
+        if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+            return std::string("cannot be written: ") + std::strerror(errno);
+        }
+        return std::nullopt;
+    }
+    if (errno != ENOENT) return std::string("cannot be used: ") + std::strerror(errno);
+    std::filesystem::path made = folder;
+    while (made.has_relative_path() && !made.has_filename()) made = made.parent_path();
+    std::string parent = made.parent_path().string();
+    if (parent.empty()) parent = ".";
+    int error = 0;
+    if (::stat(parent.c_str(), &info) != 0) {
+        error = errno;
+    } else if (!S_ISDIR(info.st_mode)) {
+        error = ENOTDIR;
+    } else if (::access(parent.c_str(), W_OK | X_OK) != 0) {
+        error = errno;
+    }
+    if (error == 0) return std::nullopt;
+    return "cannot be made: folder \"" + parent + "\": " + std::strerror(error);
 }
 
 }  // namespace
@@ -309,6 +373,16 @@ std::optional<std::string> FindOutputProblem(const CliOptions& options,
     auto refused = [](const char* option, const std::string& path, const std::string& why) {
         return std::string(option) + " \"" + path + "\" " + why + "; nothing was written";
     };
+    if (!options.outputDir.empty()) {
+        if (std::optional<std::string> why = WhyNoReportFolder(options.outputDir)) {
+            return refused(kOutputDirOption, options.outputDir, *why);
+        }
+        for (const auto& [option, path] : outputs) {
+            if (path != kStandardOutput && SameFile(path, options.outputDir)) {
+                return refused(option, path, "is the folder of --output-dir");
+            }
+        }
+    }
     for (size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, path] = outputs[i];
         for (size_t j = 0; j < i; ++j) {
@@ -330,8 +404,56 @@ std::optional<std::string> FindOutputProblem(const CliOptions& options,
         if (!profilePath.empty() && SameFile(path, profilePath)) {
             return refused(option, path, "names the profile \"" + profilePath + "\"");
         }
-        if (std::optional<std::string> why = WhyNotWritable(path))
+        // The report folder may not be made yet: it was checked above.
+        bool inReportFolder = std::string_view(option) == kOutputDirOption;
+        if (std::optional<std::string> why =
+                inReportFolder ? WhyNotReplaceable(path) : WhyNotWritable(path))
             return refused(option, path, *why);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> MakeReportFolder(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return std::nullopt;
+    if (::mkdir(folder.c_str(), 0777) == 0) return std::nullopt;
+    return "--output-dir \"" + folder + "\" cannot be made: " + std::strerror(errno) +
+           "; nothing was written";
+}
+
+std::optional<FileId> IdOfFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+std::string ReportFileRefusal(const CliOptions& options, const std::string& path,
+                              const std::set<FileId>& files, const std::string& profilePath) {
+    for (const auto& [option, output] : OutputsOf(options)) {
+        if (output != kStandardOutput && SameFile(path, output)) {
+            return std::string("is the file of ") + option;
+        }
+    }
+    // A report not written yet replaces nothing; what the run reads exists.
+    std::optional<FileId> id = IdOfFile(path);
+    if (!id) return "";
+    if (files.count(*id) != 0) return "names a file to analyse";
+    if (!profilePath.empty() && SameFile(path, profilePath)) return "names the profile";
+    return WhyNotReplaceable(path).value_or("");
+}
+
+const char* ReportExtension(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Json:
+            return ".json";
+        case OutputFormat::JsonLines:
+            return ".jsonl";
+        case OutputFormat::Junit:
+            return ".xml";
+        case OutputFormat::Html:
+            return ".html";
+        case OutputFormat::Text:
+            break;
+    }
+    return ".txt";
 }

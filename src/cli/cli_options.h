@@ -1,15 +1,19 @@
 // Command-line options of zembra-cli.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-enum class OutputFormat { Text, Json, Junit, JsonLines };
+enum class OutputFormat { Text, Json, Junit, JsonLines, Html };
 
 struct CliOptions {
     std::string profilePath;      // empty: MpegReference.ini beside the executable
     std::string outputPath;       // empty: no report file
+    std::string outputDir;        // empty: no folder of reports, one a spot
     std::string gopsPath;         // empty: no GOP table file
     std::string bitratePath;      // empty: no bitrate file
     std::string vbvPath;          // empty: no buffer occupancy file
@@ -54,6 +58,27 @@ std::optional<std::string> FindOutputProblem(const CliOptions& options,
 
 // Why a file to analyse may not be: an output of the run names it; empty when none does.
 std::string OutputNaming(const CliOptions& options, const std::string& file);
+
+// Makes the --output-dir folder when it is missing (FindOutputProblem has checked that it
+// can be made); the message that refuses the run when it cannot be.
+std::optional<std::string> MakeReportFolder(const std::string& folder);
+
+// A file's device and inode, to know it under any of its names.
+using FileId = std::pair<uint64_t, uint64_t>;
+std::optional<FileId> IdOfFile(const std::string& path);
+
+// Why a spot's report may not be written at `path` in the --output-dir folder: it names
+// another output, a file to analyse (one of `files`), the profile, or an existing media
+// file or folder; empty when it may.
+std::string ReportFileRefusal(const CliOptions& options, const std::string& path,
+                              const std::set<FileId>& files, const std::string& profilePath);
+
+// The extension of a spot's report in the --output-dir folder: ".txt", ".json", ".jsonl",
+// ".xml", ".html".
+const char* ReportExtension(OutputFormat format);
+
+// The index of a folder of HTML reports.
+constexpr const char* kHtmlIndexName = "index.html";
 
 // Standard output, when an output names it.
 constexpr const char* kStandardOutput = "-";

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,8 +27,10 @@
 #include "cli/interrupt.h"
 #include "cli/make_profile.h"
 #include "cli/progress_line.h"
+#include "cli/report_folder.h"
 #include "input/bitstream_file.h"
 #include "output/csv_summary.h"
+#include "output/html_report.h"
 #include "output/json_report.h"
 #include "output/junit_report.h"
 #include "output/run_stamp.h"
@@ -69,9 +73,14 @@ bool Written(bool ok, const std::string& path, const char* what) {
 // The run's document goes to standard output: no --output, or "--output -".
 bool ToStandardOutput(const std::string& path) { return path.empty() || path == kStandardOutput; }
 
+// The chosen format goes to standard output: neither a file nor a folder of them is named.
+bool DocumentToStandardOutput(const CliOptions& options) {
+    return options.outputDir.empty() && ToStandardOutput(options.outputPath);
+}
+
 // Text is printed as it comes, with --output as well.
 bool UsesStandardOutput(const CliOptions& options) {
-    if (ToStandardOutput(options.outputPath) || options.format == OutputFormat::Text) return true;
+    if (DocumentToStandardOutput(options) || options.format == OutputFormat::Text) return true;
     for (const std::string* path : {&options.summaryPath, &options.gopsPath, &options.bitratePath,
                                     &options.vbvPath, &options.loudnessPath}) {
         if (*path == kStandardOutput) return true;
@@ -237,14 +246,25 @@ std::vector<FileLoudness> AllLoudnessCurves(const std::vector<RunResult>& result
 
 // Where the chosen format goes: text is printed as each file's report comes in, and so are
 // JSON and JSON lines when they go to standard output; --output gets the whole document at
-// the end.
+// the end; --output-dir gets each file's report as it comes in, and HTML's index at the end.
 class DocumentWriter {
   public:
-    DocumentWriter(const CliOptions& options, const RunStamp& stamp)
+    DocumentWriter(const CliOptions& options, const RunStamp& stamp,
+                   const std::vector<std::string>& arguments)
         : options_(options),
           stamp_(stamp),
-          streamJson_(options.format == OutputFormat::Json &&
-                      ToStandardOutput(options.outputPath)) {
+          streamJson_(options.format == OutputFormat::Json && DocumentToStandardOutput(options)) {
+        if (!options.outputDir.empty()) {
+            for (const std::string& path : arguments) NoteInput(path);
+            std::vector<std::string> reserved;
+            if (options.format == OutputFormat::Html) reserved.push_back(kHtmlIndexName);
+            // A name no report may take is passed over as one in use.
+            folder_.emplace(
+                options.outputDir, ReportExtension(options.format), reserved,
+                [this](const std::string& path) {
+                    return ReportFileRefusal(options_, path, inputs_, stamp_.profilePath).empty();
+                });
+        }
         if (streamJson_) std::fputs(JsonDocumentStart(stamp_).c_str(), stdout);
     }
 
@@ -256,7 +276,15 @@ class DocumentWriter {
             std::vector<ShownLine> lines = ShownLines(result, textOptions);
             progress.Clear();
             PrintLines(stdout, lines, colour);
+            if (folder_) {
+                std::string text;
+                for (const std::string& line : Texts(lines)) text += line + "\r\n";
+                WriteSpot(result, text, progress);
+                return;
+            }
             for (std::string& text : Texts(lines)) pieces_.push_back(std::move(text));
+        } else if (folder_) {
+            WriteSpot(result, SpotDocument(result, std::move(json)), progress);
         } else if (options_.format == OutputFormat::Json) {
             if (json.empty()) json = FileJsonText(result);
             if (!streamJson_) {
@@ -273,11 +301,20 @@ class DocumentWriter {
             } else {
                 pieces_.push_back(std::move(json));
             }
+        } else if (options_.format == OutputFormat::Html) {
+            AddToPage(result);
         }
     }
 
     // False when a file cannot be written.
     bool Finish(const std::vector<RunResult>& results) {
+        if (folder_) {
+            if (options_.format != OutputFormat::Html) return folderWritten_;
+            std::string index = folder_->PathOf(kHtmlIndexName);
+            bool written =
+                Written(SaveText(index, HtmlIndexText(entries_, stamp_)), index, "index");
+            return written && folderWritten_;
+        }
         if (options_.format == OutputFormat::Text) {
             // Printed as it came; a file gets it whole.
             if (ToStandardOutput(options_.outputPath)) return true;
@@ -293,9 +330,7 @@ class DocumentWriter {
             for (const std::string& line : pieces_) lines += line;
             return Written(SaveText(options_.outputPath, lines), options_.outputPath, "report");
         }
-        std::string document = options_.format == OutputFormat::Json
-                                   ? RunJsonText(pieces_, stamp_)
-                                   : RunJunitText(results, stamp_);
+        std::string document = WholeDocument(results);
         if (ToStandardOutput(options_.outputPath)) {
             std::fputs(document.c_str(), stdout);
             return std::fflush(stdout) == 0;
@@ -304,12 +339,90 @@ class DocumentWriter {
     }
 
   private:
+    void NoteInput(const std::string& path) {
+        if (std::optional<FileId> id = IdOfFile(path)) inputs_.insert(*id);
+    }
+
+    // What one file's report is in the chosen format, as --output holds it for one file.
+    std::string SpotDocument(const RunResult& result, std::string json) const {
+        switch (options_.format) {
+            case OutputFormat::Json:
+                return RunJsonText({json.empty() ? FileJsonText(result) : std::move(json)}, stamp_);
+            case OutputFormat::JsonLines:
+                return (json.empty() ? FileJsonText(result) : std::move(json)) + "\n";
+            case OutputFormat::Junit:
+                return RunJunitText({result}, stamp_);
+            case OutputFormat::Html:
+                return HtmlReportText(result, stamp_);
+            case OutputFormat::Text:
+                break;
+        }
+        return "";
+    }
+
+    // Each file's report under its own name in the folder, as soon as it is in.
+    void WriteSpot(const RunResult& result, const std::string& document,
+                   ProgressDisplay& progress) {
+        NoteInput(result.path);
+        std::string name = folder_->Take(result.path);
+        std::string path = folder_->PathOf(name);
+        if (!SaveText(path, document)) {
+            progress.Clear();
+            folderWritten_ = Written(false, path, "report");
+        }
+        entries_.push_back(HtmlIndexEntryOf(result, HtmlHrefOfName(name)));
+    }
+
+    // One file is a page of its own; with a second, each becomes a section of one page.
+    void AddToPage(const RunResult& result) {
+        size_t spot = entries_.size() + 1;
+        if (spot == 1) {
+            firstOnPage_ = result;
+        } else {
+            if (firstOnPage_) {
+                sections_.push_back(HtmlSpotSection(*firstOnPage_, stamp_, "spot-1-"));
+                firstOnPage_.reset();
+            }
+            sections_.push_back(
+                HtmlSpotSection(result, stamp_, "spot-" + std::to_string(spot) + "-"));
+        }
+        entries_.push_back(HtmlIndexEntryOf(result, "#spot-" + std::to_string(spot)));
+    }
+
+    // The document made at the end: JSON, JUnit or HTML.
+    std::string WholeDocument(const std::vector<RunResult>& results) const {
+        if (options_.format == OutputFormat::Json) return RunJsonText(pieces_, stamp_);
+        if (options_.format == OutputFormat::Junit) return RunJunitText(results, stamp_);
+        if (firstOnPage_) return HtmlReportText(*firstOnPage_, stamp_);
+        return HtmlRunText(entries_, sections_, stamp_);
+    }
+
     const CliOptions& options_;
     const RunStamp& stamp_;
     bool streamJson_;
     bool first_ = true;
     std::vector<std::string> pieces_;  // the text's lines, or the files' JSON objects
+    std::optional<ReportFolder> folder_;
+    std::set<FileId> inputs_;  // no report replaces one of them
+    bool folderWritten_ = true;
+    std::vector<HtmlIndexEntry> entries_;
+    std::optional<RunResult> firstOnPage_;
+    std::vector<std::string> sections_;
 };
+
+// The HTML page draws each video stream's bitrates and buffer occupancy, and the loudness
+// curve of each stream the profile has measured anyway: asking for loudness the profile
+// does not judge would add its lines to the report.
+void AskForGraphs(const CliOptions& options, BatchSettings& settings) {
+    if (options.format != OutputFormat::Html) return;
+    auto ask = [&settings](const char* arg) {
+        std::vector<std::string>& args = settings.workerArgs;
+        if (std::find(args.begin(), args.end(), arg) == args.end()) args.push_back(arg);
+    };
+    ask("--worker-series");
+    ask("--worker-vbv");
+    if (MeasuresLoudness(ReferenceProfile.audio, false)) ask("--worker-loudness");
+}
 
 // The run's exit status from its results: an interrupt first, then a file that could not
 // be analysed, then a failed one.
@@ -369,6 +482,11 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
             FindOutputProblem(options, feed.ArgumentPaths(), profile.path)) {
         return UsageError(*error);
     }
+    if (!options.outputDir.empty()) {
+        if (std::optional<std::string> error = MakeReportFolder(options.outputDir)) {
+            return UsageError(*error);
+        }
+    }
     // A path of the list can only be checked when it comes.
     feed.RefuseListed([&options](const std::string& path) { return OutputNaming(options, path); });
     InstallStopHandlers();
@@ -378,10 +496,10 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
     ProgressDisplay progress(!oneFile && ::isatty(STDERR_FILENO));
 
     RunStamp stamp = StampRun(profile.path, profile.bytes, std::time(nullptr));
-    DocumentWriter document(options, stamp);
+    DocumentWriter document(options, stamp, feed.ArgumentPaths());
     // JUnit is written at the end from the whole results; the other outputs need only
     // what the summary and the GOP and bitrate tables read.
-    bool keepWhole = options.format == OutputFormat::Junit;
+    bool keepWhole = options.format == OutputFormat::Junit && options.outputDir.empty();
     bool keepSeries = !options.gopsPath.empty() || !options.bitratePath.empty() ||
                       !options.vbvPath.empty() || !options.loudnessPath.empty();
     std::vector<RunResult> results;
@@ -407,7 +525,9 @@ int RunFiles(const CliOptions& options, const LoadedProfile& profile) {
         if (watchOutput && !WasInterrupted() && StandardOutputClosed()) StopForClosedOutput();
         return WasInterrupted();
     };
-    RunBatch(feed, WorkerSettings(options, profile, oneFile), callbacks);
+    BatchSettings settings = WorkerSettings(options, profile, oneFile);
+    AskForGraphs(options, settings);
+    RunBatch(feed, settings, callbacks);
     progress.Clear();
 
     int exitCode = ExitStatus(results);
