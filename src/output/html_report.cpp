@@ -247,8 +247,8 @@ double NiceStep(double range, int steps) {
 // Time steps that fall on seconds, minutes and hours; tenths of a second for a short spot.
 double TimeStep(double range) {
     if (range <= 10) return NiceStep(range, 5);
-    for (double step : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0,
-                        1800.0, 3600.0, 7200.0}) {
+    for (double step : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1800.0,
+                        3600.0, 7200.0}) {
         if (range / step <= 10) return step;
     }
     return NiceStep(range, 10);
@@ -356,13 +356,12 @@ std::string SvgPlot(const Plot& plot) {
     };
 
     std::string svg = "<svg class=\"graph-svg\" id=\"" + plot.id + "\" viewBox=\"0 0 " +
-                      Fixed(kWidth, 0) + " " + Fixed(height, 0) + "\" width=\"" +
-                      Fixed(kWidth, 0) + "\" height=\"" + Fixed(height, 0) +
-                      "\" role=\"img\" aria-labelledby=\"" + plot.id + "-title\" " + kFont +
-                      " font-size=\"12\">\n";
+                      Fixed(kWidth, 0) + " " + Fixed(height, 0) + "\" width=\"" + Fixed(kWidth, 0) +
+                      "\" height=\"" + Fixed(height, 0) + "\" role=\"img\" aria-labelledby=\"" +
+                      plot.id + "-title\" " + kFont + " font-size=\"12\">\n";
     svg += "<title id=\"" + plot.id + "-title\">" + Escape(plot.title) + "</title>\n";
-    svg += "<rect x=\"0\" y=\"0\" width=\"" + Fixed(kWidth, 0) + "\" height=\"" +
-           Fixed(height, 0) + "\" fill=\"#ffffff\"/>\n";
+    svg += "<rect x=\"0\" y=\"0\" width=\"" + Fixed(kWidth, 0) + "\" height=\"" + Fixed(height, 0) +
+           "\" fill=\"#ffffff\"/>\n";
     svg += "<text class=\"graph-title\" x=\"" + Fixed(kWidth / 2, 1) +
            "\" y=\"22\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\" "
            "fill=\"#222222\">" +
@@ -412,8 +411,8 @@ std::string SvgPlot(const Plot& plot) {
                Fixed(tx, 1) + "\" y2=\"" + Fixed(bottom + 5, 1) +
                "\" stroke=\"#222222\" stroke-width=\"1\"/>\n";
         svg += "<text class=\"tick\" x=\"" + Fixed(tx, 1) + "\" y=\"" + Fixed(bottom + 18, 1) +
-               "\" text-anchor=\"middle\" fill=\"#222222\">" + TimeLabel(tick, clock, DecimalsOf(xStep)) +
-               "</text>\n";
+               "\" text-anchor=\"middle\" fill=\"#222222\">" +
+               TimeLabel(tick, clock, DecimalsOf(xStep)) + "</text>\n";
     }
     std::string xTitle = !clock ? "Time (s)" : x1 >= 3600 ? "Time (h:mm:ss)" : "Time (m:ss)";
     svg += "<text class=\"axis-title\" x=\"" + Fixed(kLeft + plotWidth / 2, 1) + "\" y=\"" +
@@ -428,25 +427,26 @@ std::string SvgPlot(const Plot& plot) {
     svg += "<g clip-path=\"url(#" + plot.id + "-plot)\">\n";
     if (plot.band) {
         svg += "<rect class=\"band\" x=\"" + Fixed(kLeft, 1) + "\" y=\"" +
-               Fixed(Y(plot.band->high), 1) + "\" width=\"" + Fixed(plotWidth, 1) +
-               "\" height=\"" + Fixed(Y(plot.band->low) - Y(plot.band->high), 1) +
-               "\" fill=\"#2e7d32\" fill-opacity=\"0.18\" data-low=\"" +
-               Fixed(plot.band->low, 2) + "\" data-high=\"" + Fixed(plot.band->high, 2) +
-               "\"/>\n";
+               Fixed(Y(plot.band->high), 1) + "\" width=\"" + Fixed(plotWidth, 1) + "\" height=\"" +
+               Fixed(Y(plot.band->low) - Y(plot.band->high), 1) +
+               "\" fill=\"#2e7d32\" fill-opacity=\"0.18\" data-low=\"" + Fixed(plot.band->low, 2) +
+               "\" data-high=\"" + Fixed(plot.band->high, 2) + "\"/>\n";
     }
     for (const Curve& curve : plot.curves) {
-        for (const std::vector<Point>& stretch : Stretches(curve.points, kHtmlMostPointsPerSeries)) {
+        for (const std::vector<Point>& stretch :
+             Stretches(curve.points, kHtmlMostPointsPerSeries)) {
             std::string points;
             for (const Point& point : stretch) {
                 if (!points.empty()) points += ' ';
                 points += Fixed(X(point.x), 1) + "," + Fixed(Y(point.y), 1);
             }
             // A lone point still shows, as a dot.
-            if (stretch.size() == 1) points += " " + Fixed(X(stretch[0].x) + 0.5, 1) + "," +
-                                               Fixed(Y(stretch[0].y), 1);
-            svg += "<polyline class=\"series\" points=\"" + points +
-                   "\" fill=\"none\" stroke=\"" + curve.colour + "\" stroke-width=\"" +
-                   Fixed(curve.width, 1) + "\" stroke-linejoin=\"round\"/>\n";
+            if (stretch.size() == 1) {
+                points += " " + Fixed(X(stretch[0].x) + 0.5, 1) + "," + Fixed(Y(stretch[0].y), 1);
+            }
+            svg += "<polyline class=\"series\" points=\"" + points + "\" fill=\"none\" stroke=\"" +
+                   curve.colour + "\" stroke-width=\"" + Fixed(curve.width, 1) +
+                   "\" stroke-linejoin=\"round\"/>\n";
         }
     }
     for (const Level& level : plot.levels) {
@@ -454,9 +454,8 @@ std::string SvgPlot(const Plot& plot) {
         svg += "<line class=\"level " + level.cssClass + "\"" +
                (level.key.empty() ? "" : " data-key=\"" + Escape(level.key) + "\"") +
                " data-value=\"" + Fixed(level.value, 2) + "\" x1=\"" + Fixed(kLeft, 1) +
-               "\" y1=\"" + Fixed(ly, 1) + "\" x2=\"" + Fixed(kWidth - kRight, 1) +
-               "\" y2=\"" + Fixed(ly, 1) + "\" stroke=\"" + level.colour +
-               "\" stroke-width=\"2\"" +
+               "\" y1=\"" + Fixed(ly, 1) + "\" x2=\"" + Fixed(kWidth - kRight, 1) + "\" y2=\"" +
+               Fixed(ly, 1) + "\" stroke=\"" + level.colour + "\" stroke-width=\"2\"" +
                (level.dash.empty() ? "" : " stroke-dasharray=\"" + level.dash + "\"") + "/>\n";
     }
     svg += "</g>\n";
@@ -519,8 +518,10 @@ std::vector<Plot> VideoPlots(const RunResult& result, const std::string& idPrefi
             plot.yTitle = "Occupancy (% of " + Fixed(series.vbvBufferBits, 0) + " bits)";
             Curve curve{"Before and after each picture's removal", "#1f4e99", 1, {}};
             for (const VbvPoint& point : series.vbv) {
-                curve.points.push_back({point.seconds, point.beforeBits / series.vbvBufferBits * 100});
-                curve.points.push_back({point.seconds, point.afterBits / series.vbvBufferBits * 100});
+                curve.points.push_back(
+                    {point.seconds, point.beforeBits / series.vbvBufferBits * 100});
+                curve.points.push_back(
+                    {point.seconds, point.afterBits / series.vbvBufferBits * 100});
             }
             plot.curves.push_back(std::move(curve));
             plot.levels.push_back({"Buffer size = " + Fixed(series.vbvBufferBits, 0) + " bits",
@@ -611,8 +612,7 @@ std::string Facts(const RunResult& result, const RunStamp& stamp) {
     return html;
 }
 
-std::string Banner(const RunResult& result, const std::string& idPrefix,
-                   size_t failureCount) {
+std::string Banner(const RunResult& result, const std::string& idPrefix, size_t failureCount) {
     std::string cls = VerdictClass(result.verdict);
     std::string html = "<section class=\"banner " + cls + "\" id=\"" + idPrefix +
                        "verdict\" role=\"status\">\n<p class=\"word\">" +
@@ -637,8 +637,9 @@ std::string Failures(const RunResult& result, const std::string& idPrefix, int l
     std::string html = "<section class=\"failures\" id=\"" + idPrefix + "failures\">\n";
     html += Heading(level, "", "Failures (" + std::to_string(failures.size()) + ")");
     if (failures.empty()) return html + "<p>No line fails the file.</p>\n</section>\n";
-    html += "<table class=\"failures\">\n<thead><tr><th class=\"number\">Line</th><th>Failure</th>"
-            "<th>Key</th><th>Expected (profile)</th></tr></thead>\n<tbody>\n";
+    html +=
+        "<table class=\"failures\">\n<thead><tr><th class=\"number\">Line</th><th>Failure</th>"
+        "<th>Key</th><th>Expected (profile)</th></tr></thead>\n<tbody>\n";
     for (const ResultLine* line : failures) {
         std::string number = std::to_string(line - result.lines.data() + 1);
         std::string keys = line->check ? KeysOf(*line->check) : "";
@@ -705,8 +706,8 @@ std::string Tally(const std::vector<HtmlIndexEntry>& entries) {
         auto count = std::count_if(entries.begin(), entries.end(),
                                    [&](const HtmlIndexEntry& e) { return e.verdict == verdict; });
         if (count == 0 && verdict != FileVerdict::Pass && verdict != FileVerdict::Fail) continue;
-        counts += (counts.empty() ? ": " : ", ") + std::to_string(count) + " " +
-                  VerdictName(verdict);
+        counts +=
+            (counts.empty() ? ": " : ", ") + std::to_string(count) + " " + VerdictName(verdict);
     }
     return text + counts;
 }
@@ -717,8 +718,8 @@ std::string RunFacts(const RunStamp& stamp) {
         html += "<dt>Profile</dt><dd class=\"profile\">none (--no-profile): no key is set</dd>\n";
     } else {
         html += "<dt>Profile</dt><dd class=\"profile\">" + Escape(stamp.profilePath) +
-                "</dd>\n<dt>Profile SHA-256</dt><dd class=\"sha\">" +
-                Escape(stamp.profileSha256) + "</dd>\n";
+                "</dd>\n<dt>Profile SHA-256</dt><dd class=\"sha\">" + Escape(stamp.profileSha256) +
+                "</dd>\n";
     }
     html += "<dt>Analysed</dt><dd class=\"date\">" + Escape(stamp.analysedAt) + "</dd>\n</dl>\n";
     return html;
@@ -743,8 +744,7 @@ std::string HtmlSpotSection(const RunResult& result, const RunStamp& stamp,
 }
 
 std::string HtmlReportText(const RunResult& result, const RunStamp& stamp) {
-    std::string title =
-        "Zembra: " + VerdictWord(result.verdict) + " " + FileName(result.path);
+    std::string title = "Zembra: " + VerdictWord(result.verdict) + " " + FileName(result.path);
     return DocumentStart(title) + HtmlSpotSection(result, stamp, "") + DocumentEnd();
 }
 

@@ -32,7 +32,7 @@ JudgedCheck Equal(const char* key, double measured, double reference) {
 JudgedCheck Bitrate(const char* key, double measured, double max, bool set = true) {
     JudgedCheck check;
     check.kind = CheckKind::Range;
-    check.outcome = !set           ? CheckOutcome::Information
+    check.outcome = !set             ? CheckOutcome::Information
                     : measured > max ? CheckOutcome::Failure
                                      : CheckOutcome::Pass;
     check.measured = measured;
@@ -74,11 +74,11 @@ RunResult SpotResult(const std::string& path, bool limitsSet = true) {
     result.sizeBytes = 1234567;
     result.verdict = FileVerdict::Fail;
     result.lines = {
-        {LineKind::Heading, "Zembra v1.4.0.131 - 12/11/26  08:07:53", {}, false},      // 1
-        {LineKind::Heading, "Reference profile: \"/srv/qc/p.ini\"", {}, false},        // 2
-        {LineKind::Heading, " ", {}, false},                                           // 3
-        {LineKind::Heading, "File under analysis: \"" + path + "\"..!", {}, false},    // 4
-        {LineKind::Heading, "Begin Video Streams Summary:", {}, false},                // 5
+        {LineKind::Heading, "Zembra v1.4.0.131 - 12/11/26  08:07:53", {}, false},     // 1
+        {LineKind::Heading, "Reference profile: \"/srv/qc/p.ini\"", {}, false},       // 2
+        {LineKind::Heading, " ", {}, false},                                          // 3
+        {LineKind::Heading, "File under analysis: \"" + path + "\"..!", {}, false},   // 4
+        {LineKind::Heading, "Begin Video Streams Summary:", {}, false},               // 5
         {LineKind::Info, "Elementary Stream E0 is a MPEG-2 Video Stream", {}, true},  // 6
         {LineKind::Pass, "Horizontal Size = 720", Equal("HorizontalSize", 720, 720), false},
         {LineKind::Fail, "*Aspect Ratio = 4:3", Equal("AspectRatio", 2, 3), false},  // 8
@@ -96,8 +96,8 @@ RunResult SpotResult(const std::string& path, bool limitsSet = true) {
          std::string(limitsSet ? "*" : "") + "Integrated Loudness = -19.5 LUFS",
          Window("LoudnessTarget", "LoudnessTolerance", -19.5, limitsSet ? -24 : 1000,
                 limitsSet ? -22 : 1000, "LUFS"),
-         false},  // 15
-        {LineKind::Fail, "*Bad ID Bit", Forced(), false},                                // 16
+         false},                                           // 15
+        {LineKind::Fail, "*Bad ID Bit", Forced(), false},  // 16
         {LineKind::Fail, "*File ends inside a packet: the last packet lacks 12 bytes", {}, false},
         {LineKind::Heading, "Result:", {}, false},
         {LineKind::Fail, "Compliance Test: Fail!!", {}, false},  // 19
@@ -115,7 +115,8 @@ RunResult SpotResult(const std::string& path, bool limitsSet = true) {
     video.series.kilobitsPerSecond = {3000, 4210, 3500, 2800};
     video.series.averageKbps = 3800.7;
     video.series.vbvBufferBits = 1835008;
-    video.series.vbv = {{1, 0, 900000, 700000}, {2, 0.04, 1800000, 1000000}, {3, 0.08, 1200000, 400000}};
+    video.series.vbv = {
+        {1, 0, 900000, 700000}, {2, 0.04, 1800000, 1000000}, {3, 0.08, 1200000, 400000}};
     result.videoStreams = {video};
     AudioStreamFigures audio;
     audio.id = 0xC0;
@@ -128,8 +129,8 @@ RunResult SpotResult(const std::string& path, bool limitsSet = true) {
     for (int i = 1; i <= 50; ++i) {
         double seconds = i / 10.0;
         bool silent = seconds >= 2.0 && seconds < 2.5;
-        curve.points.push_back({seconds, silent ? kSilence : -20.0 - (i % 7),
-                                silent ? kSilence : -21.0 - (i % 3)});
+        curve.points.push_back(
+            {seconds, silent ? kSilence : -20.0 - (i % 7), silent ? kSilence : -21.0 - (i % 3)});
     }
     loudness.curve = curve;
     audio.loudness = loudness;
@@ -166,8 +167,8 @@ std::vector<FailureRow> FailureRows(const XNode& page, const std::string& prefix
         if (links.empty()) continue;  // the head
         const XNode* key = row->AllOfClass("key").at(0);
         const XNode* expected = row->AllOfClass("expected").at(0);
-        rows.push_back({links[0]->Attribute("href"), links[0]->Text(), key->Text(),
-                        expected->Text()});
+        rows.push_back(
+            {links[0]->Attribute("href"), links[0]->Text(), key->Text(), expected->Text()});
     }
     return rows;
 }
@@ -225,7 +226,8 @@ TEST(HtmlReport, BannerFailuresAndReportOfAFailingSpot) {
     auto root = Read(page);
     ASSERT_NE(nullptr, root);
     EXPECT_EQ("html", root->tag);
-    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>"));
+    EXPECT_TRUE(
+        page.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>"));
 
     // At the top: the file, the profile and its SHA-256, the date, then the banner.
     EXPECT_EQ("spot.mpg", root->AllOfClass("file-name").at(0)->Text());
@@ -251,7 +253,8 @@ TEST(HtmlReport, BannerFailuresAndReportOfAFailingSpot) {
          "VideoPeakBitrate = 4000 Kbps"},
         {"#line-14", "*Left Channel RMS Level = -40.0 dB", "[Audio] RMSReference, RMSTolerance",
          "RMSReference = -20 dB, RMSTolerance = 3 dB"},
-        {"#line-15", "*Integrated Loudness = -19.5 LUFS", "[Audio] LoudnessTarget, LoudnessTolerance",
+        {"#line-15", "*Integrated Loudness = -19.5 LUFS",
+         "[Audio] LoudnessTarget, LoudnessTolerance",
          "LoudnessTarget = -23 LUFS, LoudnessTolerance = 1 LU"},
         {"#line-16", "*Bad ID Bit", "no key", "fails whatever the profile says"},
         {"#line-17", "*File ends inside a packet: the last packet lacks 12 bytes", "no key",
@@ -283,12 +286,14 @@ TEST(HtmlReport, BannerFailuresAndReportOfAFailingSpot) {
         EXPECT_EQ("pre", lines[i]->parent->tag);
     }
     // Self-contained: nothing fetched, nothing run.
-    for (const char* outside : {"<script", "<link", "src=", "http:", "https:", "@import", "url(http"}) {
+    for (const char* outside :
+         {"<script", "<link", "src=", "http:", "https:", "@import", "url(http"}) {
         EXPECT_EQ(std::string::npos, page.find(outside)) << outside;
     }
     // Printable on A4, the banner and failures before the report's page break.
-    for (const char* rule : {"@page { size: A4;", "@media print", "section.report { break-before: page;",
-                             "figure.graph { margin: 1em 0; break-inside: avoid;"}) {
+    for (const char* rule :
+         {"@page { size: A4;", "@media print", "section.report { break-before: page;",
+          "figure.graph { margin: 1em 0; break-inside: avoid;"}) {
         EXPECT_NE(std::string::npos, page.find(rule)) << rule;
     }
 }
@@ -313,11 +318,13 @@ double Contrast(const std::string& a, const std::string& b) {
 // Every text colour reads on its background at 4.5:1 at least.
 TEST(HtmlReport, TextColoursHaveContrastOnTheirBackground) {
     std::string page = HtmlReportText(SpotResult("a.mpg"), Stamp());
-    std::string style = page.substr(page.find("<style>"), page.find("</style>") - page.find("<style>"));
+    std::string style =
+        page.substr(page.find("<style>"), page.find("</style>") - page.find("<style>"));
     auto property = [&](const std::string& selector, const std::string& name) {
         std::smatch match;
-        std::regex rule(std::regex_replace(selector, std::regex(R"([.*+?^${}()|\[\]\\])"), R"(\$&)") +
-                        R"( \{[^}]*)" + name + R"(: (#[0-9a-f]{6}))");
+        std::regex rule(
+            std::regex_replace(selector, std::regex(R"([.*+?^${}()|\[\]\\])"), R"(\$&)") +
+            R"( \{[^}]*)" + name + R"(: (#[0-9a-f]{6}))");
         EXPECT_TRUE(std::regex_search(style, match, rule)) << selector << " " << name;
         return match.size() > 1 ? match[1].str() : std::string("#ffffff");
     };
@@ -332,8 +339,8 @@ TEST(HtmlReport, TextColoursHaveContrastOnTheirBackground) {
         EXPECT_GE(Contrast(bannerText, property(banner, "background")), 4.5) << banner;
     }
     // The banner of a file that was not judged has a colour of its own.
-    std::string other = property(".banner.error, .banner.interrupted, .banner.not-analysed",
-                                 "background");
+    std::string other =
+        property(".banner.error, .banner.interrupted, .banner.not-analysed", "background");
     EXPECT_GE(Contrast(bannerText, other), 4.5);
     EXPECT_NE(other, property(".banner.pass", "background"));
     EXPECT_NE(other, property(".banner.fail", "background"));
@@ -358,7 +365,8 @@ TEST(HtmlReport, TheBannerSaysEachVerdictInItsClass) {
     const Case cases[] = {
         {pass, "pass", "PASS", "", 0},
         {SpotResult("bad.mpg"), "fail", "FAIL", "", 6},
-        {ErrorResult("/gone.mpg", "Unable to open the file \"/gone.mpg\": No such file or directory"),
+        {ErrorResult("/gone.mpg",
+                     "Unable to open the file \"/gone.mpg\": No such file or directory"),
          "error", "ERROR", "Unable to open the file \"/gone.mpg\": No such file or directory", 1},
         {interrupted, "interrupted", "INTERRUPTED",
          "Analysis cancelled during the program stream pass", 6},
@@ -396,7 +404,8 @@ TEST(HtmlReport, GraphsDrawTheSeriesAgainstTheProfileLimits) {
     };
     const Case cases[] = {
         {"graph-bitrate-E0", "Video stream E0: bitrate per second", "Bitrate (Kbps)", 1},
-        {"graph-vbv-E0", "Video stream E0: VBV buffer occupancy", "Occupancy (% of 1835008 bits)", 1},
+        {"graph-vbv-E0", "Video stream E0: VBV buffer occupancy", "Occupancy (% of 1835008 bits)",
+         1},
         // Momentary and short-term, each broken by the silence.
         {"graph-loudness-C0", "Audio stream C0: loudness", "Loudness (LUFS)", 4},
     };
@@ -425,7 +434,8 @@ TEST(HtmlReport, GraphsDrawTheSeriesAgainstTheProfileLimits) {
     // Each line where its value is on the axis; the series' highest second at 4210.
     Axis y = AxisOf(*bitrate, "y-axis");
     for (const XNode* level : bitrate->AllOfClass("level")) {
-        EXPECT_NEAR(std::stod(level->Attribute("data-value")), y.ValueAt(std::stod(level->Attribute("y1"))), 1)
+        EXPECT_NEAR(std::stod(level->Attribute("data-value")),
+                    y.ValueAt(std::stod(level->Attribute("y1"))), 1)
             << level->Attribute("class");
     }
     EXPECT_EQ("3800.70", bitrate->AllOfClass("average").at(0)->Attribute("data-value"));
@@ -435,9 +445,9 @@ TEST(HtmlReport, GraphsDrawTheSeriesAgainstTheProfileLimits) {
                  })->second;
     EXPECT_NEAR(4210, y.ValueAt(top), 1);
     std::string legend = bitrate->AllOfClass("legend").at(0)->Text();
-    for (const char* name : {"Bitrate of each second", "Average = 3800 Kbps",
-                             "Limit: VideoAvgBitrate = 5000 Kbps",
-                             "Limit: VideoPeakBitrate = 4000 Kbps"}) {
+    for (const char* name :
+         {"Bitrate of each second", "Average = 3800 Kbps", "Limit: VideoAvgBitrate = 5000 Kbps",
+          "Limit: VideoPeakBitrate = 4000 Kbps"}) {
         EXPECT_NE(std::string::npos, legend.find(name)) << name;
     }
 
@@ -465,8 +475,9 @@ TEST(HtmlReport, GraphsDrawTheSeriesAgainstTheProfileLimits) {
     std::vector<const XNode*> stretches = loudness->AllTagged("polyline");
     EXPECT_NEAR(1.9, time.ValueAt(PointsOf(*stretches[0]).back().first), 0.01);
     EXPECT_NEAR(2.5, time.ValueAt(PointsOf(*stretches[1]).front().first), 0.01);
-    EXPECT_NE(std::string::npos, loudness->AllOfClass("legend").at(0)->Text().find(
-                                     "Target band: LoudnessTarget = -23 LUFS, LoudnessTolerance = 1 LU"));
+    EXPECT_NE(std::string::npos,
+              loudness->AllOfClass("legend").at(0)->Text().find(
+                  "Target band: LoudnessTarget = -23 LUFS, LoudnessTolerance = 1 LU"));
 }
 
 // A limit the profile does not set is not drawn; the series still are.
@@ -502,9 +513,8 @@ TEST(HtmlReport, LongSeriesAreDecimatedKeepingPeaks) {
     EXPECT_LE(points.size(), kHtmlMostPointsPerSeries);
     EXPECT_GE(points.size(), kHtmlMostPointsPerSeries / 2);
     Axis y = AxisOf(*svg, "y-axis");
-    auto [top, bottom] = std::minmax_element(points.begin(), points.end(), [](auto& a, auto& b) {
-        return a.second < b.second;
-    });
+    auto [top, bottom] = std::minmax_element(points.begin(), points.end(),
+                                             [](auto& a, auto& b) { return a.second < b.second; });
     EXPECT_NEAR(9000, y.ValueAt(top->second), 5);
     EXPECT_NEAR(100, y.ValueAt(bottom->second), 5);
     // Ticks in hours, minutes and seconds: x-axis labels are h:mm:ss, not 7200.
@@ -549,10 +559,8 @@ TEST(HtmlReport, LinksToFileNamesAreEncoded) {
         std::string href;
     };
     const Case cases[] = {
-        {"spot.mpg.html", "spot.mpg.html"},
-        {"a b#1?.mpg-2.html", "a%20b%231%3F.mpg-2.html"},
-        {"100%.mpg.html", "100%25.mpg.html"},
-        {"caf\xC3\xA9.mpg.html", "caf%C3%A9.mpg.html"},
+        {"spot.mpg.html", "spot.mpg.html"},        {"a b#1?.mpg-2.html", "a%20b%231%3F.mpg-2.html"},
+        {"100%.mpg.html", "100%25.mpg.html"},      {"caf\xC3\xA9.mpg.html", "caf%C3%A9.mpg.html"},
         {"x\"<'>&.html", "x%22%3C%27%3E%26.html"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.href, HtmlHrefOfName(c.name)) << c.name;
@@ -617,9 +625,8 @@ TEST(HtmlIndex, SeveralSpotsInOnePageKeepTheirIdsApart) {
     for (const XNode* node : root->All([](const XNode& n) { return !n.Attribute("id").empty(); })) {
         EXPECT_TRUE(ids.insert(node->Attribute("id")).second) << node->Attribute("id");
     }
-    std::vector<const XNode*> links = root->All([](const XNode& n) {
-        return n.tag == "a" && n.Attribute("href").starts_with("#");
-    });
+    std::vector<const XNode*> links = root->All(
+        [](const XNode& n) { return n.tag == "a" && n.Attribute("href").starts_with("#"); });
     EXPECT_GE(links.size(), 3u + 6 + 6 + 1);
     for (const XNode* link : links) {
         EXPECT_EQ(1u, ids.count(link->Attribute("href").substr(1))) << link->Attribute("href");

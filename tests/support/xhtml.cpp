@@ -126,7 +126,8 @@ class Reader {
         node->parent = parent;
         node->tag = Name();
         while (true) {
-            bool spaced = at_ < page_.size() && std::isspace(static_cast<unsigned char>(page_[at_]));
+            bool spaced =
+                at_ < page_.size() && std::isspace(static_cast<unsigned char>(page_[at_]));
             SkipSpace();
             if (Skip("/>")) return node;
             if (Skip(">")) break;
