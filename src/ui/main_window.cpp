@@ -186,7 +186,8 @@ void TForm1::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("Open", this, &TForm1::OpenFileBtnClick);
     file->addSeparator();
-    file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
+    saveAction_ = file->addAction("Save", QKeySequence("Ctrl+S"), this, &TForm1::Save1Click);
+    saveAction_->setEnabled(false);  // nothing to save before the first run
     file->addSeparator();
     file->addAction("Print", QKeySequence("Ctrl+P"), this, &TForm1::Print1Click);
     file->addAction("Print Setup", this, &TForm1::PrintSetup1Click);
@@ -306,7 +307,7 @@ void TForm1::OpenFile(const QString& path) {
     ShowVerdict(Verdict::None);
     FilePathBar_->setText(path);
     setWindowTitle(versionText_ + " - [" + QFileInfo(path).fileName() + "]");
-    LoadReferenceProfileFrom(profilePath_);
+    LoadProfile();
     RunLabelsStep(path.toStdString(), profilePath_);
     Analyze(path);
 }
@@ -314,14 +315,34 @@ void TForm1::OpenFile(const QString& path) {
 void TForm1::AnalyzeBtnClick() {
     if (IsAnalysisRunning()) return;
     ShowVerdict(Verdict::None);
-    LoadReferenceProfileFrom(profilePath_);
+    LoadProfile();
     Analyze(FilePath());
+}
+
+// Read once, so that the saved reports name the SHA-256 of the very bytes that judged.
+void TForm1::LoadProfile() {
+    profileBytes_ = IniFileReadError(profilePath_) ? std::nullopt : ReadIniFileBytes(profilePath_);
+    if (profileBytes_) {
+        LoadReferenceProfileFromText(profilePath_, *profileBytes_);
+    } else {
+        LoadReferenceProfileFrom(profilePath_);  // the report says why it cannot be read
+    }
 }
 
 // The whole path is handed on: a path cut to 255 characters would name another file.
 void TForm1::Analyze(const QString& path) {
+    // From here on the kept result is another file's: Save waits for this run's.
+    lastResult_.reset();
+    saveAction_->setEnabled(false);
     std::string local = path.toLocal8Bit().toStdString();
-    AnalyzeFile(local.c_str());
+    RunOptions options;
+    options.bufferOccupancy = true;  // the HTML report draws it
+    RunResult result = AnalyzeFile(local.c_str(), options);
+    // A profile that could not be read judged nothing: the stamp names none.
+    lastStamp_ = StampRun(profileBytes_ ? profilePath_ : std::string(),
+                          profileBytes_.value_or(std::string()), RunStartTime());
+    lastResult_ = std::move(result);
+    saveAction_->setEnabled(true);
     if (closeAfterRun_) close();
 }
 
@@ -441,20 +462,55 @@ bool TForm1::WriteSettings() {
 }
 
 void TForm1::Save1Click() {
-    if (IsAnalysisRunning()) return;
+    if (IsAnalysisRunning() || !lastResult_) return;
     QFileInfo analysed(FilePath());
+    SaveFormat format = lastSaveFormat_;
+    QString suffix = "." + SuffixOf(format);
     QString proposed = FilePath().isEmpty()
-                           ? ".txt"
-                           : analysed.path() + "/" + analysed.completeBaseName() + ".txt";
-    QString path =
-        QFileDialog::getSaveFileName(this, "Save Zembra to File:", proposed, "Text Files (*.txt)");
-    if (!path.isEmpty()) SaveReport(path);
+                           ? suffix
+                           : analysed.path() + "/" + analysed.completeBaseName() + suffix;
+    QString path = saveDialog ? saveDialog(proposed, format) : AskSavePath(proposed, format);
+    if (path.isEmpty()) return;
+    SaveTarget target = SaveTargetOf(path, SaveFilterOf(format));
+    lastSaveFormat_ = target.format;
+    SaveReport(target.path, target.format);
+}
+
+QString TForm1::AskSavePath(const QString& proposed, SaveFormat& format) {
+    QFileDialog dialog(this, "Save Zembra to File:");
+    SetUpSaveDialog(dialog, proposed, format);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    format = FormatOfFilter(dialog.selectedNameFilter());
+    return dialog.selectedFiles().first();
 }
 
 bool TForm1::SaveReport(const QString& path) {
-    std::vector<std::string> lines;
-    for (const QString& line : ReportText()) lines.push_back(line.toStdString());
-    if (SaveTextLines(path.toStdString(), lines)) return true;
+    return SaveReport(path, FormatOfPath(path).value_or(SaveFormat::Text));
+}
+
+bool TForm1::SaveReport(const QString& path, SaveFormat format) {
+    // Only a whole run is saved: never one still being made, nor another file's.
+    if (IsAnalysisRunning() || !lastResult_) return false;
+    std::string target = path.toStdString();
+    bool saved = false;
+    switch (format) {
+        case SaveFormat::Text: {
+            std::vector<std::string> lines;
+            for (const QString& line : ReportText()) lines.push_back(line.toStdString());
+            saved = SaveTextLines(target, lines);
+            break;
+        }
+        case SaveFormat::Html:
+            saved = SaveText(target, HtmlSaveText(*lastResult_, lastStamp_));
+            break;
+        case SaveFormat::Json:
+            saved = SaveText(target, JsonSaveText(*lastResult_, lastStamp_));
+            break;
+        case SaveFormat::Pdf:
+            saved = SaveText(target, PdfSaveBytes(*lastResult_, lastStamp_).toStdString());
+            break;
+    }
+    if (saved) return true;
     errorBox("Unable to write to " + path);
     return false;
 }

@@ -11,15 +11,19 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "audio/loudness_listener.h"
+#include "output/run_stamp.h"
 #include "reference/reference_profile.h"
 #include "report/report_sink.h"
+#include "run/run_result.h"
 #include "ui/Bitrategraph.h"
 #include "ui/Gopgrid.h"
 #include "ui/Loudnessgraph.h"
 #include "ui/Vbvgraph.h"
 #include "ui/about_box.h"
+#include "ui/save_formats.h"
 #include "ui/settings.h"
 #include "video/video_listener.h"
 
@@ -60,7 +64,16 @@ class TForm1 : public QMainWindow, public ReportSink {
     QString FilePath() const;
     QString VerdictText() const;
     QTextEdit* LogPanel() const { return LogPanel_; }
+    // What the last run returned and the stamp of the profile it read; none while a run
+    // is going and before the first.
+    const std::optional<RunResult>& LastResult() const { return lastResult_; }
+    const RunStamp& LastStamp() const { return lastStamp_; }
+    QAction* SaveAction() const { return saveAction_; }
+    // Saves the last run in the form the path's extension names (text for another), or in
+    // `format`; refused while a run is going and before the first. Text is the report as
+    // the window shows it, CRLF line ends.
     bool SaveReport(const QString& path);
+    bool SaveReport(const QString& path, SaveFormat format);
     // The report with its colours and heights as one job titled "Zembra v1.0.0.0".
     bool PrintReport(QPrinter& printer);
 
@@ -68,6 +81,10 @@ class TForm1 : public QMainWindow, public ReportSink {
     std::function<void(const QString&)> errorBox = [this](const QString& text) {
         QMessageBox::critical(this, "Error", text);
     };
+    // The Save dialog, with the path it proposes and the type it starts on; it returns
+    // the chosen path (empty when cancelled) and sets the chosen type. Tests put their own
+    // here.
+    std::function<QString(const QString& proposed, SaveFormat& format)> saveDialog;
 
     TGopForm& GopForm() { return gopForm_; }
     TBitRateForm& BitRateForm() { return bitRateForm_; }
@@ -104,6 +121,8 @@ class TForm1 : public QMainWindow, public ReportSink {
     void BuildControls();
     void BuildMenus();
     void Analyze(const QString& path);
+    void LoadProfile();
+    QString AskSavePath(const QString& proposed, SaveFormat& format);
     QTextCharFormat FormatOf(const ReportLine& line) const;
     void ReadSettings();
     bool WriteSettings();
@@ -125,6 +144,11 @@ class TForm1 : public QMainWindow, public ReportSink {
     bool printOnlyErrors_ = false;
     QMenu* toolsMenu_ = nullptr;
     std::unique_ptr<QPrinter> printer_;  // kept between Print Setup and Print
+    QAction* saveAction_ = nullptr;
+    std::optional<RunResult> lastResult_;
+    RunStamp lastStamp_;
+    std::optional<std::string> profileBytes_;  // as the last load read them; none: unreadable
+    SaveFormat lastSaveFormat_ = SaveFormat::Text;
     QString versionText_;
     // The side windows receive the video statistics' rows while a stream is parsed, and
     // each decoded audio stream's loudness curve.
