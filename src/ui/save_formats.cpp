@@ -260,6 +260,8 @@ std::unique_ptr<QTextDocument> PrintedReportDocument(const RunResult& result,
     auto document = std::make_unique<QTextDocument>();
     QFont font = document->defaultFont();
     font.setPointSize(9);
+    // No ligatures: a hash or a path copied out of the PDF must read "ff", not one glyph.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     document->setDefaultFont(font);
     document->setDocumentMargin(0);
     document->setMetaInformation(
