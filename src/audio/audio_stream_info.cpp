@@ -9,11 +9,12 @@
 
 namespace {
 
-std::array<AudioStreamInfo, 32> headerRecords{};
-std::array<AudioStreamInfo, 32> decodeRecords{};
+std::array<AudioStreamInfo, kAudioStreamIdCount> headerRecords{};
+std::array<AudioStreamInfo, kAudioStreamIdCount> decodeRecords{};
 
 size_t RecordIndex(int streamId) {
-    return static_cast<size_t>(std::clamp(streamId - kFirstAudioStreamId, 0, 31));
+    int id = std::clamp<int>(streamId, kFirstAudioStreamId, kLastAudioStreamId);
+    return static_cast<size_t>(id - kFirstAudioStreamId);
 }
 
 }  // namespace

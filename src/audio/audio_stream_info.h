@@ -1,7 +1,7 @@
 // What the analysis of one MPEG audio stream (ISO/IEC 11172-3, or ISO/IEC 13818-3 at its
 // lower sampling frequencies) finds: the frame header fields, the counts of the header
-// scan and the levels of the decoded samples. Two tables of 32 records, one per stream id
-// 0xC0 to 0xDF: one filled by the header scan, one by the level measurement (which takes
+// scan and the levels of the decoded samples. Two tables of a record per stream id 0xC0
+// to 0xDF: one filled by the header scan, one by the level measurement (which takes
 // its header fields and counts from a header scan of the bytes it decodes).
 #pragma once
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-std::array<ProgrammeLoudnessFigures, 32> records;
+std::array<ProgrammeLoudnessFigures, kAudioStreamIdCount> records;
 
 constexpr double kPointSeconds = 0.1;  // EBU Tech 3341: meters update at least every 100 ms
 constexpr unsigned long kPointMs = 100;
@@ -32,7 +32,8 @@ double LoudnessOf(double energy) {
 }  // namespace
 
 ProgrammeLoudnessFigures& ProgrammeLoudnessRecord(int streamId) {
-    return records[static_cast<size_t>(std::clamp(streamId - kFirstAudioStreamId, 0, 31))];
+    int id = std::clamp<int>(streamId, kFirstAudioStreamId, kLastAudioStreamId);
+    return records[static_cast<size_t>(id - kFirstAudioStreamId)];
 }
 
 struct ProgrammeLoudness::Meter {

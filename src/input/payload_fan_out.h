@@ -9,6 +9,7 @@
 
 #include "input/bitstream_file.h"
 #include "input/payload_queue.h"
+#include "input/pes_header.h"
 
 class PayloadFanOut {
   public:
@@ -31,7 +32,7 @@ class PayloadFanOut {
     StreamChoice carries_;
     StreamStart start_;
     PayloadQueue::WhileWaiting whileWaiting_;
-    std::array<std::unique_ptr<PayloadQueue>, 256> queues_;
-    std::array<uint64_t, 256> packetsAtLastPayload_{};
+    std::array<std::unique_ptr<PayloadQueue>, kStreamIdCount> queues_;
+    std::array<uint64_t, kStreamIdCount> packetsAtLastPayload_{};
     uint64_t packets_ = 0;
 };

@@ -2,6 +2,7 @@
 // program stream walker reads them for the first pass and the payload reader alike.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "input/bitstream_file.h"
@@ -20,6 +21,12 @@ constexpr uint8_t kEmmStreamId = 0xF1;
 constexpr uint8_t kDsmccStreamId = 0xF2;
 constexpr uint8_t kH2221TypeEStreamId = 0xF8;
 constexpr uint8_t kProgramStreamDirectoryId = 0xFF;
+
+// How many ids each range holds: one record a stream id.
+constexpr size_t kAudioStreamIdCount = kLastAudioStreamId - kFirstAudioStreamId + 1;
+constexpr size_t kVideoStreamIdCount = kLastVideoStreamId - kFirstVideoStreamId + 1;
+// stream_id is one byte: a table of every id has this many entries.
+constexpr size_t kStreamIdCount = 256;
 
 // Ids whose PES packets carry no header fields after PES_packet_length.
 bool HasNoPesHeader(uint8_t id);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -36,12 +37,18 @@ constexpr uint8_t kFirstLpcmSubstream = 0xA0;
 constexpr uint8_t kLastLpcmSubstream = 0xAF;
 constexpr uint8_t kFirstSubpictureSubstream = 0x20;
 constexpr uint8_t kLastSubpictureSubstream = 0x3F;
+// AC-3 and DTS run on from one another and are counted in one table.
+static_assert(kLastAc3Substream + 1 == kFirstDtsSubstream);
+constexpr size_t kAc3DtsSubstreamCount = kLastDtsSubstream - kFirstAc3Substream + 1;
+constexpr size_t kLpcmSubstreamCount = kLastLpcmSubstream - kFirstLpcmSubstream + 1;
+constexpr size_t kSubpictureSubstreamCount =
+    kLastSubpictureSubstream - kFirstSubpictureSubstream + 1;
 
 // What the search at the start of the file found.
 enum StreamKind : int { StreamKindNothing = 0, StreamKindPack = 1, StreamKindTransport = 255 };
 
 template <typename T>
-using PerId = std::array<T, 256>;
+using PerId = std::array<T, kStreamIdCount>;
 
 struct StreamIdTable {
     int result;
@@ -91,9 +98,9 @@ struct StreamIdTable {
     uint32_t packCount;
     uint32_t systemHeaderCount;
     uint32_t pesPacketCount;
-    std::array<uint64_t, 16> ac3DtsBytes;      // substreams 0x80-0x87 AC-3, 0x88-0x8F DTS
-    std::array<uint64_t, 16> lpcmBytes;        // substreams 0xA0-0xAF
-    std::array<uint64_t, 32> subpictureBytes;  // substreams 0x20-0x3F
+    std::array<uint64_t, kAc3DtsSubstreamCount> ac3DtsBytes;  // AC-3, then DTS
+    std::array<uint64_t, kLpcmSubstreamCount> lpcmBytes;
+    std::array<uint64_t, kSubpictureSubstreamCount> subpictureBytes;
     PerId<uint32_t> substreamPacketCount;
     PerId<uint64_t> substreamBytes;
     uint32_t maxPackSize;

@@ -13,7 +13,7 @@ namespace {
 
 // One record per video stream id, for the life of the program: each stream's pass
 // writes its own.
-std::array<VideoStreamInfo, 16> records{};
+std::array<VideoStreamInfo, kVideoStreamIdCount> records{};
 
 VideoListener silentListener;
 VideoListener* registeredListener = &silentListener;
@@ -145,8 +145,8 @@ uint32_t DisplayFieldsOfFrame(bool progressiveSequence, bool fieldPair, bool rep
 }
 
 VideoStreamInfo& GetVideoStreamInfo(int streamId) {
-    int index = std::clamp(streamId - kFirstVideoStreamId, 0, 15);
-    return records[static_cast<size_t>(index)];
+    int id = std::clamp<int>(streamId, kFirstVideoStreamId, kLastVideoStreamId);
+    return records[static_cast<size_t>(id - kFirstVideoStreamId)];
 }
 
 VideoStatistics::VideoStatistics(int streamId, VideoListener& listener)
