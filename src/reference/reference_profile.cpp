@@ -209,11 +209,15 @@ std::vector<ProfileWarning> FindUnknownNames(const IniFile& ini, const ProfileRe
 
 }  // namespace
 
-std::string ExecutableDirectory() {
+std::string ExecutablePath() {
     char path[PATH_MAX];
     ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "./";
-    std::string exe(path, static_cast<size_t>(length));
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+std::string ExecutableDirectory() {
+    std::string exe = ExecutablePath();
+    if (exe.empty()) return "./";
     return exe.substr(0, exe.rfind('/') + 1);
 }
 

@@ -117,7 +117,9 @@ struct ReferenceProfileData {
 // The one process-wide profile; every field is zero before the first load.
 extern ReferenceProfileData ReferenceProfile;
 
-// The folder of the running executable, with a trailing "/".
+// The running executable's path, read from /proc/self/exe; empty when it cannot be read.
+std::string ExecutablePath();
+// The folder of the running executable, with a trailing "/"; "./" when it cannot be read.
 std::string ExecutableDirectory();
 // MpegReference.ini beside the executable.
 std::string DefaultReferenceProfilePath();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "report/compliance_checks.h"
 #include "support/comma_locale.h"
 #include "support/test_files.h"
@@ -318,6 +320,17 @@ TEST(ReferenceProfile, DefaultPathLiesBesideTheExecutable) {
     std::string path = DefaultReferenceProfilePath();
     EXPECT_EQ(ExecutableDirectory() + "MpegReference.ini", path);
     EXPECT_EQ('/', path[0]);
+}
+
+// The profile is looked for in the folder the running program lies in.
+TEST(ReferenceProfile, ExecutableDirectoryIsTheFolderOfTheRunningExecutable) {
+    std::string exe = ExecutablePath();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_TRUE(std::filesystem::equivalent(exe, "/proc/self/exe"));
+    std::string folder = ExecutableDirectory();
+    ASSERT_EQ('/', folder.back());
+    EXPECT_EQ(folder, exe.substr(0, folder.size()));
+    EXPECT_EQ(std::string::npos, exe.find('/', folder.size()));
 }
 
 }  // namespace
