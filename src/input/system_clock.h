@@ -6,13 +6,15 @@
 
 #include <cstdint>
 
-// SCR extension periods (27 MHz) in one period of the base (90 kHz).
+// The base runs at 90 kHz; vbv_delay counts periods of the same clock (ISO/IEC 13818-2,
+// 6.3.9).
+constexpr uint32_t kBaseClockHz = 90000;
+// SCR extension periods (27 MHz) in one period of the base.
 constexpr uint32_t kScrExtensionsPerBase = 300;
+constexpr uint32_t kSystemClockHz = kBaseClockHz * kScrExtensionsPerBase;
 constexpr uint64_t kClockBaseModulus = uint64_t{1} << 33;
 // The whole SCR (base × 300 + extension) wraps with its base.
 constexpr uint64_t kScrModulus = kClockBaseModulus * kScrExtensionsPerBase;
-constexpr double kSystemClockHz = 27e6;
-constexpr double kBaseClockHz = 90e3;
 
 // a − b modulo `modulus`, from −modulus/2 up to modulus/2 − 1.
 constexpr int64_t WrappedDifference(uint64_t a, uint64_t b, uint64_t modulus) {

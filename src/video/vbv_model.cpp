@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <iterator>
 
+#include "input/system_clock.h"
 #include "video/video_codes.h"
 
 namespace {
 
-constexpr uint64_t kTicksPerVbvDelayPeriod = kVideoTicksPerSecond / 90000;
+static_assert(kVideoTicksPerSecond % kBaseClockHz == 0);
+constexpr uint64_t kTicksPerVbvDelayPeriod = kVideoTicksPerSecond / kBaseClockHz;
 constexpr uint64_t kBitsPerByte = 8;
 
 // The buffer between removals. With a coded vbv_delay the stream's bits arrive at the bit
