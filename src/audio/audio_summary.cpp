@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int32_t kDecodeAudioOn = 1;
-
 const char* LayerText(int32_t layer) {
     switch (layer) {
         case kLayerIII:

@@ -12,32 +12,23 @@
 #include <vector>
 
 #include "audio/audio_stream_info.h"
+#include "reference/key_table.h"
 #include "reference/reference_profile.h"
+#include "report/report_format.h"
 #include "video/video_codes.h"
+#include "video/video_statistics.h"
 
 namespace {
 
-
-// DecodeAudio 1 decodes the audio; ProgramMuxRateMin 1 holds the mux rate to what the
-// streams need; AllGOPClosed 1 requires every GOP closed.
-constexpr int32_t kSwitchOn = 1;
 constexpr const char* kSections[] = {"System", "Processing", "Video", "Audio"};
 
 // A spot of other content from the same encoder settings moves its bitrates: the limits
 // are the measured figure and this much more.
 constexpr int kBitrateMarginPercent = 10;
-// The most the keys take (docs/profile.md, "Values a key takes"): VideoPeakBitrate and
-// VideoAvgBitrate in Kbps, GOPLengthMax in frames, the two time differences in ms. A limit
-// beyond is left out rather than written as a value the profile reader refuses.
-constexpr double kMostKbps = 1000000;
-constexpr double kMostGopLength = 65535;
-constexpr double kMostMilliseconds = 65535;
 // bit_rate_value with every bit set and no extension (ISO/IEC 13818-2, 6.3.3): no ceiling
 // (ISO/IEC 11172-2, 2.4.3.2, calls it variable bit rate; ffmpeg writes it for VBR without
-// -maxrate). Units of 400 bit/s.
-constexpr double kNoCeilingBps = 0x3FFFF * 400.0;
-// The report's Kbps are 1024 bit/s.
-constexpr double kBitsPerKbit = 1024;
+// -maxrate).
+constexpr double kNoCeilingBps = 0x3FFFF * double{kBitRateValueUnitBitsPerSecond};
 
 // How --make-profile learns a key.
 enum class Learned {
@@ -85,6 +76,13 @@ constexpr KeyRule kRules[] = {
     {"Audio", "RMSTolerance", Learned::LeftOut, "it goes with RMSReference"},
     {"Audio", "RMSLeftRightDiff", Learned::LeftOut, kContent},
 };
+
+// The most a key takes (docs/profile.md, "Values a key takes"): a limit beyond is left out
+// rather than written as a value the profile reader refuses.
+double MostOf(std::string_view key) {
+    const KeyRow* row = FindKeyRow(key);
+    return row ? row->accepted->max : 0;
+}
 
 const KeyRule* RuleOf(const std::string& section, const std::string& key) {
     for (const KeyRule& rule : kRules) {
@@ -207,7 +205,8 @@ std::string ProfileBuilder::Text(const std::string& referencePath) const {
         "; The format keys hold what that spot measured; the GOP length and the video\n"
         "; bitrates are limits, with the margin their comments give. A key that the content\n"
         "; or the spot's length decides is left out, and a comment names it and says why:\n"
-        "; set those to the house rules. A key left out (or set to 65535) judges nothing.\n";
+        "; set those to the house rules. A key left out (or set to " +
+        std::to_string(kNotSet) + ") judges nothing.\n";
     for (const char* section : kSections) {
         std::vector<std::pair<size_t, std::pair<std::string, const KeyValue*>>> entries;
         for (const auto& [name, entry] : keys_) {
@@ -291,7 +290,7 @@ void AddLimit(ProfileBuilder& builder, const JudgedValue& limit, const ResultLin
     }
     if (limit.key == "ProgramMuxRateMin") {
         if (check.outcome == CheckOutcome::Pass) {
-            builder.Set(limit.section, limit.key, kSwitchOn,
+            builder.Set(limit.section, limit.key, kMuxRateHeldToStreams,
                         Measured(line) + " (at least the recommended rate)");
         } else {
             builder.LeaveOut(
@@ -326,7 +325,7 @@ void AddCheck(ProfileBuilder& builder, const ResultLine& line, const FramePeriod
         case CheckKind::Tolerance: {
             double margin = periods.pictureMs + periods.audioFrameMs;
             double tolerance = std::ceil(std::fabs(check.measured)) + margin;
-            if (tolerance > kMostMilliseconds) {
+            if (tolerance > MostOf(check.max->key)) {
                 builder.LeaveOut(check.max->section, check.max->key,
                                  "the reference's difference is more than the key takes (" +
                                      Measured(line) + ")");
@@ -395,7 +394,7 @@ void AddBitrate(ProfileBuilder& builder, const std::vector<VideoStreamFigures>& 
                                     "header sets no ceiling"
                                   : "the reference has no video to measure and its sequence "
                                     "header sets no ceiling");
-        } else if (limit > kMostKbps) {
+        } else if (limit > MostOf(key)) {
             builder.LeaveOut("Video", key,
                              "the limit is more than the key takes (" + comment + ")");
         } else {
@@ -418,7 +417,7 @@ void AddVideoFigures(ProfileBuilder& builder,
                          "the reference has fewer than three GOP headers, so no GOP length was "
                          "measured (its two GOP length lines read 0, which fails whatever a "
                          "profile says)");
-    } else if (longest > kMostGopLength) {
+    } else if (longest > MostOf("GOPLengthMax")) {
         builder.LeaveOut("Video", "GOPLengthMax", "the reference's GOPs are longer than it takes");
     } else {
         builder.Set("Video", "GOPLengthMax", longest,
@@ -446,7 +445,7 @@ void AddVideoFigures(ProfileBuilder& builder,
                          "encoder closes them all");
     } else {
         builder.Set(
-            "Video", "AllGOPClosed", kSwitchOn,
+            "Video", "AllGOPClosed", kAllClosedAccepted,
             "measured: every GOP closed (" + ProfileBuilder::Number(fewestGops) + " GOPs or more)");
     }
     AddBitrate(builder, videoStreams, "VideoAvgBitrate", &VideoStreamFigures::averageKbps,
@@ -459,8 +458,8 @@ void AddVideoFigures(ProfileBuilder& builder,
 
 void LoadMeasuringProfile() {
     LoadNoReferenceProfile();
-    ReferenceProfile.audio.DecodeAudio = kSwitchOn;
-    ReferenceProfile.system.ProgramMuxRateMin = kSwitchOn;
+    ReferenceProfile.audio.DecodeAudio = kDecodeAudioOn;
+    ReferenceProfile.system.ProgramMuxRateMin = kMuxRateHeldToStreams;
 }
 
 std::string ProfileText(const RunResult& reference) {
@@ -492,7 +491,7 @@ std::string ProfileText(const RunResult& reference) {
                              " kbit/s), and their mean depends on the content");
     }
     if (!reference.audioStreams.empty()) {
-        builder.SetText("Audio", "DecodeAudio", "1",
+        builder.SetText("Audio", "DecodeAudio", std::to_string(kDecodeAudioOn),
                         "the audio is decoded: clipping is judged, its levels are information");
         for (const auto& [key, why] : kLoudnessKeys) {
             builder.LeaveOut("Audio", std::string(key), std::string(why));

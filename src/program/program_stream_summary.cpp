@@ -11,9 +11,6 @@ namespace {
 constexpr double kBytesPerMB = 1048576.0;
 // The MPEG audio total has always been shown in units of 1,038,336 bytes.
 constexpr double kAudioBytesPerMB = 1038336.0;
-// SystemVBR: 0 accepts a fixed bitrate, 1 a variable one.
-constexpr int32_t kFixedBitrateAccepted = 0;
-constexpr int32_t kVariableBitrateAccepted = 1;
 // MPEGAudioStreams and MPEGVideoStreams: 1 accepts the MPEG streams, and only 0 the DVD
 // audio substreams.
 constexpr int32_t kStreamAccepted = 1;
@@ -27,7 +24,7 @@ void WriteSystemHeaderLines(const SystemReference& ref, const StreamIdTable& tab
     ProfileKey systemVbr = KeyOf(ref, &SystemReference::SystemVBR);
     if (table.fixedFlag == 1) {
         CheckAcceptedWhenKeyIs("Fixed Bitrate Operation (System MPEG-2 CBR)", systemVbr,
-                               kFixedBitrateAccepted, failed);
+                               kConstantBitrateAccepted, failed);
     } else {
         CheckAcceptedWhenKeyIs("Variable Bitrate Operation (System MPEG-2 VBR)", systemVbr,
                                kVariableBitrateAccepted, failed);

@@ -20,7 +20,7 @@ constexpr Accepted Range(double min, double max, std::string_view takes) {
     return {min, max, {}, takes};
 }
 
-constexpr int32_t kPictureStructures[] = {0, 3};
+constexpr int32_t kPictureStructures[] = {kFieldPicturesAccepted, kFramePicturesAccepted};
 // ISO/IEC 11172-3 2.4.2.3 and ISO/IEC 13818-3 2.4.2.3 (lower sampling frequencies).
 constexpr int32_t kSamplingFrequencies[] = {48000, 44100, 32000, 24000, 22050, 16000};
 
@@ -116,9 +116,11 @@ constexpr Accepted kSpotLength =
 constexpr std::span<const CodeName> kNoCodes;
 constexpr CodeName kLayers[] = {{1, "Layer I"}, {2, "Layer II"}, {3, "Layer III"}};
 constexpr CodeName kEmphases[] = {{0, "none"}, {1, "50/15 us"}, {2, "reserved"}, {3, "CCITT J.17"}};
-constexpr CodeName kBitrateModes[] = {{0, "constant bitrate"}, {1, "variable bitrate"}};
+constexpr CodeName kBitrateModes[] = {{kConstantBitrateAccepted, "constant bitrate"},
+                                      {kVariableBitrateAccepted, "variable bitrate"}};
 constexpr CodeName kAnyChromaFormat[] = {{0, "any chroma format"}};
-constexpr CodeName kPictureStructureNames[] = {{0, "field pictures"}, {3, "frame pictures"}};
+constexpr CodeName kPictureStructureNames[] = {{kFieldPicturesAccepted, "field pictures"},
+                                               {kFramePicturesAccepted, "frame pictures"}};
 constexpr CodeName kOtherThanMainAtMain[] = {{0, "streams other than MP@ML accepted"}};
 constexpr CodeName kProtection[] = {{0, "CRC"}, {1, "no CRC"}};
 constexpr CodeName kProgramEndCodes[] = {{1, "a missing end code accepted"}};
@@ -128,7 +130,8 @@ constexpr CodeName kMpegAudioStreamLines[] = {{0, "DVD audio substreams accepted
                                               {1, "video streams accepted"}};
 constexpr CodeName kMpegVideoStreamLines[] = {{1, "MPEG audio streams accepted"}};
 constexpr CodeName kFirstGop[] = {{0, "open"}, {1, "closed"}};
-constexpr CodeName kAllGops[] = {{0, "at least one open"}, {1, "all closed"}};
+constexpr CodeName kAllGops[] = {{kSomeOpenAccepted, "at least one open"},
+                                 {kAllClosedAccepted, "all closed"}};
 constexpr CodeName kNoYes[] = {{0, "no"}, {1, "yes"}};
 constexpr CodeName kDctTypes[] = {{0, "field"}, {1, "frame"}};
 constexpr CodeName kQuantiserScales[] = {{0, "linear"}, {1, "nonlinear"}};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/compliance_checks.h"
+#include "video/video_codes.h"
 
 struct SystemReference {
     int32_t SystemHeadersMin;
@@ -113,6 +114,22 @@ struct ReferenceProfileData {
     // empty when not set.
     std::vector<int32_t> spotDurations;
 };
+
+// Values of keys that more than one part of the program writes or judges by.
+// DecodeAudio: the audio is decoded and its levels measured.
+constexpr int32_t kDecodeAudioOn = 1;
+// ProgramMuxRateMin: the mux rate is held to what the streams need; any other value not.
+constexpr int32_t kMuxRateHeldToStreams = 1;
+// SystemVBR and CBR_VBR: the bitrate mode that passes.
+constexpr int32_t kConstantBitrateAccepted = 0;
+constexpr int32_t kVariableBitrateAccepted = 1;
+// PictureStructure: frame pictures only (the code of a frame picture), or field pictures,
+// alone or mixed with frame pictures.
+constexpr int32_t kFramePicturesAccepted = static_cast<int32_t>(kFramePicture);
+constexpr int32_t kFieldPicturesAccepted = 0;
+// AllGOPClosed: every GOP closed, or at least one open.
+constexpr int32_t kAllClosedAccepted = 1;
+constexpr int32_t kSomeOpenAccepted = 0;
 
 // The one process-wide profile; every field is zero before the first load.
 extern ReferenceProfileData ReferenceProfile;

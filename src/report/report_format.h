@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 
 constexpr int kReportLineMax = 255;
+// The report's Kbps and kbit count 1024 bits.
+constexpr uint32_t kBitsPerKbit = 1024;
 
 std::string FormatReportLineV(const char* format, va_list args);
 std::string FormatReportLine(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -34,8 +34,6 @@ constexpr int kShortestTimeLimitSeconds = 300;
 constexpr uint32_t kPackOverheadBytes = 57;
 // ProgramEndCodeRequired 1 accepts a file without a program end code.
 constexpr int32_t kNoEndCodeAccepted = 1;
-// ProgramMuxRateMin 1 holds the mux rate to what the streams need; any other value not.
-constexpr int32_t kMuxRateHeldToStreams = 1;
 
 void StartRun() {
     int maxTime = ReferenceProfile.system.MaxTimeToProcess;

@@ -9,6 +9,10 @@
 // 1/120 s at 60 fps) and the 90 kHz periods of vbv_delay are whole numbers of them.
 constexpr uint64_t kVideoTicksPerSecond = 720000;
 
+// picture_structure of a frame picture (ISO/IEC 13818-2, 6.3.10, table 6-14); 1 and 2 code
+// the top and the bottom field.
+constexpr uint32_t kFramePicture = 3;
+
 // One field period of a frame_rate_code, in ticks; 0 outside 1 to 8.
 uint64_t FieldTicks(uint32_t frameRateCode);
 // Twice the frame rate (60000/1001 at 29.97 fps); 0 outside 1 to 8.

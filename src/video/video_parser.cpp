@@ -20,7 +20,6 @@ constexpr uint32_t kPictureTemporalScalableExtensionId = 10;
 constexpr uint32_t kDataPartitioning = 0;  // scalable_mode
 constexpr uint32_t kSpatialScalability = 1;
 constexpr uint32_t kTemporalScalability = 3;
-constexpr uint32_t kFramePicture = 3;          // picture_structure
 constexpr uint32_t kLargeVerticalSize = 2800;  // above it slices carry 3 more bits
 constexpr uint32_t kFieldsOfAFieldPair = 2;
 

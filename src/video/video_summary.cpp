@@ -10,6 +10,7 @@
 #include "report/compliance_checks.h"
 #include "report/report_format.h"
 #include "report/report_log.h"
+#include "video/vbv_model.h"
 #include "video/video_codes.h"
 #include "video/video_parser.h"
 #include "video/video_statistics.h"
@@ -17,21 +18,12 @@
 namespace {
 
 constexpr uint32_t kMainProfileAtMainLevel = 0x48;  // profile_and_level_indication
-constexpr uint32_t kVariableBitrateVbvDelay = 0xFFFF;
 constexpr uint32_t kChroma420 = 1;
-constexpr uint32_t kFramePicture = 3;
 // frame_rate_code (ISO/IEC 13818-2, table 6-4): the two rates every profile has judged.
 constexpr uint32_t kFrameRate25 = 3;
 constexpr uint32_t kFrameRate2997 = 4;
-// The values of PictureStructure, ProfileAndLevel, CBR_VBR and AllGOPClosed that accept
-// each of their lines.
-constexpr int32_t kFieldPicturesAccepted = 0;
-constexpr int32_t kFramePicturesAccepted = 3;
+// ProfileAndLevel 0 accepts a stream other than MP@ML.
 constexpr int32_t kOtherThanMainProfileAccepted = 0;
-constexpr int32_t kVariableBitrateAccepted = 1;
-constexpr int32_t kConstantBitrateAccepted = 0;
-constexpr int32_t kAllClosedAccepted = 1;
-constexpr int32_t kSomeOpenAccepted = 0;
 // FormatChangesAllowed 1 accepts a change of format inside the stream.
 constexpr int32_t kFormatChangesAccepted = 1;
 // VideoEndCodeRequired 0 accepts a stream without a sequence end code.
@@ -115,7 +107,7 @@ void WriteFrameRateLine(const VideoReference& ref, const VideoStreamInfo& v, boo
 // (any of them) or its own code accepts.
 void WriteStreamTypeLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     ProfileKey cbrVbr = KeyOf(ref, &VideoReference::CBR_VBR);
-    bool variable = v.vbvDelay == kVariableBitrateVbvDelay;
+    bool variable = v.vbvDelay == kNoVbvDelay;
     if (v.profileAndLevel == kMainProfileAtMainLevel) {
         CheckAcceptedWhenKeyIs(
             variable ? "Stream Type = MPEG-2 MP@ML VBR" : "Stream Type = MPEG-2 MP@ML CBR", cbrVbr,
