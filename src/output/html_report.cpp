@@ -187,8 +187,8 @@ struct Plot {
     std::vector<Level> levels;
     std::optional<Band> band;
     bool yFromZero = true;
-    double yFloor = -HUGE_VAL;  // lower values are drawn at it
-    double yMinTop = 0;         // the axis reaches at least this
+    double yFloor = -HUGE_VAL;   // lower values are drawn at it
+    double yMinTop = -HUGE_VAL;  // the axis reaches at least this
 };
 
 // The curve's stretches between gaps, at most `most` points in all: beyond that, each of
