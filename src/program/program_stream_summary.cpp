@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr double kBytesPerMB = 1048576.0;
+// The report's KB and MB.
+constexpr uint64_t kBytesPerKB = 1024;
+constexpr double kBytesPerMB = kBytesPerKB * kBytesPerKB;
 // The MPEG audio total has always been shown in units of 1,038,336 bytes.
 constexpr double kAudioBytesPerMB = 1038336.0;
 // MPEGAudioStreams and MPEGVideoStreams: 1 accepts the MPEG streams, and only 0 the DVD
@@ -18,7 +20,7 @@ constexpr int32_t kSubstreamAccepted = 0;
 
 void WriteSystemHeaderLines(const SystemReference& ref, const StreamIdTable& table, bool& failed) {
     uint32_t rateBoundBps = table.rateBound * kMuxRateUnitBitsPerSecond;
-    LogInfo("Rate Bound = %d bps -> %d Kbps", rateBoundBps, rateBoundBps / 1024);
+    LogInfo("Rate Bound = %d bps -> %d Kbps", rateBoundBps, rateBoundBps / kBitsPerKbit);
     LogInfo("Video Bound = %d active video streams", table.videoBound);
     LogInfo("Audio Bound = %d active audio streams", table.audioBound);
     ProfileKey systemVbr = KeyOf(ref, &SystemReference::SystemVBR);
@@ -94,16 +96,16 @@ void WriteSubstreamLines(const SystemReference& ref, const StreamIdTable& table,
         if (sub >= kFirstAc3Substream && sub <= kLastAc3Substream) {
             CheckAcceptedWhenKeyIs(FormatReportLine("Substream (DVD): AC3 Audio substream %X", sub),
                                    mpegAudio, kSubstreamAccepted, failed);
-            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
+            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / kBytesPerKB;
         } else if (sub >= kFirstDtsSubstream && sub <= kLastDtsSubstream) {
             CheckAcceptedWhenKeyIs(FormatReportLine("Substream (DVD): DTS Audio substream %X", sub),
                                    mpegAudio, kSubstreamAccepted, failed);
-            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / 1024;
+            kiloBytes = table.ac3DtsBytes[sub - kFirstAc3Substream] / kBytesPerKB;
         } else if (sub >= kFirstLpcmSubstream && sub <= kLastLpcmSubstream) {
             CheckAcceptedWhenKeyIs(
                 FormatReportLine("Substream (DVD): LPCM Audio substream %X", sub), mpegAudio,
                 kSubstreamAccepted, failed);
-            kiloBytes = table.lpcmBytes[sub - kFirstLpcmSubstream] / 1024;
+            kiloBytes = table.lpcmBytes[sub - kFirstLpcmSubstream] / kBytesPerKB;
         } else if (sub >= kFirstSubpictureSubstream && sub <= kLastSubpictureSubstream) {
             LogInfo(
                 "Substream (DVD): Subpicture stream %X,        PES packets = %u,        "
@@ -149,18 +151,20 @@ void WriteStreamLines(const SystemReference& ref, const StreamIdTable& table, in
     }
     switch (id) {
         case kProgramStreamMapId:
-            LogInfo("Program Stream Map, packets = %u, Total = %llu KB", packets, bytes / 1024);
+            LogInfo("Program Stream Map, packets = %u, Total = %llu KB", packets,
+                    bytes / kBytesPerKB);
             break;
         case kPrivateStream1Id:
             LogInfo("Private Stream 1, ID: %X, packets = %u, Total = %llu KB", id, packets,
-                    bytes / 1024);
+                    bytes / kBytesPerKB);
             if (table.isDvd) WriteSubstreamLines(ref, table, failed);
             break;
         case kPaddingStreamId:
-            LogInfo("Padding Stream, packets = %u, Total = %llu KB", packets, bytes / 1024);
+            LogInfo("Padding Stream, packets = %u, Total = %llu KB", packets, bytes / kBytesPerKB);
             break;
         case kPrivateStream2Id:
-            LogInfo("Private Stream 2, packets = %u, Total = %llu KB", packets, bytes / 1024);
+            LogInfo("Private Stream 2, packets = %u, Total = %llu KB", packets,
+                    bytes / kBytesPerKB);
             break;
         case kEcmStreamId:
             LogInfo("ECM Stream packets = %u, total bytes = %llu", packets, bytes);
@@ -179,7 +183,7 @@ void WriteStreamLines(const SystemReference& ref, const StreamIdTable& table, in
             break;
         default:
             LogInfo("Other stream 0x%02X,    packets = %u,    Total = %llu KB", id, packets,
-                    bytes / 1024);
+                    bytes / kBytesPerKB);
             break;
     }
 }
@@ -247,7 +251,7 @@ int WriteProgramStreamSummary(const SystemReference& ref, const StreamIdTable& t
                KeyOf(ref, &SystemReference::MPEGPackSize), table.maxPackSize, failed);
     CheckEqual(FormatReportLine("Packets per Pack = %d", table.maxPacketsPerPack),
                KeyOf(ref, &SystemReference::PacketsPerPack), table.maxPacketsPerPack, failed);
-    uint32_t muxRateKbps = table.programMuxRate * kMuxRateUnitBitsPerSecond / 1024;
+    uint32_t muxRateKbps = table.programMuxRate * kMuxRateUnitBitsPerSecond / kBitsPerKbit;
     // Judged against what the streams need once they are measured (the run's
     // CheckRecommendedMuxRate).
     LogProvisionalPass(FormatReportLine("Program Mux Rate = %d Kbps", muxRateKbps));

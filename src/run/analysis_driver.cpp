@@ -190,8 +190,9 @@ void CheckRecommendedMuxRate(const StreamIdTable& table) {
         return;
     }
 
-    std::string text = FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps",
-                                        actual / 1024, static_cast<int>(recommended / 1024));
+    std::string text =
+        FormatReportLine("*Program Mux Rate = %d Kbps, Min. Recommended = %d Kbps",
+                         actual / kBitsPerKbit, static_cast<int>(recommended / kBitsPerKbit));
     int failureLine;
     if (GetPrintOnlyErrors()) {
         failureLine = runState.muxRateLine;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "report/report_format.h"
 #include "ui/chart_series.h"
 #include "ui/report_colours.h"
 #include "ui/window_placement.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr QSize kDesignSize(640, 420);
 constexpr int kMargin = 8;
-constexpr double kBitsPerKilobit = 1024.0;
 constexpr double kHeadroom = 1.05;  // above the buffer line
 // At most this many steps between the labels of the occupancy axis.
 constexpr int kOccupancySteps = 8;
@@ -54,15 +54,14 @@ void TVbvForm::DrawGraphic(double bufferBits) {
     double end = 0;
     double top = bufferBits;
     for (const VbvSample& s : pending_) {
-        line << QPointF(s.seconds, s.beforeBits / kBitsPerKilobit)
-             << QPointF(s.seconds, s.afterBits / kBitsPerKilobit);
+        line << QPointF(s.seconds, s.beforeBits / kBitsPerKbit)
+             << QPointF(s.seconds, s.afterBits / kBitsPerKbit);
         end = std::max(end, s.seconds);
         top = std::max(top, s.beforeBits);
     }
     pending_.clear();
     occupancy_->replace(line);
-    double bufferKbit = bufferBits / kBitsPerKilobit;
+    double bufferKbit = bufferBits / kBitsPerKbit;
     bufferSize_->replace({QPointF(0, bufferKbit), QPointF(end, bufferKbit)});
-    FitGraphAxes(Chart(), std::max(end, 1.0), 0, top * kHeadroom / kBitsPerKilobit,
-                 kOccupancySteps);
+    FitGraphAxes(Chart(), std::max(end, 1.0), 0, top * kHeadroom / kBitsPerKbit, kOccupancySteps);
 }

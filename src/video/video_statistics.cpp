@@ -7,6 +7,7 @@
 
 #include "input/pes_header.h"
 #include "input/start_code_search.h"
+#include "report/report_format.h"
 #include "video/video_listener.h"
 
 namespace {
@@ -36,8 +37,8 @@ void MeasureGopLength(VideoStreamInfo& info) {
     info.minGopLength = firstMeasured ? length : std::min(info.minGopLength, length);
 }
 
-// Bytes in kilobits of 1024 bits.
-double Kilobits(double bytes) { return bytes * 8.0 / 1024.0; }
+// Bytes in the report's kilobits.
+double Kilobits(double bytes) { return bytes * 8.0 / kBitsPerKbit; }
 
 }  // namespace
 
@@ -349,7 +350,7 @@ void VideoStatistics::FinishVideoStream() {
     double framePeriods = static_cast<double>(fields) / 2.0;
     info.averageKbps = fields == 0 ? 0.0
                                    : static_cast<double>(info.totalFrameBytes) / framePeriods *
-                                         info.nominalFrameRate * 8.0 / 1024.0;
+                                         info.nominalFrameRate * 8.0 / kBitsPerKbit;
     // 24, 30 or 60 frames last 1.001 s at 23.976, 29.97 and 59.94 fps.
     if (IsNtscRate(info.frameRateCode)) info.averageKbps *= 1000.0 / 1001.0;
     listener_.DrawBitrateGraph(info.averageKbps);

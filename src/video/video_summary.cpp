@@ -295,7 +295,7 @@ void WriteBitrateLines(const VideoReference& ref, const VideoStreamInfo& v,
     auto averageKbps = static_cast<uint32_t>(v.averageKbps);
     CheckRange(FormatReportLine("Average Bitrate = %d Kbps", averageKbps), 0,
                KeyOf(ref, &VideoReference::VideoAvgBitrate), averageKbps, failed);
-    result.bitrateSumBps += averageKbps * 1024;
+    result.bitrateSumBps += averageKbps * kBitsPerKbit;
     auto peakKbps = static_cast<uint32_t>(v.peakKbps);
     CheckRange(FormatReportLine("Peak Bitrate (1 sec) = %d Kbps", peakKbps), 0,
                KeyOf(ref, &VideoReference::VideoPeakBitrate), peakKbps, failed);
@@ -333,7 +333,7 @@ void WriteVbvLines(const VideoReference& ref, const VideoStreamInfo& v, bool& fa
 void WriteDeclaredBitrateLine(const VideoReference& ref, const VideoStreamInfo& v, bool& failed) {
     uint64_t declaredBps = BitRateBps(v);
     uint64_t limitBps = declaredBps + VbvBufferBits(v);
-    auto peakBps = static_cast<uint64_t>(v.peakKbps * 1024.0);
+    auto peakBps = static_cast<uint64_t>(v.peakKbps * kBitsPerKbit);
     CheckHolds(FormatReportLine("Declared Bitrate = %llu bps, Measured Peak (1 sec) = %llu bps, "
                                 "Limit with the VBV Buffer = %llu bps",
                                 static_cast<unsigned long long>(declaredBps),
