@@ -440,12 +440,30 @@ class Batch {
 
 }  // namespace
 
-std::string WorkerMessage(const RunResult& result) {
-    nlohmann::ordered_json tree = ToJson(result);
-    std::string json = JsonDump(tree, -1);
-    std::vector<uint8_t> packed =
-        nlohmann::ordered_json::to_msgpack({{"result", tree}, {"json", json}});
-    return std::string(packed.begin(), packed.end());
+namespace {
+
+// The message is a MessagePack map of two entries: "json", the JSON text as a str 32, then
+// "result", the result's tree. Framed by hand so that a long programme's JSON text is not
+// also held as a tree, nor copied into one.
+constexpr char kMessageStart[] = "\x82\xA4json\xDB";
+constexpr size_t kMessageStartBytes = sizeof kMessageStart - 1;
+constexpr char kResultKey[] = "\xA6result";
+constexpr size_t kResultKeyBytes = sizeof kResultKey - 1;
+constexpr size_t kLengthBytes = 4;  // big-endian
+
+}  // namespace
+
+std::string WorkerMessage(const RunResult& result, bool seriesInResult) {
+    std::string json = FileJsonText(result);
+    std::vector<uint8_t> tree = nlohmann::ordered_json::to_msgpack(ToJson(result, seriesInResult));
+    std::string message(kMessageStart, kMessageStartBytes);
+    message.reserve(kMessageStartBytes + kLengthBytes + json.size() + kResultKeyBytes + tree.size());
+    auto length = static_cast<uint32_t>(json.size());
+    for (int shift = 24; shift >= 0; shift -= 8) message += static_cast<char>(length >> shift);
+    message += json;
+    message.append(kResultKey, kResultKeyBytes);
+    message.append(tree.begin(), tree.end());
+    return message;
 }
 
 BatchResult WorkerOutcome(const std::string& path, const std::string& output, int status,
@@ -468,11 +486,23 @@ BatchResult WorkerOutcome(const std::string& path, const std::string& output, in
                 ""};
     }
     try {
-        nlohmann::ordered_json message = nlohmann::ordered_json::from_msgpack(output);
-        RunResult result = RunResultFromJson(message.at("result"));
+        size_t at = kMessageStartBytes + kLengthBytes;
+        if (output.compare(0, kMessageStartBytes, kMessageStart) != 0 || output.size() < at) {
+            throw std::runtime_error("not a worker's message");
+        }
+        size_t length = 0;
+        for (size_t i = kMessageStartBytes; i < at; ++i) {
+            length = length << 8 | static_cast<unsigned char>(output[i]);
+        }
+        if (output.size() - at < length + kResultKeyBytes ||
+            output.compare(at + length, kResultKeyBytes, kResultKey) != 0) {
+            throw std::runtime_error("not a worker's message");
+        }
+        RunResult result = RunResultFromJson(nlohmann::ordered_json::from_msgpack(
+            output.begin() + static_cast<long>(at + length + kResultKeyBytes), output.end()));
         // The worker was given this path; a result for another file is no result.
         if (result.path != path) throw std::runtime_error("another file's result");
-        return {std::move(result), message.at("json").get<std::string>()};
+        return {std::move(result), output.substr(at, length)};
     } catch (const std::exception&) {
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return {ErrorResult(path, "The analysis ended without a result (exit status " +

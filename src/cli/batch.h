@@ -48,8 +48,9 @@ struct BatchCallbacks {
 void RunBatch(InputFeed& feed, const BatchSettings& settings, const BatchCallbacks& callbacks);
 
 // What a worker writes on its standard output: its result as MessagePack, which keeps a
-// path's bytes as they are, with the result's JSON object.
-std::string WorkerMessage(const RunResult& result);
+// path's bytes as they are, with the result's JSON object as text. Without
+// `seriesInResult` the series travel in the JSON text alone.
+std::string WorkerMessage(const RunResult& result, bool seriesInResult = true);
 
 // The message a worker wrote, its exit status as waitpid gave it and whether it was
 // stopped for the time limit: the file's result, or an error result that says what

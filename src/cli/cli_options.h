@@ -36,6 +36,7 @@ struct CliOptions {
     bool worker = false;
     bool workerStatus = false;       // the worker shows its phase on a terminal's standard error
     bool workerSeries = false;       // the worker's result keeps GOP rows and one-second bitrates
+    bool workerSeriesText = false;   // and hands them over in the JSON text alone
     bool workerVbv = false;          // the worker's result keeps each picture's buffer occupancy
     bool workerLoudness = false;     // the worker measures loudness and keeps its curves
     bool workerNoReadAhead = false;  // the worker reads each block when it is due

@@ -137,9 +137,10 @@ int RunWorker(const CliOptions& options) {
     InstallWorkerStopHandlers();
     LoadWorkerProfile(options);
     if (options.workerNoReadAhead) SetReadAhead(false);
-    std::string message = WorkerMessage(AnalyseInThisProcess(
-        options.files.front(), options.workerStatus,
-        {options.workerSeries, options.workerVbv, options.workerLoudness}));
+    std::string message = WorkerMessage(
+        AnalyseInThisProcess(options.files.front(), options.workerStatus,
+                             {options.workerSeries, options.workerVbv, options.workerLoudness}),
+        !options.workerSeriesText);
     bool ok = std::fwrite(message.data(), 1, message.size(), stdout) == message.size();
     return std::fflush(stdout) == 0 && ok ? kExitPass : kExitFail;
 }
@@ -174,10 +175,15 @@ struct LoadedProfile {
 };
 
 // The JSON holds each video stream's GOP rows and bitrates; the CSV files hold a series each.
-bool WritesSeries(const CliOptions& options) {
-    bool json = options.format == OutputFormat::Json || options.format == OutputFormat::JsonLines;
-    return json || !options.gopsPath.empty() || !options.bitratePath.empty() ||
-           !options.vbvPath.empty() || !options.loudnessPath.empty();
+bool WritesSeriesJson(const CliOptions& options) {
+    return options.format == OutputFormat::Json || options.format == OutputFormat::JsonLines;
+}
+
+// The HTML graphs and the CSV files read the series from the result itself.
+bool ReadsSeries(const CliOptions& options) {
+    return options.format == OutputFormat::Html || !options.gopsPath.empty() ||
+           !options.bitratePath.empty() || !options.vbvPath.empty() ||
+           !options.loudnessPath.empty();
 }
 
 BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& profile,
@@ -195,7 +201,11 @@ BatchSettings WorkerSettings(const CliOptions& options, const LoadedProfile& pro
     if (oneFile && ::isatty(STDERR_FILENO)) settings.workerArgs.push_back("--worker-status");
     // A long programme's series cost memory a GOP and a second: kept only for an output
     // that writes them.
-    if (WritesSeries(options)) settings.workerArgs.push_back("--worker-series");
+    if (WritesSeriesJson(options) || ReadsSeries(options)) {
+        settings.workerArgs.push_back("--worker-series");
+    }
+    // Written as JSON text alone, they travel as that text alone.
+    if (!ReadsSeries(options)) settings.workerArgs.push_back("--worker-series-text");
     if (!options.vbvPath.empty()) settings.workerArgs.push_back("--worker-vbv");
     if (!options.loudnessPath.empty()) settings.workerArgs.push_back("--worker-loudness");
     unsigned cores = std::thread::hardware_concurrency();

@@ -21,8 +21,6 @@ std::string JsonDump(const json& document, int indent) {
     return document.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-std::string FileJsonText(const RunResult& result) { return JsonDump(ToJson(result), -1); }
-
 std::string JsonDocumentStart(const RunStamp& stamp) {
     bool none = stamp.profilePath.empty();
     json head = {{"tool", {{"name", "Zembra"}, {"version", VersionNumber()}}},

@@ -15,6 +15,8 @@
 
 // One file's object on one line. A batch makes it as each file's result comes in, while
 // the other files are still being analysed, so that the JSON costs no more time than text.
+// Written series by series rather than held as one tree: a long programme's rows cost
+// their text alone.
 std::string FileJsonText(const RunResult& result);
 
 // The run's document around the files' objects, one file a line.

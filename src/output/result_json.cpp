@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "output/json_report.h"
+
 using json = nlohmann::ordered_json;
 
 namespace {
@@ -211,10 +213,9 @@ void ReadVbvJson(const json& vbv, VideoSeries& series) {
     }
 }
 
-json VideoJson(const VideoStreamFigures& v) {
-    json gops = json::array();
-    for (const GopRow& gop : v.series.gops) gops.push_back(GopJson(gop));
-    json j = {{"id", v.id},
+// The figures without the series, which VideoJson and VideoText add after them.
+json VideoFiguresJson(const VideoStreamFigures& v) {
+    return {{"id", v.id},
               {"status", v.status},
               {"horizontalSize", v.horizontalSize},
               {"verticalSize", v.verticalSize},
@@ -248,11 +249,19 @@ json VideoJson(const VideoStreamFigures& v) {
               {"durationSeconds", v.durationSeconds},
               {"firstPtsMs", v.firstPtsMs},
               {"averageKbps", v.averageKbps},
-              {"peakKbps", v.peakKbps},
-              {"gops", gops},
-              {"bitrate",
-               {{"kilobitsPerSecond", v.series.kilobitsPerSecond},
-                {"averageKbps", v.series.averageKbps}}}};
+              {"peakKbps", v.peakKbps}};
+}
+
+json BitrateJson(const VideoSeries& series) {
+    return {{"kilobitsPerSecond", series.kilobitsPerSecond}, {"averageKbps", series.averageKbps}};
+}
+
+json VideoJson(const VideoStreamFigures& v) {
+    json j = VideoFiguresJson(v);
+    json gops = json::array();
+    for (const GopRow& gop : v.series.gops) gops.push_back(GopJson(gop));
+    j["gops"] = std::move(gops);
+    j["bitrate"] = BitrateJson(v.series);
     if (v.series.vbvBufferBits > 0) j["vbv"] = VbvJson(v.series);
     return j;
 }
@@ -295,6 +304,7 @@ VideoStreamFigures VideoFromJson(const json& j) {
     j.at("averageKbps").get_to(v.averageKbps);
     j.at("peakKbps").get_to(v.peakKbps);
     v.series.streamId = v.id;
+    if (!j.contains("gops")) return v;  // the series travelled elsewhere
     for (const json& gop : j.at("gops")) v.series.gops.push_back(GopFromJson(gop));
     const json& bitrate = j.at("bitrate");
     bitrate.at("kilobitsPerSecond").get_to(v.series.kilobitsPerSecond);
@@ -319,18 +329,20 @@ AudioLevels LevelsFromJson(const json& j) {
             j.at("decodedSeconds").get<double>()};
 }
 
+json CurvePointJson(const LoudnessPoint& p) {
+    return {p.seconds, p.momentaryLufs, p.shortTermLufs};
+}
+
 // -infinity (silence) is written as null.
-json LoudnessJson(const LoudnessFigures& l) {
+json LoudnessJson(const LoudnessFigures& l, bool curve) {
     json j = {{"integratedLufs", l.integratedLufs},
               {"rangeLu", l.rangeLu},
               {"maxMomentaryLufs", l.maxMomentaryLufs},
               {"maxShortTermLufs", l.maxShortTermLufs},
               {"truePeakDbtp", l.truePeakDbtp}};
-    if (l.curve) {
+    if (curve && l.curve) {
         json points = json::array();
-        for (const LoudnessPoint& p : l.curve->points) {
-            points.push_back({p.seconds, p.momentaryLufs, p.shortTermLufs});
-        }
+        for (const LoudnessPoint& p : l.curve->points) points.push_back(CurvePointJson(p));
         j["curve"] = points;
     }
     return j;
@@ -354,7 +366,7 @@ LoudnessFigures LoudnessFromJson(int id, const json& j) {
     return l;
 }
 
-json AudioJson(const AudioStreamFigures& a) {
+json AudioJson(const AudioStreamFigures& a, bool curve) {
     json j = {{"id", a.id},
               {"status", a.status},
               {"format", a.format},
@@ -372,7 +384,7 @@ json AudioJson(const AudioStreamFigures& a) {
               {"firstPtsMs", a.firstPtsMs},
               {"decoded", a.decoded}};
     if (a.levels) j["levels"] = LevelsJson(*a.levels);
-    if (a.loudness) j["loudness"] = LoudnessJson(*a.loudness);
+    if (a.loudness) j["loudness"] = LoudnessJson(*a.loudness, curve);
     return j;
 }
 
@@ -426,7 +438,7 @@ bool IsUtf8(const std::string& text) {
 
 }  // namespace
 
-json ToJson(const RunResult& result) {
+json ToJson(const RunResult& result, bool series) {
     json lines = json::array();
     for (const ResultLine& line : result.lines) lines.push_back(LineJson(line));
     json file = {{"path", result.path},
@@ -442,13 +454,80 @@ json ToJson(const RunResult& result) {
         result.programStream ? ProgramStreamJson(*result.programStream) : json(nullptr);
     file["videoStreams"] = json::array();
     for (const VideoStreamFigures& video : result.videoStreams) {
-        file["videoStreams"].push_back(VideoJson(video));
+        file["videoStreams"].push_back(series ? VideoJson(video) : VideoFiguresJson(video));
     }
     file["audioStreams"] = json::array();
     for (const AudioStreamFigures& audio : result.audioStreams) {
-        file["audioStreams"].push_back(AudioJson(audio));
+        file["audioStreams"].push_back(AudioJson(audio, series));
     }
     return file;
+}
+
+namespace {
+
+// A series as a JSON array, one element at a time.
+template <typename Item, typename ToJsonOf>
+std::string ArrayText(const std::vector<Item>& items, ToJsonOf toJson) {
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += ',';
+        text += JsonDump(toJson(items[i]), -1);
+    }
+    return text + "]";
+}
+
+// An object's text with members appended before its closing brace (`closing` of them: the
+// object's own, and those of the objects it ends inside).
+std::string WithMembers(std::string objectText, const std::string& members, size_t closing = 1) {
+    std::string braces = objectText.substr(objectText.size() - closing);
+    objectText.resize(objectText.size() - closing);
+    return objectText + members + braces;
+}
+
+std::string VideoText(const VideoStreamFigures& v) {
+    std::string series = ",\"gops\":" + ArrayText(v.series.gops, GopJson) +
+                         ",\"bitrate\":" + JsonDump(BitrateJson(v.series), -1);
+    if (v.series.vbvBufferBits > 0) {
+        series += ",\"vbv\":{\"bufferBits\":" + JsonDump(v.series.vbvBufferBits, -1) +
+                  ",\"occupancy\":" + ArrayText(v.series.vbv, [](const VbvPoint& p) {
+                      return json{p.picture, p.seconds, p.beforeBits, p.afterBits};
+                  }) +
+                  "}";
+    }
+    return WithMembers(JsonDump(VideoFiguresJson(v), -1), series);
+}
+
+// The curve is the last member of the loudness object, itself the audio object's last.
+std::string AudioText(const AudioStreamFigures& a) {
+    std::string text = JsonDump(AudioJson(a, false), -1);
+    if (!a.loudness || !a.loudness->curve) return text;
+    return WithMembers(text, ",\"curve\":" + ArrayText(a.loudness->curve->points, CurvePointJson), 2);
+}
+
+template <typename Item, typename TextOf>
+std::string ArrayOfTexts(const std::vector<Item>& items, TextOf textOf) {
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i) text += (i > 0 ? "," : "") + textOf(items[i]);
+    return text + "]";
+}
+
+}  // namespace
+
+std::string FileJsonText(const RunResult& result) {
+    std::string text = "{";
+    const json figures = ToJson(result, false);  // held: a range-for over items() of a temporary dangles
+    for (const auto& [key, value] : figures.items()) {
+        if (text.size() > 1) text += ',';
+        text += JsonDump(key, -1) + ':';
+        if (key == "videoStreams") {
+            text += ArrayOfTexts(result.videoStreams, VideoText);
+        } else if (key == "audioStreams") {
+            text += ArrayOfTexts(result.audioStreams, AudioText);
+        } else {
+            text += JsonDump(value, -1);
+        }
+    }
+    return text + "}";
 }
 
 RunResult RunResultFromJson(const json& j) {

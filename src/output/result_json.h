@@ -6,6 +6,7 @@
 
 #include "run/run_result.h"
 
-nlohmann::ordered_json ToJson(const RunResult& result);
+// Without `series`, no GOP rows, bitrate samples, buffer occupancy or loudness curve.
+nlohmann::ordered_json ToJson(const RunResult& result, bool series = true);
 // Throws nlohmann::ordered_json::exception when the document is not a run result.
 RunResult RunResultFromJson(const nlohmann::ordered_json& json);

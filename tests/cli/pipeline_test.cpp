@@ -554,6 +554,29 @@ TEST(WorkerMessage, CarriesTheResultUnchanged) {
     BatchResult other = WorkerOutcome("/ingest/other.mpg", WorkerMessage(result), 0, false, 0);
     EXPECT_EQ(FileVerdict::Error, other.result.verdict);
     EXPECT_EQ("The analysis ended without a result (exit status 0)", other.result.reason);
+    // A message cut short anywhere (a worker killed while writing) is no result.
+    std::string whole = WorkerMessage(result);
+    for (size_t cut : {size_t{0}, size_t{3}, size_t{9}, whole.size() / 2, whole.size() - 1}) {
+        BatchResult cutShort = WorkerOutcome(result.path, whole.substr(0, cut), 0, false, 0);
+        EXPECT_EQ(FileVerdict::Error, cutShort.result.verdict) << cut;
+    }
+}
+
+// Series written as JSON alone travel in its text alone: the result keeps its figures.
+TEST(WorkerMessage, SeriesInTheJsonTextAlone) {
+    RunResult result = ErrorResult("/ingest/spot.mpg", "none");
+    result.verdict = FileVerdict::Pass;
+    VideoStreamFigures video;
+    video.id = 0xE0;
+    video.gopCount = 2;
+    video.series = {0xE0, {{"00:00:00:00", 12, "IBBPBBPBBPBB", true, true, false}}, {4000}, 4000,
+                    0, {}};
+    result.videoStreams = {video};
+    BatchResult back = WorkerOutcome(result.path, WorkerMessage(result, false), 0, false, 0);
+    EXPECT_EQ(FileJsonText(result), back.json);
+    ASSERT_EQ(1u, back.result.videoStreams.size());
+    EXPECT_EQ(2u, back.result.videoStreams[0].gopCount);
+    EXPECT_TRUE(back.result.videoStreams[0].series.gops.empty());
 }
 
 // On a terminal (here the pseudo-terminal of script(1)) a batch shows its progress on

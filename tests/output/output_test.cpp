@@ -11,6 +11,7 @@
 #include "cli/file_analysis.h"
 #include "output/csv.h"
 #include "output/csv_summary.h"
+#include "output/json_report.h"
 #include "output/result_json.h"
 #include "output/junit_report.h"
 #include "output/key_text.h"
@@ -194,6 +195,37 @@ TEST(RunResult, SurvivesTheWayFromTheWorker) {
     json badVerdict = ToJson(result);
     badVerdict["verdict"] = "ok";
     EXPECT_THROW(RunResultFromJson(badVerdict), json::exception);
+}
+
+// The file's JSON text is written series by series; it must read as the whole tree dumped
+// at once, for streams with and without series, buffer occupancy, levels and a curve.
+TEST(RunResult, JsonTextWrittenBySeriesIsTheTreeDumped) {
+    const double silence = -std::numeric_limits<double>::infinity();
+    RunResult result = FailingResult("caf\xE9.mpg");
+    result.programStream = ProgramStreamFigures{};
+    result.programStream->streams = {{0xE0, 3, 3600}, {0xC0, 3, 1152}};
+    VideoStreamFigures bare;  // refused: no rows, no buffer
+    bare.id = 0xE1;
+    result.videoStreams.push_back(bare);
+    AudioStreamFigures decoded = result.audioStreams[0];
+    decoded.id = 0xC1;
+    decoded.decoded = true;
+    decoded.levels = AudioLevels{-60, -60.5, -1, silence, -20, -21, 3, 0, 2};
+    decoded.loudness = LoudnessFigures{-23.5, 4.5, -20, -21, {-1.5, silence}, std::nullopt};
+    AudioStreamFigures curved = decoded;
+    curved.id = 0xC2;
+    curved.loudness->curve = LoudnessCurve{0xC2, {{0.1, silence, silence}, {0.2, -22.5, -23}}};
+    result.audioStreams.insert(result.audioStreams.end(), {decoded, curved});
+    for (const RunResult& each : {result, FailingResult("a.mpg"), ErrorResult("b.mpg", "gone")}) {
+        EXPECT_EQ(JsonDump(ToJson(each), -1), FileJsonText(each)) << each.path;
+    }
+    // Without series the tree keeps every figure but no row, sample, buffer point or curve.
+    json lean = ToJson(result, false);
+    EXPECT_FALSE(lean["videoStreams"][0].contains("gops"));
+    EXPECT_FALSE(lean["videoStreams"][0].contains("vbv"));
+    EXPECT_EQ(2999.75, lean["videoStreams"][0]["averageKbps"]);
+    EXPECT_FALSE(lean["audioStreams"][2]["loudness"].contains("curve"));
+    EXPECT_EQ(-23.5, lean["audioStreams"][2]["loudness"]["integratedLufs"]);
 }
 
 TEST(RunResult, FailureLinesAreThoseThatFailTheFile) {
