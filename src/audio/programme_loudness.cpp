@@ -13,11 +13,10 @@ namespace {
 
 std::array<ProgrammeLoudnessFigures, kAudioStreamIdCount> records;
 
-constexpr double kPointSeconds = 0.1;  // EBU Tech 3341: meters update at least every 100 ms
-constexpr unsigned long kPointMs = 100;
-// Blocks of 100 ms in the momentary (400 ms) and short-term (3 s) windows.
-constexpr size_t kMomentaryBlocks = 4;
-constexpr size_t kShortTermBlocks = 30;
+constexpr double kPointSeconds = kLoudnessPointMs / 1000.0;
+// Blocks of one point in the momentary and short-term windows.
+constexpr size_t kMomentaryBlocks = kGatingBlockMs / kLoudnessPointMs;
+constexpr size_t kShortTermBlocks = kShortTermWindowMs / kLoudnessPointMs;
 // Loudness is -0.691 + 10 log10 of the channels' weighted mean square (BS.1770-4, (2)).
 constexpr double kLoudnessOffset = -0.691;
 
@@ -71,7 +70,7 @@ bool ProgrammeLoudness::Start(int32_t sampleRate, int32_t channels) {
 // 3 s one, and a run reads ten a second.
 void ProgrammeLoudness::AddPoint() {
     double lufs = 0;
-    ebur128_loudness_window(meter_->st, kPointMs, &lufs);
+    ebur128_loudness_window(meter_->st, kLoudnessPointMs, &lufs);
     blockEnergy_[nextBlock_ % kShortTermBlocks] = std::isfinite(lufs) ? EnergyOf(lufs) : 0;
     double momentary = 0;
     double shortTerm = 0;

@@ -25,9 +25,15 @@ struct ProgrammeLoudnessFigures {
     std::vector<LoudnessPoint> curve;  // every 100 ms
 };
 
-// A gated block is 400 ms long (ITU-R BS.1770-4, 2.8): a shorter stream has no integrated
-// loudness at all.
-constexpr double kGatingBlockSeconds = 0.4;
+// The meters are read every 100 ms (EBU Tech 3341: at least that often), each reading one
+// block of that length.
+constexpr unsigned long kLoudnessPointMs = 100;
+// A gated block is 400 ms long (ITU-R BS.1770-4, 2.8), the momentary window as long (EBU
+// Tech 3341): a shorter stream has no integrated loudness at all.
+constexpr unsigned long kGatingBlockMs = 400;
+constexpr double kGatingBlockSeconds = kGatingBlockMs / 1000.0;
+// The short-term window (EBU Tech 3341).
+constexpr unsigned long kShortTermWindowMs = 3000;
 
 // What the decoding pass of each stream id 0xC0 to 0xDF measured; `measured` is false
 // where loudness was not asked for.
@@ -57,7 +63,8 @@ class ProgrammeLoudness {
     int32_t channels_ = 0;
     int64_t frames_ = 0;
     int64_t framesToNextPoint_ = 0;
-    std::array<double, 30> blockEnergy_{};  // the last 3 s in blocks of 100 ms, a ring
+    // The last short-term window in blocks of one point, a ring.
+    std::array<double, kShortTermWindowMs / kLoudnessPointMs> blockEnergy_{};
     size_t nextBlock_ = 0;
     ProgrammeLoudnessFigures figures_;
 };

@@ -103,8 +103,7 @@ constexpr Accepted kEmphasis =
 constexpr Accepted kDbfs = Range(-200, 0, "dBFS from -200 to 0");
 constexpr Accepted kRmsLevel = Range(-100, 50, "dB from -100 to 50");
 constexpr Accepted kDbWidth = Range(0, 200, "dB from 0 to 200");
-// ITU-R BS.1770-4: the absolute gate lies at -70 LUFS.
-constexpr Accepted kLufs = Range(-70, 0, "LUFS from -70 to 0");
+constexpr Accepted kLufs = Range(kAbsoluteGateLufs, 0, "LUFS from -70 to 0");
 constexpr Accepted kLu = Range(0, 100, "LU from 0 to 100");
 constexpr Accepted kDbtp = Range(-200, 6, "dBTP from -200 to 6");
 constexpr Accepted kSpotLength =

@@ -106,6 +106,10 @@ struct AudioReference {
     double ShortTermLoudnessMax;  // LUFS
 };
 
+// The absolute gate of ITU-R BS.1770-4 (2.8), below which no block counts: the least
+// loudness a key takes, and the floor the loudness graphs draw silence at.
+constexpr double kAbsoluteGateLufs = -70;
+
 struct ReferenceProfileData {
     SystemReference system;
     VideoReference video;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "reference/reference_profile.h"
 #include "ui/chart_series.h"
 #include "ui/graph_view.h"
 #include "ui/report_colours.h"
@@ -20,9 +21,8 @@ namespace {
 
 constexpr QSize kDesignSize(640, 420);
 constexpr int kMargin = 8;
-// Silence and anything quieter are drawn at the absolute gate of ITU-R BS.1770-4, below
-// which no block counts.
-constexpr double kFloorLufs = -70;
+// Silence and anything quieter are drawn at the absolute gate.
+constexpr double kFloorLufs = kAbsoluteGateLufs;
 constexpr double kMarginLu = 3;    // above and below what is drawn
 constexpr int kLoudnessSteps = 8;  // at most, between the labels of the loudness axis
 
