@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -19,7 +20,11 @@
 namespace {
 
 constexpr int32_t kPcmBufferBytes = 16384;
-constexpr int32_t kFullScale = 32768;
+// The extremes of a 16-bit sample: a clipped sample reads one of them; full scale is the
+// magnitude of the lowest.
+constexpr int16_t kHighestSample = std::numeric_limits<int16_t>::max();
+constexpr int16_t kLowestSample = std::numeric_limits<int16_t>::min();
+constexpr int32_t kFullScale = -int32_t{kLowestSample};
 constexpr double kSilentLevel = 0.001;  // stands in for 0 inside the logarithm
 constexpr double kDcFloorDbfs = -100.0;
 constexpr size_t kInputPieceBytes = 16384;
@@ -183,14 +188,14 @@ void LevelMeasurement::TakeChannel(int c, const int16_t* samples, int32_t first,
     }
     sampleSum_[c] += sum;
     peak_[c] = std::max({peak_[c], int32_t{highest}, -int32_t{lowest}});
-    if (highest != 32767 && lowest != -32768) {
+    if (highest != kHighestSample && lowest != kLowestSample) {
         if (frames > 0) clipRun_[c] = 0;
         return;
     }
     uint32_t run = clipRun_[c];
     for (int32_t i = 0; i < frames; ++i) {
         int16_t sample = samples[first + i * kStride];
-        run = (sample == 32767 || sample == -32768) ? run + 1 : 0;
+        run = (sample == kHighestSample || sample == kLowestSample) ? run + 1 : 0;
         clipCount_[c] += run >= 2;  // a run of k full-scale samples counts k - 1
     }
     clipRun_[c] = run;
