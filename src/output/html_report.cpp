@@ -40,7 +40,9 @@ dl.facts dd { margin: 0; overflow-wrap: anywhere; }
 table { border-collapse: collapse; width: 100%; margin: 0.4em 0 1em; }
 th, td { border: 1px solid #bbbbbb; padding: 0.25em 0.5em; text-align: left; vertical-align: top;
   overflow-wrap: anywhere; }
-th { background: #eeeeee; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+th { background: #eeeeee; white-space: nowrap; overflow-wrap: normal;
+  -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+td.verdict { white-space: nowrap; }
 th.number, td.number { text-align: right; white-space: nowrap; width: 1%; }
 .failures td.text a { color: #b71c1c; font-weight: bold; }
 .failures td.text a.warning { color: #8a5a00; }
