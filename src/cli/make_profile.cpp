@@ -469,7 +469,8 @@ std::string ProfileText(const RunResult& reference) {
         if (line.check) AddCheck(builder, line, periods);
     }
     AddNoneCountedWithoutLines(builder);
-    builder.SetText("Processing", "MaxTimeToProcess", "0", "the whole file is analysed");
+    builder.SetText("Processing", "MaxTimeToProcess", std::to_string(kTimeKeyNotSet),
+                    "the whole file is analysed");
     AddVideoFigures(builder, reference.videoStreams);
     // A reference whose format changes has the line that sets the key to accept it.
     if (!reference.videoStreams.empty()) {

@@ -11,8 +11,6 @@
 
 namespace {
 
-// The three time keys are not set at 0.
-constexpr int32_t kTimeKeyNotSet = 0;
 // An empty list leaves SpotDurations not set; no number in a list stands for that.
 constexpr double kNoNotSet = std::numeric_limits<double>::quiet_NaN();
 

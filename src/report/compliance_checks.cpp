@@ -88,7 +88,7 @@ void JudgeRealRange(const std::string& line, CheckLimit min, CheckLimit max, dou
 }
 
 CheckOutcome ToleranceOutcome(uint32_t tolerance, double value) {
-    if (tolerance == 0) return CheckOutcome::Information;
+    if (tolerance == kTimeKeyNotSet) return CheckOutcome::Information;
     return std::fabs(value) <= tolerance ? CheckOutcome::Pass : CheckOutcome::Failure;
 }
 

@@ -22,6 +22,8 @@
 // Not-set values of the reference profile.
 constexpr int32_t kNotSet = 65535;
 constexpr double kRealNotSet = 1000.0;  // this or more
+// The time keys (the two audio-video differences and MaxTimeToProcess) are not set at 0.
+constexpr int32_t kTimeKeyNotSet = 0;
 
 // A key of the profile with the value the last load gave it.
 struct ProfileKey {
