@@ -4,6 +4,7 @@
 #include "input/start_code_search.h"
 #include "input/stream_reader.h"
 #include "report/report_log.h"
+#include "video/video_codes.h"
 #include "video/video_listener.h"
 #include "video/video_statistics.h"
 
