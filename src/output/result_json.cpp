@@ -7,32 +7,20 @@
 #include <utility>
 
 #include "output/json_report.h"
+#include "run/enum_names.h"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-template <typename Enum, size_t N>
-const char* NameOf(const std::array<std::pair<Enum, const char*>, N>& names, Enum value) {
-    for (const auto& [each, name] : names) {
-        if (each == value) return name;
-    }
-    return names[0].second;
+// The value a name of the document stands for; a name no value has is no run result.
+template <typename Enum>
+Enum KnownValue(std::optional<Enum> value, const std::string& name) {
+    if (!value) throw json::other_error::create(501, "unknown name \"" + name + "\"", nullptr);
+    return *value;
 }
 
-[[noreturn]] void ThrowUnknownName(const std::string& name) {
-    throw json::other_error::create(501, "unknown name \"" + name + "\"", nullptr);
-}
-
-template <typename Enum, size_t N>
-Enum ValueOf(const std::array<std::pair<Enum, const char*>, N>& names, const std::string& name) {
-    for (const auto& [each, text] : names) {
-        if (name == text) return each;
-    }
-    ThrowUnknownName(name);
-}
-
-constexpr std::array<std::pair<CheckKind, const char*>, 6> kCheckKindNames = {
+constexpr EnumNames<CheckKind, 6> kCheckKindNames = {
     {{CheckKind::Equal, "equal"},
      {CheckKind::Range, "range"},
      {CheckKind::RealRange, "realRange"},
@@ -40,7 +28,7 @@ constexpr std::array<std::pair<CheckKind, const char*>, 6> kCheckKindNames = {
      {CheckKind::Mask, "mask"},
      {CheckKind::Forced, "forced"}}};
 
-constexpr std::array<std::pair<CheckOutcome, const char*>, 4> kOutcomeNames = {
+constexpr EnumNames<CheckOutcome, 4> kOutcomeNames = {
     {{CheckOutcome::Information, "information"},
      {CheckOutcome::Pass, "pass"},
      {CheckOutcome::Warning, "warning"},
@@ -88,8 +76,10 @@ json CheckJson(const JudgedCheck& check) {
 
 JudgedCheck CheckFromJson(const json& j) {
     JudgedCheck check;
-    check.kind = ValueOf(kCheckKindNames, j.at("type").get<std::string>());
-    check.outcome = ValueOf(kOutcomeNames, j.at("outcome").get<std::string>());
+    std::string kind = j.at("type").get<std::string>();
+    check.kind = KnownValue(Named(kCheckKindNames, kind), kind);
+    std::string outcome = j.at("outcome").get<std::string>();
+    check.outcome = KnownValue(Named(kOutcomeNames, outcome), outcome);
     check.measured = MeasuredFromJson(check.kind, j.at("measured").at("value").get<double>());
     check.unit = j.at("measured").at("unit").get<std::string>();
     check.reference = ValueFromJson(j.at("reference"));
@@ -108,9 +98,7 @@ json LineJson(const ResultLine& line) {
 ResultLine LineFromJson(const json& j) {
     ResultLine line;
     std::string kind = j.at("kind").get<std::string>();
-    std::optional<LineKind> named = LineKindNamed(kind);
-    if (!named) ThrowUnknownName(kind);
-    line.kind = *named;
+    line.kind = KnownValue(LineKindNamed(kind), kind);
     line.text = j.at("text").get<std::string>();
     if (j.contains("check")) line.check = CheckFromJson(j.at("check"));
     line.streamStart = j.value("streamStart", false);
@@ -535,9 +523,7 @@ RunResult RunResultFromJson(const json& j) {
     result.path = j.at("path").get<std::string>();
     if (!j.at("size").is_null()) result.sizeBytes = j.at("size").get<uint64_t>();
     std::string verdict = j.at("verdict").get<std::string>();
-    std::optional<FileVerdict> named = VerdictNamed(verdict);
-    if (!named) ThrowUnknownName(verdict);
-    result.verdict = *named;
+    result.verdict = KnownValue(VerdictNamed(verdict), verdict);
     if (!j.at("reason").is_null()) result.reason = j.at("reason").get<std::string>();
     result.seconds = j.at("processingSeconds").get<double>();
     for (const json& line : j.at("lines")) result.lines.push_back(LineFromJson(line));

@@ -2,41 +2,23 @@
 // result.
 #include "run/run_result.h"
 
-#include <array>
-#include <utility>
+#include "run/enum_names.h"
 
 namespace {
 
-constexpr std::array<std::pair<FileVerdict, const char*>, 5> kVerdictNames = {
+constexpr EnumNames<FileVerdict, 5> kVerdictNames = {
     {{FileVerdict::Pass, "pass"},
      {FileVerdict::Fail, "fail"},
      {FileVerdict::Error, "error"},
      {FileVerdict::Interrupted, "interrupted"},
      {FileVerdict::NotAnalysed, "not analysed"}}};
 
-constexpr std::array<std::pair<LineKind, const char*>, 5> kLineKindNames = {
+constexpr EnumNames<LineKind, 5> kLineKindNames = {
     {{LineKind::Heading, "heading"},
      {LineKind::Info, "info"},
      {LineKind::Pass, "pass"},
      {LineKind::Fail, "fail"},
      {LineKind::Warning, "warning"}}};
-
-template <typename Enum, size_t N>
-const char* NameOf(const std::array<std::pair<Enum, const char*>, N>& names, Enum value) {
-    for (const auto& [each, name] : names) {
-        if (each == value) return name;
-    }
-    return names[0].second;
-}
-
-template <typename Enum, size_t N>
-std::optional<Enum> Named(const std::array<std::pair<Enum, const char*>, N>& names,
-                          std::string_view name) {
-    for (const auto& [each, text] : names) {
-        if (name == text) return each;
-    }
-    return std::nullopt;
-}
 
 }  // namespace
 
