@@ -376,19 +376,16 @@ void RunAnalysis(const char* path, const RunOptions& options) {
 
 RunResult AnalyzeFile(const char* path, const RunOptions& options) {
     auto start = std::chrono::steady_clock::now();
-    RunResult result;
-    {
-        ScopedReportSink report(nullptr);
-        RecordingSink recording(report.Previous());
-        SetReportSink(&recording);
-        // Without series asked for, the front end's listener (if any) is told alone.
-        ScopedVideoListener video(nullptr);
-        SeriesRecorder series(options.bufferOccupancy, video.Previous());
-        SetVideoListener(options.series ? &series : video.Previous());
-        RunAnalysis(path, options);
-        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        result = CaptureRunResult(path, recording, std::move(series.Streams()), elapsed.count(),
-                                  options.loudnessCurves);
-    }
-    return result;
+    // The run keeps its own record of what it shows the front end, and passes it all on.
+    ScopedReportSink report(nullptr);
+    RecordingSink recording(report.Previous());
+    SetReportSink(&recording);
+    // Without series asked for, the front end's listener (if any) is told alone.
+    ScopedVideoListener video(nullptr);
+    SeriesRecorder series(options.bufferOccupancy, video.Previous());
+    SetVideoListener(options.series ? &series : video.Previous());
+    RunAnalysis(path, options);
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return CaptureRunResult(path, recording, std::move(series.Streams()), elapsed.count(),
+                            options.loudnessCurves);
 }
