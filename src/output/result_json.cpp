@@ -185,11 +185,13 @@ GopRow GopFromJson(const json& j) {
 }
 
 // Each picture as [picture, seconds, beforeBits, afterBits]: a long programme has many.
+json VbvPointJson(const VbvPoint& point) {
+    return {point.picture, point.seconds, point.beforeBits, point.afterBits};
+}
+
 json VbvJson(const VideoSeries& series) {
     json occupancy = json::array();
-    for (const VbvPoint& point : series.vbv) {
-        occupancy.push_back({point.picture, point.seconds, point.beforeBits, point.afterBits});
-    }
+    for (const VbvPoint& point : series.vbv) occupancy.push_back(VbvPointJson(point));
     return {{"bufferBits", series.vbvBufferBits}, {"occupancy", occupancy}};
 }
 
@@ -453,15 +455,18 @@ json ToJson(const RunResult& result, bool series) {
 
 namespace {
 
-// A series as a JSON array, one element at a time.
+// An array's text, one element's text at a time.
+template <typename Item, typename TextOf>
+std::string ArrayOfTexts(const std::vector<Item>& items, TextOf textOf) {
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i) text += (i > 0 ? "," : "") + textOf(items[i]);
+    return text + "]";
+}
+
+// A series as a JSON array, one element at a time, never the whole as one tree.
 template <typename Item, typename ToJsonOf>
 std::string ArrayText(const std::vector<Item>& items, ToJsonOf toJson) {
-    std::string text = "[";
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) text += ',';
-        text += JsonDump(toJson(items[i]), -1);
-    }
-    return text + "]";
+    return ArrayOfTexts(items, [&](const Item& item) { return JsonDump(toJson(item), -1); });
 }
 
 // An object's text with members appended before its closing brace (`closing` of them: the
@@ -477,10 +482,7 @@ std::string VideoText(const VideoStreamFigures& v) {
                          ",\"bitrate\":" + JsonDump(BitrateJson(v.series), -1);
     if (v.series.vbvBufferBits > 0) {
         series += ",\"vbv\":{\"bufferBits\":" + JsonDump(v.series.vbvBufferBits, -1) +
-                  ",\"occupancy\":" + ArrayText(v.series.vbv, [](const VbvPoint& p) {
-                      return json{p.picture, p.seconds, p.beforeBits, p.afterBits};
-                  }) +
-                  "}";
+                  ",\"occupancy\":" + ArrayText(v.series.vbv, VbvPointJson) + "}";
     }
     return WithMembers(JsonDump(VideoFiguresJson(v), -1), series);
 }
@@ -489,21 +491,16 @@ std::string VideoText(const VideoStreamFigures& v) {
 std::string AudioText(const AudioStreamFigures& a) {
     std::string text = JsonDump(AudioJson(a, false), -1);
     if (!a.loudness || !a.loudness->curve) return text;
-    return WithMembers(text, ",\"curve\":" + ArrayText(a.loudness->curve->points, CurvePointJson), 2);
-}
-
-template <typename Item, typename TextOf>
-std::string ArrayOfTexts(const std::vector<Item>& items, TextOf textOf) {
-    std::string text = "[";
-    for (size_t i = 0; i < items.size(); ++i) text += (i > 0 ? "," : "") + textOf(items[i]);
-    return text + "]";
+    std::string curve = ",\"curve\":" + ArrayText(a.loudness->curve->points, CurvePointJson);
+    return WithMembers(text, curve, 2);
 }
 
 }  // namespace
 
 std::string FileJsonText(const RunResult& result) {
     std::string text = "{";
-    const json figures = ToJson(result, false);  // held: a range-for over items() of a temporary dangles
+    // Held: a range-for over items() of a temporary dangles.
+    const json figures = ToJson(result, false);
     for (const auto& [key, value] : figures.items()) {
         if (text.size() > 1) text += ',';
         text += JsonDump(key, -1) + ':';
